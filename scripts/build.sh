@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds with Ninja. Usage: build.sh BUILD_DIR [cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=$1
+shift
+cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+cmake --build "$dir" --parallel "$(nproc)"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, only those that are missing,
+# so that a second run costs a few milliseconds and no network.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-image-formats-plugins
+  libjpeg62-turbo-dev libcups2-dev
+  libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev
+  # fonts the reports name, through metric-compatible substitutes
+  fontconfig fonts-liberation fonts-dejavu-core
+  # test oracles and tools used by the test suite
+  xvfb xauth zbar-tools mupdf-tools poppler-utils imagemagick
+  cups cups-client printer-driver-cups-pdf
+  desktop-file-utils xdg-utils shared-mime-info
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

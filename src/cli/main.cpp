@@ -1,0 +1,3 @@
+#include <cstdio>
+
+int main(int argc, char** argv) { return 0; }

@@ -1,0 +1,182 @@
+#include "model/stream.h"
+
+#include <bit>
+#include <cstring>
+
+namespace orv {
+
+static_assert(std::endian::native == std::endian::little, "stream code assumes a little-endian host");
+
+std::vector<uint8_t> MemoryStream::takeBytes() {
+  pos_ = 0;
+  return std::move(data_);
+}
+
+void MemoryStream::seek(size_t pos) {
+  if (pos > data_.size()) fail("seek target");
+  pos_ = pos;
+}
+
+void MemoryStream::clear() {
+  data_.clear();
+  pos_ = 0;
+}
+
+void MemoryStream::setSize(size_t n) {
+  data_.resize(n);
+  if (pos_ > n) pos_ = n;
+}
+
+void MemoryStream::fail(const char* what) const {
+  throw StreamError("unexpected end of data reading " + std::string(what) + " at offset " +
+                    std::to_string(pos_));
+}
+
+void MemoryStream::read(void* dst, size_t n, const char* what) {
+  if (n > remaining()) fail(what);
+  if (n) std::memcpy(dst, data_.data() + pos_, n);
+  pos_ += n;
+}
+
+size_t MemoryStream::readSome(void* dst, size_t n) {
+  n = std::min(n, remaining());
+  if (n) std::memcpy(dst, data_.data() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+std::span<const uint8_t> MemoryStream::readSpan(size_t n, const char* what) {
+  if (n > remaining()) fail(what);
+  std::span<const uint8_t> s(data_.data() + pos_, n);
+  pos_ += n;
+  return s;
+}
+
+void MemoryStream::skip(size_t n, const char* what) {
+  if (n > remaining()) fail(what);
+  pos_ += n;
+}
+
+uint8_t MemoryStream::readU8(const char* what) {
+  if (remaining() < 1) fail(what);
+  return data_[pos_++];
+}
+
+uint16_t MemoryStream::readU16(const char* what) {
+  uint16_t v;
+  read(&v, 2, what);
+  return v;
+}
+
+uint32_t MemoryStream::readU32(const char* what) {
+  uint32_t v;
+  read(&v, 4, what);
+  return v;
+}
+
+float MemoryStream::readF32(const char* what) {
+  float v;
+  read(&v, 4, what);
+  return v;
+}
+
+double MemoryStream::readF64(const char* what) {
+  double v;
+  read(&v, 8, what);
+  return v;
+}
+
+void MemoryStream::write(const void* src, size_t n) {
+  if (n == 0) return;
+  if (pos_ + n > data_.size()) data_.resize(pos_ + n);
+  std::memcpy(data_.data() + pos_, src, n);
+  pos_ += n;
+}
+
+void MemoryStream::writeU16(uint16_t v) { write(&v, 2); }
+void MemoryStream::writeU32(uint32_t v) { write(&v, 4); }
+void MemoryStream::writeF32(float v) { write(&v, 4); }
+void MemoryStream::writeF64(double v) { write(&v, 8); }
+
+namespace {
+
+std::string readZeroTerminated(MemoryStream& s, const char* what) {
+  const uint8_t* begin = s.data() + s.position();
+  const size_t avail = s.remaining();
+  const void* zero = std::memchr(begin, 0, avail);
+  if (!zero) s.fail(what);
+  const size_t len = static_cast<const uint8_t*>(zero) - begin;
+  std::string out(reinterpret_cast<const char*>(begin), len);
+  s.skip(len + 1);
+  return out;
+}
+
+}  // namespace
+
+std::string readString(MemoryStream& s, uint8_t version) {
+  if (version < 23) return readZeroTerminated(s, "string");
+  const uint16_t n = s.readU16("string length");
+  auto bytes = s.readSpan(n, "string");
+  s.skip(1, "string terminator");
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void writeString(MemoryStream& s, std::string_view text) {
+  // The length field is 16 bits; longer texts are cut rather than written with
+  // a length that would desynchronise every following field.
+  const size_t n = std::min<size_t>(text.size(), 0xFFFF);
+  s.writeU16(static_cast<uint16_t>(n));
+  s.write(text.data(), n);
+  s.writeU8(0);
+}
+
+StringList splitLines(std::string_view text) {
+  StringList lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t cr = text.find('\r', start);
+    if (cr == std::string_view::npos) {
+      lines.emplace_back(text.substr(start));
+      break;
+    }
+    lines.emplace_back(text.substr(start, cr - start));
+    start = cr + 1;
+  }
+  return lines;
+}
+
+StringList readStringList(MemoryStream& s, uint8_t version) {
+  if (version < 23) return splitLines(readZeroTerminated(s, "text lines"));
+  StringList lines;
+  const uint16_t count = s.readU16("line count");
+  if (count == 0) {
+    s.skip(1, "empty text");
+    return lines;
+  }
+  // The count is only a hint: lines run until the 0 separator. Every line
+  // consumes at least three bytes, so this loop ends with the data.
+  for (;;) {
+    const uint16_t n = s.readU16("line length");
+    auto bytes = s.readSpan(n, "line");
+    lines.emplace_back(bytes.begin(), bytes.end());
+    if (s.readU8("line separator") == 0) break;
+  }
+  return lines;
+}
+
+void writeStringList(MemoryStream& s, const StringList& lines) {
+  if (lines.empty()) {
+    s.writeU16(0);
+    s.writeU8(0);
+    return;
+  }
+  s.writeU16(static_cast<uint16_t>(std::min<size_t>(lines.size(), 0xFFFF)));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const size_t n = std::min<size_t>(lines[i].size(), 0xFFFF);
+    s.writeU16(static_cast<uint16_t>(n));
+    s.write(lines[i].data(), n);
+    s.writeU8(i + 1 < lines.size() ? 13 : 0);
+  }
+}
+
+}  // namespace orv

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "model/stream.h"
+
+namespace orv {
+
+// The pluggable page-data compressor. The base one does nothing; the store asks
+// the process-wide compressor's enabled flag whether to compress on saving.
+class TfrCompressor {
+ public:
+  virtual ~TfrCompressor() = default;
+  bool Enabled = false;
+  // Compresses from the source's position to its end, appending to dest.
+  virtual void Compress(MemoryStream& source, MemoryStream& dest) {}
+  // Decodes from the source's position, appends to dest, then rewinds dest.
+  virtual void Decompress(MemoryStream& source, MemoryStream& dest) {}
+};
+
+// The process-wide compressor: a do-nothing base one until a TfrLZWCompressor
+// component installs its own.
+TfrCompressor& currentCompressor();
+
+// LZRW1/KH in the block framing the ".frp" files use.
+class TLZWCompressor : public TfrCompressor {
+ public:
+  std::function<void(TLZWCompressor&)> OnBeforeCompress, OnAfterCompress, OnBeforeDecompress,
+      OnAfterDecompress;
+  void Compress(MemoryStream& source, MemoryStream& dest) override;
+  void Decompress(MemoryStream& source, MemoryStream& dest) override;
+};
+
+// The component the report holder owns: while it lives its compressor is the
+// process-wide one.
+class TfrLZWCompressor {
+ public:
+  TfrLZWCompressor();
+  ~TfrLZWCompressor();
+  TfrLZWCompressor(const TfrLZWCompressor&) = delete;
+  TfrLZWCompressor& operator=(const TfrLZWCompressor&) = delete;
+  bool enabled() const;
+  void setEnabled(bool on);
+  TLZWCompressor& compressor() { return *compressor_; }
+
+ private:
+  std::unique_ptr<TLZWCompressor> compressor_;
+};
+
+namespace lzrw {
+inline constexpr size_t kBlockSize = 32768;
+// Encodes one block of at most kBlockSize bytes into `out` (which must hold
+// kBlockSize + 16 bytes); returns the encoded length.
+size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out);
+// Decodes one block into `out` (kBlockSize bytes); returns the decoded count.
+// Throws orv::Error on corrupt input; never touches memory outside the two buffers.
+size_t decodeBlock(const uint8_t* in, size_t m, uint8_t* out);
+}  // namespace lzrw
+
+}  // namespace orv
