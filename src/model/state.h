@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+namespace orv {
+
+class TfrView;
+class TfrPage;
+class TfrBandView;
+class Canvas;
+
+enum class DocumentMode : uint8_t { Designing = 0, Running = 1 };
+
+// The document model's process-wide state: one instance, touched only on the
+// user-interface thread. Loading, drawing and running set it as they go, which
+// is why those never interleave.
+struct ModelState {
+  uint8_t StreamVersion = 25;
+  DocumentMode Mode = DocumentMode::Designing;
+  bool DrawingSuppressed = false;
+  TfrView* CurrentView = nullptr;
+  TfrPage* CurrentPage = nullptr;
+  TfrBandView* CurrentBand = nullptr;
+  void* CurrentReport = nullptr;  // the engine's report; opaque to the model
+};
+
+ModelState& modelState();
+
+}  // namespace orv
