@@ -53,8 +53,8 @@ class PrinterModel {
   virtual bool isPrinting() const = 0;
 };
 
-// The process-wide printer model. Until the printing layer installs its own,
-// a virtual printer with no installed printers serves (it is created on first use).
+// The process-wide printer model, installed by the printing layer when the
+// program starts (TfrPrinter::startUp).
 PrinterModel& sharedPrinter();
 void installSharedPrinter(PrinterModel* model);
 
