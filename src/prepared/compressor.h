@@ -17,7 +17,8 @@ class TfrCompressor {
   bool Enabled = false;
   // Compresses from the source's position to its end, appending to dest.
   virtual void Compress(MemoryStream& source, MemoryStream& dest) {}
-  // Decodes from the source's position, appends to dest, then rewinds dest.
+  // Decodes from the source's position (leaving it just past the last block
+  // read), appends to dest, then rewinds dest.
   virtual void Decompress(MemoryStream& source, MemoryStream& dest) {}
 };
 
@@ -52,8 +53,14 @@ class TfrLZWCompressor {
 
 namespace lzrw {
 inline constexpr size_t kBlockSize = 32768;
+// The longest block record a writer produces: a stored full block and its flag.
+inline constexpr size_t kMaxEncodedBlock = kBlockSize + 1;
+// What encodeBlock's output buffer must hold: the encoder stops only after an
+// item has pushed it past n, so it may write a few bytes beyond kBlockSize + 1.
+inline constexpr size_t kEncodeBufferSize = kBlockSize + 16;
 // Encodes one block of at most kBlockSize bytes into `out` (which must hold
-// kBlockSize + 16 bytes); returns the encoded length.
+// kEncodeBufferSize bytes); returns the encoded length. Reads only in[0, n).
+// Uses the process-wide hash table, so it is not reentrant.
 size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out);
 // Decodes one block into `out` (kBlockSize bytes); returns the decoded count.
 // Throws orv::Error on corrupt input; never touches memory outside the two buffers.
