@@ -1,0 +1,40 @@
+#include "platform/strings.h"
+
+#include <QByteArray>
+#include <map>
+
+namespace orv {
+
+namespace {
+
+const std::map<int, const char*>& table() {
+  // UTF-8 texts; Brazilian Portuguese on purpose.
+  static const std::map<int, const char*> t = {
+      {55004, "Página"},
+      {55007, "Impressora Virtual"},
+      {55199, "de"},
+      {55203, "Preparando relatório"},
+      {55206, "Erro"},
+      {55207, "Visualizar"},
+      {55208, "Imprimindo página:"},
+      {55209, "Sem título"},
+      {55210, "Impressora selecionada não é válida"},
+      {55211, "Arquivo de Relatório"},
+  };
+  return t;
+}
+
+}  // namespace
+
+QString loadString(int id) {
+  auto it = table().find(id);
+  return it == table().end() ? QString() : QString::fromUtf8(it->second);
+}
+
+std::string loadString8(int id) {
+  // The texts only use characters that Windows-1252 shares with Latin-1.
+  const QByteArray b = loadString(id).toLatin1();
+  return std::string(b.constData(), b.size());
+}
+
+}  // namespace orv

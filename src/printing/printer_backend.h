@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Our own device-mode record: the fields the printer model reads and writes.
+struct DeviceMode {
+  static constexpr uint32_t kOrientation = 0x1;
+  static constexpr uint32_t kPaperSize = 0x2;
+  static constexpr uint32_t kPaperLength = 0x4;
+  static constexpr uint32_t kPaperWidth = 0x8;
+  static constexpr uint32_t kCopies = 0x100;
+  static constexpr uint32_t kDefaultSource = 0x200;
+  static constexpr uint32_t kCollate = 0x8000;
+
+  uint32_t fields = 0;      // which fields are set
+  int16_t orientation = 1;  // 1 portrait, 2 landscape
+  int16_t paperSize = 9;    // paper code
+  int16_t paperLength = 0;  // tenths of a millimetre, custom paper
+  int16_t paperWidth = 0;
+  int16_t copies = 1;
+  int16_t defaultSource = 0;  // bin code
+  bool collate = false;
+};
+
+// What a real printer reports for a device mode: resolution, physical paper,
+// printable area, and the papers and bins it offers.
+struct DeviceCaps {
+  int logPixelsX = 0;
+  int logPixelsY = 0;
+  int physicalWidth = 0;  // device pixels
+  int physicalHeight = 0;
+  int physicalOffsetX = 0;
+  int physicalOffsetY = 0;
+  int pageWidth = 0;  // printable area, device pixels
+  int pageHeight = 0;
+  std::vector<uint16_t> paperCodes;
+  std::vector<std::string> paperNames;
+  std::vector<uint16_t> binCodes;
+  std::vector<std::string> binNames;
+};
+
+// The system's printers as the printer model drives them. The printing layer
+// provides one over CUPS; tests provide none or a fake.
+class PrinterBackend {
+ public:
+  virtual ~PrinterBackend() = default;
+  virtual std::vector<std::string> printers() = 0;
+  virtual int defaultIndex() = 0;
+  // False when the printer cannot give a device mode.
+  virtual bool getDeviceMode(int index, DeviceMode& mode) = 0;
+  virtual bool setDeviceMode(int index, const DeviceMode& mode) = 0;
+  virtual bool capabilities(int index, const DeviceMode& mode, DeviceCaps& caps) = 0;
+};
+
+}  // namespace orv
