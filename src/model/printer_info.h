@@ -51,6 +51,11 @@ class PrinterModel {
   virtual void SelectPrinter(int index) = 0;
   virtual std::string currentPrinterName() const = 0;
   virtual bool isPrinting() const = 0;
+  // The paper the model now holds (code, size as seen in its orientation,
+  // orientation, bin): what a page takes after a refused paper change.
+  virtual PaperSpec currentPaper() const { return {}; }
+  // The paper code a new blank page starts with.
+  virtual int32_t defaultPaperSize() const { return 9; }
 };
 
 // The process-wide printer model, installed by the printing layer when the

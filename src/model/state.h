@@ -5,6 +5,7 @@ namespace orv {
 
 class TfrView;
 class TfrPage;
+class TfrPages;
 class TfrBandView;
 class Canvas;
 
@@ -20,6 +21,9 @@ struct ModelState {
   TfrView* CurrentView = nullptr;
   TfrPage* CurrentPage = nullptr;
   TfrBandView* CurrentBand = nullptr;
+  // The page list names must be unique in (the template being loaded); when
+  // unset, names are only made unique within CurrentPage.
+  TfrPages* CurrentPages = nullptr;
   void* CurrentReport = nullptr;  // the engine's report; opaque to the model
 };
 

@@ -1,0 +1,84 @@
+#include "model/factory.h"
+
+#include "model/state.h"
+#include "model/views.h"
+
+namespace orv {
+
+FactoryState& factoryState() {
+  static FactoryState state;
+  return state;
+}
+
+void AddInRegistry::RegisterAddIn(std::string className, ViewCreator create, QImage buttonPicture,
+                                  std::string hint) {
+  if (find(className)) return;
+  // The table has room for 64 classes; a 65th is a programming error, and
+  // refusing it beats writing past the table.
+  if (entries_.size() >= kCapacity) throw Error("too many add-in object classes: " + className);
+  AddInEntry e;
+  e.ClassName = std::move(className);
+  e.Create = std::move(create);
+  e.ButtonPicture = std::move(buttonPicture);
+  e.Hint = std::move(hint);
+  entries_.push_back(std::move(e));
+}
+
+const AddInEntry* AddInRegistry::find(std::string_view className) const {
+  for (const auto& e : entries_)
+    if (e.ClassName == className) return &e;
+  return nullptr;
+}
+
+std::unique_ptr<TfrView> CreateReportObject(uint8_t typeCode, std::string_view className) {
+  FactoryState& fs = factoryState();
+  std::unique_ptr<TfrView> v;
+  switch (typeCode) {
+    case gtMemo:
+      v = createMemoView();
+      break;
+    case gtPicture:
+      v = std::make_unique<TfrPictureView>();
+      break;
+    case gtBand:
+      v = std::make_unique<TfrBandView>();
+      break;
+    case gtSubReport:
+      v = std::make_unique<TfrSubReportView>();
+      break;
+    case gtLine:
+      v = std::make_unique<TfrLineView>();
+      break;
+    case gtAddIn: {
+      const AddInEntry* e = fs.Registry.find(className);
+      if (!e) {
+        fs.ClassNotFoundSeen = true;
+        fs.MissingClasses += className;
+        fs.MissingClasses += '\r';
+        throw ClassNotFoundError(fs.MissingClasses);
+      }
+      v = e->Create();
+      if (v) v->TypeCode = gtAddIn;
+      break;
+    }
+    default:
+      if (typeCode > gtAddIn) throw Error("unknown object type code " + std::to_string(typeCode));
+      return nullptr;
+  }
+  if (v) v->ObjectNumber = fs.ObjectCounter++;
+  return v;
+}
+
+std::unique_ptr<TfrView> ReadPreparedObject(MemoryStream& stream) {
+  const uint8_t code = stream.readU8("object type");
+  std::string className;
+  if (code == gtAddIn) className = readString(stream, modelState().StreamVersion);
+  auto v = CreateReportObject(code, className);
+  if (!v) return nullptr;
+  v->PreparedForm = true;
+  v->LoadRecord(stream);
+  v->PreparedForm = false;
+  return v;
+}
+
+}  // namespace orv

@@ -1,0 +1,169 @@
+#include "model/page.h"
+
+#include "model/state.h"
+#include "model/text_util.h"
+#include "platform/error.h"
+
+namespace orv {
+
+TfrPage::TfrPage(const PaperSpec& paper) {
+  ChangePaper(paper.size, paper.width, paper.height, static_cast<uint8_t>(paper.orientation),
+              paper.bin);
+}
+
+TfrPage::~TfrPage() = default;
+
+void TfrPage::ChangePaper(int32_t code, int32_t width, int32_t height, uint8_t orientation,
+                          int32_t bin) {
+  PrinterModel& printer = sharedPrinter();
+  PaperSize = code;
+  PaperWidth = width;
+  PaperHeight = height;
+  Orientation = orientation;
+  Bin = bin;
+  try {
+    printer.SetPaper(code, width, height, orientation, bin, false);
+    printer.FillPrinterInfo(PrinterInfo);
+  } catch (const Error&) {
+    // Any printer takes a custom size; the page then has what it accepted.
+    printer.SetPaper(256, width, height, orientation, -1, false);
+    printer.FillPrinterInfo(PrinterInfo);
+    const PaperSpec got = printer.currentPaper();
+    PaperSize = got.size;
+    PaperWidth = got.width;
+    PaperHeight = got.height;
+    Orientation = static_cast<uint8_t>(got.orientation);
+    Bin = bin == -1 ? 0xFFFF : got.bin;
+  }
+}
+
+int32_t TfrPage::LeftEdge() const {
+  if (!UseMargins) return 0;
+  return Margins.left != 0 ? Margins.left : PrinterInfo.OffsetX;
+}
+
+int32_t TfrPage::TopEdge() const {
+  if (!UseMargins) return 0;
+  return Margins.top != 0 ? Margins.top : PrinterInfo.OffsetY;
+}
+
+int32_t TfrPage::RightEdge() const {
+  if (!UseMargins) return PrinterInfo.PaperWidthPx;
+  return Margins.right != 0 ? PrinterInfo.PaperWidthPx - Margins.right
+                            : PrinterInfo.OffsetX + PrinterInfo.PrintableWidth;
+}
+
+int32_t TfrPage::BottomEdge() const {
+  int32_t b;
+  if (!UseMargins)
+    b = PrinterInfo.PaperHeightPx;
+  else
+    b = Margins.bottom != 0 ? PrinterInfo.PaperHeightPx - Margins.bottom
+                            : PrinterInfo.OffsetY + PrinterInfo.PrintableHeight;
+  if (modelState().Mode == DocumentMode::Running) b -= FooterBandHeight;
+  return b;
+}
+
+TfrView* TfrPage::FindObject(std::string_view name) const {
+  for (const auto& v : Objects)
+    if (v && sameText(v->Name, name)) return v.get();
+  return nullptr;
+}
+
+TfrView* TfrPage::Add(std::unique_ptr<TfrView> view) {
+  view->OwnerPage = this;
+  Objects.push_back(std::move(view));
+  return Objects.back().get();
+}
+
+TfrPage& TfrPages::Add() {
+  PaperSpec paper;
+  paper.size = sharedPrinter().defaultPaperSize();
+  paper.width = 0;
+  paper.height = 0;
+  paper.orientation = poPortrait;
+  paper.bin = -1;
+  Pages.push_back(std::make_unique<TfrPage>(paper));
+  return *Pages.back();
+}
+
+std::vector<TfrPage*> pagePointers(const TfrPages& pages) {
+  std::vector<TfrPage*> r;
+  r.reserve(pages.Pages.size());
+  for (const auto& p : pages.Pages) r.push_back(p.get());
+  return r;
+}
+
+TfrView* FindObject(std::span<TfrPage* const> pages, std::string_view name) {
+  for (TfrPage* p : pages)
+    if (p)
+      if (TfrView* v = p->FindObject(name)) return v;
+  return nullptr;
+}
+
+TfrView* FindObject(const TfrPages& pages, std::string_view name) {
+  auto ptrs = pagePointers(pages);
+  return FindObject(ptrs, name);
+}
+
+void GenerateName(TfrView& view, std::span<TfrPage* const> pages) {
+  for (int n = 1; n <= 10000; ++n) {
+    const std::string candidate = view.ClassStem + std::to_string(n);
+    if (!FindObject(pages, candidate)) {
+      view.SetProperty("Name", candidate);
+      return;
+    }
+  }
+}
+
+void GenerateName(TfrView& view) {
+  const ModelState& st = modelState();
+  std::vector<TfrPage*> scope;
+  if (st.CurrentPages)
+    scope = pagePointers(*st.CurrentPages);
+  else if (st.CurrentPage)
+    scope.push_back(st.CurrentPage);
+  GenerateName(view, scope);
+}
+
+ResolvedName ResolveObjectName(std::span<TfrPage* const> pages, std::string_view name) {
+  ResolvedName r;
+  TfrView* current = modelState().CurrentView;
+  const size_t dot = name.find('.');
+  if (dot == std::string_view::npos) {
+    r.view = current;
+    r.property = std::string(name);
+    if (current && current->PropertyList.empty()) current->DeclareProperties();
+    return r;
+  }
+  const std::string_view a = name.substr(0, dot);
+  const std::string_view b = name.substr(dot + 1);
+  const std::string ua = upperCase(a);
+  if (ua.size() > 4 && ua.compare(0, 4, "PAGE") == 0 && ua[4] >= '0' && ua[4] <= '9') {
+    // Page numbers count from 1; a number with trailing junk or out of range
+    // names no page.
+    size_t n = 0;
+    bool ok = true;
+    for (size_t i = 4; i < ua.size(); ++i) {
+      if (ua[i] < '0' || ua[i] > '9' || n > 1000000) {
+        ok = false;
+        break;
+      }
+      n = n * 10 + static_cast<size_t>(ua[i] - '0');
+    }
+    if (ok && n >= 1 && n <= pages.size()) r.page = pages[n - 1];
+    r.property = std::string(b);
+    return r;
+  }
+  if (TfrView* v = FindObject(pages, a)) {
+    r.view = v;
+    r.property = std::string(b);
+  } else if (current && current->FindProperty(a)) {
+    r.view = current;
+    r.property = std::string(name);
+  }
+  if (r.view && r.view->PropertyList.empty()) r.view->DeclareProperties();
+  return r;
+}
+
+}  // namespace orv
