@@ -1,0 +1,36 @@
+// Block level of the page-data compressor: the decoder must refuse or decode any
+// bytes without touching memory outside its two buffers, and every block the
+// encoder writes must decode back to its input.
+#include <cstring>
+#include <memory>
+
+#include "prepared/compressor.h"
+
+using namespace orv;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Exactly sized heap copies, so that the sanitizer sees any access past them.
+  auto out = std::make_unique<uint8_t[]>(lzrw::kBlockSize);
+  {
+    auto in = std::make_unique<uint8_t[]>(size ? size : 1);
+    if (size) std::memcpy(in.get(), data, size);
+    try {
+      const size_t n = lzrw::decodeBlock(in.get(), size, out.get());
+      if (n > lzrw::kBlockSize) __builtin_trap();
+    } catch (const Error& e) {
+      if (std::strcmp(e.what(), "Error reading compressed stream.") != 0) __builtin_trap();
+    }
+  }
+
+  const size_t n = size < lzrw::kBlockSize ? size : lzrw::kBlockSize;
+  auto src = std::make_unique<uint8_t[]>(n ? n : 1);
+  if (n) std::memcpy(src.get(), data, n);
+  auto enc = std::make_unique<uint8_t[]>(lzrw::kEncodeBufferSize);
+  const size_t m = lzrw::encodeBlock(src.get(), n, enc.get());
+  if (m > n + 1 || m > lzrw::kMaxEncodedBlock) __builtin_trap();
+  auto exact = std::make_unique<uint8_t[]>(m);
+  std::memcpy(exact.get(), enc.get(), m);
+  const size_t back = lzrw::decodeBlock(exact.get(), m, out.get());
+  if (back != n || (n && std::memcmp(out.get(), src.get(), n) != 0)) __builtin_trap();
+  return 0;
+}
