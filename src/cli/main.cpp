@@ -16,8 +16,12 @@ std::vector<Command>& registry() {
 }
 }  // namespace
 
-void registerCommand(const Command& c) { registry().push_back(c); }
-const std::vector<Command>& commands() { return registry(); }
+void registerCommand(const Command& c) {
+  registry().push_back(c);
+}
+const std::vector<Command>& commands() {
+  return registry();
+}
 
 bool Args::flag(const std::string& name) {
   auto it = std::find(rest.begin(), rest.end(), name);

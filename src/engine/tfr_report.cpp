@@ -1,0 +1,14 @@
+#include "engine/tfr_report.h"
+
+namespace orv {
+
+void TfrReport::LoadPreparedReport(const std::string& fileName) {
+  EMFPages.LoadFromFile(fileName);
+  CanRebuild = false;
+}
+
+void TfrReport::SavePreparedReport(const std::string& fileName) {
+  EMFPages.SaveToFile(fileName);
+}
+
+}  // namespace orv

@@ -1,0 +1,113 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/printer_info.h"
+#include "model/stream.h"
+#include "platform/geometry.h"
+
+namespace orv {
+
+class TfrPage;
+
+// What the store needs from the report that owns it.
+class PreparedOwner {
+ public:
+  virtual ~PreparedOwner() = default;
+  virtual uint8_t generatorVersion() const = 0;
+  virtual void setGeneratorVersion(uint8_t v) = 0;
+  // The report prints to the system default printer and ignores stored names.
+  virtual bool printsToDefault() const { return false; }
+  virtual void setPrinterName(const std::string& name) {}
+  virtual void pageAdded(int pageNo) {}
+};
+
+struct Margins {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+  friend bool operator==(const Margins&, const Margins&) = default;
+};
+
+// The paper and layout of a template page that a new prepared page copies.
+struct PageSetup {
+  PaperSpec paper;
+  bool useMargins = false;
+  Margins margins;
+  PrinterInfo info;
+};
+
+// One prepared page: its paper, its printer-information block and its
+// serialised objects; the live objects exist only while the page is drawn.
+struct PreparedPage {
+  Rect LayoutRect;
+  uint16_t PaperSize = 0;
+  int32_t PaperWidth = 0;
+  int32_t PaperHeight = 0;
+  uint8_t Orientation = 0;
+  int32_t Bin = 0;
+  uint8_t UseMargins = 0;
+  orv::Margins Margins;
+  orv::PrinterInfo PrinterInfo;
+  uint8_t Visible = 0;
+  MemoryStream ObjectStream;
+  std::shared_ptr<TfrPage> ObjectPage;
+};
+
+// Limits that keep a damaged or hostile file from costing more memory than
+// any real report needs: one page's objects, and all pages together.
+inline constexpr size_t kMaxPageBytes = size_t(64) << 20;
+inline constexpr size_t kMaxReportBytes = size_t(2) << 30;
+
+inline constexpr uint8_t kPreparedStreamVersion = 25;
+
+// The prepared page store and the ".frp" file format.
+class TfrEMFPages {
+ public:
+  explicit TfrEMFPages(PreparedOwner* parent = nullptr) : Parent(parent) {}
+  TfrEMFPages(const TfrEMFPages&) = delete;
+  TfrEMFPages& operator=(const TfrEMFPages&) = delete;
+
+  int Count() const { return int(pages_.size()); }
+  PreparedPage& Entry(int index) { return *pages_.at(index); }
+  const PreparedPage& Entry(int index) const { return *pages_.at(index); }
+  void Clear();
+  void Add(int index, const PageSetup& page);
+  void AddPage(const PageSetup& page);
+  void Delete(int index);
+
+  // The whole store as a ".frp" file. Loading either succeeds completely or
+  // leaves the store empty and raises one error naming the reason.
+  void LoadFromStream(MemoryStream& stream);
+  void SaveToStream(MemoryStream& stream);
+  void LoadFromFile(const std::string& path);
+  void SaveToFile(const std::string& path);
+
+  // The file-level facts of the last load, for tools that describe a file.
+  struct FileInfo {
+    int version = 0;
+    uint8_t compressionFlag = 0;
+    bool metafileFormat = false;
+    std::string printerName;
+    uint8_t generatorVersion = 0;
+  };
+  const FileInfo& lastLoad() const { return fileInfo_; }
+
+  PreparedOwner* Parent;
+
+ private:
+  void loadPages(MemoryStream& s, int version, bool compressed);
+  void loadMetafileFormat(MemoryStream& s);
+  PreparedPage& appendEntry();
+  void pushPaper(PreparedPage& e);
+  void selectPrinterByName(const std::string& name);
+
+  std::vector<std::unique_ptr<PreparedPage>> pages_;
+  FileInfo fileInfo_;
+};
+
+}  // namespace orv

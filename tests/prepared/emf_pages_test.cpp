@@ -1,0 +1,411 @@
+#include "prepared/emf_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "prepared/compressor.h"
+#include "prepared/frp_error.h"
+#include "printing/tfr_printer.h"
+
+namespace orv {
+namespace {
+
+struct Owner : PreparedOwner {
+  uint8_t gen = 0;
+  std::string printer;
+  int added = 0;
+  uint8_t generatorVersion() const override { return gen; }
+  void setGeneratorVersion(uint8_t v) override { gen = v; }
+  void setPrinterName(const std::string& n) override { printer = n; }
+  void pageAdded(int n) override { added = n; }
+};
+
+// Builds files by hand, field by field, as the format describes them.
+struct FileBuilder {
+  MemoryStream s;
+  FileBuilder& u8(uint8_t v) {
+    s.writeU8(v);
+    return *this;
+  }
+  FileBuilder& u16(uint16_t v) {
+    s.writeU16(v);
+    return *this;
+  }
+  FileBuilder& i32(int32_t v) {
+    s.writeI32(v);
+    return *this;
+  }
+  FileBuilder& bytes(std::vector<uint8_t> b) {
+    s.write(b.data(), b.size());
+    return *this;
+  }
+  FileBuilder& name(const std::string& n) {
+    s.writeU16(uint16_t(n.size()));
+    s.write(n.data(), n.size());
+    return u8(0);
+  }
+  size_t pos() const { return s.position(); }
+  void patch(size_t at, int32_t v) {
+    const size_t here = s.position();
+    s.seek(at);
+    s.writeI32(v);
+    s.seek(here);
+  }
+  MemoryStream done() {
+    MemoryStream out(s.bytes());
+    return out;
+  }
+};
+
+const std::vector<uint8_t> kPageA = {25, 4, 1, 2, 3};
+const std::vector<uint8_t> kPageB = {25, 0, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+
+class StoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TfrPrinter::startUp(nullptr);
+    compressor = std::make_unique<TfrLZWCompressor>();
+    compressor->setEnabled(true);
+  }
+  void TearDown() override { compressor.reset(); }
+
+  PageSetup a4() {
+    PageSetup p;
+    p.paper = {9, 2100, 2970, 0, -1};
+    p.useMargins = true;
+    p.margins = {10, 20, 30, 40};
+    return p;
+  }
+  void fill(TfrEMFPages& store) {
+    store.AddPage(a4());
+    store.Entry(0).ObjectStream.bytes() = kPageA;
+    PageSetup land = a4();
+    land.paper = {8, 2970, 4200, 1, 3};
+    land.useMargins = false;
+    store.AddPage(land);
+    store.Entry(1).ObjectStream.bytes() = kPageB;
+  }
+  MemoryStream save(TfrEMFPages& store) {
+    MemoryStream s;
+    store.SaveToStream(s);
+    s.rewind();
+    return s;
+  }
+
+  std::unique_ptr<TfrLZWCompressor> compressor;
+  Owner owner;
+};
+
+TEST_F(StoreTest, AddCopiesThePageSetupAndStartsTheStream) {
+  TfrEMFPages store(&owner);
+  PageSetup p = a4();
+  p.info.PaperWidthPx = 758;
+  store.AddPage(p);
+  EXPECT_EQ(owner.added, 1);
+  store.Add(0, a4());  // inserted before the first
+  ASSERT_EQ(store.Count(), 2);
+  const PreparedPage& e = store.Entry(1);
+  EXPECT_EQ(e.PaperSize, 9);
+  EXPECT_EQ(e.PaperWidth, 2100);
+  EXPECT_EQ(e.Bin, -1);
+  EXPECT_EQ(e.UseMargins, 1);
+  EXPECT_EQ(e.Margins, (Margins{10, 20, 30, 40}));
+  EXPECT_EQ(e.PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(e.ObjectStream.bytes(), std::vector<uint8_t>{25});
+  store.Add(99, a4());  // beyond the end appends
+  EXPECT_EQ(store.Count(), 3);
+  store.Delete(0);
+  EXPECT_EQ(store.Entry(0).PrinterInfo.PaperWidthPx, 758);
+  store.Clear();
+  EXPECT_EQ(store.Count(), 0);
+}
+
+TEST_F(StoreTest, WrittenFileHasTheDocumentedFraming) {
+  TfrEMFPages store(&owner);
+  owner.gen = 7;
+  fill(store);
+  MemoryStream s = save(store);
+  const auto& b = s.bytes();
+  ASSERT_GT(b.size(), 10u);
+  EXPECT_EQ(b[0], 25);
+  EXPECT_EQ(b[1], 1);
+  EXPECT_EQ(b.back(), 7);
+
+  s.seek(2);
+  EXPECT_EQ(readString(s, 25), "Impressora Virtual");
+  EXPECT_EQ(s.readI32(), 2);
+  // Each end offset is where the next record (or the generator byte) starts.
+  const int32_t end0 = s.readI32();
+  s.seek(size_t(end0));
+  const int32_t end1 = s.readI32();
+  EXPECT_EQ(size_t(end1), b.size() - 1);
+}
+
+TEST_F(StoreTest, SaveLoadSaveIsByteIdentical) {
+  for (bool compressed : {true, false}) {
+    compressor->setEnabled(compressed);
+    TfrEMFPages store(&owner);
+    owner.gen = 3;
+    fill(store);
+    MemoryStream first = save(store);
+
+    TfrEMFPages loaded(&owner);
+    loaded.LoadFromStream(first);
+    ASSERT_EQ(loaded.Count(), 2);
+    EXPECT_EQ(loaded.Entry(0).ObjectStream.bytes(), kPageA);
+    EXPECT_EQ(loaded.Entry(1).ObjectStream.bytes(), kPageB);
+    EXPECT_EQ(loaded.Entry(1).Orientation, 1);
+    EXPECT_EQ(loaded.Entry(1).Bin, 3);
+    EXPECT_EQ(loaded.Entry(1).UseMargins, 0);
+    EXPECT_EQ(loaded.Entry(0).Margins, (Margins{10, 20, 30, 40}));
+    EXPECT_EQ(owner.printer, "Impressora Virtual");
+    EXPECT_EQ(owner.gen, 3);
+    MemoryStream second = save(loaded);
+    EXPECT_EQ(first.bytes(), second.bytes()) << "compressed=" << compressed;
+  }
+}
+
+TEST_F(StoreTest, LoadedPagesGetTheirPrinterInformation) {
+  TfrEMFPages store(&owner);
+  fill(store);
+  MemoryStream s = save(store);
+  TfrEMFPages loaded(&owner);
+  loaded.LoadFromStream(s);
+  EXPECT_EQ(loaded.Entry(0).PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(loaded.Entry(0).PrinterInfo.PaperHeightPx, 1071);
+  // A3 landscape: 4200 x 2970 tenths of a millimetre
+  const int32_t w = int32_t(std::nearbyint(4200 * 91.6256157635468 / 254));
+  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PaperWidthPx, w);
+  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PaperHeightPx, 1071);
+  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PrintableWidth, w - 36);
+}
+
+TEST_F(StoreTest, ZeroPageStore) {
+  TfrEMFPages store(&owner);
+  owner.gen = 9;
+  MemoryStream s = save(store);
+  const std::string name = "Impressora Virtual";
+  EXPECT_EQ(s.size(), 2 + 2 + name.size() + 1 + 4 + 1);
+  TfrEMFPages loaded(&owner);
+  owner.gen = 0;
+  loaded.LoadFromStream(s);
+  EXPECT_EQ(loaded.Count(), 0);
+  EXPECT_EQ(owner.gen, 9);
+}
+
+// A version-less file: the first byte is the compression flag and page
+// records carry neither bin nor margins.
+TEST_F(StoreTest, VersionlessFiles) {
+  for (uint8_t flag : {0, 1}) {
+    FileBuilder f;
+    f.u8(flag).name("HP").i32(1);
+    const size_t at = f.pos();
+    f.i32(0).u16(9).i32(2100).i32(2970).u8(0).u8(1);
+    if (flag) {
+      MemoryStream plain(kPageB), packed;
+      compressor->compressor().Compress(plain, packed);
+      f.bytes(packed.bytes());
+    } else {
+      f.bytes(kPageA);
+    }
+    f.patch(at, int32_t(f.pos()));
+    f.u8(5);
+    MemoryStream s = f.done();
+    TfrEMFPages store(&owner);
+    store.LoadFromStream(s);
+    ASSERT_EQ(store.Count(), 1);
+    EXPECT_EQ(store.lastLoad().version, 0);
+    EXPECT_EQ(store.Entry(0).Bin, -1);
+    EXPECT_EQ(store.Entry(0).Margins, Margins{});
+    EXPECT_EQ(store.Entry(0).UseMargins, 1);
+    EXPECT_EQ(store.Entry(0).ObjectStream.bytes(), flag ? kPageB : kPageA);
+    EXPECT_EQ(owner.printer, "HP");
+    EXPECT_EQ(owner.gen, 5);
+  }
+}
+
+TEST_F(StoreTest, EveryVersionFrom24To31AndFlag255) {
+  for (int version = 24; version <= 31; ++version) {
+    FileBuilder f;
+    f.u8(uint8_t(version)).u8(255).name("").i32(1);
+    const size_t at = f.pos();
+    f.i32(0).u16(11).i32(1480).i32(2100).u8(1).i32(4).u8(0).i32(1).i32(2).i32(3).i32(4);
+    MemoryStream plain(kPageA), packed;
+    compressor->compressor().Compress(plain, packed);
+    f.bytes(packed.bytes());
+    f.patch(at, int32_t(f.pos()));
+    f.u8(2);
+    MemoryStream s = f.done();
+    TfrEMFPages store(&owner);
+    store.LoadFromStream(s);
+    ASSERT_EQ(store.Count(), 1) << version;
+    EXPECT_EQ(store.Entry(0).Bin, 4);
+    EXPECT_EQ(store.Entry(0).Margins, (Margins{1, 2, 3, 4}));
+    EXPECT_EQ(store.Entry(0).ObjectStream.bytes(), kPageA);
+  }
+}
+
+// First bytes 23 and 32 are no version, and as a compression flag they mark
+// the older metafile layout.
+TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
+  const std::vector<uint8_t> emf = {1, 0, 0, 0, 8, 0, 0, 0, 0xAA, 0xBB};
+  for (uint8_t first : {23, 32}) {
+    FileBuilder f;
+    f.u8(first).bytes({'L', 'X', '\r', 'Y', 0}).i32(1);
+    const size_t at = f.pos();
+    f.i32(0).u16(9).i32(2100).i32(2970).u8(0).u8(1).bytes(emf);
+    f.patch(at, int32_t(f.pos()));
+    MemoryStream s = f.done();
+    TfrEMFPages store(&owner);
+    store.LoadFromStream(s);
+    ASSERT_EQ(store.Count(), 1);
+    EXPECT_TRUE(store.lastLoad().metafileFormat);
+    const PreparedPage& e = store.Entry(0);
+    EXPECT_EQ(e.Bin, -1);
+    std::string expectName = std::string(1, char(first)) + "LX";
+    EXPECT_EQ(owner.printer, expectName);
+
+    MemoryStream obj(e.ObjectStream.bytes());
+    EXPECT_EQ(obj.readU8(), 25);  // stream version
+    EXPECT_EQ(obj.readU8(), 1);   // picture
+    EXPECT_EQ(readString(obj, 25), "");
+    EXPECT_EQ(obj.readU8(), 2);
+    obj.readU8();
+    EXPECT_EQ(obj.readI32(), 0);
+    EXPECT_EQ(obj.readI32(), 0);
+    EXPECT_EQ(obj.readI32(), e.PrinterInfo.PaperWidthPx);
+    EXPECT_EQ(obj.readI32(), e.PrinterInfo.PaperHeightPx);
+    EXPECT_EQ(e.PrinterInfo.PaperWidthPx, 758);
+    // The metafile bytes end the stream, right after the picture's end position.
+    const auto& b = e.ObjectStream.bytes();
+    ASSERT_GE(b.size(), emf.size() + 4);
+    EXPECT_TRUE(std::equal(emf.begin(), emf.end(), b.end() - emf.size()));
+    uint32_t endPos;
+    std::memcpy(&endPos, b.data() + b.size() - emf.size() - 4, 4);
+    EXPECT_EQ(endPos, b.size());
+    EXPECT_EQ(b[b.size() - emf.size() - 6], 2);  // image kind: metafile
+  }
+}
+
+TEST_F(StoreTest, FailedLoadLeavesTheStoreEmpty) {
+  TfrEMFPages store(&owner);
+  fill(store);
+  MemoryStream good = save(store);
+  auto bytes = good.bytes();
+  bytes.pop_back();  // no generator byte
+  MemoryStream bad(bytes);
+  EXPECT_THROW(store.LoadFromStream(bad), Error);
+  EXPECT_EQ(store.Count(), 0);
+}
+
+// Every kind of damage is refused with an error, never a crash or a huge allocation.
+TEST_F(StoreTest, HostileFilesAreRefused) {
+  auto expectRefused = [&](MemoryStream s, const std::string& fragment) {
+    TfrEMFPages store(&owner);
+    try {
+      store.LoadFromStream(s);
+      ADD_FAILURE() << "accepted: " << fragment;
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos)
+          << "expected \"" << fragment << "\" in: " << e.what();
+    }
+    EXPECT_EQ(store.Count(), 0);
+  };
+  auto header = [](FileBuilder& f) { f.u8(25).u8(0).name("P"); };
+
+  {  // empty file
+    expectRefused(MemoryStream(), "file version");
+  }
+  {  // cut inside the printer name
+    FileBuilder f;
+    f.u8(25).u8(0).u16(50).bytes({'a', 'b'});
+    expectRefused(f.done(), "printer name");
+  }
+  {  // negative page count
+    FileBuilder f;
+    header(f);
+    f.i32(-1);
+    expectRefused(f.done(), "page count");
+  }
+  {  // a page count the file cannot hold
+    FileBuilder f;
+    header(f);
+    f.i32(1000000).bytes(std::vector<uint8_t>(100, 0));
+    expectRefused(f.done(), "page count");
+  }
+  {  // end offset beyond the file
+    FileBuilder f;
+    header(f);
+    f.i32(1).i32(1 << 30).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(
+        0);
+    f.u8(0);
+    expectRefused(f.done(), "end offset");
+  }
+  {  // end offset pointing back into the record
+    FileBuilder f;
+    header(f);
+    f.i32(1).i32(3).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
+    f.u8(0);
+    expectRefused(f.done(), "end offset");
+  }
+  {  // cut inside the only page record: the count alone cannot fit
+    FileBuilder f;
+    header(f);
+    f.i32(1).i32(100).u16(9).i32(2100);
+    expectRefused(f.done(), "does not fit");
+  }
+  {  // cut inside the second record
+    FileBuilder f;
+    header(f);
+    f.i32(2);
+    const size_t at = f.pos();
+    f.i32(0).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
+    f.bytes(std::vector<uint8_t>(40, 25));
+    f.patch(at, int32_t(f.pos()));
+    f.i32(0).u16(9).i32(2100);
+    expectRefused(f.done(), "paper height");
+  }
+  {  // compressed data that is not
+    FileBuilder f;
+    f.u8(25).u8(1).name("P").i32(1);
+    const size_t at = f.pos();
+    f.i32(0).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
+    f.bytes({5, 0, 0, 0, 200, 0, 0x40, 1});
+    f.patch(at, int32_t(f.pos()));
+    f.u8(0);
+    expectRefused(f.done(), "Error reading compressed stream.");
+  }
+  {  // a small page claiming to expand beyond the per-page limit
+    FileBuilder f;
+    f.u8(25).u8(1).name("P").i32(1);
+    const size_t at = f.pos();
+    f.i32(0).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
+    f.i32(0);
+    const size_t blocks = kMaxPageBytes / lzrw::kBlockSize + 8;
+    for (size_t i = 0; i < blocks; ++i) f.u16(0);
+    f.patch(at, int32_t(f.pos()));
+    f.u8(0);
+    expectRefused(f.done(), "limit");
+  }
+  {  // metafile layout without the terminating 0 of its printer names
+    FileBuilder f;
+    f.bytes({'A', 'B', 'C'});
+    expectRefused(f.done(), "printer names");
+  }
+}
+
+TEST_F(StoreTest, FilesNameThemselvesInErrors) {
+  TfrEMFPages store(&owner);
+  try {
+    store.LoadFromFile("/nonexistent/report.frp");
+    FAIL();
+  } catch (const PreparedFileError& e) {
+    EXPECT_EQ(e.file, "/nonexistent/report.frp");
+    EXPECT_NE(std::string(e.what()).find("/nonexistent/report.frp: "), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace orv
