@@ -49,6 +49,7 @@ void TfrBarcode::setHeight(int32_t v) {
 }
 
 void TfrBarcode::setText(const std::string& v) {
+  checkedText_.clear();
   if (v == text_) return;
   text_ = v;
   changed();

@@ -141,6 +141,10 @@ class TfrBarcode {
   orv::Color color_ = clWhite;
   orv::Color colorBar_ = clBlack;
   std::array<uint8_t, 4> moduleWidths_{1, 2, 3, 4};
+  // EAN-128 appends its check digit to the text; the text it was appended to
+  // is kept so that encoding the same barcode again does not append another.
+  std::string checkedSource_;
+  std::string checkedText_;
 };
 
 }  // namespace orv

@@ -304,7 +304,7 @@ std::string code128(int typ, std::string t, bool ean) {
   if (!setA && !setB && t.size() % 2 == 1) t.insert(t.begin(), '0');
   std::string widths = kCode128[start];
   // Reduced modulo 103 as it goes, so any length of text keeps within range.
-  int sum = start;
+  int sum = start % 103;
   size_t position = 1;
   auto add = [&](int v) {
     widths += kCode128[v];
@@ -410,7 +410,13 @@ std::string TfrBarcode::encode() {
     case bcCodeEAN128A:
     case bcCodeEAN128B:
     case bcCodeEAN128C:
-      if (checksum_) text_ = withCheckDigit(text_, checkSumMethod_);
+      if (checksum_) {
+        const bool again = !checkedText_.empty() && text_ == checkedText_;
+        const std::string source = again ? checkedSource_ : text_;
+        text_ = withCheckDigit(source, checkSumMethod_);
+        checkedSource_ = source;
+        checkedText_ = text_;
+      }
       return code128(typ_, text_, true);
     case bcCode93:
       return code93(t);
@@ -446,9 +452,11 @@ std::string TfrBarcode::encode() {
       return out + "505";
     }
     case bcCodeUPC_A: {
-      std::string d = padOrCut(t, 12);
-      // UPC has a single check-digit rule, whatever the method says.
-      if (checksum_) d = withCheckDigit(d.substr(0, 11), csmModulo10);
+      // With the check digit the text holds the 11 data digits: padded to 11,
+      // not to 12, so a short text does not lose its last digit. UPC has a
+      // single check-digit rule, whatever the method says.
+      const std::string d =
+          checksum_ ? withCheckDigit(padOrCut(t, 11), csmModulo10) : padOrCut(t, 12);
       text_ = d;
       std::string out = "505";
       for (int i = 0; i < 6; ++i) appendEanDigit(out, 'A', d[i]);
@@ -458,10 +466,13 @@ std::string TfrBarcode::encode() {
     }
     case bcCodeUPC_E0:
     case bcCodeUPC_E1: {
-      const std::string d = padOrCut(t, 7);
+      // Six data digits and the check digit; with the check digit computed the
+      // text is padded to six, so a short text keeps all of its digits.
       const bool e1 = typ_ == bcCodeUPC_E1;
+      std::string d = padOrCut(t, checksum_ ? 6 : 7);
       const int check = upcECheckDigit(e1 ? 1 : 0, d);
-      text_ = checksum_ ? d.substr(0, 6) + char('0' + check) : d;
+      if (checksum_) d += char('0' + check);
+      text_ = d;
       const char* parity = kUpcEParity[check];
       std::string out = "505";
       for (int i = 0; i < 6; ++i) appendEanDigit(out, (parity[i] == 'E') != e1 ? 'B' : 'A', d[i]);
