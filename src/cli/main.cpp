@@ -92,8 +92,18 @@ void printUsage(FILE* out) {
 }  // namespace
 }  // namespace orv::cli
 
+namespace {
+// Qt's own chatter (no runtime directory, font fallbacks) would mix with the
+// tool's output on standard error; it is shown only when asked for.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& msg) {
+  if (type == QtFatalMsg || qEnvironmentVariableIsSet("FRPTOOL_VERBOSE"))
+    std::fprintf(stderr, "%s\n", qPrintable(msg));
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace orv::cli;
+  qInstallMessageHandler(quietMessages);
   // Fonts, images and painting need a GUI application object but never a display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);

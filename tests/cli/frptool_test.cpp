@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "engine/tfr_report.h"
+#include "prepared/compressor.h"
+#include "printing/tfr_printer.h"
+
+namespace orv {
+namespace {
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+Result frptool(const QStringList& args) {
+  QProcess p;
+  p.start(ORV_FRPTOOL, args);
+  p.waitForFinished(60000);
+  return {p.exitCode(), p.readAllStandardOutput().toStdString(),
+          p.readAllStandardError().toStdString()};
+}
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  f.open(QIODevice::ReadOnly);
+  return f.readAll();
+}
+
+class FrptoolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    TfrPrinter::startUp(nullptr);
+    TfrLZWCompressor compressor;
+    compressor.setEnabled(true);
+    TfrReport report;
+    report.GeneratorVersion = 88;
+    PageSetup a4;
+    a4.paper = {9, 2100, 2970, 0, -1};
+    a4.useMargins = true;
+    a4.margins = {1, 2, 3, 4};
+    report.EMFPages.AddPage(a4);
+    PageSetup letter;
+    letter.paper = {1, 2159, 2794, 1, 2};
+    report.EMFPages.AddPage(letter);
+    report.EMFPages.Entry(1).ObjectStream.write("\x04xyz", 4);
+    file = dir.filePath("r.frp");
+    report.SavePreparedReport(file.toStdString());
+  }
+  QTemporaryDir dir;
+  QString file;
+};
+
+TEST_F(FrptoolTest, InfoJsonDescribesEveryPage) {
+  Result r = frptool({"info", "--json", file});
+  ASSERT_EQ(r.code, 0) << r.err;
+  QJsonParseError e;
+  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &e);
+  ASSERT_EQ(e.error, QJsonParseError::NoError) << r.out;
+  QJsonObject o = doc.object();
+  EXPECT_EQ(o["version"].toInt(), 25);
+  EXPECT_EQ(o["compressed"].toBool(), true);
+  EXPECT_EQ(o["printer"].toString(), "Impressora Virtual");
+  EXPECT_EQ(o["generator"].toInt(), 88);
+  QJsonArray pages = o["pages"].toArray();
+  ASSERT_EQ(pages.size(), 2);
+  QJsonObject p0 = pages[0].toObject(), p1 = pages[1].toObject();
+  EXPECT_EQ(p0["paperSize"].toInt(), 9);
+  EXPECT_EQ(p0["useMargins"].toBool(), true);
+  EXPECT_EQ(p0["margins"].toArray(), (QJsonArray{1, 2, 3, 4}));
+  EXPECT_EQ(p0["paperWidthPx"].toInt(), 758);
+  EXPECT_EQ(p0["paperHeightPx"].toInt(), 1071);
+  EXPECT_EQ(p0["offsetX"].toInt(), 18);
+  EXPECT_EQ(p0["printableWidth"].toInt(), 722);
+  EXPECT_EQ(p0["streamBytes"].toInt(), 1);
+  EXPECT_EQ(p1["orientation"].toInt(), 1);
+  EXPECT_EQ(p1["bin"].toInt(), 2);
+  EXPECT_EQ(p1["paperWidth"].toInt(), 2159);
+  EXPECT_EQ(p1["streamBytes"].toInt(), 5);
+}
+
+TEST_F(FrptoolTest, SaveRoundTripsAndPlainDropsCompression) {
+  const QString same = dir.filePath("same.frp"), plain = dir.filePath("plain.frp");
+  ASSERT_EQ(frptool({"save", file, same}).code, 0);
+  EXPECT_EQ(readFile(file), readFile(same));
+  ASSERT_EQ(frptool({"save", same, plain, "--plain"}).code, 0);
+  const QByteArray p = readFile(plain);
+  ASSERT_GT(p.size(), 2);
+  EXPECT_EQ(p[1], 0);
+  const QString back = dir.filePath("back.frp");
+  ASSERT_EQ(frptool({"save", plain, back}).code, 0);
+  EXPECT_EQ(readFile(file), readFile(back));
+}
+
+TEST_F(FrptoolTest, ErrorsAndUsage) {
+  const QString missing = dir.filePath("missing.frp");
+  Result r = frptool({"info", missing});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err.rfind("frptool: " + missing.toStdString() + ": ", 0), 0u) << r.err;
+
+  QFile bad(dir.filePath("bad.frp"));
+  bad.open(QIODevice::WriteOnly);
+  bad.write(QByteArray("\x19\x00\x00\x00\x00\xff\xff\xff\x7f", 9));
+  bad.close();
+  r = frptool({"info", "--json", bad.fileName()});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("page count"), std::string::npos) << r.err;
+
+  EXPECT_EQ(frptool({}).code, 64);
+  EXPECT_EQ(frptool({"info"}).code, 64);
+  EXPECT_EQ(frptool({"info", file, "extra"}).code, 64);
+  EXPECT_EQ(frptool({"nosuchcommand"}).code, 64);
+  r = frptool({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, "frptool 1.0.1.0\n");
+  r = frptool({"--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.out.find("info"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orv
