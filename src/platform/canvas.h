@@ -111,6 +111,8 @@ class Canvas {
   virtual int dpiX() const { return 96; }
   virtual int dpiY() const { return 96; }
   virtual bool isMetafile() const { return false; }
+  // Set by the print job on the canvas of the printer it prints to.
+  bool printerCanvas = false;
   // Bounds of the drawable surface in device pixels.
   virtual Rect deviceBounds() const = 0;
 

@@ -11,7 +11,11 @@
 
 namespace orv {
 
+class Canvas;
 class TfrPage;
+class TfrView;
+
+enum class LinkCursor { Default, HandPoint };
 
 // What the store needs from the report that owns it.
 class PreparedOwner {
@@ -23,6 +27,9 @@ class PreparedOwner {
   virtual bool printsToDefault() const { return false; }
   virtual void setPrinterName(const std::string& name) {}
   virtual void pageAdded(int pageNo) {}
+  // The report's click and hover events; each returns whether a handler ran.
+  virtual bool objectClick(TfrView& view) { return false; }
+  virtual bool mouseOverObject(TfrView& view, LinkCursor& cursor) { return false; }
 };
 
 struct Margins {
@@ -79,6 +86,22 @@ class TfrEMFPages {
   void Add(int index, const PageSetup& page);
   void AddPage(const PageSetup& page);
   void Delete(int index);
+
+  // Builds the live objects of a page from its object stream.
+  void BuildObjects(int index);
+  // Draws a page into the target rectangle of the canvas. A page whose
+  // Visible flag is 0 is released instead (callers use this to drop pages
+  // that left the view). An unknown add-in class raises its error; the page
+  // is then not drawn and keeps no half-built objects.
+  void Draw(int index, Canvas& canvas, const Rect& target);
+  // What lies under a point of the page (in report pixels): on click a link
+  // target or an opened URL, on hover the hand cursor and the link text.
+  struct Hit {
+    bool handled = false;
+    std::string text;
+    LinkCursor cursor = LinkCursor::Default;
+  };
+  Hit ObjectAt(int index, Point point, bool click);
 
   // The whole store as a ".frp" file. Loading either succeeds completely or
   // leaves the store empty and raises one error naming the reason.
