@@ -170,19 +170,25 @@ QImage decodeUncompressed(const DibHeader& h, std::span<const uint8_t> info,
 }
 
 // Run-length forms: a byte-pair stream of runs and escapes (end of line, end of
-// bitmap, delta move, absolute run). Every write is checked against the image.
+// bitmap, delta move, absolute run). Writers fill the row padding too (runs may
+// reach past the width up to the padded stride), so pixels right of the image
+// are dropped; anything that would go above the top row is an error.
 QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<const uint8_t> bits) {
   const bool four = h.compression == biRle4;
   const int w = h.width, hgt = h.height;
   std::vector<uint8_t> idx(size_t(w) * size_t(hgt), 0);
   size_t p = 0;
-  int x = 0, y = 0;
+  // x may pass the width (each step adds at most 255, so it cannot overflow).
+  int64_t x = 0;
+  int y = 0;
   auto need = [&](size_t n) {
     if (bits.size() - p < n) fail("run-length data is truncated");
   };
-  auto room = [&](int n) {
+  auto put = [&](int i, uint8_t v) {
+    if (x + i < w) idx[size_t(y) * w + size_t(x + i)] = v;
+  };
+  auto onRow = [&] {
     if (y >= hgt) fail("run-length data continues past the last row");
-    if (n > w - x) fail("run-length run passes the end of a row");
   };
   bool done = false;
   while (!done) {
@@ -191,13 +197,8 @@ QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<co
     const uint8_t count = bits[p], code = bits[p + 1];
     p += 2;
     if (count > 0) {
-      room(count);
-      uint8_t* dst = idx.data() + size_t(y) * w + x;
-      if (four) {
-        for (int i = 0; i < count; ++i) dst[i] = (i & 1) ? (code & 0x0F) : (code >> 4);
-      } else {
-        std::memset(dst, code, count);
-      }
+      onRow();
+      for (int i = 0; i < count; ++i) put(i, four ? ((i & 1) ? (code & 0x0F) : (code >> 4)) : code);
       x += count;
       continue;
     }
@@ -213,7 +214,7 @@ QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<co
         need(2);
         const int dx = bits[p], dy = bits[p + 1];
         p += 2;
-        if (dx > w - x || dy > hgt - y) fail("run-length delta moves outside the image");
+        if (dy > hgt - y) fail("run-length delta moves past the last row");
         x += dx;
         y += dy;
         break;
@@ -222,18 +223,12 @@ QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<co
         const int n = code;
         const size_t bytes = four ? (size_t(n) + 1) / 2 : size_t(n);
         need(bytes);
-        room(n);
-        uint8_t* dst = idx.data() + size_t(y) * w + x;
+        onRow();
         for (int i = 0; i < n; ++i) {
-          if (four) {
-            uint8_t b = bits[p + i / 2];
-            dst[i] = (i & 1) ? (b & 0x0F) : (b >> 4);
-          } else {
-            dst[i] = bits[p + i];
-          }
+          const uint8_t b = bits[p + (four ? i / 2 : i)];
+          put(i, four ? ((i & 1) ? (b & 0x0F) : (b >> 4)) : b);
         }
-        p += bytes + (bytes & 1);
-        if (p > bits.size()) p = bits.size();
+        p += std::min(bytes + (bytes & 1), bits.size() - p);
         x += n;
         break;
       }
