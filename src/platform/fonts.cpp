@@ -256,9 +256,11 @@ class FontCache {
         adv = roundHalfUp(em * 0.5);
       } else if (glyphs[b] == 0 && b >= 0x20 && fallback.valid && fallbackGlyphs[b] != 0) {
         f.fallback_[size_t(b)] = true;
+        f.glyphs_[size_t(b)] = fallbackGlyphs[b];
         adv = roundHalfUp(fallback.advanceOf(fallbackGlyphs[b]) * fallbackScale);
       } else {
         adv = roundHalfUp(face.advanceOf(glyphs[b]) * scale);
+        f.glyphs_[size_t(b)] = glyphs[b];
       }
       f.advances_[size_t(b)] = adv + boldExtra;
     }
@@ -303,6 +305,14 @@ QFont ScaledFont::qfont(bool fallbackFace) const {
 QRawFont ScaledFont::rawFont(bool fallbackFace) const {
   if (!QGuiApplication::instance()) return {};
   return QRawFont::fromFont(qfont(fallbackFace));
+}
+
+const QRawFont& ScaledFont::paintRawFont(bool fallbackFace) const {
+  std::call_once(rawOnce_, [this] {
+    raw_ = rawFont(false);
+    rawFallback_ = rawFont(true);
+  });
+  return fallbackFace ? rawFallback_ : raw_;
 }
 
 }  // namespace orv

@@ -4,6 +4,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <string_view>
 
 #include "platform/canvas.h"
@@ -48,6 +49,10 @@ class ScaledFont {
   // no hinting, no kerning, no font merging).
   QFont qfont(bool fallbackFace = false) const;
   QRawFont rawFont(bool fallbackFace = false) const;
+  // Glyph of a byte in the face that draws it (see usesFallback), and that
+  // face loaded at this em size for drawing glyph runs. Built once per font.
+  quint32 glyph(uint8_t byte) const { return glyphs_[byte]; }
+  const QRawFont& paintRawFont(bool fallbackFace) const;
   const QString& family() const { return family_; }
   bool bold() const { return bold_; }
   bool italic() const { return italic_; }
@@ -68,6 +73,10 @@ class ScaledFont {
   std::array<int32_t, 256> advances_{};
   std::array<char16_t, 256> unicode_{};
   std::array<bool, 256> fallback_{};
+  std::array<quint32, 256> glyphs_{};
+  mutable std::once_flag rawOnce_;
+  mutable QRawFont raw_;
+  mutable QRawFont rawFallback_;
 };
 
 // The measured font for a logical font, from a process-wide cache. The
