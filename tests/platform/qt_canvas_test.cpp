@@ -4,6 +4,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "platform/fonts.h"
@@ -372,6 +375,89 @@ TEST(QtCanvasImages, EnlargingRepeatsPixels) {
   }
   EXPECT_EQ(img.pixel(40, 10), kWhite);
   EXPECT_EQ(img.pixel(47, 10), kBlack);
+}
+
+// Columns that hold ink taller than half the cell: the stem of a capital.
+std::vector<int> tallColumns(const QImage& img) {
+  std::vector<int> cols;
+  for (int x = 0; x < img.width(); ++x) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y) n += img.pixel(x, y) != kGround;
+    if (n > 8) cols.push_back(x);
+  }
+  return cols;
+}
+
+TEST(QtCanvasText, RightToLeftReadingMovesTrailingNeutralsLeft) {
+  FontSpec f;
+  f.height = -20;
+  auto draw = [&](uint32_t flags) {
+    Surface s(200, 40);
+    s.c().setFont(f);
+    s.c().setBkMode(BkMode::Transparent);
+    s.c().textOut(10, 5, "I....", nullptr, flags);
+    return tallColumns(s.image());
+  };
+  Surface m(10, 10);
+  m.c().setFont(f);
+  const int w = m.c().textWidth("I....");
+  std::vector<int> ltr = draw(0), rtl = draw(etoRtlReading);
+  ASSERT_FALSE(ltr.empty());
+  ASSERT_FALSE(rtl.empty());
+  // Left to right the capital comes first; with a right-to-left paragraph
+  // the trailing points are placed before it, on the left.
+  EXPECT_LT(ltr.back(), 10 + w / 2);
+  EXPECT_GT(rtl.front(), 10 + w / 2);
+}
+
+TEST(QtCanvasText, HebrewLettersAreReversedInRightToLeftOrder) {
+  // Alef then tav in code page 1255: drawn right to left they must give the
+  // same pixels as tav then alef drawn left to right.
+  FontSpec f;
+  f.height = -24;
+  f.face = "DejaVu Sans";
+  f.charset = 177;
+  auto draw = [&](std::string_view text, uint32_t flags) {
+    Surface s(120, 40);
+    s.c().setFont(f);
+    s.c().setBkMode(BkMode::Transparent);
+    s.c().textOut(10, 5, text, nullptr, flags);
+    return s.image().copy();
+  };
+  EXPECT_EQ(draw("\xE0\xFA", etoRtlReading), draw("\xFA\xE0", 0));
+  EXPECT_NE(draw("\xE0\xFA", 0), draw("\xFA\xE0", 0));
+}
+
+TEST(QtCanvasText, PdfOutputKeepsRealText) {
+  QProcess probe;
+  probe.start("pdftotext", {"-v"});
+  if (!probe.waitForFinished(10000)) GTEST_SKIP() << "pdftotext is not installed";
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString pdf = dir.filePath("t.pdf");
+  {
+    QPdfWriter writer(pdf);
+    writer.setResolution(300);
+    QPainter painter(&writer);
+    QtCanvas c(&painter, {0, 0, 2400, 3300}, 300, 300);
+    FontSpec f;
+    f.height = -50;
+    c.setFont(f);
+    c.setBkMode(BkMode::Transparent);
+    c.textOut(200, 200, "Relat\xF3rio de vendas \x80 1.234,56");
+    f.face = "Courier New";
+    c.setFont(f);
+    c.setTextJustification(40, 2);
+    c.textOut(200, 400, "Total geral 99");
+  }
+  QProcess p;
+  p.start("pdftotext", {"-layout", pdf, "-"});
+  ASSERT_TRUE(p.waitForFinished(20000));
+  const QString text = QString::fromUtf8(p.readAllStandardOutput());
+  EXPECT_TRUE(text.contains(QStringLiteral(u"Relatório de vendas € 1.234,56")))
+      << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("Total"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("geral"))) << text.toStdString();
 }
 
 }  // namespace
