@@ -1,6 +1,8 @@
 #include "prepared/compressor.h"
 
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -53,11 +55,26 @@ constexpr const char* kWriteError = "Error writing compressed stream.";
 // or per call. Being static storage it cannot fail to exist, which is why the
 // "no memory for the hash table" failure has no counterpart here.
 int16_t g_hash[4096];
+// Hashes of the next stretch of positions of the block being encoded, computed
+// in a pass the compiler can vectorise so that the serial part of the encoder
+// (look up, compare, move on) does not wait for the arithmetic. A short stretch
+// keeps it in the first-level cache next to the block and the table.
+constexpr size_t kHashStretch = 512;
+uint16_t g_positionHash[kHashStretch];
 
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
   return v;
+}
+
+// Only the low 16 bits of the product reach the 12-bit index, so a 16-bit
+// multiply gives the same index as the 32-bit one.
+void hashPositions(const uint8_t* __restrict in, size_t count, uint16_t* __restrict out) {
+  for (size_t i = 0; i < count; ++i) {
+    const uint16_t h = static_cast<uint16_t>((in[i] << 8) ^ (in[i + 1] << 4) ^ in[i + 2]);
+    out[i] = static_cast<uint16_t>(h * 40543u) >> 4;
+  }
 }
 
 inline unsigned hashAt(const uint8_t* p) {
@@ -91,17 +108,23 @@ inline unsigned matchLength(const uint8_t* a, const uint8_t* b, size_t limit) {
 //  - within 3 bytes of the end no match of length 3 can exist, and none of the
 //    positions after it can match either, so the hash (which would read past
 //    the block) and its table update are skipped there without any effect on
-//    the output. That is also why the output never depends on bytes after n.
-size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out) {
-  if (n > kBlockSize) throw Error(kWriteError);
-  std::memset(g_hash, 0xFF, sizeof g_hash);  // every entry -1
-  int16_t* const table = g_hash;
+//    the output. That is also why the output never depends on bytes after n;
+//  - an empty table slot holds a position so far back that it fails the
+//    distance test, instead of -1 and a test of its own.
+namespace {
 
-  out[0] = 0x40;
+constexpr int16_t kEmptySlot = INT16_MIN;
+
+struct Encoder {
+  const uint8_t* in;
+  size_t n;
+  uint8_t* out;
+  int16_t* table;
   size_t ctrl = 1, y = 3, x = 0;
   unsigned items = 0;
   uint32_t word = 0;
-  while (x < n && y <= n) {
+
+  void flushGroupIfFull() {
     if (items > 15) {
       out[ctrl] = static_cast<uint8_t>(word >> 8);
       out[ctrl + 1] = static_cast<uint8_t>(word);
@@ -109,64 +132,185 @@ size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out) {
       ctrl = y;
       y += 2;
     }
-    const uint8_t* p = in + x;
-    const size_t rem = n - x;
-    if (rem >= 16) {
-      const uint64_t pat = 0x0101010101010101ull * p[0];
-      if (((load64(p) ^ pat) | (load64(p + 8) ^ pat)) == 0) {
-        const size_t lim = rem < 4095 ? rem : 4095;
-        size_t s = 16;
-        for (;;) {
-          if (s + 8 > lim) {
-            while (s < lim && p[s] == p[0]) ++s;
-            break;
-          }
-          const uint64_t d = load64(p + s) ^ pat;
-          if (d) {
-            s += std::countr_zero(d) >> 3;
-            break;
-          }
-          s += 8;
-        }
-        const size_t r = s - 16;
-        out[y] = 0;
-        out[y + 1] = static_cast<uint8_t>(r >> 8);
-        out[y + 2] = static_cast<uint8_t>(r);
-        out[y + 3] = p[0];
-        y += 4;
-        x += s;
-        word = word * 2 + 1;
-        ++items;
-        continue;
-      }
-    }
-    if (rem >= 3) {
-      int16_t* slot = table + hashAt(p);
-      const int pos = *slot;
-      *slot = static_cast<int16_t>(x);
-      if (pos != -1 && x - static_cast<size_t>(pos) < 4096) {
-        const unsigned len = matchLength(p, in + pos, rem);
-        if (len >= 3) {
-          const unsigned k = static_cast<unsigned>((x - pos) << 4) + (len - 3);
-          out[y] = static_cast<uint8_t>(k >> 8);
-          out[y + 1] = static_cast<uint8_t>(k);
-          y += 2;
-          x += len;
-          word = word * 2 + 1;
-          ++items;
-          continue;
-        }
-      }
-    }
-    out[y++] = p[0];
-    ++x;
+  }
+
+  // A run of s >= 16 bytes starting at x.
+  void emitRun(size_t s) {
+    const size_t r = s - 16;
+    out[y] = 0;
+    out[y + 1] = static_cast<uint8_t>(r >> 8);
+    out[y + 2] = static_cast<uint8_t>(r);
+    out[y + 3] = in[x];
+    y += 4;
+    x += s;
+    word = word * 2 + 1;
+    ++items;
+  }
+
+  void emitCopy(size_t dist, unsigned len) {
+    const unsigned k = static_cast<unsigned>(dist << 4) + (len - 3);
+    out[y] = static_cast<uint8_t>(k >> 8);
+    out[y + 1] = static_cast<uint8_t>(k);
+    y += 2;
+    x += len;
+    word = word * 2 + 1;
+    ++items;
+  }
+
+  void emitLiteral() {
+    out[y++] = in[x++];
     word = word * 2;
     ++items;
   }
-  word <<= 16 - items;
-  out[ctrl] = static_cast<uint8_t>(word >> 8);
-  out[ctrl + 1] = static_cast<uint8_t>(word);
-  if (n >= y) return y;
+
+  // Length of the run at x given that its first 16 bytes are equal.
+  size_t runLength(uint64_t pat) const {
+    const uint8_t* p = in + x;
+    const size_t rem = n - x;
+    const size_t lim = rem < 4095 ? rem : 4095;
+    size_t s = 16;
+    for (;;) {
+      if (s + 8 > lim) {
+        while (s < lim && p[s] == p[0]) ++s;
+        return s;
+      }
+      const uint64_t d = load64(p + s) ^ pat;
+      if (d) return s + (std::countr_zero(d) >> 3);
+      s += 8;
+    }
+  }
+
+  // The main loop while at least 18 bytes remain, so every comparison the
+  // reference makes can be done with whole words inside the block.
+  void body() {
+    const size_t fastEnd = n >= 18 ? n - 18 : 0;
+    // Locals rather than members: the byte stores into `out` would otherwise
+    // make the compiler reload and store the state around every item.
+    const uint8_t* const src = in;
+    uint8_t* const dst = out;
+    int16_t* const tab = table;
+    // g_positionHash[k] is the hash of position hashBase + k, up to hashEnd.
+    size_t hashBase = 0, hashEnd = 0;
+    const size_t limit = n;
+    size_t x_ = x, y_ = y, ctrl_ = ctrl;
+    unsigned items_ = items;
+    uint32_t word_ = word;
+    while (x_ < fastEnd && y_ <= limit) {
+      if (items_ > 15) {
+        dst[ctrl_] = static_cast<uint8_t>(word_ >> 8);
+        dst[ctrl_ + 1] = static_cast<uint8_t>(word_);
+        items_ = 0;
+        ctrl_ = y_;
+        y_ += 2;
+      }
+      ++items_;
+      const uint8_t* p = src + x_;
+      const uint64_t v = load64(p);
+      // Bytes 0-7 equal to their neighbours, and 8-15 a copy of 0-7.
+      if (((v ^ (v >> 8)) << 8) == 0 && load64(p + 8) == v) [[unlikely]] {
+        x = x_;
+        const size_t s = runLength(v);
+        const size_t r = s - 16;
+        dst[y_] = 0;
+        dst[y_ + 1] = static_cast<uint8_t>(r >> 8);
+        dst[y_ + 2] = static_cast<uint8_t>(r);
+        dst[y_ + 3] = p[0];
+        y_ += 4;
+        x_ += s;
+        word_ = word_ * 2 + 1;
+        continue;
+      }
+      if (x_ >= hashEnd) [[unlikely]] {
+        hashEnd = std::min(x_ + kHashStretch, fastEnd);
+        hashPositions(src + x_, hashEnd - x_, g_positionHash);
+        hashBase = x_;
+      }
+      int16_t* slot = tab + g_positionHash[x_ - hashBase];
+      const int pos = *slot;
+      *slot = static_cast<int16_t>(x_);
+      const size_t dist = x_ - pos;  // huge for an empty slot
+      if (dist < 4096) {
+        const uint64_t d = v ^ load64(src + pos);
+        if ((d & 0xFFFFFF) == 0) {
+          const unsigned len = matchLength18(d, p, src + pos);
+          const unsigned k = static_cast<unsigned>(dist << 4) + (len - 3);
+          dst[y_] = static_cast<uint8_t>(k >> 8);
+          dst[y_ + 1] = static_cast<uint8_t>(k);
+          y_ += 2;
+          x_ += len;
+          word_ = word_ * 2 + 1;
+          continue;
+        }
+      }
+      dst[y_++] = static_cast<uint8_t>(v);
+      ++x_;
+      word_ = word_ * 2;
+    }
+    x = x_;
+    y = y_;
+    ctrl = ctrl_;
+    items = items_;
+    word = word_;
+  }
+
+  // Common prefix length of a and b, up to 18, given d = first words xor'ed.
+  // Written without branches: the length is as unpredictable as the data.
+  static unsigned matchLength18(uint64_t d, const uint8_t* a, const uint8_t* b) {
+    const unsigned l1 = static_cast<unsigned>(std::countr_zero(d)) >> 3;  // 8 when d == 0
+    const unsigned l2 = static_cast<unsigned>(std::countr_zero(load64(a + 8) ^ load64(b + 8))) >> 3;
+    uint16_t a3, b3;
+    std::memcpy(&a3, a + 16, 2);
+    std::memcpy(&b3, b + 16, 2);
+    const unsigned l3 =
+        static_cast<unsigned>(std::countr_zero(static_cast<uint16_t>(a3 ^ b3))) >> 3;
+    const unsigned tail = l2 < 8 ? l2 : 8 + l3;
+    return l1 < 8 ? l1 : 8 + tail;
+  }
+
+  // The last few bytes, byte by byte.
+  void tail() {
+    while (x < n && y <= n) {
+      flushGroupIfFull();
+      const uint8_t* p = in + x;
+      const size_t rem = n - x;
+      if (rem >= 16) {
+        const uint64_t pat = 0x0101010101010101ull * p[0];
+        if (((load64(p) ^ pat) | (load64(p + 8) ^ pat)) == 0) {
+          emitRun(runLength(pat));
+          continue;
+        }
+      }
+      if (rem >= 3) {
+        int16_t* slot = table + hashAt(p);
+        const int pos = *slot;
+        *slot = static_cast<int16_t>(x);
+        const size_t dist = x - pos;
+        if (dist < 4096) {
+          const unsigned len = matchLength(p, in + pos, rem);
+          if (len >= 3) {
+            emitCopy(dist, len);
+            continue;
+          }
+        }
+      }
+      emitLiteral();
+    }
+  }
+};
+
+}  // namespace
+
+size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out) {
+  if (n > kBlockSize) throw Error(kWriteError);
+  std::fill_n(g_hash, 4096, kEmptySlot);
+  out[0] = 0x40;
+  Encoder e{in, n, out, g_hash};
+  e.body();
+  e.tail();
+  const uint32_t word = e.word << (16 - e.items);
+  out[e.ctrl] = static_cast<uint8_t>(word >> 8);
+  out[e.ctrl + 1] = static_cast<uint8_t>(word);
+  if (n >= e.y) return e.y;
   out[0] = 0x80;
   if (n) std::memcpy(out + 1, in, n);
   return n + 1;
