@@ -341,6 +341,18 @@ void TfrMemoView::Draw(Canvas& canvas) {
   RestoreGeometry();
 }
 
+void TfrMemoView::ExportToFilter() {
+  TfrStretcheable::ExportToFilter();
+  ExportMode = true;
+  try {
+    Draw(scratchCanvas());
+  } catch (...) {
+    ExportMode = false;
+    throw;
+  }
+  ExportMode = false;
+}
+
 void TfrMemoView::ShowMemo() {
   if (!TargetCanvas) return;
   Canvas& c = *TargetCanvas;

@@ -124,6 +124,9 @@ class TfrMemoView : public TfrStretcheable {
   void DeclareProperties() override;
 
   void Draw(Canvas& canvas) override;
+  // Hands the object to the export filter, then its lines one by one: the
+  // object is drawn in export mode onto the scratch canvas.
+  void ExportToFilter() override;
   void LoadRecord(MemoryStream& stream) override;
   void SaveRecord(MemoryStream& stream) override;
 
