@@ -641,16 +641,18 @@ TEST(BarcodeDrawing, ShortBarsAreTwoFifthsOfTheHeight) {
 }
 
 TEST(BarcodeDrawing, PaintedColumnsFollowTheModules) {
-  TfrBarcode b = make(bcCodeEAN13, "590123412345", true);
-  b.setModul(2);
-  b.setHeight(30);
-  const QImage img = test::renderBarcode(b, 10);
-  const std::string m = moduleBits(b);  // one character per pixel column
-  ASSERT_EQ(img.width(), 95 * 2 + 20);
-  for (int x = 0; x < img.width(); ++x) {
-    const bool inside = x >= 10 && x < 10 + 95 * 2;
-    const bool black = inside && m[size_t(x - 10)] == '1';
-    EXPECT_EQ(qGray(img.pixel(x, 25)) < 128, black) << x;
+  for (int modul : {1, 2}) {
+    TfrBarcode b = make(bcCodeEAN13, "590123412345", true);
+    b.setModul(modul);
+    b.setHeight(30);
+    const QImage img = test::renderBarcode(b, 10);
+    const std::string m = moduleBits(b);  // one character per pixel column
+    ASSERT_EQ(img.width(), 95 * modul + 20);
+    for (int x = 0; x < img.width(); ++x) {
+      const bool inside = x >= 10 && x < 10 + 95 * modul;
+      const bool black = inside && m[size_t(x - 10)] == '1';
+      EXPECT_EQ(qGray(img.pixel(x, 25)) < 128, black) << "modul " << modul << " x " << x;
+    }
   }
 }
 

@@ -9,12 +9,13 @@
 
 #include "addins/barcode.h"
 #include "platform/canvas.h"
+#include "platform/qt_canvas.h"
 
 namespace orv::test {
 
-// A canvas that paints polygons into an image the way GDI does (the outline
-// pixels belong to the shape) and remembers every polygon with the pen and
-// brush it was drawn with. Nothing but polygons is expected from a barcode.
+// A canvas that remembers every polygon with the pen and brush it was drawn
+// with (and paints it roughly into an image when given one). Nothing but
+// polygons is expected from a barcode.
 class PolygonCanvas : public Canvas {
  public:
   struct Call {
@@ -72,7 +73,8 @@ inline Box boxOf(const std::vector<BarPolygon>& polys) {
   return b;
 }
 
-// Draws the barcode alone on white with `quiet` pixels of margin on every side.
+// Draws the barcode alone on white with `quiet` pixels of margin on every side,
+// through the canvas the screen and printers use.
 inline QImage renderBarcode(TfrBarcode& b, int quiet) {
   b.setLeft(0);
   b.setTop(0);
@@ -82,8 +84,12 @@ inline QImage renderBarcode(TfrBarcode& b, int quiet) {
   QImage image(box.right - box.left + 1 + 2 * quiet, box.bottom - box.top + 1 + 2 * quiet,
                QImage::Format_RGB32);
   image.fill(Qt::white);
-  PolygonCanvas canvas(&image);
-  b.DrawBarcode(canvas);
+  QPainter painter(&image);
+  {
+    QtCanvas canvas(&painter, Rect{0, 0, image.width(), image.height()});
+    b.DrawBarcode(canvas);
+  }
+  painter.end();
   return image;
 }
 
