@@ -1083,15 +1083,28 @@ void Player::text(DPoint ref, std::string bytes, const QString* unicode, uint8_t
       }
     }
     if (whole && justify != 0) {
-      breaks = int32_t(shares.size());
-      const int32_t share = justify / breaks;
-      int32_t rest = justify % breaks;
-      const int32_t step = rest < 0 ? -1 : 1;
-      for (int32_t d : shares) {
-        int32_t want = share;
-        if (rest != 0) want += step, rest -= step;
-        if (d != want) whole = false;
-      }
+      // The justification may cover all the blanks or only the first ones.
+      auto matches = [&](int32_t count) {
+        const int32_t share = justify / count;
+        int32_t rest = justify % count;
+        const int32_t step = rest < 0 ? -1 : 1;
+        for (int32_t i = 0; i < int32_t(shares.size()); ++i) {
+          int32_t want = 0;
+          if (i < count) {
+            want = share;
+            if (rest != 0) want += step, rest -= step;
+          }
+          if (shares[size_t(i)] != want) return false;
+        }
+        return true;
+      };
+      int32_t used = 0;
+      for (int32_t i = 0; i < int32_t(shares.size()); ++i)
+        if (shares[size_t(i)] != 0) used = i + 1;
+      breaks = 0;
+      for (int32_t count : {int32_t(shares.size()), used})
+        if (count > 0 && !breaks && matches(count)) breaks = count;
+      whole = breaks != 0;
     }
   }
   if (whole) {
