@@ -27,6 +27,11 @@ uint32_t u32(std::span<const uint8_t> b, size_t at) {
 
 constexpr size_t kFileHeaderSize = 14;
 
+// Compressed pixels must justify the size they claim once it is past this.
+constexpr uint64_t kFreePixels = 4'000'000;
+constexpr uint64_t kRlePixelsPerByte = 256;
+constexpr uint64_t kPngPixelsPerByte = 8192;
+
 // One colour channel described by a bit mask: where it sits and how to widen
 // it to 8 bits.
 struct Channel {
@@ -62,8 +67,8 @@ std::vector<QRgb> readPalette(const DibHeader& h, std::span<const uint8_t> info)
   return pal;
 }
 
-QImage allocate(const DibHeader& h) {
-  QImage img(h.width, h.height, QImage::Format_ARGB32);
+QImage allocate(const DibHeader& h, QImage::Format format) {
+  QImage img(h.width, h.height, format);
   if (img.isNull())
     fail("out of memory for a " + std::to_string(h.width) + " x " + std::to_string(h.height) +
          " image");
@@ -96,7 +101,8 @@ QImage decodeUncompressed(const DibHeader& h, std::span<const uint8_t> info,
     fail("pixel data is truncated (" + std::to_string(bits.size()) + " of " + std::to_string(need) +
          " bytes)");
 
-  QImage img = allocate(h);
+  const bool opaque = h.bitCount <= 8 || h.bitCount == 24;
+  QImage img = allocate(h, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
   const int w = h.width;
   if (h.bitCount <= 8) {
     std::vector<QRgb> pal = readPalette(h, info);
@@ -113,7 +119,7 @@ QImage decodeUncompressed(const DibHeader& h, std::span<const uint8_t> info,
         dst[x] = idx < pal.size() ? pal[idx] : black;
       }
     }
-    return finish(std::move(img));
+    return img;
   }
   if (h.bitCount == 24) {
     for (int r = 0; r < h.height; ++r) {
@@ -121,7 +127,7 @@ QImage decodeUncompressed(const DibHeader& h, std::span<const uint8_t> info,
       QRgb* dst = rowOf(img, h, r);
       for (int x = 0; x < w; ++x, src += 3) dst[x] = qRgb(src[2], src[1], src[0]);
     }
-    return finish(std::move(img));
+    return img;
   }
 
   // 16 and 32 bits: bit fields, or the fixed layouts of the plain form.
@@ -176,7 +182,18 @@ QImage decodeUncompressed(const DibHeader& h, std::span<const uint8_t> info,
 QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<const uint8_t> bits) {
   const bool four = h.compression == biRle4;
   const int w = h.width, hgt = h.height;
-  std::vector<uint8_t> idx(size_t(w) * size_t(hgt), 0);
+  // Nothing the file says can make a run cover more than this many pixels per
+  // byte (255 per pair, plus what end-of-line and delta moves skip), so
+  // a larger image from fewer bytes is a bomb, not a picture.
+  if (uint64_t(w) * uint64_t(hgt) > kFreePixels &&
+      uint64_t(w) * uint64_t(hgt) / kRlePixelsPerByte > bits.size())
+    fail("run-length data of " + std::to_string(bits.size()) + " bytes cannot make a " +
+         std::to_string(w) + " x " + std::to_string(hgt) + " image");
+  QImage img = allocate(h, QImage::Format_RGB32);
+  const std::vector<QRgb> pal = readPalette(h, info);
+  const QRgb black = qRgb(0, 0, 0);
+  // Pixels the data skips keep index 0.
+  img.fill(pal.empty() ? black : pal[0]);
   size_t p = 0;
   // x may pass the width (each step adds at most 255, so it cannot overflow).
   int64_t x = 0;
@@ -185,7 +202,7 @@ QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<co
     if (bits.size() - p < n) fail("run-length data is truncated");
   };
   auto put = [&](int i, uint8_t v) {
-    if (x + i < w) idx[size_t(y) * w + size_t(x + i)] = v;
+    if (x + i < w) rowOf(img, h, y)[x + i] = v < pal.size() ? pal[v] : black;
   };
   auto onRow = [&] {
     if (y >= hgt) fail("run-length data continues past the last row");
@@ -235,15 +252,7 @@ QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<co
     }
   }
 
-  QImage img = allocate(h);
-  std::vector<QRgb> pal = readPalette(h, info);
-  const QRgb black = qRgb(0, 0, 0);
-  for (int r = 0; r < hgt; ++r) {
-    QRgb* dst = rowOf(img, h, r);
-    const uint8_t* src = idx.data() + size_t(r) * w;
-    for (int i = 0; i < w; ++i) dst[i] = src[i] < pal.size() ? pal[src[i]] : black;
-  }
-  return finish(std::move(img));
+  return img;
 }
 
 QImage decodeEmbedded(const DibHeader& h, std::span<const uint8_t> bits) {
@@ -251,6 +260,9 @@ QImage decodeEmbedded(const DibHeader& h, std::span<const uint8_t> bits) {
   if (h.compression == biJpeg) {
     img = decodeJpeg(bits);
   } else {
+    if (uint64_t(h.width) * uint64_t(h.height) > kFreePixels &&
+        uint64_t(h.width) * uint64_t(h.height) / kPngPixelsPerByte > bits.size())
+      fail("the embedded PNG image is too short for its size");
     img = QImage::fromData(bits.data(), static_cast<int>(std::min<size_t>(bits.size(), INT32_MAX)),
                            "PNG");
     if (img.isNull()) fail("the embedded PNG image cannot be read");

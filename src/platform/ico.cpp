@@ -29,6 +29,10 @@ uint32_t be32(std::span<const uint8_t> b, size_t at) {
          uint32_t(b[at + 3]);
 }
 
+// The format's own limit is 256 pixels a side; a few tools write larger
+// images, nothing writes icons of thousands.
+constexpr uint32_t kMaxIconSide = 1024;
+
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 bool isPng(std::span<const uint8_t> b) {
@@ -54,7 +58,7 @@ Candidate inspect(std::span<const uint8_t> data, uint16_t dirBitCount) {
     if (data.size() < 33 || std::memcmp(data.data() + 12, "IHDR", 4) != 0)
       fail("embedded PNG image has no header");
     const uint32_t w = be32(data, 16), h = be32(data, 20);
-    if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX || uint64_t(w) * h > kMaxImagePixels)
+    if (w == 0 || h == 0 || w > kMaxIconSide || h > kMaxIconSide)
       fail("embedded PNG image of " + std::to_string(w) + " x " + std::to_string(h) +
            " pixels is not acceptable");
     static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
@@ -69,6 +73,9 @@ Candidate inspect(std::span<const uint8_t> data, uint16_t dirBitCount) {
   c.dib = parseDibHeader(data);
   if (c.dib.height < 2) fail("image height does not hold the AND mask");
   c.dib.height /= 2;
+  if (uint32_t(c.dib.width) > kMaxIconSide || uint32_t(c.dib.height) > kMaxIconSide)
+    fail("image of " + std::to_string(c.dib.width) + " x " + std::to_string(c.dib.height) +
+         " pixels is too large for an icon");
   c.width = c.dib.width;
   c.height = c.dib.height;
   c.depth = c.dib.bitCount ? c.dib.bitCount : dirBitCount;

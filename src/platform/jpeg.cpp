@@ -21,6 +21,13 @@ namespace {
 // tiny scans is only a way to make decoding crawl.
 constexpr int kMaxScans = 500;
 
+// Every block of every component codes at least one bit (its DC difference),
+// so even a flat greyscale picture needs a byte per 512 pixels; past a few
+// megapixels a stream shorter than that claims a size it cannot fill, and
+// decoding it would only burn time and memory.
+constexpr uint64_t kFreePixels = 4'000'000;
+constexpr uint64_t kPixelsPerByte = 1024;
+
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
 constexpr J_COLOR_SPACE kQRgbSpace = JCS_EXT_BGRA;
 constexpr J_COLOR_SPACE kQRgbInputSpace = JCS_EXT_BGRX;
@@ -112,6 +119,14 @@ bool runDecode(DecodeJob& job) {
   if (job.headerOnly) {
     jpeg_destroy_decompress(ci);
     return true;
+  }
+  const uint64_t pixels = uint64_t(ci->image_width) * ci->image_height;
+  if (pixels > kFreePixels && pixels / kPixelsPerByte > job.data.size()) {
+    std::snprintf(job.limitMessage, sizeof job.limitMessage,
+                  "%zu bytes of data cannot make a %u x %u image", job.data.size(), ci->image_width,
+                  ci->image_height);
+    jpeg_destroy_decompress(ci);
+    return false;
   }
 
   const bool cmyk = ci->jpeg_color_space == JCS_CMYK || ci->jpeg_color_space == JCS_YCCK;

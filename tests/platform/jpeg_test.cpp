@@ -72,6 +72,11 @@ TEST(Jpeg, RefusesHugeImagesBeforeAllocating) {
   file[i + 6] = file[i + 8] = 0x60;
   EXPECT_EQ(jpegSize(file), (Size{60000, 60000}));
   EXPECT_THROW(decodeJpeg(file), Error);
+  // 3000 x 3000 is within the limit, but not from a few kilobytes.
+  file[i + 5] = file[i + 7] = 0x0B;
+  file[i + 6] = file[i + 8] = 0xB8;
+  EXPECT_EQ(jpegSize(file), (Size{3000, 3000}));
+  EXPECT_THROW(decodeJpeg(file), Error);
   EXPECT_THROW(decodeJpeg(readImageData("rgb.jpg"), 1000), Error);
 }
 
