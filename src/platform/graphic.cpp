@@ -6,14 +6,10 @@
 
 #include "platform/bmp.h"
 #include "platform/canvas.h"
+#include "platform/emf_player.h"
 #include "platform/error.h"
 #include "platform/ico.h"
 #include "platform/jpeg.h"
-
-#if __has_include("platform/emf_player.h")
-#include "platform/emf_player.h"
-#define ORV_HAVE_EMF_PLAYER 1
-#endif
 
 namespace orv {
 
@@ -22,41 +18,10 @@ namespace {
 // Files larger than this are not pictures anyone puts in a report.
 constexpr uintmax_t kMaxFileSize = 256u << 20;
 
-uint32_t le32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t(b[at]) | (uint32_t(b[at + 1]) << 8) | (uint32_t(b[at + 2]) << 16) |
-         (uint32_t(b[at + 3]) << 24);
-}
-
-bool isEmf(std::span<const uint8_t> b) {
-  return b.size() >= 44 && le32(b, 0) == 1 && std::memcmp(b.data() + 40, " EMF", 4) == 0;
-}
-
-bool isPlaceableWmf(std::span<const uint8_t> b) {
-  return b.size() >= 22 && le32(b, 0) == 0x9AC6CDD7u;
-}
-
 Size metafileExtent(std::span<const uint8_t> bytes) {
-  if (!isEmf(bytes) && !isPlaceableWmf(bytes))
-    throw Error("metafile: neither an enhanced nor a placeable Windows metafile");
-#ifdef ORV_HAVE_EMF_PLAYER
+  if (metafileKind(bytes) == MetafileKind::Unknown)
+    throw Error("metafile: neither an enhanced nor a Windows metafile");
   return metafileSize(bytes);
-#else
-  // Until the player is linked in: the frame, in 0.01 mm (EMF) or in the
-  // placeable header's units per inch (WMF), at 96 pixels per inch.
-  if (isEmf(bytes)) {
-    if (bytes.size() < 40) throw Error("metafile: header is truncated");
-    const int32_t l = static_cast<int32_t>(le32(bytes, 24)),
-                  t = static_cast<int32_t>(le32(bytes, 28));
-    const int32_t r = static_cast<int32_t>(le32(bytes, 32)),
-                  b = static_cast<int32_t>(le32(bytes, 36));
-    return {roundEven((double(r) - l) * 96 / 2540), roundEven((double(b) - t) * 96 / 2540)};
-  }
-  auto s16 = [&](size_t at) { return static_cast<int16_t>(bytes[at] | (bytes[at + 1] << 8)); };
-  const int inch = static_cast<uint16_t>(s16(14));
-  if (inch == 0) throw Error("metafile: placeable header has no units per inch");
-  return {roundEven((double(s16(10)) - s16(6)) * 96 / inch),
-          roundEven((double(s16(12)) - s16(8)) * 96 / inch)};
-#endif
 }
 
 Size headerSize(Graphic::Kind kind, std::span<const uint8_t> bytes) {
@@ -125,7 +90,7 @@ std::optional<Graphic::Kind> Graphic::sniff(std::span<const uint8_t> b) {
   if (b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF) return Kind::Jpeg;
   if (b.size() >= 4 && b[0] == 0 && b[1] == 0 && (b[2] == 1 || b[2] == 2) && b[3] == 0)
     return Kind::Icon;
-  if (isEmf(b) || isPlaceableWmf(b)) return Kind::Metafile;
+  if (metafileKind(b) != MetafileKind::Unknown) return Kind::Metafile;
   return std::nullopt;
 }
 
@@ -169,13 +134,11 @@ QImage Graphic::toImage() const {
 void Graphic::draw(Canvas& canvas, const Rect& dest) const {
   if (isEmpty() || !d_->readable || dest.isEmpty()) return;
   if (d_->kind == Kind::Metafile) {
-#ifdef ORV_HAVE_EMF_PLAYER
     try {
       playMetafile(d_->bytes, canvas, dest);
     } catch (const Error&) {
       // What was played before the damage stays; the rest is left out.
     }
-#endif
     return;
   }
   QImage image;

@@ -7,6 +7,7 @@
 
 #include "platform/bmp.h"
 #include "platform/canvas.h"
+#include "platform/emf_canvas.h"
 #include "platform/error.h"
 #include "platform/graphic_test_util.h"
 
@@ -24,6 +25,7 @@ class ImageRecorder : public Canvas {
     QImage image;
   };
   std::vector<Call> calls;
+  std::vector<Rect> fills;
 
   Rect deviceBounds() const override { return {0, 0, 1000, 1000}; }
   void lineTo(int32_t, int32_t) override {}
@@ -34,7 +36,7 @@ class ImageRecorder : public Canvas {
   void ellipse(const Rect&) override {}
   void arc(const Rect&, Point, Point) override {}
   void pie(const Rect&, Point, Point) override {}
-  void fillRect(const Rect&) override {}
+  void fillRect(const Rect& r) override { fills.push_back(r); }
   void textOut(int32_t, int32_t, std::string_view, const Rect*, uint32_t) override {}
   void stretchImage(const Rect& dest, const QImage& image) override {
     calls.push_back({dest, image});
@@ -111,6 +113,27 @@ TEST(Graphic, DamagedPixelsDrawNothing) {
   EXPECT_TRUE(canvas.calls.empty());
   EXPECT_THROW(g.toImage(), Error);
   EXPECT_THROW(g.toImage(), Error);  // the failure is remembered
+}
+
+TEST(Graphic, MetafilesArePlayedIntoTheDestination) {
+  EmfCanvas emf({0, 0, 40, 20});
+  emf.setBrushColor(rgb(255, 0, 0));
+  emf.fillRect({0, 0, 40, 20});
+  const std::vector<uint8_t> bytes = emf.finish();
+  ASSERT_EQ(Graphic::sniff(bytes), Graphic::Kind::Metafile);
+  Graphic g = Graphic::load(Graphic::Kind::Metafile, bytes);
+  EXPECT_EQ(g.width(), 40);
+  EXPECT_EQ(g.height(), 20);
+  EXPECT_TRUE(std::ranges::equal(g.bytes(), bytes));
+  EXPECT_TRUE(g.toImage().isNull());
+  ImageRecorder canvas;
+  g.draw(canvas, {100, 100, 180, 140});
+  ASSERT_EQ(canvas.fills.size(), 1u);
+  EXPECT_EQ(canvas.fills[0], (Rect{100, 100, 180, 140}));
+  // Cut inside its records: the header still loads, playing stops quietly.
+  Graphic cut = Graphic::load(Graphic::Kind::Metafile, std::span(bytes).first(bytes.size() - 30));
+  ImageRecorder other;
+  EXPECT_NO_THROW(cut.draw(other, {0, 0, 40, 20}));
 }
 
 TEST(Graphic, FromFileRecognisesTheKindByContent) {
