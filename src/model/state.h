@@ -6,6 +6,7 @@ namespace orv {
 class TfrView;
 class TfrPage;
 class TfrPages;
+class ViewRunHooks;
 class TfrBandView;
 class Canvas;
 
@@ -25,6 +26,8 @@ struct ModelState {
   // unset, names are only made unique within CurrentPage.
   TfrPages* CurrentPages = nullptr;
   void* CurrentReport = nullptr;  // the engine's report; opaque to the model
+  // The report run's services views call while emitting (view.h); none outside a run.
+  ViewRunHooks* RunHooks = nullptr;
 };
 
 ModelState& modelState();

@@ -10,6 +10,18 @@
 
 namespace orv {
 
+namespace {
+
+// No frame is made of more hairlines than this; a wider styled pen from a
+// damaged record would otherwise cost millions of strokes.
+constexpr int32_t kMaxHairlines = 4096;
+
+}  // namespace
+
+int32_t clampCoordinate(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, -kMaxCoordinate, kMaxCoordinate));
+}
+
 // ---------------------------------------------------------------- TfrObject
 
 void TfrObject::SetProperty(std::string_view, const Variant&) {}
@@ -94,13 +106,13 @@ void TfrView::SetProperty(std::string_view name, const Variant& value) {
   if (n == "NAME") {
     Name = value.toString();
   } else if (n == "LEFT") {
-    Left = static_cast<int32_t>(value.toInt());
+    Left = clampCoordinate(value.toInt());
   } else if (n == "TOP") {
-    Top = static_cast<int32_t>(value.toInt());
+    Top = clampCoordinate(value.toInt());
   } else if (n == "WIDTH") {
-    Width = static_cast<int32_t>(value.toInt());
+    Width = clampCoordinate(value.toInt());
   } else if (n == "HEIGHT") {
-    Height = static_cast<int32_t>(value.toInt());
+    Height = clampCoordinate(value.toInt());
   } else if (n == "FLAGS") {
     Flags = static_cast<uint16_t>(value.toInt());
   } else if (n == "FRAMETYP") {
@@ -118,9 +130,9 @@ void TfrView::SetProperty(std::string_view name, const Variant& value) {
   } else if (n == "MEMO" || n == "DATAFIELD") {
     Memo = textToLines(value.toString());
   } else if (n == "GAPX") {
-    GapX = static_cast<int32_t>(value.toInt());
+    GapX = clampCoordinate(value.toInt());
   } else if (n == "GAPY") {
-    GapY = static_cast<int32_t>(value.toInt());
+    GapY = clampCoordinate(value.toInt());
   } else if (n == "STRETCHED") {
     Flags = value.toBool() ? (Flags | flStretched) : (Flags & ~flStretched);
   } else if (n == "BANDALIGN") {
@@ -324,7 +336,7 @@ void TfrView::DrawStyledLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     // frame of that width does.
     c.setBrush({FillColor, BrushStyle::Solid});
     const int32_t w = c.pen().width;
-    const int32_t n = std::max(w, 1);
+    const int32_t n = std::clamp(w, 1, kMaxHairlines);
     c.setPenWidth(1);
     for (int32_t i = 0; i < n; ++i) line(i - n / 2);
     c.setPenWidth(w);
@@ -489,8 +501,25 @@ void TfrView::ApplyBandAlign(Canvas& canvas) {
 void TfrView::EmitToPage(MemoryStream& stream) {
   if (TargetCanvas) ApplyBandAlign(*TargetCanvas);
   ExpandedText = Memo;
+  ViewRunHooks* hooks = modelState().RunHooks;
+  if (hooks) {
+    hooks->BeforePrint(*this);
+    hooks->RunScript(*this);
+  }
   if (!Visible) return;
-  WriteObject(stream);
+  // The tag is expanded for the record only; the template keeps its expressions.
+  const std::string keptTag = Tag;
+  try {
+    if (hooks) {
+      if (Tag.find('[') != std::string::npos) hooks->ExpandExpressions(*this, Tag);
+      hooks->AlignToBand(*this);
+    }
+    WriteObject(stream);
+  } catch (...) {
+    Tag = keptTag;
+    throw;
+  }
+  Tag = keptTag;
 }
 
 void TfrView::WriteObject(MemoryStream& stream) {
@@ -520,13 +549,13 @@ void TfrView::LoadRecord(MemoryStream& s) {
     RecordVersionMajor = s.readU8("record version");
     RecordVersionMinor = s.readU8("record version");
   }
-  Left = s.readI32("object geometry");
-  Top = s.readI32("object geometry");
-  Width = s.readI32("object geometry");
-  Height = s.readI32("object geometry");
+  Left = clampCoordinate(s.readI32("object geometry"));
+  Top = clampCoordinate(s.readI32("object geometry"));
+  Width = clampCoordinate(s.readI32("object geometry"));
+  Height = clampCoordinate(s.readI32("object geometry"));
   Flags = s.readU16("object flags");
   FrameTyp = s.readU16("frame type");
-  int32_t code = s.readI32("frame width");
+  int64_t code = s.readI32("frame width");
   // Small values are whole pixel widths, larger ones thousandths.
   if (code <= 10) code *= 1000;
   FrameWidth = static_cast<float>(code / 1000.0);
@@ -545,8 +574,8 @@ void TfrView::LoadRecord(MemoryStream& s) {
   if (version >= 24) {
     Restrictions = s.readU16("restrictions");
     Tag = readString(s, version);
-    GapX = s.readI32("gaps");
-    GapY = s.readI32("gaps");
+    GapX = clampCoordinate(s.readI32("gaps"));
+    GapY = clampCoordinate(s.readI32("gaps"));
   }
   if (RecordVersionMajor > 1) BandAlign = s.readU8("band alignment");
 }

@@ -69,6 +69,12 @@ inline constexpr uint16_t flStretched = 0x1;
 // Brazilian locale's comma); the default display format of a view carries it.
 inline constexpr char kDefaultDecimalSeparator = ',';
 
+// Coordinates, sizes and gaps are kept within +-2^24 report pixels (some
+// 4.6 km): no report comes near it, and every sum and scaling of such values
+// stays inside 32 bits, whatever a damaged record or a script asks for.
+inline constexpr int32_t kMaxCoordinate = 1 << 24;
+int32_t clampCoordinate(int64_t v);
+
 // One scriptable property as an object declares it. Kind and Editor only mean
 // something to a design-time inspector, which this program lacks; they are kept
 // as declared.
@@ -84,6 +90,25 @@ struct PropertyEntry {
 struct BlobField {
   bool isNull = true;
   std::span<const uint8_t> bytes;
+};
+
+class TfrView;
+
+// What emitting a view into a prepared page needs from the report run, which
+// lives above the model. The run installs an implementation in ModelState's
+// RunHooks; the defaults do nothing.
+class ViewRunHooks {
+ public:
+  virtual ~ViewRunHooks() = default;
+  // Loads the bound database field (LoadBlob), then raises the report's
+  // before-print event with the view's ExpandedText.
+  virtual void BeforePrint(TfrView& view) {}
+  // Runs the view's BeforePrintScript through the script interpreter.
+  virtual void RunScript(TfrView& view) {}
+  // Replaces every bracketed expression in `text` by its value's text.
+  virtual void ExpandExpressions(TfrView& view, std::string& text) {}
+  // Aligns baBottom, baTop and cross-band baWidth views to the band being printed.
+  virtual void AlignToBand(TfrView& view) {}
 };
 
 // The scriptable root: a property list and the four scripting slots.
@@ -196,10 +221,10 @@ class TfrView : public TfrObject {
   virtual void ApplyScale();
   virtual void RestoreGeometry();
   virtual void Draw(Canvas& canvas) = 0;
-  // Writes the view into a prepared page during a report run. The base does
-  // what needs no engine (alignment, copying the text, the visibility test and
-  // the record); the engine supplies the notification, script and expansion
-  // steps through the run hooks.
+  // Writes the view into a prepared page during a report run: alignment, the
+  // text, the before-print notification and script, the visibility test, the
+  // tag's expressions, band alignment and the record. The run's own steps go
+  // through ModelState's RunHooks.
   virtual void EmitToPage(MemoryStream& stream);
   virtual void ExportToFilter() {}
   virtual void LoadRecord(MemoryStream& stream);

@@ -349,8 +349,8 @@ void TfrBandView::LoadRecord(MemoryStream& s) {
   if (version < 24) return;
   ChildBand = readString(s, 23);
   Columns = s.readI32("band columns");
-  ColumnWidth = s.readI32("band columns");
-  ColumnGap = s.readI32("band columns");
+  ColumnWidth = clampCoordinate(s.readI32("band columns"));
+  ColumnGap = clampCoordinate(s.readI32("band columns"));
   NewColumnAfter = s.readI32("band columns");
   if (RecordVersionMajor * 10 + RecordVersionMinor > 20) Master = readString(s, 23);
 }

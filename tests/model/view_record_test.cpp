@@ -261,6 +261,77 @@ TEST(ViewRecord, MajorVersionBelowTwoHasNoBandAlignByte) {
   }
 }
 
+TEST(ViewRecord, AbsurdGeometryIsHeldWithinSafeBounds) {
+  ModelStateGuard g(DocumentMode::Designing, 25);
+  TfrLineView a;
+  MemoryStream s = saved(a);
+  std::vector<uint8_t> bytes = s.takeBytes();
+  const size_t geometry = 2 + 1 + 2;
+  for (size_t i = 0; i < 16; ++i) bytes[geometry + i] = (i % 4 == 3) ? 0x7F : 0xFF;
+  // Frame width code INT32_MIN: at most 10, so it is multiplied by 1000.
+  for (size_t i = 0; i < 4; ++i) bytes[frameCodeOffset("") + i] = i == 3 ? 0x80 : 0;
+  MemoryStream in(bytes);
+  TfrLineView b;
+  b.LoadRecord(in);
+  EXPECT_EQ(b.Left, kMaxCoordinate);
+  EXPECT_EQ(b.Height, kMaxCoordinate);
+  EXPECT_FLOAT_EQ(b.FrameWidth, static_cast<float>(INT32_MIN));
+  b.SetProperty("Left", int64_t(-1) << 40);
+  EXPECT_EQ(b.Left, -kMaxCoordinate);
+}
+
+// Records what the report run is asked to do while a view is emitted.
+class RecordingHooks : public ViewRunHooks {
+ public:
+  std::vector<std::string> calls;
+  bool hide = false;
+  void BeforePrint(TfrView& v) override {
+    calls.push_back("before:" + (v.ExpandedText.empty() ? "" : v.ExpandedText[0]));
+  }
+  void RunScript(TfrView& v) override {
+    calls.push_back("script");
+    if (hide) v.Visible = false;
+  }
+  void ExpandExpressions(TfrView&, std::string& text) override {
+    calls.push_back("expand:" + text);
+    text = "42";
+  }
+  void AlignToBand(TfrView& v) override {
+    calls.push_back("band");
+    v.Top = 7;
+  }
+};
+
+TEST(EmitToPage, WritesTheExpandedRecordAndKeepsTheTemplateTag) {
+  ModelStateGuard g(DocumentMode::Running, 25);
+  RecordingHooks hooks;
+  modelState().RunHooks = &hooks;
+  TfrLineView v;
+  v.Name = "Linha";
+  v.Memo = {"texto"};
+  v.Tag = "[Total]";
+  MemoryStream s;
+  v.EmitToPage(s);
+  EXPECT_EQ(hooks.calls,
+            (std::vector<std::string>{"before:texto", "script", "expand:[Total]", "band"}));
+  EXPECT_EQ(v.Tag, "[Total]");
+  s.rewind();
+  auto back = ReadPreparedObject(s);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->TypeCode, gtLine);
+  EXPECT_EQ(back->Tag, "42");
+  EXPECT_EQ(back->Top, 7);
+  EXPECT_EQ(back->Memo, StringList{"texto"});
+
+  // A script that hides the object leaves nothing in the page.
+  hooks.hide = true;
+  hooks.calls.clear();
+  MemoryStream none;
+  v.EmitToPage(none);
+  EXPECT_EQ(none.size(), 0u);
+  EXPECT_EQ(hooks.calls, (std::vector<std::string>{"before:texto", "script"}));
+}
+
 // ------------------------------------------------------------ picture
 
 Graphic smallBitmap() {
