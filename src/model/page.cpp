@@ -64,6 +64,91 @@ int32_t TfrPage::BottomEdge() const {
   return b;
 }
 
+void TfrPage::SetProperty(std::string_view name, const Variant& value) {
+  const std::string n = upperCase(name);
+  const auto i32 = [&] { return static_cast<int32_t>(value.toInt()); };
+  const bool dialog = PageKind == ptDialog;
+  if (n == "LEFT") {
+    Left = i32();
+  } else if (n == "TOP") {
+    Top = i32();
+  } else if (n == "WIDTH" || n == "HEIGHT") {
+    if (dialog) {
+      (n == "WIDTH" ? Width : Height) = i32();
+    } else {
+      // Report pixels to tenths of a millimetre, the way stored scripts expect.
+      const int32_t tenths = roundEven(value.toDouble() * 10 * 5 / 18);
+      ChangePaper(256, n == "WIDTH" ? tenths : PaperWidth, n == "HEIGHT" ? tenths : PaperHeight,
+                  Orientation, Bin);
+    }
+  } else if (n == "TYPE") {
+    PageKind = static_cast<uint8_t>(i32());
+  } else if (n == "BORDERSTYLE") {
+    BorderStyle = static_cast<uint8_t>(i32());
+  } else if (n == "CAPTION") {
+    Caption = value.toString();
+  } else if (n == "NAME") {
+    Name = value.toString();
+  } else if (n == "COLOR") {
+    Color = static_cast<orv::Color>(value.toInt());
+  } else if (n == "POSITION") {
+    Position = static_cast<uint8_t>(i32());
+  } else if (n == "SIZE") {
+    ChangePaper(i32(), PaperWidth, PaperHeight, Orientation, Bin);
+  } else if (n == "LEFTMARGIN") {
+    Margins.left = clampCoordinate(value.toInt());
+  } else if (n == "TOPMARGIN") {
+    Margins.top = clampCoordinate(value.toInt());
+  } else if (n == "RIGHTMARGIN") {
+    Margins.right = clampCoordinate(value.toInt());
+  } else if (n == "BOTTOMMARGIN") {
+    Margins.bottom = clampCoordinate(value.toInt());
+  } else if (n == "ORIENTATION") {
+    const auto o = static_cast<uint8_t>(i32() != 0 ? poLandscape : poPortrait);
+    if (o != Orientation) {
+      // The paper is seen the other way round.
+      ChangePaper(PaperSize, PaperHeight, PaperWidth, o, Bin);
+    }
+  } else if (n == "PRINTTOPREVPAGE") {
+    PrintToPrevPage = value.toBool();
+  } else if (n == "STRETCHTOPRINTABLE") {
+    UseMargins = !value.toBool();
+  } else if (n == "COLUMNS") {
+    Columns = i32();
+  } else if (n == "COLUMNGAP") {
+    ColumnGap = clampCoordinate(value.toInt());
+  } else if (n == "VISIBLE") {
+    Visible = value.toBool();
+  }
+}
+
+Variant TfrPage::GetProperty(std::string_view name) const {
+  const std::string n = upperCase(name);
+  const bool dialog = PageKind == ptDialog;
+  if (n == "LEFT") return Left;
+  if (n == "TOP") return Top;
+  if (n == "WIDTH") return dialog ? Width : roundEven(PaperWidth * 18.0 / 50);
+  if (n == "HEIGHT") return dialog ? Height : roundEven(PaperHeight * 18.0 / 50);
+  if (n == "TYPE") return static_cast<int>(PageKind);
+  if (n == "BORDERSTYLE") return static_cast<int>(BorderStyle);
+  if (n == "CAPTION") return Caption;
+  if (n == "NAME") return Name;
+  if (n == "COLOR") return static_cast<int>(static_cast<int32_t>(Color));
+  if (n == "POSITION") return static_cast<int>(Position);
+  if (n == "SIZE") return PaperSize;
+  if (n == "LEFTMARGIN") return Margins.left;
+  if (n == "TOPMARGIN") return Margins.top;
+  if (n == "RIGHTMARGIN") return Margins.right;
+  if (n == "BOTTOMMARGIN") return Margins.bottom;
+  if (n == "ORIENTATION") return static_cast<int>(Orientation);
+  if (n == "PRINTTOPREVPAGE") return PrintToPrevPage;
+  if (n == "STRETCHTOPRINTABLE") return !UseMargins;
+  if (n == "COLUMNS") return Columns;
+  if (n == "COLUMNGAP") return ColumnGap;
+  if (n == "VISIBLE") return Visible;
+  return {};
+}
+
 TfrView* TfrPage::FindObject(std::string_view name) const {
   for (const auto& v : Objects)
     if (v && sameText(v->Name, name)) return v.get();

@@ -76,6 +76,13 @@ class TfrPage {
   int32_t RightEdge() const;
   int32_t BottomEdge() const;
 
+  // Script access by upper-cased name. A report page's "WIDTH" and "HEIGHT"
+  // are its paper size in report pixels (tenths of a millimetre in the page);
+  // paper changes go through the printer model. Unknown names are ignored on
+  // writing and read as empty.
+  void SetProperty(std::string_view name, const Variant& value);
+  Variant GetProperty(std::string_view name) const;
+
   // First object whose name equals `name` ignoring case.
   TfrView* FindObject(std::string_view name) const;
   // Appends a view the page then owns, and returns it.

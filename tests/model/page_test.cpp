@@ -70,6 +70,33 @@ TEST(Pages, AddGivesABlankPageWithTheDefaultPaper) {
   EXPECT_EQ(p.PrinterInfo.PaperWidthPx, 758);
 }
 
+TEST(Page, ScriptPropertiesChangeThePaperThroughThePrinter) {
+  ModelStateGuard g;
+  TfrPage p(PaperSpec{9, 2100, 2970, poPortrait, -1});
+  p.SetProperty("width", 360);  // report pixels: 360 * 50 / 18 = 1000 tenths of a millimetre
+  EXPECT_EQ(p.PaperSize, 256);
+  EXPECT_EQ(p.PaperWidth, 1000);
+  EXPECT_EQ(p.PaperHeight, 2970);
+  EXPECT_EQ(p.PrinterInfo.PaperWidthPx, px(1000));
+  EXPECT_EQ(p.GetProperty("WIDTH"), Variant(360));
+  p.SetProperty("Orientation", 1);
+  EXPECT_EQ(p.Orientation, poLandscape);
+  EXPECT_EQ(p.PaperWidth, 2970);
+  EXPECT_EQ(p.PrinterInfo.PaperWidthPx, px(2970));
+  p.SetProperty("StretchToPrintable", true);
+  EXPECT_FALSE(p.UseMargins);
+  EXPECT_EQ(p.GetProperty("stretchtoprintable"), Variant(true));
+  p.SetProperty("LeftMargin", 25);
+  EXPECT_EQ(p.Margins.left, 25);
+  EXPECT_TRUE(p.GetProperty("Nonsense").isEmpty());
+
+  TfrPage dialog;
+  dialog.PageKind = ptDialog;
+  dialog.SetProperty("Width", 500);
+  EXPECT_EQ(dialog.Width, 500);
+  EXPECT_EQ(dialog.GetProperty("Caption"), Variant("Form"));
+}
+
 // ------------------------------------------------------------ names
 
 class NamesTest : public ::testing::Test {
