@@ -9,9 +9,20 @@
 namespace orv {
 namespace {
 
+// Clip rectangles come from files too: keep them to a range where QRect's
+// width and height cannot overflow.
 QRect toQRect(const Rect& r) {
-  if (r.isEmpty()) return {};
-  return QRect(r.left, r.top, r.width(), r.height());
+  constexpr int64_t kLimit = int64_t(1) << 29;
+  int64_t l = std::clamp<int64_t>(r.left, -kLimit, kLimit);
+  int64_t t = std::clamp<int64_t>(r.top, -kLimit, kLimit);
+  int64_t rr = std::clamp<int64_t>(r.right, -kLimit, kLimit);
+  int64_t b = std::clamp<int64_t>(r.bottom, -kLimit, kLimit);
+  if (rr <= l || b <= t) return {};
+  return QRect(int(l), int(t), int(rr - l), int(b - t));
+}
+
+int32_t saturate(int64_t v) {
+  return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 }  // namespace
@@ -59,7 +70,9 @@ bool Canvas::rectVisible(const Rect& r) const {
 std::vector<int32_t> Canvas::charAdvances(std::string_view text) const {
   const ScaledFont& f = scaledFont(state_.font);
   std::vector<int32_t> adv(text.size());
-  for (size_t i = 0; i < text.size(); ++i) adv[i] = f.advance(uint8_t(text[i])) + state_.charExtra;
+  for (size_t i = 0; i < text.size(); ++i) {
+    adv[i] = saturate(int64_t(f.advance(uint8_t(text[i]))) + state_.charExtra);
+  }
   // Justification: the extra pixels go to the break characters, the same share
   // to each and what does not divide evenly one pixel more to the first ones.
   int32_t breaks = state_.justifyBreaks;
@@ -71,11 +84,12 @@ std::vector<int32_t> Canvas::charAdvances(std::string_view text) const {
     int32_t seen = 0;
     for (size_t i = 0; i < text.size() && seen < breaks; ++i) {
       if (uint8_t(text[i]) != f.breakChar()) continue;
-      adv[i] += share;
+      int64_t a = int64_t(adv[i]) + share;
       if (rest != 0) {
-        adv[i] += step;
+        a += step;
         rest -= step;
       }
+      adv[i] = saturate(a);
       ++seen;
     }
   }
@@ -91,7 +105,7 @@ Size Canvas::textExtent(std::string_view text) const {
     for (char c : text) cx += f.advance(uint8_t(c));
     cx += int64_t(state_.charExtra) * int64_t(text.size());
   }
-  return {int32_t(std::clamp<int64_t>(cx, INT32_MIN, INT32_MAX)), f.metrics().height};
+  return {saturate(cx), f.metrics().height};
 }
 
 TextMetrics Canvas::textMetrics() const {
@@ -152,7 +166,7 @@ int32_t Canvas::drawText(std::string_view text, Rect& r, uint32_t flags) {
 
   auto lineWidth = [&](std::string_view line) -> int32_t {
     if (!expandTabs || line.find('\t') == std::string_view::npos) return textWidth(line);
-    int32_t x = 0;
+    int64_t x = 0;
     size_t start = 0;
     for (size_t i = 0; i <= line.size(); ++i) {
       if (i < line.size() && line[i] != '\t') continue;
@@ -160,7 +174,7 @@ int32_t Canvas::drawText(std::string_view text, Rect& r, uint32_t flags) {
       if (i < line.size()) x = (x / tabWidth + 1) * tabWidth;
       start = i + 1;
     }
-    return x;
+    return saturate(x);
   };
 
   std::vector<std::string_view> lines;
@@ -173,7 +187,7 @@ int32_t Canvas::drawText(std::string_view text, Rect& r, uint32_t flags) {
   if ((flags & dtWordBreak) && !(flags & dtSingleLine)) {
     // Break at blanks so that each line fits the rectangle's width; a word
     // wider than the rectangle stays whole on its own line.
-    const int32_t maxWidth = r.width();
+    const int64_t maxWidth = int64_t(r.right) - r.left;
     std::vector<std::string_view> wrapped;
     for (std::string_view line : lines) {
       while (true) {
@@ -207,12 +221,12 @@ int32_t Canvas::drawText(std::string_view text, Rect& r, uint32_t flags) {
     lines = std::move(wrapped);
   }
 
-  const int32_t height = tm.height * int32_t(lines.size());
+  const int32_t height = saturate(int64_t(tm.height) * int64_t(lines.size()));
   if (flags & dtCalcRect) {
     int32_t widest = 0;
     for (std::string_view line : lines) widest = std::max(widest, lineWidth(line));
-    r.right = r.left + widest;
-    r.bottom = r.top + height;
+    r.right = saturate(int64_t(r.left) + widest);
+    r.bottom = saturate(int64_t(r.top) + height);
     return height;
   }
 
@@ -221,17 +235,17 @@ int32_t Canvas::drawText(std::string_view text, Rect& r, uint32_t flags) {
     const int32_t w = lineWidth(line);
     int32_t x = r.left;
     if (flags & dtCenter) {
-      x = r.left + (r.width() - w) / 2;
+      x = saturate(int64_t(r.left) + (int64_t(r.right) - r.left - w) / 2);
     } else if (flags & dtRight) {
-      x = r.right - w;
+      x = saturate(int64_t(r.right) - w);
     }
     if (expandTabs && line.find('\t') != std::string_view::npos) {
-      int32_t dx = 0;
+      int64_t dx = 0;
       size_t start = 0;
       for (size_t i = 0; i <= line.size(); ++i) {
         if (i < line.size() && line[i] != '\t') continue;
         std::string_view part = line.substr(start, i - start);
-        if (!part.empty()) textOut(x + dx, y, part, &r, etoClipped);
+        if (!part.empty()) textOut(saturate(int64_t(x) + dx), y, part, &r, etoClipped);
         dx += textWidth(part);
         if (i < line.size()) dx = (dx / tabWidth + 1) * tabWidth;
         start = i + 1;
@@ -239,7 +253,7 @@ int32_t Canvas::drawText(std::string_view text, Rect& r, uint32_t flags) {
     } else if (!line.empty()) {
       textOut(x, y, line, &r, etoClipped);
     }
-    y += tm.height;
+    y = saturate(int64_t(y) + tm.height);
   }
   return height;
 }

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -183,11 +184,25 @@ class FontCache {
     auto key = std::make_tuple(choice.family, em, bold, spec.italic, cp);
     auto it = fonts_.find(key);
     if (it != fonts_.end()) return *it->second;
+    if (fonts_.size() >= kGeneration) {
+      // Damaged files can ask for endless sizes: keep two generations, so a
+      // font stays alive for at least kGeneration creations after its last.
+      retired_ = std::move(fonts_);
+      fonts_.clear();
+      generation_.fetch_add(1);
+    }
     auto font = std::make_unique<ScaledFont>();
-    build(*font, face, faceData(kFallbackFamily, bold, spec.italic), choice.family, em, bold,
-          spec.italic, cp);
+    if (auto old = retired_.find(key); old != retired_.end()) {
+      font = std::move(old->second);
+      retired_.erase(old);
+    } else {
+      build(*font, face, faceData(kFallbackFamily, bold, spec.italic), choice.family, em, bold,
+            spec.italic, cp);
+    }
     return *fonts_.emplace(key, std::move(font)).first->second;
   }
+
+  uint64_t generation() const { return generation_.load(); }
 
  private:
   static int emFor(const FaceData& face, int32_t height) {
@@ -274,9 +289,13 @@ class FontCache {
     }
   }
 
+  using FontMap = std::map<std::tuple<QString, int, bool, bool, int>, std::unique_ptr<ScaledFont>>;
+  static constexpr size_t kGeneration = 2048;
   std::mutex mutex_;
   std::map<std::tuple<QString, bool, bool>, std::unique_ptr<FaceData>> faces_;
-  std::map<std::tuple<QString, int, bool, bool, int>, std::unique_ptr<ScaledFont>> fonts_;
+  FontMap fonts_;
+  FontMap retired_;
+  std::atomic<uint64_t> generation_{0};
 };
 
 const ScaledFont& scaledFont(const FontSpec& spec) {
@@ -285,16 +304,19 @@ const ScaledFont& scaledFont(const FontSpec& spec) {
   struct Last {
     FontSpec spec;
     const ScaledFont* font = nullptr;
+    uint64_t generation = 0;
   };
   thread_local Last last;
-  if (last.font && last.spec.height == spec.height && last.spec.weight == spec.weight &&
-      last.spec.italic == spec.italic && last.spec.charset == spec.charset &&
-      last.spec.face == spec.face) {
+  FontCache& cache = FontCache::instance();
+  if (last.font && last.generation == cache.generation() && last.spec.height == spec.height &&
+      last.spec.weight == spec.weight && last.spec.italic == spec.italic &&
+      last.spec.charset == spec.charset && last.spec.face == spec.face) {
     return *last.font;
   }
-  const ScaledFont& font = FontCache::instance().get(spec);
+  const ScaledFont& font = cache.get(spec);
   last.spec = spec;
   last.font = &font;
+  last.generation = cache.generation();
   return font;
 }
 

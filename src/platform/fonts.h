@@ -80,7 +80,8 @@ class ScaledFont {
 };
 
 // The measured font for a logical font, from a process-wide cache. The
-// reference stays valid for the life of the process. Needs a QGuiApplication;
+// reference stays valid while at least the next 2048 other fonts are created,
+// which is far more than any drawing call uses at once. Needs a QGuiApplication;
 // without one the metrics are a plain approximation of the em size.
 const ScaledFont& scaledFont(const FontSpec& spec);
 

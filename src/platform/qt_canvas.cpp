@@ -164,10 +164,16 @@ void QtCanvas::applyRop(bool forPen) {
   p_->setCompositionMode(mode);
 }
 
+int QtCanvas::penWidth() const {
+  // A pen wider than the surface covers it anyway; the bound keeps Qt's
+  // stroker away from widths taken from a damaged file.
+  const int64_t limit =
+      2 * (int64_t(bounds_.right) - bounds_.left + int64_t(bounds_.bottom) - bounds_.top) + 64;
+  return int(std::clamp<int64_t>(state_.pen.width, 1, std::min<int64_t>(limit, 1 << 20)));
+}
+
 QPen QtCanvas::widePen() const {
-  QPen pen(toQColor(state_.pen.color), std::max(1, state_.pen.width), Qt::SolidLine, Qt::RoundCap,
-           Qt::RoundJoin);
-  return pen;
+  return QPen(toQColor(state_.pen.color), penWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
 QPen QtCanvas::thinQPen() const {
@@ -347,7 +353,7 @@ void QtCanvas::strokePath(const QPainterPath& path) {
   } else {
     p_->setPen(widePen());
     // Odd widths are centred on the pixel row or column of the coordinate.
-    if (state_.pen.width % 2) p_->translate(0.5, 0.5);
+    if (penWidth() % 2) p_->translate(0.5, 0.5);
   }
   p_->drawPath(path);
   p_->restore();
@@ -433,7 +439,7 @@ void QtCanvas::rectangle(const Rect& given) {
                  toQColor(state_.brush.color));
   }
   if (thinPen()) {
-    if (r.width() <= 2 || r.height() <= 2) {
+    if (int64_t(r.right) - r.left <= 2 || int64_t(r.bottom) - r.top <= 2) {
       p_->fillRect(boundedQRect(r, bounds_), toQColor(state_.pen.color));
       return;
     }
@@ -448,11 +454,11 @@ void QtCanvas::rectangle(const Rect& given) {
     thinLine(bl, tl, dash);
     return;
   }
-  const int w = state_.pen.width;
-  QRectF box(r.left, r.top, r.width() - 1, r.height() - 1);
+  const double w = penWidth();
+  QRectF box = ellipseBox(r);
   if (state_.pen.style == PenStyle::InsideFrame) {
-    box = QRectF(QPointF(r.left + w / 2, r.top + w / 2),
-                 QPointF(r.right - 1 - (w - 1) / 2, r.bottom - 1 - (w - 1) / 2));
+    const double in = std::floor(w / 2), out = std::floor((w - 1) / 2);
+    box = QRectF(QPointF(r.left + in, r.top + in), QPointF(r.right - 1 - out, r.bottom - 1 - out));
   }
   QPainterPath path;
   path.addRect(box);
@@ -461,7 +467,7 @@ void QtCanvas::rectangle(const Rect& given) {
 
 QRectF QtCanvas::ellipseBox(const Rect& given) const {
   const Rect r = normalized(given);
-  return QRectF(r.left, r.top, r.width() - 1, r.height() - 1);
+  return QRectF(QPointF(r.left, r.top), QPointF(double(r.right) - 1, double(r.bottom) - 1));
 }
 
 void QtCanvas::roundRect(const Rect& r, int32_t ellipseWidth, int32_t ellipseHeight) {
@@ -482,7 +488,8 @@ double QtCanvas::arcAngle(const Rect& given, Point p) const {
   // The radial through p meets the ellipse at the parametric angle Qt wants.
   const Rect r = normalized(given);
   const double cx = (double(r.left) + r.right) / 2, cy = (double(r.top) + r.bottom) / 2;
-  const double rx = std::max(1.0, r.width() / 2.0), ry = std::max(1.0, r.height() / 2.0);
+  const double rx = std::max(1.0, (double(r.right) - r.left) / 2),
+               ry = std::max(1.0, (double(r.bottom) - r.top) / 2);
   return std::atan2(-(p.y - cy) / ry, (p.x - cx) / rx) * 180.0 / std::numbers::pi;
 }
 
@@ -603,9 +610,10 @@ void QtCanvas::stretchImage(const Rect& dest, const QImage& image) {
   p_->setCompositionMode(QPainter::CompositionMode_SourceOver);
   // Shrinking averages (like HALFTONE stretching), enlarging repeats pixels
   // (like COLORONCOLOR), so pictures stay sharp when zoomed in.
-  const bool smooth = d.width() < img.width() || d.height() < img.height();
+  const double w = double(d.right) - d.left, h = double(d.bottom) - d.top;
+  const bool smooth = w < img.width() || h < img.height();
   p_->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
-  p_->drawImage(QRectF(d.left, d.top, double(d.width()), double(d.height())), img);
+  p_->drawImage(QRectF(d.left, d.top, w, h), img);
   p_->restore();
 }
 

@@ -52,6 +52,7 @@ class QtCanvas : public Canvas {
   bool thinPen() const;
   bool brushVisible() const;
   void applyRop(bool forPen);
+  int penWidth() const;
   QPen widePen() const;
   QPen thinQPen() const;
   // One-pixel pen line from a to b, b itself not drawn (GDI's rule).

@@ -224,5 +224,21 @@ TEST(Fonts, HostileHeightsStayBounded) {
   }
 }
 
+TEST(Fonts, ManySizesDoNotDisturbMeasuring) {
+  // A damaged file may select thousands of sizes; the cache turns over and
+  // measuring stays right.
+  MeasuringCanvas canvas;
+  FontSpec spec;
+  canvas.setFont(spec);
+  const int before = canvas.textWidth(kSentence);
+  for (int h = 1; h <= 5000; ++h) {
+    spec.height = -h;
+    canvas.setFont(spec);
+    ASSERT_GT(canvas.textWidth("x"), 0);
+  }
+  canvas.setFont(FontSpec{});
+  EXPECT_EQ(canvas.textWidth(kSentence), before);
+}
+
 }  // namespace
 }  // namespace orv
