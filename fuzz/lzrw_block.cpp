@@ -1,6 +1,7 @@
 // Block level of the page-data compressor: the decoder must refuse or decode any
 // bytes without touching memory outside its two buffers, and every block the
 // encoder writes must decode back to its input.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -22,9 +23,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  const size_t n = size < lzrw::kBlockSize ? size : lzrw::kBlockSize;
+  // Inputs starting with 0xFF are repeated up to a full block, so that the
+  // encoder also sees long blocks and far-back matches.
+  size_t n = size < lzrw::kBlockSize ? size : lzrw::kBlockSize;
+  if (size && data[0] == 0xFF) n = lzrw::kBlockSize;
   auto src = std::make_unique<uint8_t[]>(n ? n : 1);
-  if (n) std::memcpy(src.get(), data, n);
+  for (size_t k = 0, rep = 0; k < n; k += size, ++rep) {
+    const size_t len = std::min(size, n - k);
+    std::memcpy(src.get() + k, data, len);
+    if (rep) src[k + rep * 7 % len] ^= 1;  // break the repeats now and then
+  }
   auto enc = std::make_unique<uint8_t[]>(lzrw::kEncodeBufferSize);
   const size_t m = lzrw::encodeBlock(src.get(), n, enc.get());
   if (m > n + 1 || m > lzrw::kMaxEncodedBlock) __builtin_trap();
