@@ -28,16 +28,34 @@ bool fits16(const Point& p) {
          p.y >= std::numeric_limits<int16_t>::min() && p.y <= std::numeric_limits<int16_t>::max();
 }
 
+// Bounds arithmetic saturates: coordinates near the ends of the range must not wrap.
+int32_t sat(int64_t v) {
+  return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                     std::numeric_limits<int32_t>::max()));
+}
+int32_t sat(double v) {
+  if (!(v == v)) return 0;
+  return int32_t(std::clamp(v, double(std::numeric_limits<int32_t>::min()),
+                            double(std::numeric_limits<int32_t>::max())));
+}
+
 Rect unite(const Rect& a, const Rect& b) {
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
+}
+
+// Inclusive bounds of a rectangle given with exclusive right and bottom.
+Rect shapeBoundsOf(const Rect& r) {
+  return {std::min(r.left, r.right), std::min(r.top, r.bottom),
+          sat(int64_t(std::max(r.left, r.right)) - 1), sat(int64_t(std::max(r.top, r.bottom)) - 1)};
 }
 
 // Inclusive bounds of a set of points, widened by half the pen.
 Rect pointBounds(std::span<const Point> pts, int32_t widen) {
   Rect r{pts[0].x, pts[0].y, pts[0].x, pts[0].y};
   for (const Point& p : pts) r = unite(r, Rect{p.x, p.y, p.x, p.y});
-  return {r.left - widen, r.top - widen, r.right + widen, r.bottom + widen};
+  return {sat(int64_t(r.left) - widen), sat(int64_t(r.top) - widen), sat(int64_t(r.right) + widen),
+          sat(int64_t(r.bottom) + widen)};
 }
 
 }  // namespace
@@ -283,8 +301,9 @@ void EmfCanvas::excludeClipRect(const Rect& r) {
 
 Rect EmfCanvas::shapeBounds(const Rect& r) const {
   const int32_t w = state_.pen.style == PenStyle::Clear ? 0 : std::max(state_.pen.width, 1) / 2;
-  return {std::min(r.left, r.right) - w, std::min(r.top, r.bottom) - w,
-          std::max(r.left, r.right) - 1 + w, std::max(r.top, r.bottom) - 1 + w};
+  return {sat(int64_t(std::min(r.left, r.right)) - w), sat(int64_t(std::min(r.top, r.bottom)) - w),
+          sat(int64_t(std::max(r.left, r.right)) - 1 + w),
+          sat(int64_t(std::max(r.top, r.bottom)) - 1 + w)};
 }
 
 void EmfCanvas::lineTo(int32_t x, int32_t y) {
@@ -417,15 +436,16 @@ void EmfCanvas::textOut(int32_t x, int32_t y, std::string_view text, const Rect*
       minX = std::min(minX, px), maxX = std::max(maxX, px);
       minY = std::min(minY, py), maxY = std::max(maxY, py);
     }
-    bounds = {x + int32_t(std::floor(minX + 1e-9)), y + int32_t(std::floor(minY + 1e-9)),
-              x + int32_t(std::ceil(maxX - 1e-9)) - 1, y + int32_t(std::ceil(maxY - 1e-9)) - 1};
+    bounds = {sat(x + std::floor(minX + 1e-9)), sat(y + std::floor(minY + 1e-9)),
+              sat(x + std::ceil(maxX - 1e-9) - 1), sat(y + std::ceil(maxY - 1e-9) - 1)};
   }
   uint32_t options = flags & etoRtlReading;
   Rect rcl = kNoBounds;
   if (clip && (flags & (etoOpaque | etoClipped))) {
     options |= flags & (etoOpaque | etoClipped);
     rcl = *clip;
-    const Rect inclusive{clip->left, clip->top, clip->right - 1, clip->bottom - 1};
+    const Rect inclusive{clip->left, clip->top, sat(int64_t(clip->right) - 1),
+                         sat(int64_t(clip->bottom) - 1)};
     if ((flags & etoClipped) && bounds.right >= bounds.left) {
       bounds = {std::max(bounds.left, inclusive.left), std::max(bounds.top, inclusive.top),
                 std::min(bounds.right, inclusive.right), std::min(bounds.bottom, inclusive.bottom)};
@@ -472,8 +492,8 @@ void EmfCanvas::stretchImage(const Rect& dest, const QImage& image) {
   if (bitsSize > 0x7FFFFFFFu - 200) throw Error("metafile canvas: image too large to record");
   const uint32_t offBmi = 80, cbBmi = 40, offBits = offBmi + cbBmi;
   begin(EMR_STRETCHDIBITS);
-  putBounds({std::min(dest.left, dest.right), std::min(dest.top, dest.bottom),
-             std::max(dest.left, dest.right) - 1, std::max(dest.top, dest.bottom) - 1});
+  const Rect drawn = shapeBoundsOf(dest);
+  putBounds(drawn);
   putI32(dest.left);
   putI32(dest.top);
   putI32(0);
@@ -486,8 +506,8 @@ void EmfCanvas::stretchImage(const Rect& dest, const QImage& image) {
   put32(uint32_t(bitsSize));
   put32(0);  // colours are RGB values
   put32(SRCCOPY);
-  putI32(dest.width());
-  putI32(dest.height());
+  putI32(sat(int64_t(dest.right) - dest.left));
+  putI32(sat(int64_t(dest.bottom) - dest.top));
   // BITMAPINFOHEADER of a bottom-up DIB.
   put32(40);
   put32(w);
@@ -514,8 +534,7 @@ void EmfCanvas::stretchImage(const Rect& dest, const QImage& image) {
     }
   }
   end();
-  markDrawn({std::min(dest.left, dest.right), std::min(dest.top, dest.bottom),
-             std::max(dest.left, dest.right) - 1, std::max(dest.top, dest.bottom) - 1});
+  markDrawn(drawn);
 }
 
 // ---- completion ----

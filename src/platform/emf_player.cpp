@@ -835,7 +835,7 @@ void Player::bezier(const std::vector<DPoint>& pts, bool fromCurrent) {
     const DPoint p0 = d[i], p1 = d[i + 1], p2 = d[i + 2], p3 = d[i + 3];
     const double len = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
                        std::hypot(p3.x - p2.x, p3.y - p2.y);
-    const int n = std::clamp(int(std::isfinite(len) ? len / 4 : 1), 1, 64);
+    const int n = int(std::isfinite(len) ? std::clamp(len / 4, 1.0, 64.0) : 1.0);
     count(n);
     for (int k = 1; k <= n; ++k) {
       const double t = double(k) / n, u = 1 - t;
@@ -924,7 +924,7 @@ std::vector<DPoint> Player::arcPoints(double l, double t, double r, double b, DP
   }
   const DPoint radius = xf().applyLinear({rx, ry});
   const double devR = std::hypot(radius.x, radius.y);
-  const int n = std::clamp(int(std::isfinite(devR) ? devR / 2 : 8), 8, 256);
+  const int n = int(std::isfinite(devR) ? std::clamp(devR / 2, 8.0, 256.0) : 8.0);
   count(n);
   std::vector<DPoint> pts;
   const double span = a1 - a0;
@@ -1062,7 +1062,8 @@ void Player::text(DPoint ref, std::string bytes, const QString* unicode, uint8_t
   // extra and the justification; when the recorded advances are exactly
   // that, the text goes out in one piece, otherwise character by character.
   bool whole = true;
-  int32_t extra = 0, justify = 0, breaks = 0;
+  int32_t extra = 0, breaks = 0;
+  int64_t justify = 0;
   if (!adv.empty()) {
     const uint8_t breakChar = 0x20;
     std::optional<int32_t> common;
@@ -1085,11 +1086,11 @@ void Player::text(DPoint ref, std::string bytes, const QString* unicode, uint8_t
     if (whole && justify != 0) {
       // The justification may cover all the blanks or only the first ones.
       auto matches = [&](int32_t count) {
-        const int32_t share = justify / count;
-        int32_t rest = justify % count;
-        const int32_t step = rest < 0 ? -1 : 1;
+        const int64_t share = justify / count;
+        int64_t rest = justify % count;
+        const int64_t step = rest < 0 ? -1 : 1;
         for (int32_t i = 0; i < int32_t(shares.size()); ++i) {
-          int32_t want = 0;
+          int64_t want = 0;
           if (i < count) {
             want = share;
             if (rest != 0) want += step, rest -= step;
@@ -1104,12 +1105,12 @@ void Player::text(DPoint ref, std::string bytes, const QString* unicode, uint8_t
       breaks = 0;
       for (int32_t count : {int32_t(shares.size()), used})
         if (count > 0 && !breaks && matches(count)) breaks = count;
-      whole = breaks != 0;
+      whole = breaks != 0 && std::abs(justify) <= kMaxCoord;
     }
   }
   if (whole) {
     target_.setTextCharacterExtra(extra);
-    if (justify != 0) target_.setTextJustification(justify, breaks);
+    if (justify != 0) target_.setTextJustification(int32_t(justify), breaks);
     target_.textOut(topLeft.x, topLeft.y, bytes, clipPtr, flags);
   } else {
     if (flags & etoOpaque) {
@@ -1226,11 +1227,16 @@ void Player::bitmap(const Rec& r, double x, double y, double cx, double cy, int3
   if (img.isNull()) return;
   // The source rectangle; a bottom-up bitmap counts its rows from the bottom.
   if (scx != 0 && scy != 0) {
-    int32_t sl = std::min(sx, sx + scx), sw = std::abs(scx);
-    int32_t st = std::min(sy, sy + scy), sh = std::abs(scy);
+    // In 64 bits: the fields may hold anything.
+    const int64_t sl = std::min<int64_t>(sx, int64_t(sx) + scx), sw = std::abs(int64_t(scx));
+    int64_t st = std::min<int64_t>(sy, int64_t(sy) + scy);
+    const int64_t sh = std::abs(int64_t(scy));
     if (!h.topDown) st = img.height() - st - sh;
-    const QRect want = QRect(sl, st, sw, sh).intersected(img.rect());
-    if (want.isEmpty()) return;
+    const int64_t l = std::max<int64_t>(sl, 0), t = std::max<int64_t>(st, 0);
+    const int64_t r = std::min<int64_t>(sl + sw, img.width()),
+                  b = std::min<int64_t>(st + sh, img.height());
+    if (r <= l || b <= t) return;
+    const QRect want(int(l), int(t), int(r - l), int(b - t));
     if (want != img.rect()) img = img.copy(want);
   }
   if (rop == NOTSRCCOPY) img.invertPixels();
@@ -1565,7 +1571,8 @@ void Player::emfRecord(const Rec& r) {
       lineTo({double(r.i32(8)), double(r.i32(12))});
       break;
     case EMR_SETPIXELV: {
-      const Rect d = devRect(r.i32(8), r.i32(12), r.i32(8) + 1, r.i32(12) + 1);
+      const double x = r.i32(8), y = r.i32(12);
+      const Rect d = devRect(x, y, x + 1, y + 1);
       applyClip();
       target_.setBrush(BrushSpec{colorOf(r.u32(16)), BrushStyle::Solid});
       target_.fillRect(
@@ -1597,7 +1604,7 @@ void Player::emfRecord(const Rec& r) {
       const double cx = r.i32(8), cy = r.i32(12), rad = r.u32(16);
       const double a0 = r.f32(20), sweep = r.f32(24);
       if (!std::isfinite(a0) || !std::isfinite(sweep) || rad > kMaxCoord) break;
-      const int n = std::clamp(int(std::abs(sweep) / 5) + 2, 2, 80);
+      const int n = int(std::clamp(std::abs(double(sweep)) / 5 + 2, 2.0, 80.0));
       std::vector<DPoint> pts;
       for (int k = 0; k <= n; ++k) {
         const double a = (a0 + sweep * k / n) * std::numbers::pi / 180;
