@@ -255,6 +255,27 @@ QImage decodeRle(const DibHeader& h, std::span<const uint8_t> info, std::span<co
   return img;
 }
 
+}  // namespace
+
+void checkPngChunks(std::span<const uint8_t> png) {
+  static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (png.size() < 8 || std::memcmp(png.data(), kSignature, 8) != 0)
+    throw Error("PNG: no PNG signature");
+  size_t at = 8;
+  while (at < png.size()) {
+    if (png.size() - at < 12) throw Error("PNG: chunk header is truncated");
+    const uint32_t len = (uint32_t(png[at]) << 24) | (uint32_t(png[at + 1]) << 16) |
+                         (uint32_t(png[at + 2]) << 8) | uint32_t(png[at + 3]);
+    if (len > png.size() - at - 12)
+      throw Error("PNG: chunk of " + std::to_string(len) + " bytes runs past the data");
+    const bool end = std::memcmp(png.data() + at + 4, "IEND", 4) == 0;
+    at += 12 + size_t(len);
+    if (end) break;
+  }
+}
+
+namespace {
+
 QImage decodeEmbedded(const DibHeader& h, std::span<const uint8_t> bits) {
   QImage img;
   if (h.compression == biJpeg) {
@@ -263,6 +284,7 @@ QImage decodeEmbedded(const DibHeader& h, std::span<const uint8_t> bits) {
     if (uint64_t(h.width) * uint64_t(h.height) > kFreePixels &&
         uint64_t(h.width) * uint64_t(h.height) / kPngPixelsPerByte > bits.size())
       fail("the embedded PNG image is too short for its size");
+    checkPngChunks(bits);
     img = QImage::fromData(bits.data(), static_cast<int>(std::min<size_t>(bits.size(), INT32_MAX)),
                            "PNG");
     if (img.isNull()) fail("the embedded PNG image cannot be read");
@@ -363,7 +385,8 @@ DibHeader parseHeader(std::span<const uint8_t> info, bool bounded) {
     }
   }
 
-  const uint64_t maxEntries = h.bitCount <= 8 ? (1u << h.bitCount) : 0;
+  const bool paletted = h.bitCount <= 8 && h.compression != biJpeg && h.compression != biPng;
+  const uint64_t maxEntries = paletted ? (1u << h.bitCount) : 0;
   uint64_t entries = h.core ? maxEntries : (clrUsed ? clrUsed : maxEntries);
   const size_t entrySize = h.core ? 3 : 4;
   if (entries > (info.size() - at) / entrySize) {
@@ -371,9 +394,9 @@ DibHeader parseHeader(std::span<const uint8_t> info, bool bounded) {
     entries = (info.size() - at) / entrySize;
   }
   h.tableOffset = at;
-  h.tableEntries = static_cast<uint32_t>(std::min<uint64_t>(entries, maxEntries ? maxEntries : 0));
+  h.tableEntries = static_cast<uint32_t>(std::min<uint64_t>(entries, maxEntries));
   h.bitsOffset = at + size_t(entries) * entrySize;
-  if (h.bitCount <= 8 && h.tableEntries == 0) fail("palette image without a colour table");
+  if (paletted && h.tableEntries == 0) fail("palette image without a colour table");
   return h;
 }
 

@@ -62,6 +62,12 @@ QImage decodeDib(std::span<const uint8_t> info, std::span<const uint8_t> bits);
 QImage decodeDib(const DibHeader& header, std::span<const uint8_t> info,
                  std::span<const uint8_t> bits);
 
+// Checks the chunk structure of PNG data embedded in a bitmap or an icon
+// before the PNG library sees it: every chunk must lie inside the data, so a
+// chunk claiming gigabytes cannot make the library allocate or wait for them.
+// Throws orv::Error.
+void checkPngChunks(std::span<const uint8_t> png);
+
 // Writes an image as a BMP file: 24 bits per pixel, or 32 bits with a V5
 // header when the image has transparency.
 std::vector<uint8_t> encodeBmp(const QImage& image);

@@ -63,6 +63,7 @@ Candidate inspect(std::span<const uint8_t> data, uint16_t dirBitCount) {
            " pixels is not acceptable");
     static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
     const uint8_t type = data[25];
+    checkPngChunks(data);
     c.png = true;
     c.width = static_cast<int32_t>(w);
     c.height = static_cast<int32_t>(h);

@@ -201,6 +201,18 @@ TEST(Bmp, RunLengthNeverWritesOutsideTheImage) {
   EXPECT_THROW(decodeBmp(makeBmp(4, -2, 8, biRle8, kTable, {0, 1}, 4)), Error);
 }
 
+TEST(Bmp, EmbeddedPngAndJpeg) {
+  std::vector<uint8_t> png = readImageData("icopng.png");
+  EXPECT_TRUE(matchesReference(decodeBmp(makeBmp(24, 20, 0, biPng, {}, png)), "pngico.rgba"));
+  // The header's size must be the image's.
+  EXPECT_THROW(decodeBmp(makeBmp(24, 21, 0, biPng, {}, png)), Error);
+  // A chunk claiming more bytes than there are never reaches the PNG library.
+  png[33] = 0x7F;
+  EXPECT_THROW(decodeBmp(makeBmp(24, 20, 0, biPng, {}, png)), Error);
+  std::vector<uint8_t> jpg = readImageData("gray.jpg");
+  EXPECT_TRUE(matchesReference(decodeBmp(makeBmp(40, 30, 0, biJpeg, {}, jpg)), "gray.rgba"));
+}
+
 TEST(Bmp, EncodedFilesDecodeToTheSamePixels) {
   QImage opaque = decodeBmp(readImageData("pal4.bmp"));
   std::vector<uint8_t> bmp = encodeBmp(opaque);

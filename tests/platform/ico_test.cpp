@@ -39,6 +39,10 @@ TEST(Ico, EmbeddedPng) {
   QImage img = decodeIco(file);
   EXPECT_EQ(img.size(), QSize(24, 20));
   EXPECT_TRUE(matchesReference(img, "pngico.rgba"));
+  // A PNG chunk claiming far more bytes than the entry holds: the other image.
+  const uint32_t at = file[6 + 16 + 12] | (file[6 + 16 + 13] << 8);
+  file[at + 33] = 0x7F;
+  EXPECT_EQ(decodeIco(file).size(), QSize(16, 16));
 }
 
 TEST(Ico, DamagedEntries) {
