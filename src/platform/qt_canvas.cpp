@@ -343,6 +343,14 @@ void QtCanvas::thinLine(Point a, Point b, DashState& dash) {
   flush();
 }
 
+// Shape coordinates name pixels. Qt's aliased rasteriser puts a one-pixel
+// stroke, and a stroke of odd width, on the pixels whose centres the path
+// passes through, so such paths are moved by half a pixel; a stroke of even
+// width straddles the coordinate, as GDI's does.
+bool QtCanvas::centreOnPixels() const {
+  return thinPen() || penWidth() % 2 == 1;
+}
+
 void QtCanvas::strokePath(const QPainterPath& path) {
   p_->save();
   p_->setBrush(Qt::NoBrush);
@@ -352,24 +360,24 @@ void QtCanvas::strokePath(const QPainterPath& path) {
     p_->setBackground(toQColor(state_.bkColor));
   } else {
     p_->setPen(widePen());
-    // Odd widths are centred on the pixel row or column of the coordinate.
-    if (penWidth() % 2) p_->translate(0.5, 0.5);
   }
+  if (centreOnPixels()) p_->translate(0.5, 0.5);
   p_->drawPath(path);
   p_->restore();
 }
 
-void QtCanvas::fillPath(const QPainterPath& path) {
+void QtCanvas::fillPath(const QPainterPath& path, bool likeOutline) {
   p_->save();
   p_->setPen(Qt::NoPen);
   p_->setBrush(toQColor(state_.brush.color));
+  if (likeOutline && centreOnPixels()) p_->translate(0.5, 0.5);
   p_->drawPath(path);
   p_->restore();
 }
 
 void QtCanvas::shape(const QPainterPath& outline, const QPainterPath& fill) {
   applyRop(false);
-  if (brushVisible()) fillPath(fill);
+  if (brushVisible()) fillPath(fill, true);
   if (penVisible()) strokePath(outline);
 }
 
@@ -411,7 +419,7 @@ void QtCanvas::polygon(std::span<const Point> pts) {
   for (size_t i = 1; i < pts.size(); ++i) path.lineTo(pts[i].x, pts[i].y);
   path.closeSubpath();
   applyRop(false);
-  if (brushVisible()) fillPath(path);
+  if (brushVisible()) fillPath(path, false);
   if (!penVisible()) return;
   if (thinPen()) {
     DashState dash;

@@ -59,7 +59,9 @@ class QtCanvas : public Canvas {
   void thinLine(Point a, Point b, DashState& dash);
   void paintRun(int x0, int y0, int x1, int y1, bool on);
   void strokePath(const QPainterPath& path);
-  void fillPath(const QPainterPath& path);
+  // `likeOutline`: placed as the outline of the same path would be.
+  void fillPath(const QPainterPath& path, bool likeOutline);
+  bool centreOnPixels() const;
   void shape(const QPainterPath& outline, const QPainterPath& fill);
   QRectF ellipseBox(const Rect& r) const;
   double arcAngle(const Rect& r, Point p) const;

@@ -104,6 +104,39 @@ TEST(QtCanvasShapes, HostileCoordinatesAreClippedNotWalked) {
   EXPECT_EQ(s.at(0, 0), kBlack);
 }
 
+TEST(QtCanvasShapes, PieGoesCounterClockwiseFromStartToEnd) {
+  // From the radial through the right-hand point to the one through the top:
+  // the upper-right quarter, going counter-clockwise.
+  Surface s;
+  s.c().setBrush({clWhite});
+  s.c().pie({20, 10, 81, 71}, {100, 40}, {50, 0});
+  const QImage& img = s.image();
+  EXPECT_EQ(img.pixel(65, 25), kWhite);   // upper right: inside
+  EXPECT_EQ(img.pixel(35, 25), kGround);  // upper left
+  EXPECT_EQ(img.pixel(35, 55), kGround);  // lower left
+  EXPECT_EQ(img.pixel(65, 55), kGround);  // lower right
+  // Swapping the points takes the other three quarters.
+  Surface t;
+  t.c().setBrush({clWhite});
+  t.c().pie({20, 10, 81, 71}, {50, 0}, {100, 40});
+  const QImage& other = t.image();
+  EXPECT_EQ(other.pixel(65, 25), kGround);
+  EXPECT_EQ(other.pixel(35, 25), kWhite);
+  EXPECT_EQ(other.pixel(35, 55), kWhite);
+  EXPECT_EQ(other.pixel(65, 55), kWhite);
+}
+
+TEST(QtCanvasShapes, RoundRectKeepsItsCornersClear) {
+  Surface s;
+  s.c().setBrush({clWhite});
+  s.c().roundRect({10, 10, 61, 41}, 20, 20);
+  const QImage& img = s.image();
+  EXPECT_EQ(changed(img), (Rect{10, 10, 61, 41}));
+  EXPECT_EQ(img.pixel(11, 11), kGround);  // cut corner
+  EXPECT_EQ(img.pixel(35, 10), kBlack);   // straight top edge
+  EXPECT_EQ(img.pixel(35, 25), kWhite);
+}
+
 TEST(QtCanvasLines, LineToLeavesOutTheEndPixel) {
   Surface s;
   s.c().moveTo(10, 5);
