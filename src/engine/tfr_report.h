@@ -34,7 +34,28 @@ class TfrReport : public PreparedOwner {
   bool PrintToDefault = false;
   bool CanRebuild = true;
   std::string Title;
+  // Preview settings: the zoom a preview starts with (0 default, 1 page
+  // width, 2 whole page, 3 two pages) and whether Escape ends a modal viewer.
+  uint8_t InitialZoom = 0;
+  bool ModalPreview = true;
   std::function<void(int)> OnBeginPage;
+
+  // Printing. The last print request is kept for the duration of the job.
+  bool ShowProgress = true;
+  bool ShowPrintDialog = true;
+  int32_t DefaultCopies = 1;
+  bool DefaultCollate = true;
+  // Prepare the report again when the user prints to another printer.
+  bool RebuildPrinter = false;
+  // Set by the progress window's Cancel; the job stops after the current page.
+  bool Terminated = false;
+  std::string PrintPageList;
+  int32_t PrintCopies = 1;
+  bool PrintCollate = true;
+  int PrintFilter = 0;  // 0 all pages, 1 odd, 2 even
+  std::function<void()> OnPrintReport;
+  // Replaces the progress window: gets each printed page's number.
+  std::function<void(int)> OnProgress;
 };
 
 }  // namespace orv

@@ -86,6 +86,12 @@ class TfrEMFPages {
   void Add(int index, const PageSetup& page);
   void AddPage(const PageSetup& page);
   void Delete(int index);
+  // Exchanges the pages (and what the last load found) with another store;
+  // each keeps its own parent. The preview takes a report's pages over this way.
+  void swap(TfrEMFPages& other) noexcept {
+    pages_.swap(other.pages_);
+    std::swap(fileInfo_, other.fileInfo_);
+  }
 
   // Builds the live objects of a page from its object stream.
   void BuildObjects(int index);

@@ -1,0 +1,184 @@
+#pragma once
+#include <QFrame>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+#include "prepared/emf_pages.h"
+#include "prepared/page_search.h"
+
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QToolButton;
+
+namespace orv {
+
+class TfrReport;
+class TfrPreview;
+class TfrPreviewForm;
+
+enum : uint8_t { zmCustom = 0, zmPageWidth = 1, zmWholePage = 2, zmTwoPages = 3 };
+
+// The zoom last chosen in any preview; a newly connected report starts with it.
+struct LastZoomState {
+  double Scale = 1.0;
+  uint8_t Mode = zmCustom;
+};
+LastZoomState& lastZoom();
+
+// The paint box: paints the pages and takes the mouse.
+class TfrPBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TfrPBox(TfrPreviewForm* form);
+
+  bool Down = false;  // dragging
+  int LastX = 0, LastY = 0;
+  int ClickedPage = 0;
+  bool SkipNextDown = false;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  TfrPreviewForm* form_;
+};
+
+// The viewing logic and the page area. Never shown as a window of its own:
+// the control borrows its page area.
+class TfrPreviewForm : public QObject {
+  Q_OBJECT
+ public:
+  explicit TfrPreviewForm(TfrPreview* control);
+  ~TfrPreviewForm() override;
+
+  TfrPreview* Control;
+  TfrReport* Report = nullptr;
+  std::unique_ptr<TfrEMFPages> Pages;  // held while shown
+  int CurPage = 1;
+  int OfsX = 0, OfsY = 0;
+  int OldHPos = 0, OldVPos = 0;
+  double Scale = 1.0;
+  uint8_t ZoomMode = zmCustom;
+  bool PaintEnabled = true;
+  int WheelFactor = 1;
+  SearchState Search;
+
+  QWidget* PreviewPanel;
+  TfrPBox* PBox;
+  QScrollBar* VScrollBar;
+  QScrollBar* HScrollBar;
+  QToolButton* PgUp;
+  QToolButton* PgDown;
+  QWidget* RightPanel;
+  QWidget* BottomPanel;
+  QLabel* Label1;   // page label
+  QLabel* Label2;   // link label
+  QMenu* ProcMenu;  // zoom popup
+  QActionGroup* ZoomGroup;
+  QMenu* HostPopup = nullptr;
+
+  // Hooks for the dialogs, so hosts and tests can answer them.
+  std::function<QString()> askOpenFile;
+  std::function<QString()> askSaveFile;
+  // Returns false when cancelled; fills text, case flag and "from first page".
+  std::function<bool(QString& text, bool& caseSensitive, bool& fromFirst)> askFind;
+  std::function<void(const QString&)> showError;
+  std::function<void()> printCommand;
+  std::function<void()> exitCommand;
+
+  void Connect(TfrReport* report);
+  void Disconnect();
+  void TakeOver();
+  void GiveBack();
+  void Clear();
+  void ResetView(bool toFirstPage);
+  void FormResize();  // layout
+  void ScrollToCurrentPage();
+  void SetCurPage(int page);
+  void UpdateLabel();
+  int AllPages() const { return Pages ? Pages->Count() : 0; }
+
+  void SetZoom(double percent);
+  void SetZoomMode(uint8_t mode);
+  void ZoomItemChosen(int tag);
+
+  void LoadFile(const QString& name);
+  void OpenCommand();
+  void SaveCommand();
+  void SaveTo(QString name);
+  void PrintCommand();
+  void FindCommand();
+  void FindNextCommand();
+  void ExitCommand();
+  // Keys forwarded by a host; returns whether the key was consumed.
+  bool KeyDown(int key, Qt::KeyboardModifiers mods);
+
+  // The page target rectangle for drawing, in paint-box pixels.
+  Rect PageTarget(int index) const;
+  void Paint(QPainter& painter, const QRegion& clip);
+  void MouseDown(QPoint pt, Qt::MouseButton button, QPoint global);
+  void MouseMove(QPoint pt);
+  void Wheel(int notches);
+  void ShowHit();
+
+ private:
+  void onVScroll(int pos);
+  void onHScroll(int pos);
+  void checkZoomItem();
+  void storeLastZoom();
+  void markAllInvisible();
+  static int linkPage(const std::string& text, bool& isLink);
+};
+
+// The preview control a host window places.
+class TfrPreview : public QFrame {
+  Q_OBJECT
+ public:
+  enum ScrollBarsKind { ssNone, ssHorizontal, ssVertical, ssBoth };
+  explicit TfrPreview(QWidget* parent = nullptr);
+  ~TfrPreview() override;
+
+  void Connect(TfrReport* report);
+  void Disconnect();
+  int Page() const;
+  void SetPage(int page);
+  int AllPages() const;
+  void SetZoom(double percent);
+  double Zoom() const;
+  void OnePage();
+  void PageWidth();
+  void TwoPages();
+  void First();
+  void Prev();
+  void Next();
+  void Last();
+  void LoadFromFile(const QString& name);
+  void OpenFile();
+  void SaveFile();
+  void Print();
+  void Find();
+  void FindNext();
+  void Clear();
+  void setScrollBars(ScrollBarsKind kind);
+  void setPopupMenu(QMenu* menu);
+  bool handleKey(int key, Qt::KeyboardModifiers mods);
+
+  TfrPreviewForm* form() const { return form_.get(); }
+  std::function<void(TfrPreview&, int)> OnPageChanged;
+
+ private:
+  std::unique_ptr<TfrPreviewForm> form_;
+  ScrollBarsKind scrollBars_ = ssBoth;
+};
+
+}  // namespace orv

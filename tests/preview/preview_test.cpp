@@ -1,0 +1,284 @@
+#include "preview/preview.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "engine/tfr_report.h"
+#include "model/memo_view.h"
+#include "prepared/compressor.h"
+#include "printing/tfr_printer.h"
+#include "report_builder.h"
+
+namespace orv {
+namespace {
+
+PageSetup paper(int code, int w, int h) {
+  PageSetup s;
+  s.paper = {code, w, h, 0, -1};
+  s.useMargins = true;
+  sharedPrinter().SetPaper(code, w, h, 0, -1, true);
+  sharedPrinter().FillPrinterInfo(s.info);
+  return s;
+}
+
+// A memo with a name and tag, in the prepared form, appended to a page.
+void addLink(PreparedPage& e, const std::string& name, const std::string& tag, int x, int y) {
+  TfrMemoView m;
+  m.Name = name;
+  m.Tag = tag;
+  m.Left = x;
+  m.Top = y;
+  m.Width = 100;
+  m.Height = 20;
+  m.ExpandedText = {std::string("link") + kParagraphEnd};
+  m.PreparedForm = true;
+  e.ObjectStream.seek(e.ObjectStream.size());
+  e.ObjectStream.writeU8(0);
+  m.SaveRecord(e.ObjectStream);
+  e.ObjectStream.rewind();
+}
+
+class PreviewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TfrPrinter::startUp(nullptr);
+    lastZoom() = {};
+    preview = std::make_unique<TfrPreview>();
+    preview->resize(800, 600);
+  }
+  // Sizes the paint box exactly, whatever the frame and panels take.
+  void boxSize(int w, int h) {
+    TfrPBox* box = preview->form()->PBox;
+    preview->show();
+    for (int i = 0; i < 3; ++i) {
+      QApplication::processEvents();
+      preview->resize(preview->width() + w - box->width(), preview->height() + h - box->height());
+      QApplication::processEvents();
+    }
+    ASSERT_EQ(box->width(), w);
+    ASSERT_EQ(box->height(), h);
+  }
+  void fillA4(TfrReport& r, int pages) {
+    for (int i = 0; i < pages; ++i) r.EMFPages.AddPage(paper(9, 2100, 2970));
+  }
+  TfrPreviewForm& form() { return *preview->form(); }
+
+  TfrLZWCompressor compressor;
+  TfrReport report;
+  std::unique_ptr<TfrPreview> preview;
+};
+
+TEST_F(PreviewTest, WholePageFitsTheBoxHeightOnePerRow) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->OnePage();
+  EXPECT_DOUBLE_EQ(form().Scale, 580.0 / 1071);
+  const Rect r0 = form().Pages->Entry(0).LayoutRect, r1 = form().Pages->Entry(1).LayoutRect;
+  EXPECT_EQ(r0.top, 10);
+  EXPECT_GT(r1.top, r0.bottom);  // one page per row
+  EXPECT_EQ(r0.height(), int(std::nearbyint(1071 * 580.0 / 1071)));
+  EXPECT_EQ(lastZoom().Mode, zmWholePage);
+  EXPECT_EQ(report.EMFPages.Count(), 0);  // the preview holds the pages now
+  EXPECT_EQ(preview->AllPages(), 3);
+}
+
+TEST_F(PreviewTest, TwoPagesForcesTwoColumnsAndNarrowPagesAreCentred) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  // Without the bottom panel the page area may get narrower than its labels.
+  preview->setScrollBars(TfrPreview::ssVertical);
+  boxSize(300, 400);
+  preview->TwoPages();
+  const Rect r0 = form().Pages->Entry(0).LayoutRect, r1 = form().Pages->Entry(1).LayoutRect;
+  EXPECT_EQ(r0.top, r1.top);
+  EXPECT_EQ(r1.left, r0.right + 10);
+
+  preview->SetZoom(300);
+  EXPECT_EQ(form().ZoomMode, zmCustom);
+  EXPECT_EQ(form().Pages->Entry(0).LayoutRect.left, 10);  // wider than the box: starts at 10
+  EXPECT_GT(form().HScrollBar->maximum(), 0);
+  EXPECT_TRUE(form().HScrollBar->isEnabled());
+
+  preview->SetZoom(10);
+  const Rect small = form().Pages->Entry(0).LayoutRect;
+  // Several pages fit a row at 10 %; with three columns nothing is centred.
+  EXPECT_EQ(small.left, 10);
+  boxSize(90, 400);  // now one column: the narrow page is centred
+  const int w = int(std::nearbyint(758 * 0.1));
+  EXPECT_EQ(form().Pages->Entry(0).LayoutRect.left, (90 - w) / 2);
+  EXPECT_EQ(form().HScrollBar->maximum(), 0);
+  EXPECT_FALSE(form().HScrollBar->isEnabled());
+}
+
+TEST_F(PreviewTest, PagesBeyond2000PixelsAreNeverVisible) {
+  fillA4(report, 4);
+  preview->Connect(&report);
+  boxSize(800, 3000);
+  preview->SetZoom(100);
+  QImage img(800, 3000, QImage::Format_RGB32);
+  QPainter p(&img);
+  form().Paint(p, QRegion(0, 0, 800, 3000));
+  EXPECT_EQ(form().Pages->Entry(0).Visible, 1);
+  EXPECT_EQ(form().Pages->Entry(1).Visible, 1);  // top at 1091
+  EXPECT_EQ(form().Pages->Entry(2).Visible, 0);  // top at 2172, on screen but beyond 2000
+  EXPECT_EQ(form().Pages->Entry(3).Visible, 0);
+  // Grey around, white page, black frame.
+  EXPECT_EQ(img.pixel(5, 5), qRgb(0x80, 0x80, 0x80));
+  const Rect r = form().Pages->Entry(0).LayoutRect;
+  EXPECT_EQ(img.pixel(r.left, r.top), qRgb(0, 0, 0));
+  EXPECT_EQ(img.pixel(r.left + 5, r.top + 5), qRgb(255, 255, 255));
+}
+
+TEST_F(PreviewTest, ZoomIsCarriedToTheNextReport) {
+  fillA4(report, 1);
+  preview->Connect(&report);
+  form().ZoomItemChosen(150);
+  EXPECT_DOUBLE_EQ(form().Scale, 1.5);
+  TfrReport other;
+  fillA4(other, 2);
+  TfrPreview second;
+  second.Connect(&other);
+  EXPECT_DOUBLE_EQ(second.form()->Scale, 1.5);
+  EXPECT_EQ(second.form()->ZoomMode, zmCustom);
+}
+
+TEST_F(PreviewTest, PageLinksJumpAndBadLinksDoNothing) {
+  fillA4(report, 5);
+  addLink(report.EMFPages.Entry(0), "URL1", "@0", 100, 100);
+  addLink(report.EMFPages.Entry(0), "URL2", "@99", 100, 200);
+  addLink(report.EMFPages.Entry(0), "URL3", "page@", 100, 300);
+  addLink(report.EMFPages.Entry(0), "URL4", "@3", 100, 400);
+  addLink(report.EMFPages.Entry(0), "xURL", "@4", 100, 500);
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->SetZoom(100);
+  auto click = [&](int x, int y) {
+    const Rect r = form().Pages->Entry(0).LayoutRect;
+    form().MouseDown(QPoint(r.left + x + form().OfsX, r.top + y + form().OfsY), Qt::LeftButton,
+                     QPoint());
+    form().PBox->Down = false;
+  };
+  click(110, 410);
+  EXPECT_EQ(form().CurPage, 3);
+  form().SetCurPage(1);
+  click(110, 110);  // "@0" goes to page 1
+  EXPECT_EQ(form().CurPage, 1);
+  form().SetCurPage(2);
+  form().SetCurPage(1);
+  click(110, 210);  // beyond the count: ignored
+  EXPECT_EQ(form().CurPage, 1);
+  click(110, 310);  // trailing "@": no page link
+  EXPECT_EQ(form().CurPage, 1);
+  click(110, 510);  // not a link name
+  EXPECT_EQ(form().CurPage, 1);
+
+  // Hovering shows the link as a page number.
+  const Rect r = form().Pages->Entry(0).LayoutRect;
+  form().MouseMove(QPoint(r.left + 110 + form().OfsX, r.top + 410 + form().OfsY));
+  EXPECT_EQ(form().Label2->text(), QString::fromUtf8("Página 3"));
+}
+
+TEST_F(PreviewTest, SaveForcesTheFrpExtension) {
+  QTemporaryDir dir;
+  fillA4(report, 2);
+  preview->Connect(&report);
+  form().askSaveFile = [&] { return dir.filePath("saida.txt"); };
+  EXPECT_TRUE(form().KeyDown(Qt::Key_S, Qt::ControlModifier));
+  EXPECT_TRUE(QFile::exists(dir.filePath("saida.frp")));
+  EXPECT_FALSE(QFile::exists(dir.filePath("saida.txt")));
+  EXPECT_EQ(preview->AllPages(), 2);  // taken over again after saving
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+}
+
+TEST_F(PreviewTest, CommandsDoNothingAfterClear) {
+  fillA4(report, 2);
+  preview->Connect(&report);
+  preview->Clear();
+  EXPECT_EQ(preview->AllPages(), 0);
+  EXPECT_TRUE(form().Label1->text().isEmpty());
+  int asked = 0;
+  form().askOpenFile = [&] {
+    ++asked;
+    return QString();
+  };
+  form().askSaveFile = [&] {
+    ++asked;
+    return QString();
+  };
+  form().askFind = [&](QString&, bool&, bool&) {
+    ++asked;
+    return false;
+  };
+  form().printCommand = [&] { ++asked; };
+  for (int key : {Qt::Key_O, Qt::Key_S, Qt::Key_P, Qt::Key_F})
+    EXPECT_FALSE(form().KeyDown(key, Qt::ControlModifier));
+  preview->OpenFile();
+  preview->SaveFile();
+  preview->Print();
+  preview->Find();
+  EXPECT_EQ(asked, 0);
+}
+
+TEST_F(PreviewTest, LoadingAFileAndAMissingFile) {
+  QTemporaryDir dir;
+  TfrReport source;
+  tools::buildListing(source, {3, 7, false});
+  const QString path = dir.filePath("r.frp");
+  source.SavePreparedReport(path.toStdString());
+  preview->Connect(&report);
+  preview->LoadFromFile(path);
+  EXPECT_EQ(preview->AllPages(), 3);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 1/3"));
+  preview->LoadFromFile(dir.filePath("none.frp"));
+  EXPECT_EQ(preview->AllPages(), 0);
+}
+
+TEST_F(PreviewTest, SearchAcrossPagesWithF3AndCase) {
+  tools::addTextPage(report, {"primeira linha", "Total geral", "nada"});
+  tools::addTextPage(report, {"TOTAL da página", "outra"});
+  tools::addTextPage(report, {"sem nada", "total parcial"});
+  preview->Connect(&report);
+  boxSize(800, 600);
+  QString text = "total";
+  bool caseSensitive = false, fromFirst = true;
+  form().askFind = [&](QString& t, bool& c, bool& f) {
+    t = text;
+    c = caseSensitive;
+    f = fromFirst;
+    return true;
+  };
+  preview->Find();
+  EXPECT_EQ(form().CurPage, 1);
+  EXPECT_EQ(form().Search.FindPage, 0);
+  form().KeyDown(Qt::Key_F3, Qt::NoModifier);
+  EXPECT_EQ(form().CurPage, 2);
+  form().KeyDown(Qt::Key_F3, Qt::NoModifier);
+  EXPECT_EQ(form().CurPage, 3);
+  form().KeyDown(Qt::Key_F3, Qt::NoModifier);  // nothing more: unchanged
+  EXPECT_EQ(form().CurPage, 3);
+  EXPECT_EQ(form().Search.FindPage, 3);
+
+  caseSensitive = true;
+  preview->Find();
+  EXPECT_EQ(form().CurPage, 3);  // only the lower-case spelling, on page 3
+  EXPECT_GT(form().Search.FoundRect.right, form().Search.FoundRect.left);
+
+  // Split text is not found as one piece.
+  text = "geral nada";
+  caseSensitive = false;
+  form().SetCurPage(1);
+  preview->Find();
+  EXPECT_EQ(form().Search.FindPage, 3);
+  EXPECT_EQ(form().CurPage, 1);
+}
+
+}  // namespace
+}  // namespace orv

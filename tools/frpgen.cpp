@@ -1,0 +1,52 @@
+// Writes large, realistic prepared reports for tests and benchmarks:
+//   frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]
+#include <QGuiApplication>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "prepared/compressor.h"
+#include "printing/tfr_printer.h"
+#include "report_builder.h"
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  orv::tools::ReportSpec spec;
+  std::string out;
+  bool plain = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--pages" && i + 1 < argc)
+      spec.pages = std::atoi(argv[++i]);
+    else if (a == "--seed" && i + 1 < argc)
+      spec.seed = uint32_t(std::strtoul(argv[++i], nullptr, 10));
+    else if (a == "--plain")
+      plain = true;
+    else if (a == "--no-picture")
+      spec.picture = false;
+    else if (out.empty() && a[0] != '-')
+      out = a;
+    else {
+      std::fprintf(stderr,
+                   "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]\n");
+      return 64;
+    }
+  }
+  if (out.empty() || spec.pages < 0) {
+    std::fprintf(stderr, "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]\n");
+    return 64;
+  }
+  try {
+    orv::TfrPrinter::startUp(nullptr);
+    orv::TfrLZWCompressor compressor;
+    compressor.setEnabled(!plain);
+    orv::TfrReport report;
+    orv::tools::buildListing(report, spec);
+    report.SavePreparedReport(out);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "frpgen: %s\n", e.what());
+    return 2;
+  }
+  return 0;
+}
