@@ -285,6 +285,9 @@ TEST_F(ZbarReads, Code39) {
 TEST_F(ZbarReads, Code93) {
   for (std::string t : texts(kCode39Set, 1, 14, 6)) add(bcCode93, t, false, t, "CODE-93");
   add(bcCode93, "CODE 93", true, "CODE 93", "CODE-93");
+  // Longer than the weight cycles of both check characters (20 and 15).
+  add(bcCode93, "THE QUICK BROWN FOX JUMPS 0123", false, "THE QUICK BROWN FOX JUMPS 0123",
+      "CODE-93");
   for (std::string t : texts(printableAscii(), 1, 10, 6))
     add(bcCode93Extended, t, false, t, "CODE-93");
   add(bcCode93Extended, "Hello, World!", false, "Hello, World!", "CODE-93");
