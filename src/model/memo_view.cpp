@@ -13,32 +13,21 @@ namespace orv {
 
 namespace {
 
-// Saturating conversions: hostile records can carry sizes and spacings whose
-// scaled values do not fit an int32, and such a value must not become
-// undefined behaviour.
+// Sums of hostile sizes and spacings may not fit an int32; they saturate
+// rather than wrap around.
 int32_t clamp32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-int32_t roundSat(double v) {
-  if (!std::isfinite(v)) return 0;
-  return roundEven(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
-}
-
-int32_t truncSat(double v) {
-  if (!std::isfinite(v)) return 0;
-  return truncInt(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
-}
-
 // a * b / c rounded half away from zero, as the platform's MulDiv does.
-int32_t mulDiv(int64_t a, int64_t b, int64_t c) {
+int64_t mulDiv(int64_t a, int64_t b, int64_t c) {
   if (c == 0) return -1;
   int64_t n = a * b;
   const bool negative = (n < 0) != (c < 0);
   n = n < 0 ? -n : n;
   const int64_t d = c < 0 ? -c : c;
   const int64_t q = (n + d / 2) / d;
-  return clamp32(negative ? -q : q);
+  return negative ? -q : q;
 }
 
 // A canvas that only measures: the layout needs the metrics of the text, and
@@ -64,6 +53,21 @@ bool isRotated(int32_t alignment) {
   return (alignment & frtaVertical) != 0;
 }
 
+// Sizes of the drawing rectangle without int32 overflow for extreme records.
+int64_t rectWidth(const Rect& r) {
+  return int64_t(r.right) - r.left;
+}
+int64_t rectHeight(const Rect& r) {
+  return int64_t(r.bottom) - r.top;
+}
+
+// Text is clipped one pixel inside on the left, two on the right and one at
+// the bottom of the drawing rectangle.
+Rect textClip(const Rect& r) {
+  return {clamp32(int64_t(r.left) + 1), r.top, clamp32(int64_t(r.right) - 2),
+          clamp32(int64_t(r.bottom) - 1)};
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ process-wide
@@ -83,11 +87,6 @@ MemoExportSink& memoExportSink() {
   return sink;
 }
 
-MemoLineExpander& memoLineExpander() {
-  static MemoLineExpander expander;
-  return expander;
-}
-
 std::unique_ptr<TfrView> createMemoView() {
   return std::make_unique<TfrMemoView>();
 }
@@ -95,7 +94,7 @@ std::unique_ptr<TfrView> createMemoView() {
 // ------------------------------------------------------------ font
 
 int32_t ViewFont::Height() const {
-  return -mulDiv(Size, 96, 72);
+  return clamp32(-mulDiv(Size, 96, 72));
 }
 
 FontSpec ViewFont::Spec(int32_t height) const {
@@ -264,13 +263,15 @@ void TfrMemoView::SaveRecord(MemoryStream& s) {
 
 void TfrMemoView::ExpandText() {
   ExpandedText.clear();
-  const MemoLineExpander& expand = memoLineExpander();
-  for (const std::string& line : Memo) {
+  ViewRunHooks* hooks = modelState().RunHooks;
+  const StringList lines = Memo;  // a hook may run a script that edits Memo
+  for (const std::string& line : lines) {
     if (line.empty()) {
       ExpandedText.emplace_back();
       continue;
     }
-    std::string value = (expand && !(Flags & flTextOnly)) ? expand(*this, line) : line;
+    std::string value = line;
+    if (hooks && !(Flags & flTextOnly)) hooks->ExpandExpressions(*this, value);
     // A value may hold line breaks of its own; they become separate lines,
     // and a value that came out empty leaves no line.
     if (!value.empty())
@@ -285,10 +286,10 @@ void TfrMemoView::AssignFont(Canvas& canvas) {
   int32_t height;
   if (OnPrinterCanvas) {
     // The printer's canvas keeps the point size at its own resolution.
-    height = -mulDiv(Font.Size, canvas.dpiY(), 72);
+    height = clamp32(-mulDiv(Font.Size, canvas.dpiY(), 72));
   } else {
     const double pixels = Font.Size * 96.0 / 72.0 * ZoomY;
-    height = ZoomY == 1.0 ? -roundSat(pixels) : -truncSat(pixels);
+    height = ZoomY == 1.0 ? roundEven(-pixels) : truncInt(-pixels);
   }
   canvas.setFont(Font.Spec(height));
   canvas.setTextColor(Font.FontColor);
@@ -301,11 +302,11 @@ void TfrMemoView::Draw(Canvas& canvas) {
   if (autoWidth && !Memo.empty()) {
     const int32_t w = CalcWidth(Memo);
     if (isRotated(Alignment)) {
-      Height = w;
+      Height = clampCoordinate(w);
     } else {
       // Right-aligned and justified text keeps its right edge.
-      if (Alignment & 1) Left = clamp32(int64_t(Left) + Width - w);
-      Width = w;
+      if (Alignment & 1) Left = clampCoordinate(int64_t(Left) + Width - w);
+      Width = clampCoordinate(w);
     }
   }
   ApplyBandAlign(canvas);
@@ -357,8 +358,8 @@ void TfrMemoView::ShowMemo() {
   if (!TargetCanvas) return;
   Canvas& c = *TargetCanvas;
   AssignFont(c);
-  c.setTextCharacterExtra(roundSat(CharSpacing * ZoomX));
-  TextBlockHeight = roundSat(TextBlockHeight * ZoomY);
+  c.setTextCharacterExtra(roundEven(CharSpacing * ZoomX));
+  TextBlockHeight = roundEven(TextBlockHeight * ZoomY);
 
   const int32_t savedX = Left, savedY = Top, savedAlignment = Alignment;
   const int32_t vertical = Alignment & (frtaMiddle | frtaDown);
@@ -366,13 +367,13 @@ void TfrMemoView::ShowMemo() {
     Alignment &= 7;
     if (isRotated(Alignment)) {
       if (vertical == frtaMiddle)
-        Left = clamp32(Left + (int64_t(DrawRect.width()) - TextBlockHeight) / 2);
+        Left = clamp32(Left + (rectWidth(DrawRect) - TextBlockHeight) / 2);
       else if (vertical == frtaDown)
         Left = clamp32(int64_t(DrawRect.right) - TextBlockHeight);
     } else if (!ClipToRect) {
       // While emitting, the block is cut at the bottom, not placed.
       if (vertical == frtaMiddle)
-        Top = clamp32(Top + (int64_t(DrawRect.height()) - TextBlockHeight) / 2);
+        Top = clamp32(Top + (rectHeight(DrawRect) - TextBlockHeight) / 2);
       else if (vertical == frtaDown)
         Top = clamp32(int64_t(DrawRect.bottom) - TextBlockHeight - 1);
     }
@@ -405,10 +406,10 @@ int32_t countBreaks(std::string_view s) {
 
 void TfrMemoView::ShowHorizontalLines() {
   Canvas& c = *TargetCanvas;
-  const Rect clip{DrawRect.left + 1, DrawRect.top, DrawRect.right - 2, DrawRect.bottom - 1};
+  const Rect clip = textClip(DrawRect);
   const uint32_t flags = etoClipped | ((Flags & flRTLReading) ? uint32_t(etoRtlReading) : 0u);
-  const int64_t step = int64_t(roundSat(LineSpacing * ZoomY)) - c.font().height;
-  const int64_t inner = int64_t(DrawRect.width()) - 2 * int64_t(GapX);
+  const int64_t step = int64_t(roundEven(LineSpacing * ZoomY)) - c.font().height;
+  const int64_t inner = rectWidth(DrawRect) - 2 * int64_t(GapX);
   int64_t p = int64_t(Top) + GapY;
   LinesShown = 0;
   const size_t count = ExpandedText.size();
@@ -424,7 +425,7 @@ void TfrMemoView::ShowHorizontalLines() {
         x = int64_t(Left) + GapX;
         break;
       case frtaRight:
-        x = int64_t(Left) + DrawRect.width() - GapX - w - 1;
+        x = int64_t(Left) + rectWidth(DrawRect) - GapX - w - 1;
         break;
       case frtaCenter:
         x = int64_t(Left) + GapX + (inner - w) / 2;
@@ -461,14 +462,14 @@ void TfrMemoView::ShowHorizontalLines() {
 
 void TfrMemoView::ShowRotatedLines() {
   Canvas& c = *TargetCanvas;
-  const Rect clip{DrawRect.left + 1, DrawRect.top, DrawRect.right - 2, DrawRect.bottom - 1};
+  const Rect clip = textClip(DrawRect);
   const uint32_t flags = etoClipped | ((Flags & flRTLReading) ? uint32_t(etoRtlReading) : 0u);
   const FontSpec upright = c.font();
   FontSpec rotated = upright;
   rotated.escapement = rotated.orientation = 900;
   c.setFont(rotated);
-  const int64_t step = int64_t(roundSat(LineSpacing * ZoomX)) - rotated.height;
-  const int64_t inner = int64_t(DrawRect.height()) - 2 * int64_t(GapY);
+  const int64_t step = int64_t(roundEven(LineSpacing * ZoomX)) - rotated.height;
+  const int64_t inner = rectHeight(DrawRect) - 2 * int64_t(GapY);
   int64_t p = int64_t(Left) + GapX;
   LinesShown = 0;
   for (const std::string& line : ExpandedText) {
@@ -488,7 +489,7 @@ void TfrMemoView::ShowRotatedLines() {
         y = int64_t(DrawRect.bottom) - GapY - (inner - w) / 2 - 1;
         break;
       case frtaVertical | frtaJustify: {
-        y = int64_t(Top) + DrawRect.height() - GapY;
+        y = int64_t(Top) + rectHeight(DrawRect) - GapY;
         const int32_t breaks = countBreaks(s);
         if (!ExportMode && breaks > 0 && !paragraphEnd) {
           c.setTextJustification(clamp32(inner - w), breaks);
@@ -513,14 +514,14 @@ void TfrMemoView::DrawUnderlines() {
   if (!(Flags & flUnderlines) || !TargetCanvas) return;
   Canvas& c = *TargetCanvas;
   AssignFont(c);
-  c.setPen({FrameColor, roundSat(FrameWidth), PenStyle::Solid, c.pen().mode});
+  c.setPen({FrameColor, roundEven(FrameWidth), PenStyle::Solid, c.pen().mode});
   const int64_t fontHeight = c.font().height;
-  const int64_t h = int64_t(roundSat(LineSpacing * ZoomY)) - fontHeight;
+  const int64_t h = int64_t(roundEven(LineSpacing * ZoomY)) - fontHeight;
   // A line step of zero or less (a negative spacing from a damaged record)
   // has no rows to rule.
   if (h <= 0) return;
   const int64_t rows = Height / h;
-  const int64_t first = int64_t(Top) + GapY + roundSat(2 * ZoomY) - fontHeight;
+  const int64_t first = int64_t(Top) + GapY + roundEven(2 * ZoomY) - fontHeight;
   const Rect bounds = c.deviceBounds();
   const int32_t right = clamp32(int64_t(Left) + Width - 1);
   for (int64_t i = 0; i < rows; ++i) {
@@ -543,11 +544,11 @@ int32_t TfrMemoView::CalcWidth(const StringList& lines) {
   if (text.size() > 2) text.resize(text.size() - 2);
   Canvas& c = TargetCanvas ? *TargetCanvas : scratchCanvas();
   AssignFont(c);
-  c.setTextCharacterExtra(roundSat(CharSpacing * ZoomX));
+  c.setTextCharacterExtra(roundEven(CharSpacing * ZoomX));
   Rect r{0, 0, Width, Height};
   c.drawText(text, r, dtCalcRect | dtNoPrefix);
   const double zoomX = ZoomX > 0 ? ZoomX : 1.0;
-  return roundSat(r.width() / zoomX + double(FrameWidth) + 2.0 * GapX + 1);
+  return roundEven(r.width() / zoomX + double(FrameWidth) + 2.0 * GapX + 1);
 }
 
 // ------------------------------------------------------------ heights
@@ -574,14 +575,14 @@ int32_t TfrMemoView::CalcHeight() {
 int32_t TfrMemoView::MinLineHeight() {
   const int64_t fontHeight = Font.Height();
   LineStep = clamp32(int64_t(LineSpacing) - fontHeight);
-  return clamp32(int64_t(roundSat(2.0 * FrameWidth)) + LineSpacing + 2 * int64_t(GapY) -
+  return clamp32(int64_t(roundEven(2.0 * FrameWidth)) + LineSpacing + 2 * int64_t(GapY) -
                  fontHeight);
 }
 
 int32_t TfrMemoView::UnusedHeight() {
   const int64_t fontHeight = Font.Height();
   LineStep = clamp32(int64_t(LineSpacing) - fontHeight);
-  const int64_t frame = roundSat(2.0 * FrameWidth);
+  const int64_t frame = roundEven(2.0 * FrameWidth);
   const int64_t room = int64_t(Height) - frame - 2 * int64_t(GapY);
   // With no line step (a damaged spacing) no line uses any room.
   const int64_t rest = LineStep != 0 ? room % LineStep : 0;

@@ -77,12 +77,6 @@ struct MemoExportLine {
 using MemoExportSink = std::function<void(const MemoExportLine&)>;
 MemoExportSink& memoExportSink();
 
-// Expands the bracketed expressions of one text line; installed by the
-// report run, which owns the expression language. Without it the lines are
-// taken as they stand.
-using MemoLineExpander = std::function<std::string(TfrMemoView&, std::string_view)>;
-MemoLineExpander& memoLineExpander();
-
 // The lines the last WrapMemo produced (process-wide, like the layout it
 // comes from).
 StringList& WrappedLines();
@@ -137,9 +131,8 @@ class TfrMemoView : public TfrStretcheable {
   // The steps of laying out and drawing, each replaceable by a derived text
   // view. WrapMemo and ShowMemo work on the geometry ApplyScale left.
   //
-  // ExpandText fills ExpandedText from Memo; the model alone has no
-  // expression language, so it copies the lines and leaves the bracketed
-  // expressions to the report run.
+  // ExpandText fills ExpandedText from Memo, expanding bracketed expressions
+  // through the report run's hooks; outside a run the lines are copied.
   virtual void ExpandText();
   // Lays ExpandedText out into WrappedLines at design resolution.
   virtual void WrapMemo();

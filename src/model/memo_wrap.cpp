@@ -16,11 +16,6 @@ int32_t clamp32(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-int32_t roundSat(double v) {
-  if (!std::isfinite(v)) return 0;
-  return roundEven(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
-}
-
 // Upper case in code page 1251, the page the hyphenation rule is written for.
 uint8_t upper1251(uint8_t c) {
   if (c >= 'a' && c <= 'z') return c - 32;
@@ -118,7 +113,7 @@ void TfrMemoView::OutputLine(std::string line) {
 void TfrMemoView::WrapMemo() {
   Canvas& c = scratchCanvas();
   // Design resolution: the point size at 96 pixels per inch, whatever the zoom.
-  const FontSpec upright = Font.Spec(-roundSat(Font.Size * 96.0 / 72.0));
+  const FontSpec upright = Font.Spec(roundEven(-(Font.Size * 96.0 / 72.0)));
   c.setFont(upright);
   c.setTextCharacterExtra(CharSpacing);
   c.setTextJustification(0, 0);

@@ -1,6 +1,7 @@
 #pragma once
 #include <algorithm>
 #include <cmath>
+#include <climits>
 #include <cstdint>
 
 namespace orv {
@@ -41,8 +42,15 @@ struct Rect {
 
 // Every conversion of a scaled coordinate to an integer rounds to nearest with
 // halves to even, as the layout rules require (std::nearbyint in the default
-// rounding mode does exactly that).
-inline int32_t roundEven(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
-inline int32_t truncInt(double v) { return static_cast<int32_t>(std::trunc(v)); }
+// rounding mode does exactly that). Values beyond the int32 range, which only
+// damaged files produce, saturate instead of being undefined; NaN gives 0.
+inline int32_t saturateInt(double v) {
+  if (!(v == v)) return 0;
+  if (v <= -2147483648.0) return INT32_MIN;
+  if (v >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(v);
+}
+inline int32_t roundEven(double v) { return saturateInt(std::nearbyint(v)); }
+inline int32_t truncInt(double v) { return saturateInt(std::trunc(v)); }
 
 }  // namespace orv

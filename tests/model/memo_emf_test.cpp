@@ -137,6 +137,17 @@ TEST_F(MemoEmf, RotatedTextUsesAnEscapedFontAndRightToLeftFlag) {
   EXPECT_TRUE(rotated);
 }
 
+TEST_F(MemoEmf, PrinterCanvasKeepsThePointSizeAtItsResolution) {
+  memo.Memo = {"x"};
+  memo.OnPrinterCanvas = true;
+  memo.ZoomX = memo.ZoomY = 600.0 / 96;
+  EmfCanvas canvas({0, 0, 5000, 7000}, 600);
+  memo.Draw(canvas);
+  parse(canvas.finish(), texts, fonts);
+  ASSERT_FALSE(fonts.empty());
+  EXPECT_EQ(fonts.back().height, -83);  // 10 points at 600 per inch: 83.3 pixels
+}
+
 // -------------------------------------------------------------- export
 
 TEST(MemoExport, LinesGoToTheFilterWithTheirFrameEdges) {

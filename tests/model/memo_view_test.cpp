@@ -49,6 +49,7 @@ class MemoDraw : public ::testing::Test {
 // 121), line step 2 + 13.
 TEST_F(MemoDraw, LeftAlignedLinesStepDownFromTheTopGap) {
   memo.Memo = {"First line", "Second"};
+  memo.Font.FontColor = 0x00123456;
   auto t = draw();
   ASSERT_EQ(t.size(), 2u);
   EXPECT_EQ(t[0].text, "First line");
@@ -64,6 +65,7 @@ TEST_F(MemoDraw, LeftAlignedLinesStepDownFromTheTopGap) {
   EXPECT_FALSE(t[0].flags & etoRtlReading);
   EXPECT_EQ(t[0].font.height, -13);
   EXPECT_EQ(t[0].font.face, "Arial");
+  EXPECT_EQ(t[0].textColor, 0x00123456u);
   // The stored geometry is untouched and the spacing reset afterwards.
   EXPECT_EQ(memo.Left, 10);
   EXPECT_EQ(memo.Width, 200);
@@ -324,6 +326,35 @@ TEST_F(MemoDraw, DamagedSpacingsDoNotHangOrCrash) {
   memo.ZoomX = memo.ZoomY = 3;
   draw();
   EXPECT_GT(memo.MinLineHeight(), 0);  // no wrap-around into negative heights
+}
+
+// A run that knows two expressions: one giving two lines, one giving nothing.
+class TwoExpressions : public ViewRunHooks {
+ public:
+  void ExpandExpressions(TfrView&, std::string& text) override {
+    if (text == "[two lines]")
+      text = "a\r\nb";
+    else if (text == "[nothing]")
+      text.clear();
+  }
+};
+
+TEST(MemoText, ExpandedValuesSplitIntoLinesAndEmptyValuesLeaveNone) {
+  ModelStateGuard guard;
+  TwoExpressions hooks;
+  modelState().RunHooks = &hooks;
+  TfrMemoView m;
+  m.Memo = {"[two lines]", "", "[nothing]", "plain"};
+  m.ExpandText();
+  EXPECT_EQ(m.ExpandedText, (StringList{"a", "b", "", "plain"}));
+  m.Flags |= flTextOnly;
+  m.ExpandText();
+  EXPECT_EQ(m.ExpandedText, m.Memo);
+  // Outside a run the text stays as written.
+  modelState().RunHooks = nullptr;
+  m.Flags &= ~flTextOnly;
+  m.ExpandText();
+  EXPECT_EQ(m.ExpandedText, m.Memo);
 }
 
 TEST(MemoHeights, MinLineAndUnusedHeight) {
