@@ -1,6 +1,7 @@
 #include "model/view.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "model/page.h"
 #include "model/state.h"
@@ -20,6 +21,11 @@ constexpr int32_t kMaxHairlines = 4096;
 
 int32_t clampCoordinate(int64_t v) {
   return static_cast<int32_t>(std::clamp<int64_t>(v, -kMaxCoordinate, kMaxCoordinate));
+}
+
+float clampFrameWidth(double w) {
+  if (!std::isfinite(w)) return 1.0f;
+  return static_cast<float>(std::clamp<double>(w, -kMaxCoordinate, kMaxCoordinate));
 }
 
 // ---------------------------------------------------------------- TfrObject
@@ -118,7 +124,7 @@ void TfrView::SetProperty(std::string_view name, const Variant& value) {
   } else if (n == "FRAMETYP") {
     FrameTyp = static_cast<uint16_t>(value.toInt());
   } else if (n == "FRAMEWIDTH") {
-    FrameWidth = static_cast<float>(value.toDouble());
+    FrameWidth = clampFrameWidth(value.toDouble());
   } else if (n == "FRAMECOLOR") {
     FrameColor = static_cast<Color>(value.toInt());
   } else if (n == "FRAMESTYLE") {
@@ -558,7 +564,7 @@ void TfrView::LoadRecord(MemoryStream& s) {
   int64_t code = s.readI32("frame width");
   // Small values are whole pixel widths, larger ones thousandths.
   if (code <= 10) code *= 1000;
-  FrameWidth = static_cast<float>(code / 1000.0);
+  FrameWidth = clampFrameWidth(code / 1000.0);
   FrameColor = s.readU32("frame colour");
   FrameStyle = s.readU16("frame style");
   FillColor = s.readU32("fill colour");

@@ -74,6 +74,8 @@ inline constexpr char kDefaultDecimalSeparator = ',';
 // stays inside 32 bits, whatever a damaged record or a script asks for.
 inline constexpr int32_t kMaxCoordinate = 1 << 24;
 int32_t clampCoordinate(int64_t v);
+// Frame widths likewise (a width that is not a number becomes 1).
+float clampFrameWidth(double w);
 
 // One scriptable property as an object declares it. Kind and Editor only mean
 // something to a design-time inspector, which this program lacks; they are kept

@@ -84,32 +84,36 @@ void TfrPictureView::LoadBlob(const BlobField& field) {
 }
 
 Rect TfrPictureView::ImageRect(int32_t iw, int32_t ih) const {
+  // Worked in 64 bits and doubles: a damaged record may pair a huge image
+  // with a huge or negative box, and no step of the rule may overflow.
   const Rect& d = DrawRect;
-  Rect r = d;
+  const auto sat = [](double v) { return roundEven(v); };
   if (Flags & pfStretched) {
+    Rect r = d;
     if ((Flags & pfKeepAspect) && iw > 0 && ih > 0) {
       const double kx = double(Width) / iw;
       const double ky = double(Height) / ih;
       if (kx >= ky)
-        r = {d.left, d.top, d.left + roundEven(iw * ky), d.bottom};
+        r = {d.left, d.top, sat(double(d.left) + double(roundEven(iw * ky))), d.bottom};
       else
-        r = {d.left, d.top, d.right, d.top + roundEven(ih * kx)};
+        r = {d.left, d.top, d.right, sat(double(d.top) + double(roundEven(ih * kx)))};
       if (Flags & pfCenter) {
-        const int32_t mx = (d.width() - r.width()) / 2;
-        const int32_t my = (d.height() - r.height()) / 2;
-        r = {r.left + mx, r.top + my, r.right + mx, r.bottom + my};
+        const int64_t mx = (int64_t(d.right) - d.left - (int64_t(r.right) - r.left)) / 2;
+        const int64_t my = (int64_t(d.bottom) - d.top - (int64_t(r.bottom) - r.top)) / 2;
+        r = {sat(double(r.left + mx)), sat(double(r.top + my)), sat(double(r.right + mx)),
+             sat(double(r.bottom + my))};
       }
     }
     return r;
   }
-  const int32_t w = roundEven(iw * ZoomX);
-  const int32_t h = roundEven(ih * ZoomY);
-  int32_t left = d.left, top = d.top;
+  const int64_t w = roundEven(iw * ZoomX);
+  const int64_t h = roundEven(ih * ZoomY);
+  int64_t left = d.left, top = d.top;
   if (Flags & pfCenter) {
-    left += (d.width() - w) / 2;
-    top += (d.height() - h) / 2;
+    left += (int64_t(d.right) - d.left - w) / 2;
+    top += (int64_t(d.bottom) - d.top - h) / 2;
   }
-  return {left, top, left + w, top + h};
+  return {sat(double(left)), sat(double(top)), sat(double(left + w)), sat(double(top + h))};
 }
 
 void TfrPictureView::Draw(Canvas& canvas) {

@@ -275,7 +275,7 @@ TEST(ViewRecord, AbsurdGeometryIsHeldWithinSafeBounds) {
   b.LoadRecord(in);
   EXPECT_EQ(b.Left, kMaxCoordinate);
   EXPECT_EQ(b.Height, kMaxCoordinate);
-  EXPECT_FLOAT_EQ(b.FrameWidth, static_cast<float>(INT32_MIN));
+  EXPECT_FLOAT_EQ(b.FrameWidth, -kMaxCoordinate);
   b.SetProperty("Left", int64_t(-1) << 40);
   EXPECT_EQ(b.Left, -kMaxCoordinate);
 }
