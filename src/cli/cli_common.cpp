@@ -22,6 +22,13 @@ void Session::load(const std::string& path) {
   }
 }
 
+void Session::checkPage(const std::string& path, int page) const {
+  const int count = report.EMFPages.Count();
+  if (page < 1 || page > count)
+    throw FileError(path, "no page " + std::to_string(page) + " (the report has " +
+                              std::to_string(count) + ")");
+}
+
 std::string toUtf8(const std::string& cp1252) {
   return decodeBytes(cp1252, 1252).toStdString();
 }

@@ -14,6 +14,8 @@ namespace orv::cli {
 struct Session {
   Session();
   void load(const std::string& path);
+  // FileError unless the loaded report has that page (1-based).
+  void checkPage(const std::string& path, int page) const;
   TfrReport report;
   TfrLZWCompressor compressor;
 };

@@ -21,9 +21,7 @@ int runText(const std::vector<std::string>& argv) {
   s.load(path);
   TfrEMFPages& pages = s.report.EMFPages;
   const int first = page ? page : 1, last = page ? page : pages.Count();
-  if (page && (page < 1 || page > pages.Count()))
-    throw FileError(path, "no page " + std::to_string(page) + " (the report has " +
-                              std::to_string(pages.Count()) + ")");
+  if (page) s.checkPage(path, page);
   for (int p = first; p <= last; ++p) {
     if (p > first) std::fputs("\f\n", stdout);
     for (const PageTextRun& run : PageTextRuns(pages, p - 1))

@@ -72,6 +72,11 @@ inline constexpr size_t kMaxReportBytes = size_t(2) << 30;
 
 inline constexpr uint8_t kPreparedStreamVersion = 25;
 
+// Where a page's objects go inside the rectangle the page occupies at a scale:
+// the whole rectangle for a page laid out with margins, otherwise its
+// printable area inset by the margins.
+Rect pageTargetRect(const PreparedPage& page, const Rect& pageRect, double scale);
+
 // The prepared page store and the ".frp" file format.
 class TfrEMFPages {
  public:

@@ -11,6 +11,16 @@
 
 namespace orv {
 
+Rect pageTargetRect(const PreparedPage& e, const Rect& r, double scale) {
+  if (e.UseMargins) return r;
+  const PrinterInfo& pi = e.PrinterInfo;
+  const int32_t left = r.left + roundEven((pi.OffsetX + e.Margins.left) * scale);
+  const int32_t top = r.top + roundEven((pi.OffsetY + e.Margins.top) * scale);
+  return {left, top,
+          left + roundEven((pi.PrintableWidth - e.Margins.left - e.Margins.right) * scale),
+          top + roundEven((pi.PrintableHeight - e.Margins.top - e.Margins.bottom) * scale)};
+}
+
 void TfrEMFPages::BuildObjects(int index) {
   PreparedPage& e = Entry(index);
   PaperSpec paper{e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};

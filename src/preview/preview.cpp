@@ -420,18 +420,8 @@ void TfrPreviewForm::ZoomItemChosen(int tag) {
 
 Rect TfrPreviewForm::PageTarget(int index) const {
   const PreparedPage& e = Pages->Entry(index);
-  Rect r = e.LayoutRect;
-  r.left += OfsX;
-  r.right += OfsX;
-  r.top += OfsY;
-  r.bottom += OfsY;
-  if (e.UseMargins) return r;
-  const PrinterInfo& pi = e.PrinterInfo;
-  const int left = r.left + roundEven((pi.OffsetX + e.Margins.left) * Scale);
-  const int top = r.top + roundEven((pi.OffsetY + e.Margins.top) * Scale);
-  return {left, top,
-          left + roundEven((pi.PrintableWidth - e.Margins.left - e.Margins.right) * Scale),
-          top + roundEven((pi.PrintableHeight - e.Margins.top - e.Margins.bottom) * Scale)};
+  const Rect& r = e.LayoutRect;
+  return pageTargetRect(e, {r.left + OfsX, r.top + OfsY, r.right + OfsX, r.bottom + OfsY}, Scale);
 }
 
 void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
