@@ -1343,8 +1343,8 @@ void Player::playEmf(std::span<const uint8_t> bytes) {
     const double kx = 100.0 / pxPerMm_.x, ky = 100.0 / pxPerMm_.y;
     base_.m11 = kx * dest_.width() / fw;
     base_.m22 = ky * dest_.height() / fh;
-    base_.dx = dest_.left - frame.left * dest_.width() / fw;
-    base_.dy = dest_.top - frame.top * dest_.height() / fh;
+    base_.dx = dest_.left - double(frame.left) * dest_.width() / fw;
+    base_.dy = dest_.top - double(frame.top) * dest_.height() / fh;
   } else {
     const double bw = double(bounds.right) - bounds.left + 1;
     const double bh = double(bounds.bottom) - bounds.top + 1;
