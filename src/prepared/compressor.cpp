@@ -355,8 +355,10 @@ size_t decodeBlock(const uint8_t* in, size_t m, uint8_t* out) {
     for (;;) {
       unsigned left = 16;
       while (left) {
-        if (!(w & 0x80000000u)) {
-          const unsigned zeros = w ? static_cast<unsigned>(std::countl_zero(w)) : 32;
+        {
+          // The literals before the next copy, possibly none: done without
+          // asking first, as whether there are any is as random as the data.
+          const unsigned zeros = static_cast<unsigned>(std::countl_zero(w));  // 32 when w == 0
           const unsigned lit = zeros < left ? zeros : left;
           std::memcpy(op, ip, 16);
           op += lit;
