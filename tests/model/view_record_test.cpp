@@ -545,7 +545,7 @@ TEST(Factory, CoreCodesMakeTheirClassesAndCountObjects) {
     uint8_t code;
     const char* stem;
   };
-  for (const Case& k : {Case{gtPicture, "Picture"}, Case{gtBand, "Band"},
+  for (const Case& k : {Case{gtMemo, "Memo"}, Case{gtPicture, "Picture"}, Case{gtBand, "Band"},
                         Case{gtSubReport, "SubReport"}, Case{gtLine, "Line"}}) {
     const int32_t before = factoryState().ObjectCounter;
     auto v = CreateReportObject(k.code, "");
