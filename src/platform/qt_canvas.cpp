@@ -117,9 +117,6 @@ QtCanvas::QtCanvas(QPainter* painter, Rect bounds, int dpiX, int dpiY)
   if (p_->hasClipping()) initialClip_ = p_->clipRegion();
   const QPaintEngine* engine = p_->paintEngine();
   rasterOps_ = engine && engine->hasFeature(QPaintEngine::RasterOpModes);
-  // Glyph runs are the fast way to place every glyph, but vector devices
-  // would turn them into outlines; there, text goes out as text.
-  glyphRuns_ = engine && engine->type() == QPaintEngine::Raster;
 }
 
 QtCanvas::~QtCanvas() {
@@ -571,32 +568,24 @@ void QtCanvas::textOut(int32_t x, int32_t y, std::string_view text, const Rect* 
   }
   const QColor color = toQColor(state_.textColor);
   p_->setPen(color);
+  // One glyph run per face with our positions: raster devices draw the
+  // glyphs, PDF and printers receive them as text with these positions.
   for (int face = 0; face < 2; ++face) {
     const bool fallback = face == 1;
     QList<quint32> glyphs;
     QList<QPointF> positions;
-    QFont qfont;
-    if (!glyphRuns_) {
-      qfont = f.qfont(fallback);
-      p_->setFont(qfont);
-    }
     for (size_t i = 0; i < text.size(); ++i) {
       const uint8_t b = uint8_t(text[i]);
       if (f.usesFallback(b) != fallback || f.unicode(b) < 0x20) continue;
-      if (glyphRuns_) {
-        glyphs.push_back(f.glyph(b));
-        positions.push_back(QPointF(double(penX[i]), m.ascent));
-      } else {
-        p_->drawText(QPointF(double(penX[i]), m.ascent), QString(QChar(f.unicode(b))));
-      }
+      glyphs.push_back(f.glyph(b));
+      positions.push_back(QPointF(double(penX[i]), m.ascent));
     }
-    if (!glyphs.isEmpty()) {
-      QGlyphRun run;
-      run.setRawFont(f.paintRawFont(fallback));
-      run.setGlyphIndexes(glyphs);
-      run.setPositions(positions);
-      p_->drawGlyphRun(QPointF(0, 0), run);
-    }
+    if (glyphs.isEmpty()) continue;
+    QGlyphRun run;
+    run.setRawFont(f.paintRawFont(fallback));
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    p_->drawGlyphRun(QPointF(0, 0), run);
   }
   if (state_.font.underline) {
     p_->fillRect(QRect(0, m.ascent + f.underlineOffset(), width, f.underlineThickness()), color);

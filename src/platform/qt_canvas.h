@@ -13,7 +13,8 @@ namespace orv {
 // construction; the painter's state is saved then and restored when the canvas
 // goes away. Shapes and lines are drawn without antialiasing so that pixels
 // are exact; text is drawn glyph by glyph at the integer advances the base
-// class measures, so what is painted is what was laid out.
+// class measures, so what is painted is what was laid out. XOR pen modes
+// need a raster device (image, widget); PDF and printers draw them as copy.
 class QtCanvas : public Canvas {
  public:
   QtCanvas(QPainter* painter, Rect bounds, int dpiX = 96, int dpiY = 96);
@@ -72,7 +73,6 @@ class QtCanvas : public Canvas {
   int dpiY_;
   std::optional<QRegion> initialClip_;
   bool rasterOps_ = false;
-  bool glyphRuns_ = false;
 };
 
 }  // namespace orv
