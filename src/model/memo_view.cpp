@@ -554,13 +554,18 @@ int32_t TfrMemoView::CalcWidth(const StringList& lines) {
 // ------------------------------------------------------------ heights
 
 int32_t TfrMemoView::CalcHeight() {
-  // The report run adds the before-print script and notification, the
-  // suppression of repeated values and the highlight around this measuring.
+  // Suppression of repeated values and the highlight come with the report
+  // run's own emitting of text objects.
   StretchPass = 1;
   ApplyBandAlign(scratchCanvas());
+  ViewRunHooks* hooks = modelState().RunHooks;
+  if (hooks) hooks->RunScript(*this);
   int32_t result = 0;
   if (Visible) {
-    ExpandText();
+    ExpandedText = Memo;
+    if (hooks) hooks->BeforePrint(*this);
+    // A handler that rewrote the text has given the final lines already.
+    if (ExpandedText == Memo) ExpandText();
     ApplyScale();
     if (!ExpandedText.empty()) {
       WrapMemo();

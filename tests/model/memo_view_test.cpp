@@ -357,6 +357,39 @@ TEST(MemoText, ExpandedValuesSplitIntoLinesAndEmptyValuesLeaveNone) {
   EXPECT_EQ(m.ExpandedText, m.Memo);
 }
 
+// A run whose script hides objects named "Hidden" and whose before-print
+// handler replaces the text of objects named "Handled".
+class ScriptAndHandler : public ViewRunHooks {
+ public:
+  int expansions = 0;
+  void RunScript(TfrView& v) override {
+    if (v.Name == "Hidden") v.Visible = false;
+  }
+  void BeforePrint(TfrView& v) override {
+    if (v.Name == "Handled") v.ExpandedText = {"x", "y"};
+  }
+  void ExpandExpressions(TfrView&, std::string&) override { ++expansions; }
+};
+
+TEST(MemoHeights, CalcHeightRunsTheScriptAndTheBeforePrintHandler) {
+  ModelStateGuard guard;
+  ScriptAndHandler hooks;
+  modelState().RunHooks = &hooks;
+  modelState().Mode = DocumentMode::Running;
+  modelState().CurrentPage = nullptr;
+  TfrMemoView m;
+  m.Width = 200;
+  m.Memo = {"[a]", "[b]", "[c]"};
+  EXPECT_EQ(m.CalcHeight(), 3 * 15 + 2);
+  EXPECT_EQ(hooks.expansions, 3);
+  // The handler's lines are used as they are, without expanding.
+  m.Name = "Handled";
+  EXPECT_EQ(m.CalcHeight(), 2 * 15 + 2);
+  EXPECT_EQ(hooks.expansions, 3);
+  m.Name = "Hidden";
+  EXPECT_EQ(m.CalcHeight(), 0);
+}
+
 TEST(MemoHeights, MinLineAndUnusedHeight) {
   TfrMemoView m;  // Arial 10 (13 pixels), spacing 2, GapY 1, frame width 1
   EXPECT_EQ(m.MinLineHeight(), 2 + 2 + 2 + 13);
