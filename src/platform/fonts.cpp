@@ -86,6 +86,7 @@ int roundHalfUp(double v) {
 struct FaceData {
   bool valid = false;
   bool syntheticBold = false;
+  bool syntheticItalic = false;
   QRawFont raw;
   int upem = 2048;
   int winAscent = 1854;
@@ -141,9 +142,12 @@ void loadFace(FaceData& d, const QString& family, bool bold, bool italic) {
   d.winAscent = d.hheaAscent;
   d.winDescent = d.hheaDescent;
   int weightClass = bold ? 700 : 400;
+  // head.macStyle bit 1 marks an italic face.
+  bool italicFace = (be16(head, 44) & 2) != 0;
   if (os2.size() >= 78) {
     d.xAvg = sbe16(os2, 2);
     weightClass = be16(os2, 4);
+    italicFace = italicFace || (be16(os2, 62) & 0x201) != 0;  // italic or oblique
     d.strikeSize = sbe16(os2, 26);
     d.strikePos = sbe16(os2, 28);
     d.winAscent = be16(os2, 74);
@@ -158,6 +162,7 @@ void loadFace(FaceData& d, const QString& family, bool bold, bool italic) {
     d.winDescent = d.upem / 5;
   }
   d.syntheticBold = bold && weightClass < 600;
+  d.syntheticItalic = italic && !italicFace;
   d.valid = true;
 }
 
@@ -244,6 +249,9 @@ class FontCache {
     int extra =
         face.lineGap - ((face.winAscent + face.winDescent) - (face.hheaAscent + face.hheaDescent));
     m.externalLeading = std::max(0, roundHalfUp(extra * scale));
+    f.syntheticBold_ = face.syntheticBold;
+    f.syntheticItalic_ = face.syntheticItalic;
+    // GDI widens every character by a pixel when it emboldens a face.
     int boldExtra = face.syntheticBold ? 1 : 0;
     m.aveCharWidth = roundHalfUp(face.xAvg * scale) + boldExtra;
     m.maxCharWidth = roundHalfUp(face.advanceMax * scale) + boldExtra;

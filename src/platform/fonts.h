@@ -56,6 +56,10 @@ class ScaledFont {
   const QString& family() const { return family_; }
   bool bold() const { return bold_; }
   bool italic() const { return italic_; }
+  // The face has no bold or italic of its own: drawing smears the glyphs by
+  // a pixel, or slants them, as GDI does.
+  bool syntheticBold() const { return syntheticBold_; }
+  bool syntheticItalic() const { return syntheticItalic_; }
 
  private:
   friend class FontCache;
@@ -66,6 +70,8 @@ class ScaledFont {
   QString fallbackFamily_;
   bool bold_ = false;
   bool italic_ = false;
+  bool syntheticBold_ = false;
+  bool syntheticItalic_ = false;
   int32_t underlineOffset_ = 1;
   int32_t underlineThickness_ = 1;
   int32_t strikeOutOffset_ = -3;

@@ -585,7 +585,17 @@ void QtCanvas::textOut(int32_t x, int32_t y, std::string_view text, const Rect* 
     run.setRawFont(f.paintRawFont(fallback));
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
+    const bool slant = f.syntheticItalic() && !fallback;
+    if (slant) {
+      // Slant about the baseline, so the pen positions stay where they are.
+      p_->save();
+      p_->translate(0, m.ascent);
+      p_->shear(-0.2, 0);
+      p_->translate(0, -m.ascent);
+    }
     p_->drawGlyphRun(QPointF(0, 0), run);
+    if (f.syntheticBold() && !fallback) p_->drawGlyphRun(QPointF(1, 0), run);
+    if (slant) p_->restore();
   }
   if (state_.font.underline) {
     p_->fillRect(QRect(0, m.ascent + f.underlineOffset(), width, f.underlineThickness()), color);

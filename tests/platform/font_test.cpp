@@ -224,6 +224,31 @@ TEST(Fonts, HostileHeightsStayBounded) {
   }
 }
 
+TEST(Fonts, FacesWithoutBoldOrItalicAreSynthesized) {
+  // DejaVu Math TeX Gyre ships one regular face only.
+  FontSpec spec;
+  spec.face = "DejaVu Math TeX Gyre";
+  spec.height = -20;
+  if (mappedFaceName(spec.face) != "DejaVu Math TeX Gyre") GTEST_SKIP() << "face not installed";
+  const ScaledFont& regular = scaledFont(spec);
+  spec.weight = 700;
+  const ScaledFont& bold = scaledFont(spec);
+  EXPECT_TRUE(bold.syntheticBold());
+  for (int b = 'A'; b <= 'z'; ++b)
+    EXPECT_EQ(bold.advance(uint8_t(b)), regular.advance(uint8_t(b)) + 1);
+  spec.weight = 400;
+  spec.italic = true;
+  const ScaledFont& italic = scaledFont(spec);
+  EXPECT_TRUE(italic.syntheticItalic());
+  EXPECT_EQ(italic.advance('W'), regular.advance('W'));
+  // Faces that have the style are used as they are.
+  FontSpec arial;
+  arial.weight = 700;
+  arial.italic = true;
+  EXPECT_FALSE(scaledFont(arial).syntheticBold());
+  EXPECT_FALSE(scaledFont(arial).syntheticItalic());
+}
+
 TEST(Fonts, ManySizesDoNotDisturbMeasuring) {
   // A damaged file may select thousands of sizes; the cache turns over and
   // measuring stays right.
