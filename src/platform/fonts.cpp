@@ -36,12 +36,15 @@ std::string lowerAscii(std::string_view s) {
 }
 
 bool familyInstalled(const QString& family) {
-  static std::once_flag once;
+  static std::mutex mutex;
   static std::set<QString> families;
-  std::call_once(once, [] {
-    if (!QGuiApplication::instance()) return;
+  static bool loaded = false;
+  std::lock_guard lock(mutex);
+  // The font database needs the application object; ask again once it exists.
+  if (!loaded && QGuiApplication::instance()) {
     for (const QString& f : QFontDatabase::families()) families.insert(f.toLower());
-  });
+    loaded = true;
+  }
   return families.count(family.toLower()) != 0;
 }
 
@@ -184,6 +187,19 @@ class FontCache {
     FaceChoice choice = chooseFace(spec.face);
     bool bold = choice.forceBold || spec.weight >= 600;
     int cp = codePageForFont(spec.face, spec.charset);
+    if (!QGuiApplication::instance()) {
+      // Without the application object no face can be loaded: approximate,
+      // and keep those fonts apart so that real ones replace them later.
+      static const FaceData kNoFace;
+      int em = emFor(kNoFace, spec.height);
+      auto key = std::make_tuple(choice.family, em, bold, spec.italic, cp);
+      auto& slot = approximate_[key];
+      if (!slot) {
+        slot = std::make_unique<ScaledFont>();
+        build(*slot, kNoFace, kNoFace, choice.family, em, bold, spec.italic, cp);
+      }
+      return *slot;
+    }
     const FaceData& face = faceData(choice.family, bold, spec.italic);
     int em = emFor(face, spec.height);
     auto key = std::make_tuple(choice.family, em, bold, spec.italic, cp);
@@ -303,6 +319,7 @@ class FontCache {
   std::map<std::tuple<QString, bool, bool>, std::unique_ptr<FaceData>> faces_;
   FontMap fonts_;
   FontMap retired_;
+  FontMap approximate_;
   std::atomic<uint64_t> generation_{0};
 };
 
@@ -313,18 +330,22 @@ const ScaledFont& scaledFont(const FontSpec& spec) {
     FontSpec spec;
     const ScaledFont* font = nullptr;
     uint64_t generation = 0;
+    bool withApp = false;
   };
   thread_local Last last;
   FontCache& cache = FontCache::instance();
-  if (last.font && last.generation == cache.generation() && last.spec.height == spec.height &&
-      last.spec.weight == spec.weight && last.spec.italic == spec.italic &&
-      last.spec.charset == spec.charset && last.spec.face == spec.face) {
+  const bool withApp = QGuiApplication::instance() != nullptr;
+  if (last.font && last.generation == cache.generation() && last.withApp == withApp &&
+      last.spec.height == spec.height && last.spec.weight == spec.weight &&
+      last.spec.italic == spec.italic && last.spec.charset == spec.charset &&
+      last.spec.face == spec.face) {
     return *last.font;
   }
   const ScaledFont& font = cache.get(spec);
   last.spec = spec;
   last.font = &font;
   last.generation = cache.generation();
+  last.withApp = withApp;
   return font;
 }
 
