@@ -1,9 +1,31 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace orv {
+
+class Canvas;
+
+// A printer's document cycle as the print job drives it. One device serves a
+// whole job; every document it opens takes the printer's paper as it stands
+// at that moment, which is why the job ends a document before changing paper.
+class PrintDevice {
+ public:
+  virtual ~PrintDevice() = default;
+  // How many copies the driver makes of every page (uncollated copies).
+  virtual void setCopies(int copies) = 0;
+  // Raises an Error when the printer will not open a document.
+  virtual void beginDocument(const std::string& title) = 0;
+  virtual void newSheet() = 0;
+  virtual void endDocument() = 0;
+  // Drops the open document; never raises.
+  virtual void abortDocument() = 0;
+  // The open document's canvas in device pixels, its origin at the corner of
+  // the printable area.
+  virtual Canvas& canvas() = 0;
+};
 
 // Our own device-mode record: the fields the printer model reads and writes.
 struct DeviceMode {
@@ -53,6 +75,13 @@ class PrinterBackend {
   virtual bool getDeviceMode(int index, DeviceMode& mode) = 0;
   virtual bool setDeviceMode(int index, const DeviceMode& mode) = 0;
   virtual bool capabilities(int index, const DeviceMode& mode, DeviceCaps& caps) = 0;
+  // The printer the system printer object is set to: the default one until the
+  // user picks another. The printer model re-attaches to it before each job.
+  virtual int currentIndex() { return defaultIndex(); }
+  virtual void setCurrentIndex(int) {}
+  // A device printing documents on the printer with its current device mode;
+  // null when this printer cannot print.
+  virtual std::unique_ptr<PrintDevice> createDevice(int) { return nullptr; }
 };
 
 }  // namespace orv

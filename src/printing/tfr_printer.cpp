@@ -72,7 +72,7 @@ void TfrPrinter::AttachPrinter(PrinterBackend* backend) {
   if (backend_) names = backend_->printers();
   if (!names.empty()) {
     PrinterList = names;
-    CurrentIndex = std::clamp(backend_->defaultIndex(), 0, int(names.size()) - 1);
+    CurrentIndex = std::clamp(backend_->currentIndex(), 0, int(names.size()) - 1);
   }
   PrinterList.push_back(loadString8(kVirtualPrinterString));
   VirtualIndex = int(PrinterList.size()) - 1;
@@ -100,7 +100,12 @@ void TfrPrinter::SelectPrinter(int index) {
     ApplySettings();
     return;
   }
-  if (hasPrinters()) ReadSettings();
+  if (hasPrinters()) {
+    // The system printer follows, so that attaching again (as every print job
+    // does) stays on the printer the user chose.
+    if (backend_) backend_->setCurrentIndex(index);
+    ReadSettings();
+  }
 }
 
 void TfrPrinter::ReadSettings() {

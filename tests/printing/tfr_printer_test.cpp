@@ -113,7 +113,9 @@ TEST(PaperTableTest, CodesAreTheDocumentedSet) {
   EXPECT_EQ(codes.count(48), 0u);
   EXPECT_EQ(codes.count(49), 0u);
   for (int c = 1; c <= 68; ++c)
-    if (c != 48 && c != 49) EXPECT_EQ(codes.count(c), 1u) << c;
+    if (c != 48 && c != 49) {
+      EXPECT_EQ(codes.count(c), 1u) << c;
+    }
   EXPECT_EQ(PaperTable.back().Typ, 256);
   EXPECT_EQ(paperIndex(9), 8);
   EXPECT_EQ(paperIndex(50), 47);
@@ -159,11 +161,11 @@ class FakeBackend : public PrinterBackend {
     c.pageHeight = c.physicalHeight - 300;
     for (int i = 0; i < papers; ++i) {
       c.paperCodes.push_back(uint16_t(i + 1));
-      c.paperNames.push_back("P" + std::to_string(i));
+      c.paperNames.push_back(std::string("P").append(std::to_string(i)));
     }
     for (int i = 0; i < bins; ++i) {
       c.binCodes.push_back(uint16_t(i + 1));
-      c.binNames.push_back("B" + std::to_string(i));
+      c.binNames.push_back(std::string("B").append(std::to_string(i)));
     }
     return true;
   }

@@ -1,0 +1,74 @@
+#include <cstdio>
+#include <string>
+
+#include "cli/cli.h"
+#include "cli/cli_common.h"
+#include "printing/cups_backend.h"
+#include "printing/tfr_printer.h"
+
+namespace orv::cli {
+namespace {
+
+void printCurrent(const TfrPrinter& p, bool json, std::string& out) {
+  if (json) {
+    out += ",\"virtual\":" + std::string(p.isVirtual() ? "true" : "false");
+    if (!p.isVirtual()) out += ",\"dpi\":" + std::to_string(p.Caps.logPixelsX);
+    out += ",\"papers\":[";
+    for (int i = 0; i < p.PaperCodeCount; ++i) {
+      if (i) out += ",";
+      out += "{\"code\":" + std::to_string(p.PaperCodes[i]) +
+             ",\"name\":" + jsonString(toUtf8(p.PaperNameList[i])) + "}";
+    }
+    out += "],\"bins\":[";
+    for (int i = 0; i < p.BinCount && !p.isVirtual(); ++i) {
+      if (i) out += ",";
+      out += "{\"code\":" + std::to_string(p.BinCodes[i]) +
+             ",\"name\":" + jsonString(toUtf8(p.BinNameList[i])) + "}";
+    }
+    out += "]}";
+    return;
+  }
+  if (!p.isVirtual())
+    std::printf("  resolution: %d x %d dpi\n", p.Caps.logPixelsX, p.Caps.logPixelsY);
+  std::printf("  papers: %d\n", p.PaperCodeCount);
+  for (int i = 0; i < p.PaperCodeCount; ++i)
+    std::printf("    %d %s\n", p.PaperCodes[i], toUtf8(p.PaperNameList[i]).c_str());
+  if (p.isVirtual()) return;
+  std::printf("  bins: %d\n", p.BinCount);
+  for (int i = 0; i < p.BinCount; ++i)
+    std::printf("    %d %s\n", p.BinCodes[i], toUtf8(p.BinNameList[i]).c_str());
+}
+
+int run(const std::vector<std::string>& argv) {
+  Args args(argv);
+  const bool json = args.flag("--json");
+  args.done();
+  TfrPrinter& p = TfrPrinter::startUp(makeCupsBackend());
+  const int current = p.CurrentIndex;
+  const std::vector<std::string> names = p.PrinterList;
+  std::string out = "[";
+  for (int i = 0; i < int(names.size()); ++i) {
+    p.SelectPrinter(i);
+    // A printer without a usable driver falls back to the virtual printer.
+    const bool usable = p.CurrentIndex == i;
+    const std::string name = toUtf8(names[i]);
+    if (json) {
+      if (i) out += ",";
+      out += "{\"name\":" + jsonString(name) + ",\"current\":" + (i == current ? "true" : "false") +
+             ",\"usable\":" + (usable ? "true" : "false");
+      printCurrent(p, true, out);
+    } else {
+      std::printf("%s%s%s\n", name.c_str(), i == current ? " (current)" : "",
+                  usable ? "" : " (not usable: shown as the virtual printer)");
+      printCurrent(p, false, out);
+    }
+  }
+  if (json) std::printf("%s]\n", out.c_str());
+  return kExitOk;
+}
+
+Registrar reg({"printers", "printers [--json]",
+               "list the printers with their papers and bins as the printer model sees them", run});
+
+}  // namespace
+}  // namespace orv::cli

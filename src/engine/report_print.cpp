@@ -1,0 +1,146 @@
+#include "engine/report_print.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "engine/tfr_report.h"
+#include "platform/codepage.h"
+#include "platform/strings.h"
+#include "printing/print_job.h"
+#include "printing/tfr_printer.h"
+
+namespace orv {
+
+namespace {
+
+constexpr int kPreparingString = 55203;
+constexpr int kErrorCaptionString = 55206;
+constexpr int kPrintingPageString = 55208;
+constexpr int kInvalidPrinterString = 55210;
+
+PrintUi* g_ui = nullptr;
+
+// The prepared page store as the print job sees it.
+class StorePages : public PrintPageSource {
+ public:
+  explicit StorePages(TfrEMFPages& store) : store_(store) {}
+  int pageCount() override { return store_.Count(); }
+  PrintPageLayout layout(int i) override {
+    const PreparedPage& e = store_.Entry(i);
+    PrintPageLayout l;
+    l.paper = {e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};
+    l.useMargins = e.UseMargins != 0;
+    l.marginLeft = e.Margins.left;
+    l.marginTop = e.Margins.top;
+    l.marginRight = e.Margins.right;
+    l.marginBottom = e.Margins.bottom;
+    return l;
+  }
+  PrinterInfo& printerInfo(int i) override { return store_.Entry(i).PrinterInfo; }
+  void setVisible(int i, bool v) override { store_.Entry(i).Visible = v ? 1 : 0; }
+  void drawPage(int i, Canvas& canvas, const Rect& target) override {
+    store_.Draw(i, canvas, target);
+  }
+
+ private:
+  TfrEMFPages& store_;
+};
+
+TfrPrinter& printerModel() {
+  if (TfrPrinter* p = TfrPrinter::instance()) return *p;
+  return TfrPrinter::startUp(nullptr);
+}
+
+}  // namespace
+
+void installPrintUi(PrintUi* ui) {
+  g_ui = ui;
+}
+
+PrintUi* printUi() {
+  return g_ui;
+}
+
+bool RunPrintJob(TfrReport& report) {
+  TfrPrinter& printer = printerModel();
+  StorePages pages(report.EMFPages);
+  PrintJob job(printer, pages);
+  job.title = report.Title;
+  job.onPrintReport = [&report] {
+    if (report.OnPrintReport) report.OnPrintReport();
+  };
+  const QString prefix = loadString(kPrintingPageString);
+  job.onProgress = [&report, prefix](int n) {
+    if (report.OnProgress) {
+      report.OnProgress(n);
+      return;
+    }
+    if (report.ShowProgress && g_ui) {
+      g_ui->setProgressLabel(prefix + "  " + QString::number(n));
+      g_ui->processMessages();
+    }
+  };
+  job.terminated = [&report] { return report.Terminated; };
+  PrintRequest request;
+  request.pageList = report.PrintPageList;
+  request.copies = report.PrintCopies;
+  request.collate = report.PrintCollate;
+  request.filter = report.PrintFilter;
+  return job.run(request);
+}
+
+void StartPrint(TfrReport& report, const std::string& pageList, int copies, int pageFilter,
+                bool collate) {
+  report.Terminated = false;
+  report.PrintPageList = pageList;
+  report.PrintCopies = copies;
+  report.PrintCollate = collate;
+  report.PrintFilter = pageFilter;
+
+  if (report.OnProgress || !report.ShowProgress || !g_ui) {
+    RunPrintJob(report);
+    return;
+  }
+  QString caption = loadString(kPreparingString);
+  if (!report.Title.empty()) caption += " - " + decodeBytes(report.Title, 1252);
+  // An error must not unwind through the progress window's event loop: it is
+  // kept, the window closes, and it is raised again here.
+  std::exception_ptr failure;
+  g_ui->runWithProgress(report, caption, loadString(kPrintingPageString), [&] {
+    try {
+      RunPrintJob(report);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+}
+
+bool ChangePrinter(TfrReport& report, int oldIndex, int newIndex) {
+  TfrPrinter& printer = printerModel();
+  printer.SelectPrinter(newIndex);
+  // The model falls back to the virtual printer when the chosen one gives no
+  // device mode: that is how a printer that is not valid shows.
+  if (printer.CurrentIndex == newIndex) {
+    report.PrinterName = printer.currentPrinterName();
+    printer.PaperSize = -1;
+    return true;
+  }
+  if (g_ui) g_ui->showError(loadString(kErrorCaptionString), loadString(kInvalidPrinterString));
+  printer.SelectPrinter(oldIndex);
+  report.PrinterName = printer.currentPrinterName();
+  printer.PaperSize = -1;
+  return false;
+}
+
+void SelectPrinterByName(TfrReport& report, const std::string& name) {
+  TfrPrinter& printer = printerModel();
+  if (!report.PrintToDefault) {
+    const auto& list = printer.PrinterList;
+    auto it = std::find(list.begin(), list.end(), name);
+    if (it != list.end()) printer.SelectPrinter(int(it - list.begin()));
+  }
+  report.PrinterName = name;
+}
+
+}  // namespace orv

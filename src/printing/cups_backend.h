@@ -1,0 +1,73 @@
+#pragma once
+#include <QPageSize>
+#include <QString>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "printing/printer_backend.h"
+
+class QPrinter;
+
+namespace orv {
+
+// The system's printers over CUPS: the list, the default and the papers come
+// from Qt's print support (paper codes are the Windows codes Qt knows for each
+// size), the input slots from libcups as bins. Each printer keeps the device
+// mode the printer model last set, so paper changes stay with the program and
+// never alter the queue's own defaults.
+class CupsBackend : public PrinterBackend {
+ public:
+  CupsBackend();
+  ~CupsBackend() override;
+
+  std::vector<std::string> printers() override;
+  int defaultIndex() override;
+  int currentIndex() override;
+  void setCurrentIndex(int index) override;
+  bool getDeviceMode(int index, DeviceMode& mode) override;
+  bool setDeviceMode(int index, const DeviceMode& mode) override;
+  bool capabilities(int index, const DeviceMode& mode, DeviceCaps& caps) override;
+  std::unique_ptr<PrintDevice> createDevice(int index) override;
+
+  // Sets up a QPrinter for the printer with its device mode: what the print
+  // documents and the properties dialog start from. False for a bad index.
+  bool configure(int index, QPrinter& printer);
+  // Takes paper and orientation back from a QPrinter the user has set up.
+  bool takeSettings(int index, const QPrinter& printer);
+
+  // The page size a device mode asks for, and whether it is landscape.
+  static QPageSize pageSizeOf(const DeviceMode& mode);
+
+ private:
+  struct Bin {
+    uint16_t code;
+    std::string keyword;
+    std::string name;
+  };
+  struct Printer {
+    QString name;
+    DeviceMode mode;
+    bool modeRead = false;
+    bool binsRead = false;
+    std::vector<Bin> bins;
+    int defaultBin = -1;
+  };
+  Printer* at(int index);
+  void readBins(Printer& p);
+  DeviceMode defaultMode(Printer& p);
+
+  std::vector<QString> names_;
+  std::map<QString, Printer> known_;
+  QString current_;
+  // Capabilities by printer and paper: reading them builds a printer object,
+  // and reports switch between few papers.
+  using CapsKey = std::tuple<QString, int, int, int, int>;
+  std::map<CapsKey, DeviceCaps> caps_;
+};
+
+std::unique_ptr<PrinterBackend> makeCupsBackend();
+
+}  // namespace orv

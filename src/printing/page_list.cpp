@@ -1,0 +1,86 @@
+#include "printing/page_list.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace orv {
+
+InvalidIntegerError::InvalidIntegerError(const std::string& t)
+    : Error("'" + t + "' não é um valor inteiro válido"), text(t) {}
+
+int32_t parseInteger(const std::string& text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) throw InvalidIntegerError(text);
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    int d;
+    if (std::isdigit(c))
+      d = c - '0';
+    else if (base == 16 && std::isxdigit(c))
+      d = std::tolower(c) - 'a' + 10;
+    else
+      throw InvalidIntegerError(text);
+    v = v * base + d;
+    if (v > int64_t(std::numeric_limits<int32_t>::max()) + 1) throw InvalidIntegerError(text);
+  }
+  if (negative) v = -v;
+  if (v > std::numeric_limits<int32_t>::max()) throw InvalidIntegerError(text);
+  return static_cast<int32_t>(v);
+}
+
+bool PageSelection::includes(int32_t pageNo) const {
+  return all || std::binary_search(pages.begin(), pages.end(), pageNo);
+}
+
+PageSelection ParsePageList(const std::string& text, int32_t pageCount) {
+  std::string s;
+  s.reserve(text.size() + 12);
+  for (char c : text)
+    if (c != ' ') s += c;
+  PageSelection sel;
+  if (s.empty()) return sel;
+  sel.all = false;
+  if (s.back() == '-') s += std::to_string(pageCount);
+  s += ',';
+
+  size_t start = 0;
+  bool openRange = false;
+  int32_t rangeStart = 1;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '-') {
+      rangeStart = parseInteger(s.substr(start, i - start));
+      openRange = true;
+      start = i + 1;
+    } else if (s[i] == ',') {
+      const int32_t v = parseInteger(s.substr(start, i - start));
+      if (!openRange) {
+        sel.pages.push_back(v);
+      } else {
+        // Pages past the end select nothing, so a range never needs to go
+        // beyond the last page; "1-2000000000" must not fill memory.
+        const int64_t last = std::min<int64_t>(v, pageCount);
+        for (int64_t p = rangeStart; p <= last; ++p) sel.pages.push_back(int32_t(p));
+      }
+      openRange = false;
+      start = i + 1;
+    }
+  }
+  // The job asks for every page of the report; keep the lookup cheap on long reports.
+  std::sort(sel.pages.begin(), sel.pages.end());
+  sel.pages.erase(std::unique(sel.pages.begin(), sel.pages.end()), sel.pages.end());
+  return sel;
+}
+
+}  // namespace orv

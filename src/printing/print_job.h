@@ -1,0 +1,90 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/printer_info.h"
+#include "platform/geometry.h"
+#include "printing/page_list.h"
+#include "printing/printer_backend.h"
+
+namespace orv {
+
+class Canvas;
+class TfrPrinter;
+
+// How one page sits on its paper.
+struct PrintPageLayout {
+  PaperSpec paper;
+  bool useMargins = false;
+  int32_t marginLeft = 0;
+  int32_t marginTop = 0;
+  int32_t marginRight = 0;
+  int32_t marginBottom = 0;
+};
+
+// The pages a job prints: a prepared page store seen through what printing needs.
+class PrintPageSource {
+ public:
+  virtual ~PrintPageSource() = default;
+  virtual int pageCount() = 0;
+  virtual PrintPageLayout layout(int index) = 0;
+  virtual PrinterInfo& printerInfo(int index) = 0;
+  virtual void setVisible(int index, bool visible) = 0;
+  // Draws the page into the target; with the page invisible, releases its
+  // live objects instead.
+  virtual void drawPage(int index, Canvas& canvas, const Rect& target) = 0;
+};
+
+enum PageFilter : int { pfAll = 0, pfOdd = 1, pfEven = 2 };
+
+struct PrintRequest {
+  std::string pageList;  // empty: all pages
+  int32_t copies = 1;    // 0 or less counts as 1
+  bool collate = true;
+  int filter = pfAll;
+};
+
+// Where a page goes on the printer's canvas, in device pixels. With margins
+// used the page covers the whole sheet (the canvas origin is the corner of the
+// printable area); without them it fills the printable area less the page's
+// margins, scaled from report pixels.
+Rect printTarget(const PrintPageLayout& layout, const PrinterInfo& info);
+
+// Sends pages to the current printer of the printer model: one document per
+// run of pages on equal paper, collated copies page by page, uncollated copies
+// left to the driver, at most one page built at a time.
+class PrintJob {
+ public:
+  PrintJob(TfrPrinter& printer, PrintPageSource& pages) : printer_(printer), pages_(pages) {}
+
+  std::string title;  // the print document's title; empty gives "Sem título"
+  std::function<void()> onPrintReport;
+  // Called after every printed page with its 1-based number; this is where a
+  // progress window shows the number and sees a click on Cancel.
+  std::function<void(int)> onProgress;
+  std::function<bool()> terminated;
+
+  // Runs the job. Returns false when it was cancelled (the document is then
+  // aborted after the current page). A page list that does not parse raises
+  // InvalidIntegerError before anything is sent; a printer that cannot print
+  // raises an Error. Any error aborts the open document and propagates.
+  bool run(const PrintRequest& request);
+
+ private:
+  bool printOnePage(int index);
+  void begin();
+  void end();
+  void abort();
+
+  TfrPrinter& printer_;
+  PrintPageSource& pages_;
+  std::unique_ptr<PrintDevice> device_;
+  std::string docTitle_;
+  int filter_ = pfAll;
+  bool open_ = false;
+  bool firstPage_ = false;
+};
+
+}  // namespace orv
