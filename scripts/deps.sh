@@ -14,7 +14,7 @@ packages=(
   # test oracles and tools used by the test suite
   xvfb xauth zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf
-  desktop-file-utils xdg-utils shared-mime-info
+  desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3
 )
 

@@ -10,6 +10,7 @@ namespace {
 const std::map<int, const char*>& table() {
   // UTF-8 texts; Brazilian Portuguese on purpose.
   static const std::map<int, const char*> t = {
+      {101, "Report Orvalen 1.0"},
       {53000, "Localizar"},
       {53001, "Texto a &localizar"},
       {53002, "Opções"},

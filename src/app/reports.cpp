@@ -1,0 +1,70 @@
+#include "app/reports.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <cstdio>
+
+#include "app/startup_report.h"
+#include "app/viewer_window.h"
+#include "platform/codepage.h"
+#include "platform/desktop_integration.h"
+#include "platform/strings.h"
+#include "preview/preview.h"
+
+namespace orv {
+
+bool isPreparedReportArgument(const QString& arg) {
+  const QString name = QFileInfo(arg).fileName();
+  const int dot = name.lastIndexOf('.');
+  if (dot < 0) return false;
+  return name.mid(dot).toUpper().contains("FRP");
+}
+
+TfReports::TfReports(const QString& executable, bool integrateDesktop) {
+  frLZWCompressor.setEnabled(true);
+  if (integrateDesktop) {
+    const QStringList problems = DesktopIntegration::forCurrentUser(executable).install();
+    // Reported once; the reader works without the association.
+    if (!problems.isEmpty())
+      std::fprintf(stderr, "orvalen-reader: desktop integration: %s\n",
+                   qPrintable(problems.join("; ")));
+  }
+  fPreview = std::make_unique<TfPreview>();
+  auto* preview = fPreview->frPreview;
+  preview->form()->exitCommand = [this] { fPreview->accept(); };
+  preview->form()->showError = [this](const QString& text) {
+    QMessageBox::critical(fPreview.get(), loadString(55206), text);
+  };
+}
+
+TfReports::~TfReports() {
+  if (fPreview) fPreview->frPreview->Disconnect();
+  fPreview.reset();
+}
+
+void TfReports::ShowReport() {
+  try {
+    prepareStartupReport(frReport);
+  } catch (const std::exception& e) {
+    QMessageBox::critical(fPreview.get(), loadString(55206), decodeBytes(e.what(), 1252));
+  }
+  if (frReport.EMFPages.Count() == 0) return;
+  fPreview->frPreview->Connect(&frReport);
+}
+
+int TfReports::Run(const QStringList& args) {
+  ShowReport();
+  if (!args.isEmpty() && isPreparedReportArgument(args.first())) {
+    try {
+      fPreview->frPreview->LoadFromFile(args.first());
+    } catch (const std::exception& e) {
+      // A file that exists but cannot be read: say why, keep the viewer.
+      QMessageBox::critical(fPreview.get(), loadString(55206), decodeBytes(e.what(), 1252));
+    }
+  }
+  fPreview->setWindowState(Qt::WindowMaximized);
+  fPreview->exec();
+  return 0;
+}
+
+}  // namespace orv

@@ -1,0 +1,184 @@
+#include "app/viewer_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/about_box.h"
+#include "app/icons.h"
+#include "platform/strings.h"
+#include "preview/preview.h"
+
+namespace orv {
+
+namespace {
+QString u(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+}  // namespace
+
+TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(loadString(101));
+  setWindowIcon(applicationIcon());
+  setWindowFlags(Qt::Window | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+
+  frPreview = new TfrPreview;
+  frPreview->setFrameStyle(QFrame::NoFrame);
+  frPreview->setScrollBars(TfrPreview::ssBoth);
+
+  auto* toolBar = new QToolBar;
+  toolBar->setIconSize(QSize(24, 22));
+  toolBar->setMovable(false);
+  auto spacer = [&](int w) {
+    auto* s = new QWidget;
+    s->setFixedWidth(w);
+    toolBar->addWidget(s);
+  };
+  spacer(8);
+  auto button = [&](QToolButton*& b, const char* picture, const char* hint, int width = 24,
+                    const QString& text = QString()) {
+    b = new QToolButton;
+    b->setIcon(buttonIcon(picture));
+    b->setToolTip(u(hint));
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setFixedSize(width + 4, 26);
+    if (!text.isEmpty()) {
+      b->setText(text);
+      b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    toolBar->addWidget(b);
+    return b;
+  };
+  button(SpdOpen, "Open", "Abrir Relatório");
+  button(SpdSave, "Grava", "Salvar Relatório");
+  toolBar->addSeparator();
+  button(SpdPrint, "Imprimir", "Imprimir Relatório");
+  toolBar->addSeparator();
+  button(SpdFirst, "First", "Primeira Página");
+  button(SpdPrior, "Prior", "Página Anterior");
+  button(SpdNext, "Next", "Próxima Página");
+  button(SpdLast, "Last", "Última Página");
+  toolBar->addSeparator();
+  button(Spd100, "Zoom100", "Zoom em 100%");
+  button(SpdPagInteira, "ZoomFit", "Página Inteira");
+  button(SpdLargura, "ZoomWidth", "Largura da Tela");
+  toolBar->addSeparator();
+  button(SpdGoto, "Goto", "Ir à página");
+  button(SpdFind, "Localiza", "Localizar Texto");
+  toolBar->addSeparator();
+  button(SpdSobre, "Sobre", "Sobre", 26);
+  toolBar->addSeparator();
+  button(SpdClose, "Fechar", "Sair", 75, u("&Fechar"));
+
+  ZoomButtons = new QButtonGroup(this);
+  ZoomButtons->setExclusive(true);
+  for (QToolButton* b : {Spd100, SpdPagInteira, SpdLargura}) {
+    b->setCheckable(true);
+    ZoomButtons->addButton(b);
+  }
+  Spd100->setChecked(true);
+
+  connect(SpdOpen, &QToolButton::clicked, frPreview, &TfrPreview::OpenFile);
+  connect(SpdSave, &QToolButton::clicked, frPreview, &TfrPreview::SaveFile);
+  connect(SpdPrint, &QToolButton::clicked, frPreview, &TfrPreview::Print);
+  connect(SpdFirst, &QToolButton::clicked, frPreview, &TfrPreview::First);
+  connect(SpdPrior, &QToolButton::clicked, frPreview, &TfrPreview::Prev);
+  connect(SpdNext, &QToolButton::clicked, frPreview, &TfrPreview::Next);
+  connect(SpdLast, &QToolButton::clicked, frPreview, &TfrPreview::Last);
+  connect(Spd100, &QToolButton::clicked, this, [this] { frPreview->SetZoom(100); });
+  connect(SpdPagInteira, &QToolButton::clicked, frPreview, &TfrPreview::OnePage);
+  connect(SpdLargura, &QToolButton::clicked, frPreview, &TfrPreview::PageWidth);
+  connect(SpdGoto, &QToolButton::clicked, this, &TfPreview::GotoPage);
+  connect(SpdFind, &QToolButton::clicked, frPreview, &TfrPreview::Find);
+  connect(SpdSobre, &QToolButton::clicked, this, &TfPreview::About);
+  connect(SpdClose, &QToolButton::clicked, this, &QDialog::accept);
+
+  auto* menuBar = new QMenuBar;
+  QMenu* file = menuBar->addMenu(u("&Arquivo"));
+  file->addAction(u("&Abrir"), QKeySequence("Ctrl+A"), frPreview, &TfrPreview::OpenFile);
+  file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview, &TfrPreview::SaveFile);
+  file->addSeparator();
+  file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview, &TfrPreview::Print);
+  file->addSeparator();
+  file->addAction(u("Sai&r"), this, &QDialog::accept);
+  QMenu* edit = menuBar->addMenu(u("&Editar"));
+  edit->addAction(u("Localizar Texto"), QKeySequence("Ctrl+F"), frPreview, &TfrPreview::Find);
+  edit->addAction(u("Ir à página"), QKeySequence("Ctrl+I"), this, &TfPreview::GotoPage);
+  QMenu* view = menuBar->addMenu(u("E&xibir"));
+  // The zoom items only call the preview; the buttons keep their state.
+  view->addAction(u("Zoom em 100%"), this, [this] { frPreview->SetZoom(100); });
+  view->addAction(u("Página Inteira"), frPreview, &TfrPreview::OnePage);
+  view->addAction(u("Largura da Tela"), frPreview, &TfrPreview::PageWidth);
+  view->addSeparator();
+  view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);
+  view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);
+  view->addAction(u("Próxima Página"), frPreview, &TfrPreview::Next);
+  view->addAction(u("Última Página"), frPreview, &TfrPreview::Last);
+  QMenu* help = menuBar->addMenu(u("Aj&uda"));
+  help->addAction(u("Sobre..."), this, &TfPreview::About);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->setMenuBar(menuBar);
+  layout->addWidget(toolBar);
+  layout->addWidget(frPreview, 1);
+
+  // The window sees every key before its controls.
+  qApp->installEventFilter(this);
+  resize(1000, 760);
+}
+
+bool TfPreview::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) {
+    Spd100->setChecked(true);
+    frPreview->SetZoom(100);
+  }
+  return QDialog::event(e);
+}
+
+bool TfPreview::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() != QEvent::KeyPress) return false;
+  auto* w = qobject_cast<QWidget*>(watched);
+  if (!w || w->window() != this) return false;
+  auto* key = static_cast<QKeyEvent*>(e);
+  if (key->key() == Qt::Key_Escape) {
+    reject();
+    return true;
+  }
+  return frPreview->handleKey(key->key(), key->modifiers());
+}
+
+void TfPreview::GotoPage() {
+  const QString initial = QString::number(frPreview->Page());
+  QString answer;
+  if (askPage) {
+    answer = askPage(initial);
+  } else {
+    bool ok = false;
+    answer =
+        QInputDialog::getText(this, u("Ir para"), u("Página:"), QLineEdit::Normal, initial, &ok);
+    if (!ok) answer = initial;
+  }
+  GotoPageText(answer);
+}
+
+void TfPreview::GotoPageText(const QString& answer) {
+  bool ok = false;
+  int page = answer.trimmed().toInt(&ok);
+  if (!ok) page = 1;
+  frPreview->SetPage(page);
+}
+
+void TfPreview::About() {
+  TfSobre about;
+  about.exec();
+}
+
+}  // namespace orv
