@@ -1,0 +1,109 @@
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cmath>
+
+#include "cli/cli.h"
+#include "cli/cli_common.h"
+#include "model/printer_info.h"
+#include "platform/qt_canvas.h"
+#include "printing/page_list.h"
+
+namespace orv::cli {
+namespace {
+
+// Draws one page on a canvas whose page rectangle is `pageRect` at `scale`
+// device pixels per report pixel.
+void drawPage(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect, double scale) {
+  PreparedPage& e = pages.Entry(index);
+  e.Visible = 1;
+  pages.Draw(index, canvas, pageTargetRect(e, pageRect, scale));
+  e.Visible = 0;
+  e.ObjectPage.reset();
+}
+
+int runRender(const std::vector<std::string>& argv) {
+  Args args(argv);
+  const std::string out = args.option("--output", "-o", "");
+  const std::string zoomText = args.option("--zoom", "", "100");
+  const int page = args.intOption("--page", "-p", 1);
+  const std::string path = args.positional("FILE");
+  args.done();
+  if (out.empty()) throw UsageError("missing -o OUT.png");
+  bool ok = false;
+  const double zoom = QString::fromStdString(zoomText).toDouble(&ok) / 100.0;
+  if (!ok || zoom <= 0 || zoom > 20) throw UsageError("--zoom needs a percentage from 1 to 2000");
+  Session s;
+  s.load(path);
+  s.checkPage(path, page);
+  PreparedPage& e = s.report.EMFPages.Entry(page - 1);
+  const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
+  const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
+  QImage img(w, h, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  {
+    QPainter painter(&img);
+    QtCanvas canvas(&painter, Rect{0, 0, w, h});
+    drawPage(s.report.EMFPages, page - 1, canvas, Rect{0, 0, w, h}, zoom);
+  }
+  if (!img.save(QString::fromStdString(out), "PNG")) throw FileError(out, "cannot write the image");
+  return kExitOk;
+}
+
+int runPdf(const std::vector<std::string>& argv) {
+  Args args(argv);
+  const std::string out = args.option("--output", "-o", "");
+  const std::string list = args.option("--pages", "");
+  const std::string path = args.positional("FILE");
+  args.done();
+  if (out.empty()) throw UsageError("missing -o OUT.pdf");
+  Session s;
+  s.load(path);
+  TfrEMFPages& pages = s.report.EMFPages;
+  PageSelection sel;
+  try {
+    sel = ParsePageList(list, pages.Count());
+  } catch (const Error& e) {
+    throw UsageError(std::string("--pages: ") + e.what());
+  }
+  // 600 dots per inch keeps every report pixel on the exact device grid.
+  constexpr int kDpi = 600;
+  QPdfWriter pdf(QString::fromStdString(out));
+  pdf.setResolution(kDpi);
+  pdf.setCreator("Sistema Orvalen Report Reader");
+  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+  QPainter painter;
+  bool first = true;
+  for (int i = 0; i < pages.Count(); ++i) {
+    if (!sel.all && !sel.includes(i + 1)) continue;
+    const PreparedPage& e = pages.Entry(i);
+    const QPageSize size(QSizeF(e.PaperWidth / 10.0, e.PaperHeight / 10.0), QPageSize::Millimeter,
+                         QString(), QPageSize::ExactMatch);
+    pdf.setPageSize(size);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    if (first) {
+      if (!painter.begin(&pdf)) throw FileError(out, "cannot write the PDF");
+      first = false;
+    } else {
+      pdf.newPage();
+    }
+    const double scale = kDpi / kReportPixelsPerInch;
+    const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
+                 roundEven(e.PrinterInfo.PaperHeightPx * scale)};
+    QtCanvas canvas(&painter, r, kDpi, kDpi);
+    drawPage(pages, i, canvas, r, scale);
+  }
+  if (first) throw UsageError("no page selected");
+  painter.end();
+  return kExitOk;
+}
+
+Registrar render({"render", "render FILE -o OUT.png [-p N] [--zoom PERCENT]",
+                  "draw one page into a PNG image (100 % = one report pixel per image pixel)",
+                  runRender});
+Registrar pdf({"pdf", "pdf FILE -o OUT.pdf [--pages LIST]",
+               "write pages as a PDF with real text, each page on its own paper size", runPdf});
+
+}  // namespace
+}  // namespace orv::cli
