@@ -16,6 +16,8 @@ packages=(
   cups cups-client printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3
+  # peer timings in bench/run_peers.sh
+  hyperfine
 )
 
 missing=()

@@ -1,0 +1,140 @@
+#!/bin/sh
+# Measures this program and its peers (mupdf, poppler) on the same reports in
+# one run and prints our time / peer time. Medians throughout.
+#
+#   bench/run_peers.sh [BUILD_DIR] [WORK_DIR]
+#
+# BUILD_DIR is a Release build with -DORV_BENCH=ON holding frptool, frpgen,
+# render_bench and scroll_bench (default: build-bench). WORK_DIR keeps the
+# generated reports and PDFs between runs (default: /tmp/orv-bench).
+# Needs mutool (mupdf-tools), pdftotext (poppler-utils) and hyperfine.
+set -eu
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build-bench}" && pwd)
+WORK=${2:-/tmp/orv-bench}
+RUNS=${RUNS:-10}
+PAGES=${PAGES:-10000}
+FRPTOOL=$BUILD/src/frptool
+FRPGEN=$BUILD/tools/frpgen
+RENDER_BENCH=$BUILD/bench/render_bench
+SCROLL_BENCH=$BUILD/bench/scroll_bench
+# The same pixel size as a page drawn at 100 %: one report pixel per pixel.
+DPI=91.6256157635468
+ABSENT=QXZJWKVQ
+
+for t in mutool pdftotext hyperfine; do
+  command -v $t >/dev/null || { echo "missing $t" >&2; exit 2; }
+done
+mkdir -p "$WORK"
+cd "$WORK"
+export QT_QPA_PLATFORM=offscreen
+
+[ -s big.frp ] || "$FRPGEN" big.frp --pages "$PAGES" >/dev/null
+[ -s big.pdf ] || "$FRPTOOL" pdf big.frp -o big.pdf
+# A short report of the same kind for the single-page comparisons, so that
+# both sides open a small file.
+[ -s small.frp ] || "$FRPGEN" small.frp --pages 20 >/dev/null
+[ -s small.pdf ] || "$FRPTOOL" pdf small.frp -o small.pdf
+PAGE=$("$RENDER_BENCH" --densest small.frp)
+echo "reports: big.frp $PAGES pages; small.frp 20 pages, densest page $PAGE"
+
+# Median seconds of a hyperfine run, from its JSON export.
+hmedian() {
+  python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$1"
+}
+# Median real time of a Google Benchmark, in milliseconds.
+gbmedian() {
+  python3 -c '
+import json,sys
+d=json.load(open(sys.argv[1]))
+for b in d["benchmarks"]:
+    if b["name"].startswith(sys.argv[2]) and b.get("aggregate_name")=="median":
+        print(b["real_time"]); break' "$1" "$2"
+}
+ratio() { python3 -c "import sys; print('%.2f' % (float(sys.argv[1])/float(sys.argv[2])))" "$1" "$2"; }
+ms() { python3 -c "import sys; print('%.1f' % (float(sys.argv[1])*1000))" "$1"; }
+
+echo
+echo "== 1. dense page at 100 % into an image"
+"$RENDER_BENCH" --report small.frp --page "$PAGE" --benchmark_filter=RenderDensePage \
+  --benchmark_repetitions=5 --benchmark_out=render.json --benchmark_out_format=json \
+  >/dev/null
+OURS=$(gbmedian render.json BM_RenderDensePage)
+# mupdf in one process: the page drawn N times minus drawn once, so opening
+# the file and starting the process cancel out.
+N=20
+LIST=$(python3 -c "print(','.join(['$PAGE']*$N))")
+hyperfine -N -w 2 -r "$RUNS" --export-json mu1.json \
+  "mutool draw -q -r $DPI -F pnm -o /dev/null small.pdf $PAGE" >/dev/null 2>&1
+hyperfine -N -w 1 -r "$RUNS" --export-json muN.json \
+  "mutool draw -q -r $DPI -F pnm -o /dev/null small.pdf $LIST" >/dev/null 2>&1
+MU=$(python3 -c "import sys; print((float(sys.argv[2])-float(sys.argv[1]))/($N-1)*1000)" \
+  "$(hmedian mu1.json)" "$(hmedian muN.json)")
+printf "in-process draw: ours %.2f ms, mupdf %.2f ms per page, ratio %s\n" "$OURS" "$MU" \
+  "$(ratio "$OURS" "$MU")"
+hyperfine -N -w 2 -r "$RUNS" --export-json whole1.json \
+  "$FRPTOOL render small.frp -p $PAGE -o ours.png" \
+  "mutool draw -q -r $DPI -o mu.png small.pdf $PAGE" >/dev/null 2>&1
+python3 - whole1.json <<'EOF'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+a, b = r[0]["median"], r[1]["median"]
+print("whole process (PNG written): frptool render %.1f ms, mutool draw %.1f ms, ratio %.2f"
+      % (a * 1000, b * 1000, a / b))
+EOF
+python3 -c "
+from PIL import Image
+" 2>/dev/null && python3 -c "
+from PIL import Image
+print('image sizes: ours %s, mupdf %s' % (Image.open('ours.png').size, Image.open('mu.png').size))
+" || file ours.png mu.png
+
+echo
+echo "== 2. every page built and drawn into metafiles"
+"$RENDER_BENCH" --report big.frp --benchmark_filter=AllPagesToEmf \
+  --benchmark_repetitions=3 --benchmark_out=emf.json --benchmark_out_format=json >/dev/null
+printf "%s pages into EMF: %.0f ms (median of 3x3)\n" "$PAGES" "$(gbmedian emf.json BM_AllPagesToEmf)"
+
+echo
+echo "== 3. searching for an absent text"
+hyperfine -w 1 -r "$((RUNS / 2 > 3 ? RUNS / 2 : 3))" -i --export-json find.json \
+  "$FRPTOOL find big.frp $ABSENT" \
+  "pdftotext big.pdf - | grep -c $ABSENT" >/dev/null 2>&1
+python3 - find.json <<'EOF'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+a, b = r[0]["median"], r[1]["median"]
+print("frptool find %.0f ms, pdftotext | grep -c %.0f ms, ratio %.2f" % (a * 1000, b * 1000, a / b))
+EOF
+
+echo
+echo "== 4. opening the report and painting its first page"
+"$RENDER_BENCH" --report big.frp --benchmark_filter=OpenAndPaintFirstPage \
+  --benchmark_repetitions=3 --benchmark_out=open.json --benchmark_out_format=json >/dev/null
+OPEN=$(gbmedian open.json BM_OpenAndPaintFirstPage)
+hyperfine -N -w 2 -r "$RUNS" --export-json open_whole.json \
+  "$FRPTOOL render big.frp -p 1 -o ours1.png" \
+  "mutool draw -q -r $DPI -o mu1.png big.pdf 1" >/dev/null 2>&1
+python3 - open_whole.json "$OPEN" <<'EOF'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+a, b = r[0]["median"], r[1]["median"]
+op = float(sys.argv[2]) / 1000
+print("in-process open + lay out + paint (preview): %.0f ms; mutool draw page 1 (whole process) %.0f ms, ratio %.2f"
+      % (op * 1000, b * 1000, op / b))
+print("whole process: frptool render -p 1 %.0f ms, mutool draw page 1 %.0f ms, ratio %.2f"
+      % (a * 1000, b * 1000, a / b))
+EOF
+
+echo
+echo "== 5. memory while scrolling the preview from first to last page"
+"$SCROLL_BENCH" --report big.frp --benchmark_out=scroll.json --benchmark_out_format=json >/dev/null
+python3 - scroll.json <<'EOF'
+import json, sys
+b = json.load(open(sys.argv[1]))["benchmarks"][0]
+print("%d steps over %d pages in a %dx%d box, %.1f s: start RSS %.1f MB, peak %.1f MB, end %.1f MB, "
+      "at most %d pages with live objects"
+      % (b["steps"], b["pages"], b["box_w"], b["box_h"], b["real_time"] / 1000, b["start_rss_MB"],
+         b["peak_rss_MB"], b["end_rss_MB"], b["max_live_pages"]))
+EOF
