@@ -18,6 +18,7 @@ int run(const std::vector<std::string>& argv) {
   Args args(argv);
   const std::string printerName = args.option("--printer");
   const std::string pageList = args.option("--pages");
+  const std::string title = args.option("--title");
   const int copies = args.intOption("--copies", "-c", 1);
   const bool collate = args.flag("--collate");
   const bool odd = args.flag("--odd");
@@ -49,6 +50,7 @@ int run(const std::vector<std::string>& argv) {
       throw Error(loadString8(55210) + ": " + printerName);
   }
 
+  if (!title.empty()) s.report.Title = encodeText(QString::fromUtf8(title.c_str()), 1252);
   const std::string prefix = loadString(55208).toStdString();
   s.report.OnProgress = [&prefix](int n) { std::fprintf(stderr, "%s  %d\n", prefix.c_str(), n); };
   StartPrint(s.report, pageList, copies, odd ? pfOdd : even ? pfEven : pfAll, collate);
@@ -56,7 +58,8 @@ int run(const std::vector<std::string>& argv) {
 }
 
 Registrar reg({"print",
-               "print FILE [--printer NAME] [--pages LIST] [--copies N] [--collate] [--odd|--even]",
+               "print FILE [--printer NAME] [--pages LIST] [--copies N] [--collate] [--odd|--even] "
+               "[--title TEXT]",
                "print a prepared report on an installed printer (progress on standard error)",
                run});
 
