@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-image-formats-plugins
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   libjpeg62-turbo-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev
   # fonts the reports name, through metric-compatible substitutes
