@@ -2,6 +2,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cmath>
 
 #include "cli/cli.h"
@@ -99,9 +100,44 @@ int runPdf(const std::vector<std::string>& argv) {
   return kExitOk;
 }
 
+// File managers call this through the thumbnailer entry: the first page,
+// scaled so that its longer side is SIZE pixels.
+int runThumbnail(const std::vector<std::string>& argv) {
+  Args args(argv);
+  const std::string in = args.positional("IN");
+  const std::string out = args.positional("OUT");
+  const std::string sizeText = args.positional("SIZE");
+  args.done();
+  bool ok = false;
+  const int size = QString::fromStdString(sizeText).toInt(&ok);
+  if (!ok || size < 8 || size > 4096) throw UsageError("SIZE must be 8 to 4096 pixels");
+  Session s;
+  s.load(in);
+  s.checkPage(in, 1);
+  const PreparedPage& e = s.report.EMFPages.Entry(0);
+  const double zoom =
+      double(size) / std::max({e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx, 1});
+  const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
+  const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
+  // Drawn at twice the size and reduced, so small text still reads as grey lines.
+  QImage big(w * 2, h * 2, QImage::Format_RGB32);
+  big.fill(Qt::white);
+  {
+    QPainter painter(&big);
+    QtCanvas canvas(&painter, Rect{0, 0, w * 2, h * 2});
+    drawPage(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
+  }
+  const QImage img = big.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  if (!img.save(QString::fromStdString(out), "PNG")) throw FileError(out, "cannot write the image");
+  return kExitOk;
+}
+
 Registrar render({"render", "render FILE -o OUT.png [-p N] [--zoom PERCENT]",
                   "draw one page into a PNG image (100 % = one report pixel per image pixel)",
                   runRender});
+Registrar thumbnail({"thumbnail", "thumbnail IN OUT SIZE",
+                     "draw the first page as a PNG whose longer side is SIZE (for file managers)",
+                     runThumbnail});
 Registrar pdf({"pdf", "pdf FILE -o OUT.pdf [--pages LIST]",
                "write pages as a PDF with real text, each page on its own paper size", runPdf});
 

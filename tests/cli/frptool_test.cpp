@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "engine/tfr_report.h"
 #include "prepared/compressor.h"
 #include "printing/tfr_printer.h"
+#include "report_builder.h"
 
 namespace orv {
 namespace {
@@ -125,6 +128,59 @@ TEST_F(FrptoolTest, ErrorsAndUsage) {
   r = frptool({"--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.out.find("info"), std::string::npos);
+}
+
+// The drawing commands on a realistic report: sizes follow the paper, the
+// PDF keeps real text, and text, find and dump agree with what was written.
+TEST_F(FrptoolTest, DrawingAndTextCommands) {
+  TfrReport report;
+  tools::buildListing(report, {2, 11, true});
+  const QString listing = dir.filePath("listing.frp");
+  report.SavePreparedReport(listing.toStdString());
+
+  const QString png = dir.filePath("p.png");
+  ASSERT_EQ(frptool({"render", listing, "-o", png, "-p", "2", "--zoom", "50"}).code, 0);
+  QImage img(png);
+  EXPECT_EQ(img.size(), QSize(379, 536));  // 758 x 1071 at 50 %, halves to even
+  ASSERT_EQ(frptool({"thumbnail", listing, dir.filePath("t.png"), "128"}).code, 0);
+  EXPECT_EQ(QImage(dir.filePath("t.png")).size(), QSize(91, 128));
+  EXPECT_EQ(frptool({"render", listing, "-o", png, "-p", "3"}).code, 2);
+
+  Result text = frptool({"text", listing, "-p", "1"});
+  ASSERT_EQ(text.code, 0);
+  EXPECT_EQ(text.out.rfind("Relatório de Vendas por Região\n", 0), 0u) << text.out;
+  EXPECT_EQ(text.out.find('\f'), std::string::npos);
+  EXPECT_NE(frptool({"text", listing}).out.find("\f\n"), std::string::npos);
+
+  Result found = frptool({"find", listing, "PÁGINA 2 DE 2"});
+  ASSERT_EQ(found.code, 0) << found.err;
+  EXPECT_EQ(found.out.rfind("2\t", 0), 0u) << found.out;
+  EXPECT_NE(found.out.find("\tSistema Orvalen — página 2 de 2\n"), std::string::npos);
+  EXPECT_EQ(frptool({"find", listing, "PÁGINA 2 DE 2", "--case"}).code, 1);
+  EXPECT_EQ(frptool({"find", dir.filePath("none.frp"), "x"}).code, 2);
+
+  Result dump = frptool({"dump", listing, "-p", "1", "--json"});
+  ASSERT_EQ(dump.code, 0);
+  QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(dump.out)).object();
+  QJsonArray objects = o["objects"].toArray();
+  ASSERT_GT(objects.size(), 10);
+  EXPECT_EQ(objects[0].toObject()["class"].toString(), "TfrPictureView");
+  EXPECT_EQ(objects[0].toObject()["image"].toObject()["width"].toInt(), 48);
+  QJsonObject title = objects[1].toObject();
+  EXPECT_EQ(title["type"].toInt(), 0);
+  EXPECT_EQ(title["x"].toInt(), 150);
+  EXPECT_EQ(title["properties"].toObject()["Font.Name"].toString(), "Arial");
+
+  const QString pdf = dir.filePath("r.pdf");
+  ASSERT_EQ(frptool({"pdf", listing, "-o", pdf, "--pages", "2"}).code, 0);
+  if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+    QProcess p;
+    p.start("pdftotext", {pdf, "-"});
+    p.waitForFinished();
+    const QString pdfText = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(pdfText.contains(QString::fromUtf8("página 2 de 2"))) << pdfText.toStdString();
+    EXPECT_FALSE(pdfText.contains(QString::fromUtf8("página 1 de 2")));
+  }
 }
 
 }  // namespace
