@@ -94,7 +94,11 @@ void TfrCheckBoxView::EmitToPage(MemoryStream& stream) {
         if (v.ExpandedText.empty()) return;
         AddInExpressionEvaluator* eval = addInExpressionEvaluator();
         if (!eval) throw Error("no expression evaluator for the check box " + v.Name);
-        const double value = eval->Evaluate(v, v.ExpandedText.front()).toDouble();
+        const Variant result = eval->Evaluate(v, v.ExpandedText.front());
+        // A condition that holds is stored as 1 (not the -1 a Boolean
+        // converts to), so the page reads like the comparison it came from.
+        const double value = result.kind() == Variant::Kind::Bool ? (result.toBool() ? 1.0 : 0.0)
+                                                                  : result.toDouble();
         if (!std::isfinite(value)) throw Error("check box value is not a number: " + v.Name);
         // Truncated, as the value is stored as an integer.
         v.ExpandedText.front() =
