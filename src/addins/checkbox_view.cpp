@@ -67,7 +67,8 @@ void TfrCheckBoxView::Draw(Canvas& canvas) {
   ExpandedText = Memo;
   ApplyScale();
   PaintBackground();
-  if (IsChecked() && !modelState().DrawingSuppressed) {
+  // A box without room inside its frame has nowhere to put the mark.
+  if (IsChecked() && !modelState().DrawingSuppressed && !DrawRect.isEmpty()) {
     FontSpec f;
     f.face = "Wingdings";
     f.height = -DrawRect.height();  // a character height
