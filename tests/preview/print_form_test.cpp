@@ -1,0 +1,189 @@
+#include "preview/print_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include "engine/tfr_report.h"
+#include "preview/progress_form.h"
+#include "printing/tfr_printer.h"
+
+namespace orv {
+namespace {
+
+// Three printers that all give a device mode.
+class ThreePrinters : public PrinterBackend {
+ public:
+  std::vector<std::string> printers() override { return {"Laser", "Jato", "Etiquetas"}; }
+  int defaultIndex() override { return 1; }
+  int currentIndex() override { return current; }
+  void setCurrentIndex(int i) override { current = i; }
+  bool getDeviceMode(int, DeviceMode& m) override {
+    m.fields = DeviceMode::kPaperSize | DeviceMode::kOrientation;
+    return true;
+  }
+  bool setDeviceMode(int, const DeviceMode&) override { return true; }
+  bool capabilities(int, const DeviceMode&, DeviceCaps& c) override {
+    c.logPixelsX = c.logPixelsY = 300;
+    c.physicalWidth = 2480;
+    c.physicalHeight = 3508;
+    c.pageWidth = 2400;
+    c.pageHeight = 3400;
+    return true;
+  }
+  int current = 1;
+};
+
+void mouse(QWidget* w, QEvent::Type type) {
+  const QPointF at(2, 2);
+  QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+class PrintFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override { printer = &TfrPrinter::startUp(std::make_unique<ThreePrinters>()); }
+  void TearDown() override { TfrPrinter::startUp(nullptr); }
+  TfrPrinter* printer = nullptr;
+};
+
+TEST_F(PrintFormTest, CaptionsAndInitialState) {
+  TfrPrintForm f;
+  EXPECT_EQ(f.windowTitle(), "Imprimir");
+  EXPECT_EQ(f.RB1->text(), "&Todas");
+  EXPECT_EQ(f.RB3->text(), "Pa&ginas:");
+  EXPECT_EQ(f.Label1->text(), "Número de &copias:");
+  EXPECT_EQ(f.Label2->text(),
+            "Separe com ',' e/ou '-' o intervalo de páginas a imprimir. Por exemplo: 1,3,5-12");
+  EXPECT_EQ(f.Button1->text(), "OK");
+  EXPECT_EQ(f.Button2->text(), "Cancelar");
+  EXPECT_TRUE(f.Button1->isDefault());
+  EXPECT_TRUE(f.RB1->isChecked());
+  ASSERT_EQ(f.CB2->count(), 3);
+  EXPECT_EQ(f.CB2->itemText(0), "Todas as páginas");
+  EXPECT_EQ(f.CB2->itemText(1), "Da página");
+  EXPECT_EQ(f.CB2->itemText(2), "Até a página");
+  EXPECT_EQ(f.CB2->currentIndex(), 0);
+  // The installed printers only, with the current one selected.
+  ASSERT_EQ(f.CB1->count(), 3);
+  EXPECT_EQ(f.CB1->itemText(2), "Etiquetas");
+  EXPECT_EQ(f.CB1->currentIndex(), 1);
+  EXPECT_EQ(f.OldIndex, 1);
+}
+
+TEST_F(PrintFormTest, UpAndDownButtonsNeverGoBelowOne) {
+  TfrPrintForm f;
+  f.E1->setText("2");
+  f.UpButton->click();
+  EXPECT_EQ(f.E1->text(), "3");
+  for (int i = 0; i < 5; ++i) f.DownButton->click();
+  EXPECT_EQ(f.E1->text(), "1");
+}
+
+TEST_F(PrintFormTest, PageFieldAndRangeButtonFollowEachOther) {
+  TfrPrintForm f;
+  f.show();
+  QApplication::setActiveWindow(&f);
+  f.E2->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(f.RB3->isChecked());
+
+  f.RB1->setChecked(true);
+  f.CB2->setFocus();
+  QApplication::processEvents();
+  f.RB3->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(f.E2->hasFocus());
+}
+
+TEST_F(PrintFormTest, CollateLabelTogglesAndPictureFollows) {
+  TfrPrintForm f;
+  f.CollateCB->setChecked(false);
+  EXPECT_FALSE(f.PB1->collated());
+  mouse(f.Label3, QEvent::MouseButtonPress);
+  mouse(f.Label3, QEvent::MouseButtonRelease);
+  EXPECT_TRUE(f.CollateCB->isChecked());
+  EXPECT_TRUE(f.PB1->collated());
+  // A double click is a press, a release, a double-click and a release: the
+  // press toggles and the double-click toggles again.
+  mouse(f.Label3, QEvent::MouseButtonPress);
+  mouse(f.Label3, QEvent::MouseButtonRelease);
+  mouse(f.Label3, QEvent::MouseButtonDblClick);
+  mouse(f.Label3, QEvent::MouseButtonRelease);
+  EXPECT_TRUE(f.CollateCB->isChecked());
+
+  // The picture: the collated one at (8, 0), the uncollated one at (0, 8).
+  f.CollateCB->setChecked(true);
+  QImage on = f.PB1->grab().toImage();
+  f.CollateCB->setChecked(false);
+  QImage off = f.PB1->grab().toImage();
+  EXPECT_NE(on, off);
+  const QColor face = f.PB1->palette().color(QPalette::Button);
+  EXPECT_EQ(QColor(on.pixel(2, 2)), face);        // left of the collated picture
+  EXPECT_EQ(QColor(off.pixel(2, 2)), face);       // above the uncollated picture
+  EXPECT_NE(QColor(off.pixel(2, 9 + 17)), face);  // the uncollated sheet's edge
+  EXPECT_EQ(CollatePicture::collatedPixmap().size(), QSize(74, 53));
+  EXPECT_EQ(CollatePicture::uncollatedPixmap().size(), QSize(92, 40));
+  EXPECT_EQ(PrinterItemDelegate::printerGlyph().size(), QSize(18, 16));
+}
+
+TEST_F(PrintFormTest, PrinterChoiceIsLiveAndCancelRestoresIt) {
+  {
+    TfrPrintForm f;
+    f.CB1->setCurrentIndex(2);
+    emit f.CB1->activated(2);
+    EXPECT_EQ(printer->CurrentIndex, 2);
+    f.reject();
+  }
+  EXPECT_EQ(printer->CurrentIndex, 1);
+  EXPECT_EQ(printer->backend()->currentIndex(), 1);
+  {
+    TfrPrintForm f;
+    emit f.CB1->activated(0);
+    f.accept();
+  }
+  EXPECT_EQ(printer->CurrentIndex, 0);
+}
+
+TEST_F(PrintFormTest, ProgressWindowCancelSetsTerminated) {
+  TfrReport report;
+  TfrProgressForm form;
+  bool ran = false;
+  form.OnJob = [&] {
+    ran = true;
+    EXPECT_EQ(form.Button1->text(), "Cancelar");
+    form.Button1->click();
+  };
+  EXPECT_EQ(form.RunWithProgress(report), QDialog::Rejected);
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(report.Terminated);
+}
+
+TEST_F(PrintFormTest, ProgressWindowClosesWithOkWhenTheJobEnds) {
+  TfrReport report;
+  WidgetPrintUi ui;
+  int steps = 0;
+  ui.runWithProgress(report, "Preparando relatório - Vendas", "Imprimindo página:", [&] {
+    EXPECT_EQ(ui.form().windowTitle(), "Preparando relatório - Vendas");
+    EXPECT_EQ(ui.form().Label1->text(), "Imprimindo página:");
+    ui.setProgressLabel("Imprimindo página:  1");
+    ++steps;
+  });
+  EXPECT_EQ(steps, 1);
+  EXPECT_EQ(ui.form().result(), QDialog::Accepted);
+  EXPECT_FALSE(ui.form().isVisible());
+  EXPECT_FALSE(report.Terminated);
+}
+
+}  // namespace
+}  // namespace orv
