@@ -8,12 +8,16 @@
 # render_bench and scroll_bench (default: build-bench). WORK_DIR keeps the
 # generated reports and PDFs between runs (default: /tmp/orv-bench).
 # Needs mutool (mupdf-tools), pdftotext (poppler-utils) and hyperfine.
+# SECTIONS picks what runs (default "1 2 3 4 5"); RUNS is hyperfine's run count
+# for the short commands, SEARCH_RUNS for the search (each run takes minutes).
 set -eu
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(cd "${1:-$ROOT/build-bench}" && pwd)
 WORK=${2:-/tmp/orv-bench}
 RUNS=${RUNS:-10}
+SEARCH_RUNS=${SEARCH_RUNS:-3}
+SECTIONS=${SECTIONS:-1 2 3 4 5}
 PAGES=${PAGES:-10000}
 FRPTOOL=$BUILD/src/frptool
 FRPGEN=$BUILD/tools/frpgen
@@ -53,13 +57,14 @@ for b in d["benchmarks"]:
         print(b["real_time"]); break' "$1" "$2"
 }
 ratio() { python3 -c "import sys; print('%.2f' % (float(sys.argv[1])/float(sys.argv[2])))" "$1" "$2"; }
-ms() { python3 -c "import sys; print('%.1f' % (float(sys.argv[1])*1000))" "$1"; }
+want() { case " $SECTIONS " in *" $1 "*) return 0 ;; esac; return 1; }
 
+if want 1; then
 echo
 echo "== 1. dense page at 100 % into an image"
 "$RENDER_BENCH" --report small.frp --page "$PAGE" --benchmark_filter=RenderDensePage \
   --benchmark_repetitions=5 --benchmark_out=render.json --benchmark_out_format=json \
-  >/dev/null
+  >/dev/null 2>&1
 OURS=$(gbmedian render.json BM_RenderDensePage)
 # mupdf in one process: the page drawn N times minus drawn once, so opening
 # the file and starting the process cancel out.
@@ -80,8 +85,10 @@ python3 - whole1.json <<'EOF'
 import json, sys
 r = json.load(open(sys.argv[1]))["results"]
 a, b = r[0]["median"], r[1]["median"]
-print("whole process (PNG written): frptool render %.1f ms, mutool draw %.1f ms, ratio %.2f"
-      % (a * 1000, b * 1000, a / b))
+ca, cb = (r[i]["user"] + r[i]["system"] for i in (0, 1))
+cpu = "; CPU (user+sys, mean) %.0f ms vs %.0f ms, ratio %.2f" % (ca * 1000, cb * 1000, ca / cb)
+print("whole process (PNG written): frptool render %.1f ms, mutool draw %.1f ms, ratio %.2f%s"
+      % (a * 1000, b * 1000, a / b, cpu))
 EOF
 python3 -c "
 from PIL import Image
@@ -89,29 +96,37 @@ from PIL import Image
 from PIL import Image
 print('image sizes: ours %s, mupdf %s' % (Image.open('ours.png').size, Image.open('mu.png').size))
 " || file ours.png mu.png
+fi
 
+if want 2; then
 echo
 echo "== 2. every page built and drawn into metafiles"
 "$RENDER_BENCH" --report big.frp --benchmark_filter=AllPagesToEmf \
-  --benchmark_repetitions=3 --benchmark_out=emf.json --benchmark_out_format=json >/dev/null
+  --benchmark_repetitions=3 --benchmark_out=emf.json --benchmark_out_format=json >/dev/null 2>&1
 printf "%s pages into EMF: %.0f ms (median of 3x3)\n" "$PAGES" "$(gbmedian emf.json BM_AllPagesToEmf)"
+fi
 
+if want 3; then
 echo
 echo "== 3. searching for an absent text"
-hyperfine -w 1 -r "$((RUNS / 2 > 3 ? RUNS / 2 : 3))" -i --export-json find.json \
+hyperfine -w 0 -r "$SEARCH_RUNS" -i --export-json find.json \
   "$FRPTOOL find big.frp $ABSENT" \
   "pdftotext big.pdf - | grep -c $ABSENT" >/dev/null 2>&1
 python3 - find.json <<'EOF'
 import json, sys
 r = json.load(open(sys.argv[1]))["results"]
 a, b = r[0]["median"], r[1]["median"]
-print("frptool find %.0f ms, pdftotext | grep -c %.0f ms, ratio %.2f" % (a * 1000, b * 1000, a / b))
+ca, cb = (r[i]["user"] + r[i]["system"] for i in (0, 1))
+cpu = "; CPU (user+sys, mean) %.0f ms vs %.0f ms, ratio %.2f" % (ca * 1000, cb * 1000, ca / cb)
+print("frptool find %.0f ms, pdftotext | grep -c %.0f ms, ratio %.2f%s" % (a * 1000, b * 1000, a / b, cpu))
 EOF
+fi
 
+if want 4; then
 echo
 echo "== 4. opening the report and painting its first page"
 "$RENDER_BENCH" --report big.frp --benchmark_filter=OpenAndPaintFirstPage \
-  --benchmark_repetitions=3 --benchmark_out=open.json --benchmark_out_format=json >/dev/null
+  --benchmark_repetitions=3 --benchmark_out=open.json --benchmark_out_format=json >/dev/null 2>&1
 OPEN=$(gbmedian open.json BM_OpenAndPaintFirstPage)
 hyperfine -N -w 2 -r "$RUNS" --export-json open_whole.json \
   "$FRPTOOL render big.frp -p 1 -o ours1.png" \
@@ -120,16 +135,20 @@ python3 - open_whole.json "$OPEN" <<'EOF'
 import json, sys
 r = json.load(open(sys.argv[1]))["results"]
 a, b = r[0]["median"], r[1]["median"]
+ca, cb = (r[i]["user"] + r[i]["system"] for i in (0, 1))
+cpu = "; CPU (user+sys, mean) %.0f ms vs %.0f ms, ratio %.2f" % (ca * 1000, cb * 1000, ca / cb)
 op = float(sys.argv[2]) / 1000
 print("in-process open + lay out + paint (preview): %.0f ms; mutool draw page 1 (whole process) %.0f ms, ratio %.2f"
       % (op * 1000, b * 1000, op / b))
-print("whole process: frptool render -p 1 %.0f ms, mutool draw page 1 %.0f ms, ratio %.2f"
-      % (a * 1000, b * 1000, a / b))
+print("whole process: frptool render -p 1 %.0f ms, mutool draw page 1 %.0f ms, ratio %.2f%s"
+      % (a * 1000, b * 1000, a / b, cpu))
 EOF
+fi
 
+if want 5; then
 echo
 echo "== 5. memory while scrolling the preview from first to last page"
-"$SCROLL_BENCH" --report big.frp --benchmark_out=scroll.json --benchmark_out_format=json >/dev/null
+"$SCROLL_BENCH" --report big.frp --benchmark_out=scroll.json --benchmark_out_format=json >/dev/null 2>&1
 python3 - scroll.json <<'EOF'
 import json, sys
 b = json.load(open(sys.argv[1]))["benchmarks"][0]
@@ -138,3 +157,4 @@ print("%d steps over %d pages in a %dx%d box, %.1f s: start RSS %.1f MB, peak %.
       % (b["steps"], b["pages"], b["box_w"], b["box_h"], b["real_time"] / 1000, b["start_rss_MB"],
          b["peak_rss_MB"], b["end_rss_MB"], b["max_live_pages"]))
 EOF
+fi
