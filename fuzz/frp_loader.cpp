@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <cstdint>
 
+#include "addins/addins.h"
 #include "engine/tfr_report.h"
 #include "platform/emf_canvas.h"
 #include "prepared/compressor.h"
@@ -17,6 +18,7 @@ struct Setup {
     static char* argv[] = {name, nullptr};
     app = new QGuiApplication(argc, argv);
     orv::TfrPrinter::startUp(nullptr);
+    orv::registerAddIns();
     compressor.setEnabled(true);
   }
   QGuiApplication* app;

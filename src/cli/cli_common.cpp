@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "addins/addins.h"
 #include "cli/cli.h"
 #include "platform/codepage.h"
 #include "prepared/frp_error.h"
@@ -11,6 +12,7 @@ namespace orv::cli {
 
 Session::Session() {
   TfrPrinter::startUp(nullptr);
+  registerAddIns();
   compressor.setEnabled(true);
 }
 

@@ -23,6 +23,7 @@
 #include "platform/codepage.h"
 #include "platform/qt_canvas.h"
 #include "platform/strings.h"
+#include "preview/print_form.h"
 #include "preview/search_form.h"
 
 namespace orv {
@@ -649,9 +650,32 @@ void TfrPreviewForm::SaveTo(QString name) {
   TakeOver();
 }
 
+namespace {
+// The print command's view of the preview: page count, current page, and
+// handing the store back to the report around the job.
+class PreviewPrintLink : public PrintPreviewLink {
+ public:
+  explicit PreviewPrintLink(TfrPreviewForm& form) : form_(form) {}
+  int pageCount() override { return form_.AllPages(); }
+  int currentPage() override { return form_.CurPage; }
+  void disconnectPages() override { form_.GiveBack(); }
+  void connectPages() override { form_.TakeOver(); }
+
+ private:
+  TfrPreviewForm& form_;
+};
+}  // namespace
+
 void TfrPreviewForm::PrintCommand() {
   if (!Pages || !Report) return;
-  if (printCommand) printCommand();
+  if (printCommand) {
+    printCommand();
+    return;
+  }
+  PreviewPrintLink link(*this);
+  orv::PrintCommand(*Report, link, PreviewPanel->window());
+  if (!Pages) TakeOver();
+  ResetView(false);
 }
 
 void TfrPreviewForm::FindCommand() {
