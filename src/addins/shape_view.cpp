@@ -50,6 +50,31 @@ void fillGradient(Canvas& c, const Rect& box, int32_t style, Color endColor, Col
     c.setBrushColor(col);
     c.fillRect({sat(x1), sat(y1), sat(x2), sat(y2)});
   };
+  // The steps i = 0 .. size / 2 of a centre gradient, each painting the line
+  // at `start` + i and its mirror. Only the steps whose lines can reach the
+  // surface (lo .. hi) are taken: a huge box would otherwise cost a fill for
+  // every one of millions of lines nobody sees.
+  auto centreSteps = [&](int32_t size, int32_t start, int32_t lo, int32_t hi, auto&& paint) {
+    if (size <= 0) return;
+    const int64_t half = size / 2;
+    auto run = [&](int64_t from, int64_t to) {  // steps [from, to)
+      from = std::max<int64_t>(from, 0);
+      to = std::min<int64_t>(to, half + 1);
+      for (int64_t i = from; i < to; ++i)
+        paint(int32_t(i), gradientStep(e, s, int32_t(i), int32_t(half)));
+    };
+    // Line start + i is visible for i in [lo - start, hi - start), its mirror
+    // start + size - 1 - i for i in [start + size - hi, start + size - lo).
+    int64_t a1 = int64_t(lo) - start, b1 = int64_t(hi) - start;
+    int64_t a2 = int64_t(start) + size - hi, b2 = int64_t(start) + size - lo;
+    if (a2 < a1) std::swap(a1, a2), std::swap(b1, b2);
+    if (a2 <= b1) {
+      run(a1, std::max(b1, b2));  // overlapping: one pass, in step order
+    } else {
+      run(a1, b1);
+      run(a2, b2);
+    }
+  };
   switch (style) {
     case gsHorizontal:
       for (int32_t i = 0; i <= 255; ++i)
@@ -85,25 +110,19 @@ void fillGradient(Canvas& c, const Rect& box, int32_t style, Color endColor, Col
       }
       break;
     }
-    case gsVertCenter: {
+    case gsVertCenter:
       // Rows from both edges towards the middle; the box's own rows only.
-      const int32_t half = h / 2;
-      for (int32_t i = 0; i <= half && h > 0; ++i) {
-        const Color col = gradientStep(e, s, i, half);
+      centreSteps(h, t, c.deviceBounds().top, c.deviceBounds().bottom, [&](int32_t i, Color col) {
         fill(l, int64_t(t) + i, int64_t(l) + w, int64_t(t) + i + 1, col);
         fill(l, int64_t(t) + h - 1 - i, int64_t(l) + w, int64_t(t) + h - i, col);
-      }
+      });
       break;
-    }
-    case gsHorizCenter: {
-      const int32_t half = w / 2;
-      for (int32_t i = 0; i <= half && w > 0; ++i) {
-        const Color col = gradientStep(e, s, i, half);
+    case gsHorizCenter:
+      centreSteps(w, l, c.deviceBounds().left, c.deviceBounds().right, [&](int32_t i, Color col) {
         fill(int64_t(l) + i, t, int64_t(l) + i + 1, int64_t(t) + h, col);
         fill(int64_t(l) + w - 1 - i, t, int64_t(l) + w - i, int64_t(t) + h, col);
-      }
+      });
       break;
-    }
     default:
       break;
   }

@@ -313,6 +313,20 @@ TEST(RoundRectView, CentreGradientsOfBoxesWithoutAMiddleKeepTheEdgeColour) {
   EXPECT_TRUE(gradient(gsVertCenter, 20, 0).fills.empty());
 }
 
+TEST(RoundRectView, HugeCentreGradientPaintsOnlyTheLinesOnTheSurface) {
+  ModelStateGuard g(DocumentMode::Running);
+  // Two million rows on a 2000-pixel surface: the rows at the top carry
+  // steps 0 to 1999 of 1000000; nothing below the surface is recorded.
+  const Drawing d = gradient(gsVertCenter, 20, 2000000);
+  EXPECT_EQ(d.fills.size(), 2u * 2000);
+  const auto rows = finalColours(d, true);
+  EXPECT_EQ(rows.at(0), rgb(0, 0, 0));
+  EXPECT_EQ(rows.at(1999), rgb(uint8_t(mulDiv(1999, 255, 1000000)), 0, 0));
+  // 1960 * 255 / 1000000 = 0.4998 rounds down, 1961 * 255 / 1000000 = 0.50006 up.
+  EXPECT_EQ(rows.at(1960), rgb(0, 0, 0));
+  EXPECT_EQ(rows.at(1961), rgb(1, 0, 0));
+}
+
 TEST(RoundRectView, GradientDrawsOnlyTheFramedEdges) {
   ModelStateGuard g(DocumentMode::Running);
   const Drawing d = gradient(gsHorizontal, 40, 20, frftLeft | frftTop);
