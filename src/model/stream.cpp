@@ -1,5 +1,6 @@
 #include "model/stream.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -88,8 +89,13 @@ double MemoryStream::readF64(const char* what) {
 
 void MemoryStream::write(const void* src, size_t n) {
   if (n == 0) return;
-  if (pos_ + n > data_.size()) data_.resize(pos_ + n);
-  std::memcpy(data_.data() + pos_, src, n);
+  // Overwrite what lies under the position, append the rest: appending never
+  // zero-fills memory that is overwritten at once, which matters when whole
+  // reports are unpacked into streams.
+  const uint8_t* p = static_cast<const uint8_t*>(src);
+  const size_t over = std::min(n, data_.size() - pos_);
+  if (over) std::memcpy(data_.data() + pos_, p, over);
+  if (over < n) data_.insert(data_.end(), p + over, p + n);
   pos_ += n;
 }
 

@@ -189,6 +189,13 @@ void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed) {
       if (compressedUpperBound(data, n) > kMaxPageBytes + lzrw::kBlockSize)
         refuse(pageLabel(i) + ": page data would expand beyond the limit of " +
                std::to_string(kMaxPageBytes >> 20) + " MiB");
+      // The size the writer recorded is a hint only, used to size the page's
+      // stream once instead of growing it block by block.
+      if (n >= 4) {
+        uint32_t declared;
+        std::memcpy(&declared, data, 4);
+        e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
+      }
       MemoryStream packed(std::vector<uint8_t>(data, data + n));
       try {
         currentCompressor().Decompress(packed, e.ObjectStream);
@@ -309,10 +316,20 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
     Clear();
     throw PreparedFileError(path, "the file is larger than the format allows");
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  if (size > 0 && f.read(reinterpret_cast<char*>(bytes.data()), size) != size) {
-    Clear();
-    throw PreparedFileError(path, f.errorString().toStdString());
+  // Mapped and copied once, rather than read into a buffer zero-filled first.
+  std::vector<uint8_t> bytes;
+  if (size > 0) {
+    const uchar* mapped = f.map(0, size);
+    if (mapped) {
+      bytes.assign(mapped, mapped + size);
+      f.unmap(const_cast<uchar*>(mapped));
+    } else {
+      bytes.resize(static_cast<size_t>(size));
+      if (f.read(reinterpret_cast<char*>(bytes.data()), size) != size) {
+        Clear();
+        throw PreparedFileError(path, f.errorString().toStdString());
+      }
+    }
   }
   MemoryStream s(std::move(bytes));
   try {
