@@ -524,10 +524,12 @@ void TfrMemoView::DrawUnderlines() {
   const int64_t first = int64_t(Top) + GapY + roundEven(2 * ZoomY) - fontHeight;
   const Rect bounds = c.deviceBounds();
   const int32_t right = clamp32(int64_t(Left) + Width - 1);
-  for (int64_t i = 0; i < rows; ++i) {
+  // Rows above or below the surface cannot be seen; a damaged geometry must
+  // not make us walk or draw billions of them.
+  int64_t i = 0;
+  if (!bounds.isEmpty() && first < bounds.top) i = (int64_t(bounds.top) - first) / h;
+  for (; i < rows; ++i) {
     const int64_t yi = first + h * i;
-    // Rows below the surface cannot be seen; a damaged height must not make
-    // us draw billions of them.
     if (!bounds.isEmpty() && yi >= bounds.bottom) break;
     c.moveTo(Left, clamp32(yi));
     c.lineTo(right, clamp32(yi));
