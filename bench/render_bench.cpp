@@ -146,7 +146,7 @@ int densestPage(const std::string& file) {
   int best = 0;
   size_t bestSize = 0;
   for (int i = 0; i < report.EMFPages.Count(); ++i) {
-    const size_t n = report.EMFPages.Entry(i).ObjectStream.size();
+    const size_t n = report.EMFPages.Entry(i).ObjectsSize();
     if (n > bestSize) bestSize = n, best = i;
   }
   return best + 1;

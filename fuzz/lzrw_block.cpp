@@ -1,7 +1,9 @@
 // Block level of the page-data compressor: the decoder must refuse or decode any
-// bytes without touching memory outside its two buffers, and every block the
-// encoder writes must decode back to its input.
+// bytes without touching memory outside its two buffers, the load-time check
+// must agree with it, and every block the encoder writes must decode back to
+// its input.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -15,12 +17,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     auto in = std::make_unique<uint8_t[]>(size ? size : 1);
     if (size) std::memcpy(in.get(), data, size);
+    // The check the loader runs must refuse exactly what the decoder refuses.
+    size_t decoded = SIZE_MAX, checked = SIZE_MAX;
     try {
-      const size_t n = lzrw::decodeBlock(in.get(), size, out.get());
-      if (n > lzrw::kBlockSize) __builtin_trap();
+      decoded = lzrw::decodeBlock(in.get(), size, out.get());
+      if (decoded > lzrw::kBlockSize) __builtin_trap();
     } catch (const Error& e) {
       if (std::strcmp(e.what(), "Error reading compressed stream.") != 0) __builtin_trap();
     }
+    try {
+      checked = lzrw::checkBlock(in.get(), size);
+    } catch (const Error& e) {
+      if (std::strcmp(e.what(), "Error reading compressed stream.") != 0) __builtin_trap();
+    }
+    if (checked != decoded) __builtin_trap();
   }
 
   // Inputs starting with 0xFF are repeated up to a full block, so that the

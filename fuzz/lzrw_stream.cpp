@@ -11,11 +11,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TLZWCompressor c;
   {
     MemoryStream in(std::vector<uint8_t>(data, data + size)), out(std::vector<uint8_t>{1, 2});
+    bool refused = false;
     try {
       c.Decompress(in, out);
       if (out.position() != 0 || in.position() > size) __builtin_trap();
     } catch (const Error& e) {
       if (std::strcmp(e.what(), "Error reading compressed stream.") != 0) __builtin_trap();
+      refused = true;
+    }
+    // The loader's check reads as far and finds as much as the decoder.
+    try {
+      size_t unpacked = 0;
+      const size_t used = lzrw::checkStream(data, size, unpacked);
+      if (refused || used != in.position() || unpacked != out.size() - 2) __builtin_trap();
+    } catch (const Error&) {
+      if (!refused) __builtin_trap();
     }
     if (out.size() < 2 || out.bytes()[0] != 1 || out.bytes()[1] != 2) __builtin_trap();
   }

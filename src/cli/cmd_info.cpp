@@ -31,7 +31,7 @@ void printJson(Session& s) {
         ",\"offsetX\":" + std::to_string(p.OffsetX) + ",\"offsetY\":" + std::to_string(p.OffsetY) +
         ",\"printableWidth\":" + std::to_string(p.PrintableWidth) +
         ",\"printableHeight\":" + std::to_string(p.PrintableHeight) +
-        ",\"streamBytes\":" + std::to_string(e.ObjectStream.size()) + "}";
+        ",\"streamBytes\":" + std::to_string(e.ObjectsSize()) + "}";
   }
   out += "]}\n";
   std::fputs(out.c_str(), stdout);
@@ -55,7 +55,7 @@ void printText(Session& s, const std::string& path) {
     std::printf("  page %d: paper %d (%d x %d mm/10, %s), %d x %d px, %zu bytes of objects\n",
                 i + 1, e.PaperSize, e.PaperWidth, e.PaperHeight,
                 e.Orientation ? "landscape" : "portrait", e.PrinterInfo.PaperWidthPx,
-                e.PrinterInfo.PaperHeightPx, e.ObjectStream.size());
+                e.PrinterInfo.PaperHeightPx, e.ObjectsSize());
   }
 }
 

@@ -442,6 +442,128 @@ careful:
   return static_cast<size_t>(op - out);
 }
 
+size_t checkBlock(const uint8_t* in, size_t m) {
+  if (m < 2) return 0;
+  if (m > kMaxEncodedBlock) corrupt();
+  if (in[0] == 0x80) return m - 1;
+  if (m < 4) corrupt();
+
+  // The decoder's walk without its writes. The output position only grows, so
+  // finding it past the block size at the end of a group of items fails the
+  // same inputs as the decoder's check before each write.
+  const uint8_t* ip = in + 3;
+  const uint8_t* const iend = in + m;
+  size_t op = 0;
+  uint32_t w = static_cast<uint32_t>(in[1] << 8 | in[2]) << 16;
+  unsigned bits = 16;
+  constexpr size_t kGroupIn = 16 * 4 + 2;  // the most a group and the next control word read
+  while (static_cast<size_t>(iend - ip) >= kGroupIn) {
+    unsigned left = 16;
+    while (left) {
+      const unsigned zeros = static_cast<unsigned>(std::countl_zero(w));
+      const unsigned lit = zeros < left ? zeros : left;
+      op += lit;
+      ip += lit;
+      left -= lit;
+      w <<= lit;
+      if (!left) break;
+      const unsigned b1 = ip[1];
+      const unsigned off = static_cast<unsigned>(ip[0]) << 4 | b1 >> 4;
+      if (off) {
+        if (off > op) corrupt();
+        op += (b1 & 15) + 3;
+        ip += 2;
+      } else {
+        op += (b1 << 8 | ip[2]) + 16;
+        ip += 4;
+      }
+      w <<= 1;
+      --left;
+    }
+    if (op > kBlockSize) corrupt();
+    if (ip == iend) return op;
+    if (iend - ip < 3) corrupt();  // a control word needs at least one item after it
+    w = static_cast<uint32_t>(ip[0] << 8 | ip[1]) << 16;
+    ip += 2;
+  }
+  while (ip < iend) {
+    if (bits == 0) {
+      if (iend - ip < 3) corrupt();
+      w = static_cast<uint32_t>(ip[0] << 8 | ip[1]) << 16;
+      ip += 2;
+      bits = 16;
+    }
+    if (!(w & 0x80000000u)) {
+      if (op == kBlockSize) corrupt();
+      ++op;
+      ++ip;
+    } else {
+      if (iend - ip < 2) corrupt();
+      const unsigned b1 = ip[1];
+      const unsigned off = static_cast<unsigned>(ip[0]) << 4 | b1 >> 4;
+      if (off) {
+        const unsigned len = (b1 & 15) + 3;
+        if (off > op || len > kBlockSize - op) corrupt();
+        op += len;
+        ip += 2;
+      } else {
+        if (iend - ip < 4) corrupt();
+        const size_t count = (b1 << 8 | ip[2]) + 16;
+        if (count > kBlockSize - op) corrupt();
+        op += count;
+        ip += 4;
+      }
+    }
+    w <<= 1;
+    --bits;
+  }
+  return op;
+}
+
+namespace {
+
+// The framing of a compressed stream: a size field that readers skip, then
+// blocks up to the first that decodes to less than a whole block.
+template <class DecodeFn>
+size_t walkStream(const uint8_t* in, size_t n, DecodeFn&& decode) {
+  if (n < 4) corrupt();
+  size_t pos = 4, count;
+  do {
+    if (n - pos < 2) corrupt();
+    const size_t m = size_t(in[pos]) | size_t(in[pos + 1]) << 8;
+    pos += 2;
+    if (m > kMaxEncodedBlock || m > n - pos) corrupt();
+    count = decode(in + pos, m);
+    pos += m;
+  } while (count == kBlockSize);
+  return pos;
+}
+
+}  // namespace
+
+size_t decodeStream(const uint8_t* in, size_t n, uint8_t* scratch,
+                    const std::function<void(const uint8_t*, size_t)>& sink) {
+  return walkStream(in, n, [&](const uint8_t* block, size_t m) {
+    if (m >= 2 && block[0] == 0x80) {
+      // Stored blocks go straight to the sink.
+      sink(block + 1, m - 1);
+      return m - 1;
+    }
+    const size_t count = decodeBlock(block, m, scratch);
+    sink(scratch, count);
+    return count;
+  });
+}
+
+size_t checkStream(const uint8_t* in, size_t n, size_t& unpacked) {
+  unpacked = 0;
+  return walkStream(in, n, [&](const uint8_t* block, size_t m) {
+    const size_t count = checkBlock(block, m);
+    unpacked += count;
+    return count;
+  });
+}
+
 }  // namespace lzrw
 
 void TLZWCompressor::Compress(MemoryStream& source, MemoryStream& dest) {
@@ -472,21 +594,10 @@ void TLZWCompressor::Decompress(MemoryStream& source, MemoryStream& dest) {
   try {
     dest.seek(dest.size());
     auto buffer = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
-    source.skip(4);
-    size_t count;
-    do {
-      const size_t m = source.readU16();
-      if (m > lzrw::kMaxEncodedBlock) lzrw::corrupt();
-      const uint8_t* block = source.readSpan(m).data();
-      if (m >= 2 && block[0] == 0x80) {
-        // Stored blocks go straight to the destination.
-        count = m - 1;
-        dest.write(block + 1, count);
-      } else {
-        count = lzrw::decodeBlock(block, m, buffer.get());
-        dest.write(buffer.get(), count);
-      }
-    } while (count == lzrw::kBlockSize);
+    const size_t used =
+        lzrw::decodeStream(source.data() + source.position(), source.remaining(), buffer.get(),
+                           [&](const uint8_t* p, size_t count) { dest.write(p, count); });
+    source.skip(used);
     dest.rewind();
   } catch (...) {
     throw Error(lzrw::kReadError);

@@ -65,6 +65,18 @@ size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out);
 // Decodes one block into `out` (kBlockSize bytes); returns the decoded count.
 // Throws orv::Error on corrupt input; never touches memory outside the two buffers.
 size_t decodeBlock(const uint8_t* in, size_t m, uint8_t* out);
+// Reads one compressed stream (its size field, then blocks up to the first that
+// decodes to less than a whole block) from in[0, n), handing each decoded block
+// to `sink`; `scratch` must hold kBlockSize bytes. Returns the bytes read, which
+// may be fewer than n. Throws orv::Error with the read-error message on corrupt
+// or cut input, after handing over the blocks decoded before it.
+size_t decodeStream(const uint8_t* in, size_t n, uint8_t* scratch,
+                    const std::function<void(const uint8_t*, size_t)>& sink);
+// What decodeBlock and decodeStream would do, without writing anything: the
+// decoded count (or, for a stream, the bytes read, with the decoded count in
+// `unpacked`), or the same error for exactly the same inputs.
+size_t checkBlock(const uint8_t* in, size_t m);
+size_t checkStream(const uint8_t* in, size_t n, size_t& unpacked);
 }  // namespace lzrw
 
 }  // namespace orv

@@ -1,9 +1,12 @@
 #include "prepared/emf_pages.h"
 
+#include <sys/mman.h>
+
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "model/state.h"
 #include "platform/color.h"
@@ -42,6 +45,66 @@ size_t compressedUpperBound(const uint8_t* p, size_t n) {
     ++blocks;
   }
   return blocks * lzrw::kBlockSize;
+}
+
+// A large report is read into memory in one go; backing the buffer with huge
+// pages where the system allows turns tens of thousands of page faults into a
+// few dozen. Only advice: nothing changes where it is not taken.
+void adviseHugePages(void* p, size_t n) {
+#ifdef MADV_HUGEPAGE
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)p;
+  (void)n;
+#endif
+}
+
+// A packed page to be checked, and what the check found.
+struct PackedCheck {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  size_t used = 0;
+  size_t unpacked = 0;
+  std::string error;
+};
+
+// Walks every packed page as the decoder would, without writing anything, so
+// that a damaged page is refused at load, as it would be if it were unpacked
+// there, without any page being held unpacked. Pages are independent of each
+// other (decoding touches no shared state), so the cores share the work.
+void checkPackedPages(std::vector<PackedCheck>& checks) {
+  size_t bytes = 0;
+  for (const PackedCheck& c : checks) bytes += c.size;
+  constexpr size_t kBytesPerThread = size_t(4)
+                                     << 20;  // below this a thread costs more than it saves
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t threads = std::clamp<size_t>(bytes / kBytesPerThread, 1, std::min<size_t>(cores, 8));
+  auto work = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k) {
+      PackedCheck& c = checks[k];
+      try {
+        c.used = lzrw::checkStream(c.data, c.size, c.unpacked);
+      } catch (const Error& err) {
+        c.error = err.what();
+      }
+    }
+  };
+  if (threads == 1) return work(0, checks.size());
+  // Contiguous runs of pages holding about the same number of bytes each.
+  std::vector<std::jthread> pool;
+  size_t from = 0, acc = 0, next = 1;
+  for (size_t k = 0; k < checks.size(); ++k) {
+    acc += checks[k].size;
+    if (next < threads && acc >= bytes * next / threads) {
+      pool.emplace_back(work, from, k + 1);
+      from = k + 1;
+      ++next;
+    }
+  }
+  work(from, checks.size());
 }
 
 // The object stream of a page that holds one metafile: a picture view covering
@@ -121,7 +184,32 @@ void TfrEMFPages::pushPaper(PreparedPage& e) {
   printer.FillPrinterInfo(e.PrinterInfo);
 }
 
+MemoryStream& PreparedPage::Objects() {
+  if (Stored) {
+    ObjectStream = ObjectsCopy();
+    Stored = {};
+  }
+  return ObjectStream;
+}
+
+MemoryStream PreparedPage::ObjectsCopy() const {
+  if (!Stored) return MemoryStream(ObjectStream.bytes());
+  const uint8_t* p = Stored.file->data() + Stored.offset;
+  if (!Stored.packed) return MemoryStream(std::vector<uint8_t>(p, p + Stored.size));
+  std::vector<uint8_t> out;
+  out.reserve(Stored.unpackedSize);
+  auto scratch = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
+  lzrw::decodeStream(p, Stored.size, scratch.get(), [&](const uint8_t* block, size_t count) {
+    out.insert(out.end(), block, block + count);
+  });
+  return MemoryStream(std::move(out));
+}
+
 void TfrEMFPages::LoadFromStream(MemoryStream& s) {
+  loadFrom(s, nullptr);
+}
+
+void TfrEMFPages::loadFrom(MemoryStream& s, const std::shared_ptr<std::vector<uint8_t>>& taken) {
   Clear();
   fileInfo_ = FileInfo();
   const size_t start = s.position();
@@ -141,7 +229,16 @@ void TfrEMFPages::LoadFromStream(MemoryStream& s) {
       s.seek(start);
       loadMetafileFormat(s);
     } else {
-      loadPages(s, version, flag != 0);
+      // The pages point into `file`, which takes the stream's bytes once they
+      // are all checked: over from a stream of our own, copied from a caller's.
+      auto file = taken ? taken : std::make_shared<std::vector<uint8_t>>();
+      loadPages(s, version, flag != 0, file);
+      if (file.use_count() > 1) {
+        if (taken)
+          *file = s.takeBytes();
+        else
+          *file = s.bytes();
+      }
     }
   } catch (const Error& e) {
     Clear();
@@ -152,7 +249,8 @@ void TfrEMFPages::LoadFromStream(MemoryStream& s) {
   }
 }
 
-void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed) {
+void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed,
+                            const std::shared_ptr<const std::vector<uint8_t>>& file) {
   const uint16_t nameLen = s.readU16("printer name length");
   auto name = s.readSpan(nameLen, "printer name");
   s.skip(1, "printer name terminator");
@@ -164,6 +262,14 @@ void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed) {
   if (count < 0 || size_t(count) > s.remaining() / minRecord)
     refuse("page count " + std::to_string(count) + " does not fit the file");
   pages_.reserve(count);
+
+  // Pages stay packed in the file's bytes when the built-in compressor reads
+  // them; a compressor plugged in its place, or one with hooks to call, is
+  // asked to unpack each page here as it always was.
+  auto* builtIn = dynamic_cast<TLZWCompressor*>(&currentCompressor());
+  const bool keepPacked =
+      compressed && builtIn && !builtIn->OnBeforeDecompress && !builtIn->OnAfterDecompress;
+  std::vector<int> packedPages;
 
   size_t total = 0;
   for (int i = 0; i < count; ++i) {
@@ -189,32 +295,62 @@ void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed) {
       if (compressedUpperBound(data, n) > kMaxPageBytes + lzrw::kBlockSize)
         refuse(pageLabel(i) + ": page data would expand beyond the limit of " +
                std::to_string(kMaxPageBytes >> 20) + " MiB");
-      // The size the writer recorded is a hint only, used to size the page's
-      // stream once instead of growing it block by block.
-      if (n >= 4) {
-        uint32_t declared;
-        std::memcpy(&declared, data, 4);
-        e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
-      }
-      MemoryStream packed(std::vector<uint8_t>(data, data + n));
-      try {
-        currentCompressor().Decompress(packed, e.ObjectStream);
-      } catch (const Error& err) {
-        refuse(pageLabel(i) + ": " + err.what());
+      if (keepPacked) {
+        e.Stored.file = file;
+        e.Stored.offset = s.position();
+        e.Stored.size = n;  // until the check below finds where the stream ends
+        e.Stored.packed = true;
+        packedPages.push_back(i);
+      } else {
+        // The size the writer recorded is a hint only, used to size the page's
+        // stream once instead of growing it block by block.
+        if (n >= 4) {
+          uint32_t declared;
+          std::memcpy(&declared, data, 4);
+          e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
+        }
+        MemoryStream packed(std::vector<uint8_t>(data, data + n));
+        try {
+          currentCompressor().Decompress(packed, e.ObjectStream);
+        } catch (const Error& err) {
+          refuse(pageLabel(i) + ": " + err.what());
+        }
+        e.ObjectStream.rewind();
+        total += e.ObjectStream.size();
       }
     } else {
       if (n > kMaxPageBytes)
         refuse(pageLabel(i) + ": page data is larger than the limit of " +
                std::to_string(kMaxPageBytes >> 20) + " MiB");
-      e.ObjectStream.write(data, n);
+      e.Stored.file = file;
+      e.Stored.offset = s.position();
+      e.Stored.size = e.Stored.unpackedSize = n;
+      total += n;
     }
-    e.ObjectStream.rewind();
-    total += e.ObjectStream.size();
     if (total > kMaxReportBytes)
       refuse("the pages would need more than " + std::to_string(kMaxReportBytes >> 30) +
              " GiB of memory");
     pushPaper(e);
     s.seek(size_t(end));
+  }
+  if (!packedPages.empty()) {
+    std::vector<PackedCheck> checks(packedPages.size());
+    for (size_t k = 0; k < checks.size(); ++k) {
+      const StoredObjects& st = pages_[packedPages[k]]->Stored;
+      checks[k].data = s.data() + st.offset;
+      checks[k].size = st.size;
+    }
+    checkPackedPages(checks);
+    for (size_t k = 0; k < checks.size(); ++k) {
+      if (!checks[k].error.empty()) refuse(pageLabel(packedPages[k]) + ": " + checks[k].error);
+      StoredObjects& st = pages_[packedPages[k]]->Stored;
+      st.size = checks[k].used;
+      st.unpackedSize = checks[k].unpacked;
+      total += checks[k].unpacked;
+    }
+    if (total > kMaxReportBytes)
+      refuse("the pages would need more than " + std::to_string(kMaxReportBytes >> 30) +
+             " GiB of memory");
   }
   fileInfo_.generatorVersion = s.readU8("generator version");
   if (Parent) Parent->setGeneratorVersion(fileInfo_.generatorVersion);
@@ -269,6 +405,19 @@ void TfrEMFPages::selectPrinterByName(const std::string& name) {
 void TfrEMFPages::SaveToStream(MemoryStream& s) {
   TfrCompressor& compressor = currentCompressor();
   const bool compress = compressor.Enabled;
+  auto* builtIn = dynamic_cast<TLZWCompressor*>(&compressor);
+  const bool passThrough = builtIn && !builtIn->OnBeforeCompress && !builtIn->OnAfterCompress;
+  auto writeObjects = [&](MemoryStream& objects) {
+    objects.rewind();
+    if (compress) {
+      MemoryStream packed;
+      compressor.Compress(objects, packed);
+      s.write(packed.bytes());
+    } else {
+      s.write(objects.bytes());
+    }
+    objects.rewind();
+  };
   s.writeU8(kPreparedStreamVersion);
   s.writeU8(compress ? 1 : 0);
   writeString(s, sharedPrinter().currentPrinterName());
@@ -287,15 +436,15 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
     s.writeI32(e.Margins.top);
     s.writeI32(e.Margins.right);
     s.writeI32(e.Margins.bottom);
-    e.ObjectStream.rewind();
-    if (compress) {
-      MemoryStream packed;
-      compressor.Compress(e.ObjectStream, packed);
-      s.write(packed.bytes());
+    if (e.Stored && e.Stored.packed && compress && passThrough) {
+      // Still exactly as the built-in compressor read it: written back unchanged.
+      s.write(e.Stored.file->data() + e.Stored.offset, e.Stored.size);
+    } else if (e.Stored) {
+      MemoryStream objects = e.ObjectsCopy();
+      writeObjects(objects);
     } else {
-      s.write(e.ObjectStream.bytes());
+      writeObjects(e.ObjectStream);
     }
-    e.ObjectStream.rewind();
     const size_t end = s.position();
     if (end > size_t(INT32_MAX)) throw Error("the report is too large for the file format");
     s.seek(p);
@@ -321,6 +470,8 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   if (size > 0) {
     const uchar* mapped = f.map(0, size);
     if (mapped) {
+      bytes.reserve(static_cast<size_t>(size));
+      adviseHugePages(bytes.data(), bytes.capacity());
       bytes.assign(mapped, mapped + size);
       f.unmap(const_cast<uchar*>(mapped));
     } else {
@@ -333,7 +484,7 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   }
   MemoryStream s(std::move(bytes));
   try {
-    LoadFromStream(s);
+    loadFrom(s, std::make_shared<std::vector<uint8_t>>());
   } catch (const Error& e) {
     throw PreparedFileError(path, e.what());
   }

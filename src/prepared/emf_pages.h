@@ -48,6 +48,18 @@ struct PageSetup {
   PrinterInfo info;
 };
 
+// Where a loaded page's object stream lies in the bytes of the file it came
+// from, checked at load but left there (packed or not) until it is needed, so
+// that opening a large report unpacks nothing but the pages that are looked at.
+struct StoredObjects {
+  std::shared_ptr<const std::vector<uint8_t>> file;
+  size_t offset = 0;
+  size_t size = 0;          // bytes in the file, for a packed page exactly the compressed stream
+  size_t unpackedSize = 0;  // bytes of the object stream
+  bool packed = false;
+  explicit operator bool() const { return file != nullptr; }
+};
+
 // One prepared page: its paper, its printer-information block and its
 // serialised objects; the live objects exist only while the page is drawn.
 struct PreparedPage {
@@ -61,8 +73,18 @@ struct PreparedPage {
   orv::Margins Margins;
   orv::PrinterInfo PrinterInfo;
   uint8_t Visible = 0;
+  // The serialised objects of a page built in memory, or of a loaded page once
+  // Objects() has taken them out of the file's bytes; read loaded pages through
+  // Objects(), ObjectsCopy() or ObjectsSize().
   MemoryStream ObjectStream;
+  StoredObjects Stored;
   std::shared_ptr<TfrPage> ObjectPage;
+
+  // The object stream, unpacked into ObjectStream (and kept there) on first use.
+  MemoryStream& Objects();
+  // The object stream for one use, leaving a loaded page's bytes where they are.
+  MemoryStream ObjectsCopy() const;
+  size_t ObjectsSize() const { return Stored ? Stored.unpackedSize : ObjectStream.size(); }
 };
 
 // Limits that keep a damaged or hostile file from costing more memory than
@@ -134,7 +156,9 @@ class TfrEMFPages {
   PreparedOwner* Parent;
 
  private:
-  void loadPages(MemoryStream& s, int version, bool compressed);
+  void loadPages(MemoryStream& s, int version, bool compressed,
+                 const std::shared_ptr<const std::vector<uint8_t>>& file);
+  void loadFrom(MemoryStream& s, const std::shared_ptr<std::vector<uint8_t>>& file);
   void loadMetafileFormat(MemoryStream& s);
   PreparedPage& appendEntry();
   void pushPaper(PreparedPage& e);

@@ -31,7 +31,10 @@ void TfrEMFPages::BuildObjects(int index) {
   state.CurrentPage = page.get();
   factoryState().resetMissing();
 
-  MemoryStream& s = e.ObjectStream;
+  // A loaded page is unpacked for this build only; its objects are what stays.
+  MemoryStream unpacked;
+  if (e.Stored) unpacked = e.ObjectsCopy();
+  MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
   s.rewind();
   try {
     if (!s.atEnd()) state.StreamVersion = s.readU8("stream version");

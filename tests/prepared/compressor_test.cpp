@@ -514,8 +514,13 @@ TEST(LzrwDecoder, AgreesWithTheStrictReaderOnDamagedBlocks) {
           } catch (const Error& e) {
             EXPECT_STREQ(e.what(), kReadError);
           }
+          // The load-time check refuses exactly what the decoder refuses.
+          EXPECT_THROW(lzrw::checkBlock(bad.data(), bad.size()), Error)
+              << kind.name << " " << n << " trial " << trial;
         } else {
           EXPECT_EQ(decode(bad), expected) << kind.name << " " << n << " trial " << trial;
+          EXPECT_EQ(lzrw::checkBlock(bad.data(), bad.size()), expected.size())
+              << kind.name << " " << n << " trial " << trial;
         }
       }
     }

@@ -154,8 +154,8 @@ TEST_F(StoreTest, SaveLoadSaveIsByteIdentical) {
     TfrEMFPages loaded(&owner);
     loaded.LoadFromStream(first);
     ASSERT_EQ(loaded.Count(), 2);
-    EXPECT_EQ(loaded.Entry(0).ObjectStream.bytes(), kPageA);
-    EXPECT_EQ(loaded.Entry(1).ObjectStream.bytes(), kPageB);
+    EXPECT_EQ(loaded.Entry(0).Objects().bytes(), kPageA);
+    EXPECT_EQ(loaded.Entry(1).Objects().bytes(), kPageB);
     EXPECT_EQ(loaded.Entry(1).Orientation, 1);
     EXPECT_EQ(loaded.Entry(1).Bin, 3);
     EXPECT_EQ(loaded.Entry(1).UseMargins, 0);
@@ -165,6 +165,59 @@ TEST_F(StoreTest, SaveLoadSaveIsByteIdentical) {
     MemoryStream second = save(loaded);
     EXPECT_EQ(first.bytes(), second.bytes()) << "compressed=" << compressed;
   }
+}
+
+// Loaded pages stay in the file's bytes until they are needed; what they hold,
+// what a save writes and what a plugged-in compressor is asked must not change.
+TEST_F(StoreTest, LoadedPagesStayPackedUntilNeeded) {
+  for (bool compressed : {true, false}) {
+    compressor->setEnabled(compressed);
+    TfrEMFPages store(&owner);
+    fill(store);
+    MemoryStream first = save(store);
+    TfrEMFPages loaded(&owner);
+    loaded.LoadFromStream(first);
+    first.bytes().assign(first.size(), 0xEE);  // the store keeps its own copy
+    PreparedPage& e = loaded.Entry(1);
+    EXPECT_TRUE(e.Stored);
+    EXPECT_EQ(e.Stored.packed, compressed);
+    EXPECT_EQ(e.ObjectStream.size(), 0u);
+    EXPECT_EQ(e.ObjectsSize(), kPageB.size());
+    EXPECT_EQ(e.ObjectsCopy().bytes(), kPageB);
+    EXPECT_TRUE(e.Stored) << "a copy leaves the page where it is";
+    // Saved untouched, and saved again once one page is unpacked: same bytes.
+    MemoryStream second = save(loaded);
+    EXPECT_EQ(loaded.Entry(0).Objects().bytes(), kPageA);
+    EXPECT_FALSE(loaded.Entry(0).Stored);
+    MemoryStream third = save(loaded);
+    EXPECT_EQ(second.bytes(), third.bytes());
+    TfrEMFPages again(&owner);
+    again.LoadFromStream(second);
+    EXPECT_EQ(again.Entry(1).Objects().bytes(), kPageB);
+  }
+  // Saving plain a report that was loaded packed unpacks it on the way out.
+  compressor->setEnabled(true);
+  TfrEMFPages store(&owner);
+  fill(store);
+  MemoryStream packed = save(store);
+  TfrEMFPages loaded(&owner);
+  loaded.LoadFromStream(packed);
+  compressor->setEnabled(false);
+  MemoryStream plain = save(loaded);
+  TfrEMFPages fromPlain(&owner);
+  fromPlain.LoadFromStream(plain);
+  EXPECT_FALSE(fromPlain.Entry(1).Stored.packed);
+  EXPECT_EQ(fromPlain.Entry(1).Objects().bytes(), kPageB);
+
+  // A compressor with hooks is asked for every page at load, as before.
+  int asked = 0;
+  compressor->compressor().OnBeforeDecompress = [&](TLZWCompressor&) { ++asked; };
+  TfrEMFPages hooked(&owner);
+  packed.rewind();
+  hooked.LoadFromStream(packed);
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(hooked.Entry(1).Stored);
+  EXPECT_EQ(hooked.Entry(1).ObjectStream.bytes(), kPageB);
 }
 
 TEST_F(StoreTest, LoadedPagesGetTheirPrinterInformation) {
@@ -220,7 +273,7 @@ TEST_F(StoreTest, VersionlessFiles) {
     EXPECT_EQ(store.Entry(0).Bin, -1);
     EXPECT_EQ(store.Entry(0).Margins, Margins{});
     EXPECT_EQ(store.Entry(0).UseMargins, 1);
-    EXPECT_EQ(store.Entry(0).ObjectStream.bytes(), flag ? kPageB : kPageA);
+    EXPECT_EQ(store.Entry(0).Objects().bytes(), flag ? kPageB : kPageA);
     EXPECT_EQ(owner.printer, "HP");
     EXPECT_EQ(owner.gen, 5);
   }
@@ -243,7 +296,7 @@ TEST_F(StoreTest, EveryVersionFrom24To31AndFlag255) {
     ASSERT_EQ(store.Count(), 1) << version;
     EXPECT_EQ(store.Entry(0).Bin, 4);
     EXPECT_EQ(store.Entry(0).Margins, (Margins{1, 2, 3, 4}));
-    EXPECT_EQ(store.Entry(0).ObjectStream.bytes(), kPageA);
+    EXPECT_EQ(store.Entry(0).Objects().bytes(), kPageA);
   }
 }
 
@@ -376,6 +429,23 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
     f.patch(at, int32_t(f.pos()));
     f.u8(0);
     expectRefused(f.done(), "Error reading compressed stream.");
+  }
+  {  // well-framed blocks whose first item copies from before the block start,
+     // on the second page: found at load although no page is unpacked yet
+    FileBuilder f;
+    f.u8(25).u8(1).name("P").i32(2);
+    for (int page = 0; page < 2; ++page) {
+      const size_t at = f.pos();
+      f.i32(0).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
+      f.i32(5).u16(5);
+      if (page == 0)
+        f.bytes({0x80, 25, 1, 2, 3});  // stored block
+      else
+        f.bytes({0x40, 0x80, 0x00, 0x00, 0x13});
+      f.patch(at, int32_t(f.pos()));
+    }
+    f.u8(0);
+    expectRefused(f.done(), "page 2: Error reading compressed stream.");
   }
   {  // a small page claiming to expand beyond the per-page limit
     FileBuilder f;
