@@ -1,12 +1,15 @@
 #include "prepared/emf_pages.h"
 
-#include <sys/mman.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include <QFile>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
+#include <type_traits>
 
 #include "model/state.h"
 #include "platform/color.h"
@@ -47,25 +50,10 @@ size_t compressedUpperBound(const uint8_t* p, size_t n) {
   return blocks * lzrw::kBlockSize;
 }
 
-// A large report is read into memory in one go; backing the buffer with huge
-// pages where the system allows turns tens of thousands of page faults into a
-// few dozen. Only advice: nothing changes where it is not taken.
-void adviseHugePages(void* p, size_t n) {
-#ifdef MADV_HUGEPAGE
-  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)p;
-  (void)n;
-#endif
-}
-
 // A packed page to be checked, and what the check found.
 struct PackedCheck {
   const uint8_t* data = nullptr;
-  size_t size = 0;
+  size_t size = 0;  // the page's bytes up to its end offset
   size_t used = 0;
   size_t unpacked = 0;
   std::string error;
@@ -78,8 +66,8 @@ struct PackedCheck {
 void checkPackedPages(std::vector<PackedCheck>& checks) {
   size_t bytes = 0;
   for (const PackedCheck& c : checks) bytes += c.size;
-  constexpr size_t kBytesPerThread = size_t(4)
-                                     << 20;  // below this a thread costs more than it saves
+  // Below this much a thread costs more than it saves.
+  constexpr size_t kBytesPerThread = size_t(512) << 10;
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
   const size_t threads = std::clamp<size_t>(bytes / kBytesPerThread, 1, std::min<size_t>(cores, 8));
   auto work = [&](size_t from, size_t to) {
@@ -139,6 +127,151 @@ void writeMetafilePicture(MemoryStream& s, const PrinterInfo& info,
   s.write(metafile);
 }
 
+// A report read from memory: its pages are copied out of the stream's bytes,
+// which the source takes over once the load has checked them.
+class MemorySource : public PageSource {
+ public:
+  void copy(size_t offset, size_t n, uint8_t* out) const override {
+    if (offset > bytes.size() || n > bytes.size() - offset) throw Error("page data out of range");
+    std::memcpy(out, bytes.data() + offset, n);
+  }
+  std::vector<uint8_t> bytes;
+};
+
+// A report read from its file, kept open so that pages are read back only when
+// they are needed. A file changed in place since the load is noticed and the
+// page refused, rather than drawn from bytes that were never checked; a file
+// replaced or deleted keeps the version that was opened.
+class FileSource : public PageSource {
+ public:
+  FileSource(int fd, const struct stat& st) : fd_(fd), st_(st) {}
+  ~FileSource() override { ::close(fd_); }
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  int fd() const { return fd_; }
+  size_t size() const { return static_cast<size_t>(st_.st_size); }
+
+  void copy(size_t offset, size_t n, uint8_t* out) const override {
+    struct stat now;
+    if (::fstat(fd_, &now) != 0 || now.st_size != st_.st_size ||
+        now.st_mtim.tv_sec != st_.st_mtim.tv_sec || now.st_mtim.tv_nsec != st_.st_mtim.tv_nsec)
+      throw Error("the file has changed since it was opened");
+    readAt(offset, n, out);
+  }
+
+  // Reads exactly n bytes at offset, or raises the reason it could not.
+  void readAt(size_t offset, size_t n, uint8_t* out) const {
+    while (n > 0) {
+      const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) throw Error(std::string("read error: ") + std::strerror(errno));
+      if (got == 0) throw Error("the file has changed since it was opened");
+      out += got;
+      offset += size_t(got);
+      n -= size_t(got);
+    }
+  }
+
+ private:
+  int fd_;
+  struct stat st_;
+};
+
+// The loader reads through a cursor: a stream in memory, or a file read through
+// a window, so that a large report is never held in memory whole. Both raise
+// the same errors for data that runs short. `peek` gives the next n bytes
+// without moving on; they stay valid until the window next moves, which it
+// announces first.
+class MemoryCursor {
+ public:
+  explicit MemoryCursor(MemoryStream& s) : s_(s) {}
+  size_t size() const { return s_.size(); }
+  size_t position() const { return s_.position(); }
+  size_t remaining() const { return s_.remaining(); }
+  void seek(size_t pos) { s_.seek(pos); }
+  void skip(size_t n, const char* what) { s_.skip(n, what); }
+  uint8_t readU8(const char* what) { return s_.readU8(what); }
+  uint16_t readU16(const char* what) { return s_.readU16(what); }
+  int32_t readI32(const char* what) { return s_.readI32(what); }
+  std::span<const uint8_t> readSpan(size_t n, const char* what) { return s_.readSpan(n, what); }
+  const uint8_t* peek(size_t n, const char* what) {
+    if (n > s_.remaining()) s_.fail(what);
+    return s_.data() + s_.position();
+  }
+  void beforeMove(std::function<void()>) {}  // everything is in memory already
+  MemoryStream& stream() { return s_; }
+
+ private:
+  MemoryStream& s_;
+};
+
+class FileCursor {
+ public:
+  explicit FileCursor(const FileSource& file) : file_(file), size_(file.size()) {}
+  size_t size() const { return size_; }
+  size_t position() const { return pos_; }
+  size_t remaining() const { return pos_ < size_ ? size_ - pos_ : 0; }
+  void seek(size_t pos) {
+    if (pos > size_) fail("seek target");
+    pos_ = pos;
+  }
+  void skip(size_t n, const char* what) {
+    if (n > remaining()) fail(what);
+    pos_ += n;
+  }
+  uint8_t readU8(const char* what) { return *readSpan(1, what).data(); }
+  uint16_t readU16(const char* what) {
+    const uint8_t* p = readSpan(2, what).data();
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+  }
+  int32_t readI32(const char* what) {
+    const uint8_t* p = readSpan(4, what).data();
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                uint32_t(p[3]) << 24);
+  }
+  std::span<const uint8_t> readSpan(size_t n, const char* what) {
+    const uint8_t* p = peek(n, what);
+    pos_ += n;
+    return {p, n};
+  }
+  const uint8_t* peek(size_t n, const char* what) {
+    if (n > remaining()) fail(what);
+    if (pos_ < winStart_ || pos_ + n > winStart_ + winLen_) fill(n);
+    return window_.get() + (pos_ - winStart_);
+  }
+  void beforeMove(std::function<void()> f) { beforeMove_ = std::move(f); }
+
+ private:
+  // Big enough that the pages checked together keep both cores busy, small
+  // enough to stay mostly in the cache.
+  static constexpr size_t kWindow = size_t(16) << 20;
+
+  void fill(size_t n) {
+    if (beforeMove_) beforeMove_();
+    const size_t len = std::min(std::max(n, kWindow), size_ - pos_);
+    if (len > capacity_) {
+      window_ = std::make_unique_for_overwrite<uint8_t[]>(len);
+      capacity_ = len;
+    }
+    winLen_ = 0;  // nothing valid should the read fail
+    file_.readAt(pos_, len, window_.get());
+    winStart_ = pos_;
+    winLen_ = len;
+  }
+  [[noreturn]] void fail(const char* what) const {
+    throw StreamError("unexpected end of data reading " + std::string(what) + " at offset " +
+                      std::to_string(pos_));
+  }
+
+  const FileSource& file_;
+  size_t size_;
+  size_t pos_ = 0;
+  std::unique_ptr<uint8_t[]> window_;
+  size_t capacity_ = 0, winStart_ = 0, winLen_ = 0;
+  std::function<void()> beforeMove_;
+};
+
 }  // namespace
 
 void TfrEMFPages::Clear() {
@@ -194,22 +327,36 @@ MemoryStream& PreparedPage::Objects() {
 
 MemoryStream PreparedPage::ObjectsCopy() const {
   if (!Stored) return MemoryStream(ObjectStream.bytes());
-  const uint8_t* p = Stored.file->data() + Stored.offset;
-  if (!Stored.packed) return MemoryStream(std::vector<uint8_t>(p, p + Stored.size));
+  std::vector<uint8_t> bytes(Stored.size);
+  Stored.source->copy(Stored.offset, Stored.size, bytes.data());
+  if (!Stored.packed) return MemoryStream(std::move(bytes));
   std::vector<uint8_t> out;
   out.reserve(Stored.unpackedSize);
   auto scratch = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
-  lzrw::decodeStream(p, Stored.size, scratch.get(), [&](const uint8_t* block, size_t count) {
-    out.insert(out.end(), block, block + count);
-  });
+  lzrw::decodeStream(
+      bytes.data(), bytes.size(), scratch.get(),
+      [&](const uint8_t* block, size_t count) { out.insert(out.end(), block, block + count); });
   return MemoryStream(std::move(out));
 }
 
 void TfrEMFPages::LoadFromStream(MemoryStream& s) {
-  loadFrom(s, nullptr);
+  auto source = std::make_shared<MemorySource>();
+  MemoryCursor cursor(s);
+  loadFrom(cursor, source);
+  // The pages point into the source, which takes a copy of the caller's bytes
+  // once they are all checked.
+  if (source.use_count() > 1) {
+    try {
+      source->bytes = s.bytes();
+    } catch (const std::bad_alloc&) {
+      Clear();
+      throw Error("not enough memory to hold the report");
+    }
+  }
 }
 
-void TfrEMFPages::loadFrom(MemoryStream& s, const std::shared_ptr<std::vector<uint8_t>>& taken) {
+template <class Cursor>
+void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& source) {
   Clear();
   fileInfo_ = FileInfo();
   const size_t start = s.position();
@@ -226,19 +373,15 @@ void TfrEMFPages::loadFrom(MemoryStream& s, const std::shared_ptr<std::vector<ui
     fileInfo_.version = version;
     fileInfo_.compressionFlag = flag;
     if (flag != 0 && flag != 1 && flag != 255) {
-      s.seek(start);
-      loadMetafileFormat(s);
-    } else {
-      // The pages point into `file`, which takes the stream's bytes once they
-      // are all checked: over from a stream of our own, copied from a caller's.
-      auto file = taken ? taken : std::make_shared<std::vector<uint8_t>>();
-      loadPages(s, version, flag != 0, file);
-      if (file.use_count() > 1) {
-        if (taken)
-          *file = s.takeBytes();
-        else
-          *file = s.bytes();
+      // The older metafile layout, which LoadFromFile reads from memory.
+      if constexpr (std::is_same_v<Cursor, MemoryCursor>) {
+        s.seek(start);
+        loadMetafileFormat(s.stream());
+      } else {
+        refuse("unexpected metafile layout");
       }
+    } else {
+      loadPages(s, version, flag != 0, source);
     }
   } catch (const Error& e) {
     Clear();
@@ -249,8 +392,9 @@ void TfrEMFPages::loadFrom(MemoryStream& s, const std::shared_ptr<std::vector<ui
   }
 }
 
-void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed,
-                            const std::shared_ptr<const std::vector<uint8_t>>& file) {
+template <class Cursor>
+void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
+                            const std::shared_ptr<const PageSource>& source) {
   const uint16_t nameLen = s.readU16("printer name length");
   auto name = s.readSpan(nameLen, "printer name");
   s.skip(1, "printer name terminator");
@@ -263,95 +407,105 @@ void TfrEMFPages::loadPages(MemoryStream& s, int version, bool compressed,
     refuse("page count " + std::to_string(count) + " does not fit the file");
   pages_.reserve(count);
 
-  // Pages stay packed in the file's bytes when the built-in compressor reads
-  // them; a compressor plugged in its place, or one with hooks to call, is
-  // asked to unpack each page here as it always was.
+  // Pages stay packed where they were read from when the built-in compressor
+  // reads them; a compressor plugged in its place, or one with hooks to call,
+  // is asked to unpack each page here as it always was.
   auto* builtIn = dynamic_cast<TLZWCompressor*>(&currentCompressor());
   const bool keepPacked =
       compressed && builtIn && !builtIn->OnBeforeDecompress && !builtIn->OnAfterDecompress;
-  std::vector<int> packedPages;
 
   size_t total = 0;
-  for (int i = 0; i < count; ++i) {
-    const int32_t end = s.readI32("page end offset");
-    PreparedPage& e = appendEntry();
-    e.PaperSize = s.readU16("paper size");
-    e.PaperWidth = s.readI32("paper width");
-    e.PaperHeight = s.readI32("paper height");
-    e.Orientation = s.readU8("orientation");
-    e.Bin = version >= 24 ? s.readI32("paper bin") : -1;
-    e.UseMargins = s.readU8("margins flag");
-    if (version >= 24) {
-      e.Margins.left = s.readI32("margins");
-      e.Margins.top = s.readI32("margins");
-      e.Margins.right = s.readI32("margins");
-      e.Margins.bottom = s.readI32("margins");
-    }
-    if (end < 0 || size_t(end) < s.position() || size_t(end) > s.size())
-      refuse(pageLabel(i) + ": end offset " + std::to_string(end) + " lies outside the file");
-    const size_t n = size_t(end) - s.position();
-    const uint8_t* data = s.data() + s.position();
-    if (compressed) {
-      if (compressedUpperBound(data, n) > kMaxPageBytes + lzrw::kBlockSize)
-        refuse(pageLabel(i) + ": page data would expand beyond the limit of " +
-               std::to_string(kMaxPageBytes >> 20) + " MiB");
-      if (keepPacked) {
-        e.Stored.file = file;
-        e.Stored.offset = s.position();
-        e.Stored.size = n;  // until the check below finds where the stream ends
-        e.Stored.packed = true;
-        packedPages.push_back(i);
-      } else {
-        // The size the writer recorded is a hint only, used to size the page's
-        // stream once instead of growing it block by block.
-        if (n >= 4) {
-          uint32_t declared;
-          std::memcpy(&declared, data, 4);
-          e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
-        }
-        MemoryStream packed(std::vector<uint8_t>(data, data + n));
-        try {
-          currentCompressor().Decompress(packed, e.ObjectStream);
-        } catch (const Error& err) {
-          refuse(pageLabel(i) + ": " + err.what());
-        }
-        e.ObjectStream.rewind();
-        total += e.ObjectStream.size();
-      }
-    } else {
-      if (n > kMaxPageBytes)
-        refuse(pageLabel(i) + ": page data is larger than the limit of " +
-               std::to_string(kMaxPageBytes >> 20) + " MiB");
-      e.Stored.file = file;
-      e.Stored.offset = s.position();
-      e.Stored.size = e.Stored.unpackedSize = n;
-      total += n;
-    }
+  auto checkTotal = [&] {
     if (total > kMaxReportBytes)
       refuse("the pages would need more than " + std::to_string(kMaxReportBytes >> 30) +
              " GiB of memory");
-    pushPaper(e);
-    s.seek(size_t(end));
-  }
-  if (!packedPages.empty()) {
-    std::vector<PackedCheck> checks(packedPages.size());
-    for (size_t k = 0; k < checks.size(); ++k) {
-      const StoredObjects& st = pages_[packedPages[k]]->Stored;
-      checks[k].data = s.data() + st.offset;
-      checks[k].size = st.size;
-    }
+  };
+  // Packed pages are checked in batches, while their bytes are at hand.
+  std::vector<int> pending;
+  std::vector<PackedCheck> checks;
+  auto checkPending = [&] {
+    if (pending.empty()) return;
     checkPackedPages(checks);
     for (size_t k = 0; k < checks.size(); ++k) {
-      if (!checks[k].error.empty()) refuse(pageLabel(packedPages[k]) + ": " + checks[k].error);
-      StoredObjects& st = pages_[packedPages[k]]->Stored;
+      if (!checks[k].error.empty()) refuse(pageLabel(pending[k]) + ": " + checks[k].error);
+      StoredObjects& st = pages_[pending[k]]->Stored;
       st.size = checks[k].used;
       st.unpackedSize = checks[k].unpacked;
       total += checks[k].unpacked;
     }
-    if (total > kMaxReportBytes)
-      refuse("the pages would need more than " + std::to_string(kMaxReportBytes >> 30) +
-             " GiB of memory");
+    pending.clear();
+    checks.clear();
+    checkTotal();
+  };
+  s.beforeMove(checkPending);
+
+  try {
+    for (int i = 0; i < count; ++i) {
+      const int32_t end = s.readI32("page end offset");
+      PreparedPage& e = appendEntry();
+      e.PaperSize = s.readU16("paper size");
+      e.PaperWidth = s.readI32("paper width");
+      e.PaperHeight = s.readI32("paper height");
+      e.Orientation = s.readU8("orientation");
+      e.Bin = version >= 24 ? s.readI32("paper bin") : -1;
+      e.UseMargins = s.readU8("margins flag");
+      if (version >= 24) {
+        e.Margins.left = s.readI32("margins");
+        e.Margins.top = s.readI32("margins");
+        e.Margins.right = s.readI32("margins");
+        e.Margins.bottom = s.readI32("margins");
+      }
+      if (end < 0 || size_t(end) < s.position() || size_t(end) > s.size())
+        refuse(pageLabel(i) + ": end offset " + std::to_string(end) + " lies outside the file");
+      const size_t n = size_t(end) - s.position();
+      if (compressed) {
+        const uint8_t* data = s.peek(n, "page data");
+        if (compressedUpperBound(data, n) > kMaxPageBytes + lzrw::kBlockSize)
+          refuse(pageLabel(i) + ": page data would expand beyond the limit of " +
+                 std::to_string(kMaxPageBytes >> 20) + " MiB");
+        if (keepPacked) {
+          e.Stored.source = source;
+          e.Stored.offset = s.position();
+          e.Stored.packed = true;
+          pending.push_back(i);
+          checks.emplace_back().data = data;
+          checks.back().size = n;
+        } else {
+          // The size the writer recorded is a hint only, used to size the page's
+          // stream once instead of growing it block by block.
+          if (n >= 4) {
+            uint32_t declared;
+            std::memcpy(&declared, data, 4);
+            e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
+          }
+          MemoryStream packed(std::vector<uint8_t>(data, data + n));
+          try {
+            currentCompressor().Decompress(packed, e.ObjectStream);
+          } catch (const Error& err) {
+            refuse(pageLabel(i) + ": " + err.what());
+          }
+          e.ObjectStream.rewind();
+          total += e.ObjectStream.size();
+        }
+      } else {
+        if (n > kMaxPageBytes)
+          refuse(pageLabel(i) + ": page data is larger than the limit of " +
+                 std::to_string(kMaxPageBytes >> 20) + " MiB");
+        e.Stored.source = source;
+        e.Stored.offset = s.position();
+        e.Stored.size = e.Stored.unpackedSize = n;
+        total += n;
+      }
+      checkTotal();
+      pushPaper(e);
+      s.seek(size_t(end));
+    }
+  } catch (const Error&) {
+    // A page earlier in the file that is damaged too is the one to name.
+    checkPending();
+    throw;
   }
+  checkPending();
   fileInfo_.generatorVersion = s.readU8("generator version");
   if (Parent) Parent->setGeneratorVersion(fileInfo_.generatorVersion);
 }
@@ -438,7 +592,9 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
     s.writeI32(e.Margins.bottom);
     if (e.Stored && e.Stored.packed && compress && passThrough) {
       // Still exactly as the built-in compressor read it: written back unchanged.
-      s.write(e.Stored.file->data() + e.Stored.offset, e.Stored.size);
+      std::vector<uint8_t> packed(e.Stored.size);
+      e.Stored.source->copy(e.Stored.offset, e.Stored.size, packed.data());
+      s.write(packed.data(), packed.size());
     } else if (e.Stored) {
       MemoryStream objects = e.ObjectsCopy();
       writeObjects(objects);
@@ -455,38 +611,40 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
 }
 
 void TfrEMFPages::LoadFromFile(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) {
-    Clear();
-    throw PreparedFileError(path, f.errorString().toStdString());
+  Clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw PreparedFileError(path, std::strerror(errno));
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const std::string reason = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
+    ::close(fd);
+    throw PreparedFileError(path, reason);
   }
-  const qint64 size = f.size();
-  if (size > qint64(INT32_MAX)) {
-    Clear();
+  auto file = std::make_shared<FileSource>(fd, st);
+  if (st.st_size > off_t(INT32_MAX))
     throw PreparedFileError(path, "the file is larger than the format allows");
-  }
-  // Mapped and copied once, rather than read into a buffer zero-filled first.
-  std::vector<uint8_t> bytes;
-  if (size > 0) {
-    const uchar* mapped = f.map(0, size);
-    if (mapped) {
-      bytes.reserve(static_cast<size_t>(size));
-      adviseHugePages(bytes.data(), bytes.capacity());
-      bytes.assign(mapped, mapped + size);
-      f.unmap(const_cast<uchar*>(mapped));
-    } else {
-      bytes.resize(static_cast<size_t>(size));
-      if (f.read(reinterpret_cast<char*>(bytes.data()), size) != size) {
-        Clear();
-        throw PreparedFileError(path, f.errorString().toStdString());
-      }
-    }
-  }
-  MemoryStream s(std::move(bytes));
   try {
-    loadFrom(s, std::make_shared<std::vector<uint8_t>>());
+    // The older metafile layout is small and read whole from memory; every
+    // other file is read through a window and its pages left in the file.
+    uint8_t head[2] = {0, 0};
+    const size_t got = std::min<size_t>(file->size(), 2);
+    file->readAt(0, got, head);
+    const uint8_t flag = head[0] >= 24 && head[0] <= 31 ? head[1] : head[0];
+    if (got == 2 && flag != 0 && flag != 1 && flag != 255) {
+      std::vector<uint8_t> bytes(file->size());
+      file->readAt(0, bytes.size(), bytes.data());
+      MemoryStream s(std::move(bytes));
+      LoadFromStream(s);
+    } else {
+      FileCursor cursor(*file);
+      loadFrom(cursor, file);
+    }
   } catch (const Error& e) {
+    Clear();
     throw PreparedFileError(path, e.what());
+  } catch (const std::bad_alloc&) {
+    Clear();
+    throw PreparedFileError(path, "not enough memory to hold the report");
   }
 }
 

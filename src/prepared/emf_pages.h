@@ -48,16 +48,26 @@ struct PageSetup {
   PrinterInfo info;
 };
 
-// Where a loaded page's object stream lies in the bytes of the file it came
-// from, checked at load but left there (packed or not) until it is needed, so
-// that opening a large report unpacks nothing but the pages that are looked at.
+// Where a loaded report's pages are read back from: the report's bytes held in
+// memory, or the file it was opened from, kept open.
+class PageSource {
+ public:
+  virtual ~PageSource() = default;
+  // Copies n bytes from `offset` into `out`; raises an error naming the reason
+  // when they can no longer be had as they were at load.
+  virtual void copy(size_t offset, size_t n, uint8_t* out) const = 0;
+};
+
+// Where a loaded page's object stream lies in the report it came from, checked
+// at load but left there (packed or not) until it is needed, so that opening a
+// large report unpacks nothing but the pages that are looked at.
 struct StoredObjects {
-  std::shared_ptr<const std::vector<uint8_t>> file;
+  std::shared_ptr<const PageSource> source;
   size_t offset = 0;
   size_t size = 0;          // bytes in the file, for a packed page exactly the compressed stream
   size_t unpackedSize = 0;  // bytes of the object stream
   bool packed = false;
-  explicit operator bool() const { return file != nullptr; }
+  explicit operator bool() const { return source != nullptr; }
 };
 
 // One prepared page: its paper, its printer-information block and its
@@ -156,9 +166,11 @@ class TfrEMFPages {
   PreparedOwner* Parent;
 
  private:
-  void loadPages(MemoryStream& s, int version, bool compressed,
-                 const std::shared_ptr<const std::vector<uint8_t>>& file);
-  void loadFrom(MemoryStream& s, const std::shared_ptr<std::vector<uint8_t>>& file);
+  template <class Cursor>
+  void loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& source);
+  template <class Cursor>
+  void loadPages(Cursor& s, int version, bool compressed,
+                 const std::shared_ptr<const PageSource>& source);
   void loadMetafileFormat(MemoryStream& s);
   PreparedPage& appendEntry();
   void pushPaper(PreparedPage& e);

@@ -1,9 +1,13 @@
 #include "prepared/emf_pages.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
 
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
@@ -61,6 +65,19 @@ struct FileBuilder {
 
 const std::vector<uint8_t> kPageA = {25, 4, 1, 2, 3};
 const std::vector<uint8_t> kPageB = {25, 0, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+
+// A file of our own under the system's temporary directory, removed at the end.
+struct TempFile {
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("orv-store-" + std::to_string(::getpid()) + "-" +
+                       std::to_string(reinterpret_cast<uintptr_t>(this)) + ".frp"))
+                         .string();
+  ~TempFile() { std::filesystem::remove(path); }
+  void write(const std::vector<uint8_t>& bytes) const {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+};
 
 class StoreTest : public ::testing::Test {
  protected:
@@ -220,6 +237,78 @@ TEST_F(StoreTest, LoadedPagesStayPackedUntilNeeded) {
   EXPECT_EQ(hooked.Entry(1).ObjectStream.bytes(), kPageB);
 }
 
+// Pages opened from a file are read back from it when needed: a file replaced
+// by a save keeps serving the version that was opened, one changed in place is
+// noticed instead of drawn from unchecked bytes.
+TEST_F(StoreTest, PagesOpenedFromAFileAreReadBackFromIt) {
+  TempFile file;
+  TfrEMFPages store(&owner);
+  fill(store);
+  store.SaveToFile(file.path);
+  TfrEMFPages loaded(&owner);
+  loaded.LoadFromFile(file.path);
+  ASSERT_EQ(loaded.Count(), 2);
+  EXPECT_TRUE(loaded.Entry(1).Stored);
+
+  store.Entry(1).ObjectStream.bytes() = kPageA;
+  store.SaveToFile(file.path);  // written beside and renamed over the opened file
+  EXPECT_EQ(loaded.Entry(1).ObjectsCopy().bytes(), kPageB);
+
+  TfrEMFPages reopened(&owner);
+  reopened.LoadFromFile(file.path);
+  MemoryStream bytes;
+  store.SaveToStream(bytes);
+  bytes.bytes().push_back(0);  // same inode, new size
+  file.write(bytes.bytes());
+  try {
+    reopened.Entry(1).ObjectsCopy();
+    ADD_FAILURE() << "read a page from a file changed since it was opened";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("changed"), std::string::npos) << e.what();
+  }
+}
+
+// A report larger than the reader's window: every page is checked, and a damaged
+// page near the end is named even though earlier windows were already passed.
+TEST_F(StoreTest, LargeFilesAreCheckedPageByPage) {
+  std::mt19937 rng(5);
+  auto build = [&](int damaged) {
+    FileBuilder f;
+    f.u8(25).u8(1).name("P").i32(1000);
+    for (int page = 0; page < 1000; ++page) {
+      const size_t at = f.pos();
+      f.i32(0).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
+      if (page == damaged) {
+        f.i32(5).u16(5).bytes({0x40, 0x80, 0x00, 0x00, 0x13});
+      } else {
+        std::vector<uint8_t> data(20000);
+        for (auto& b : data) b = static_cast<uint8_t>(rng());
+        data[0] = 25;
+        f.i32(int32_t(data.size())).u16(uint16_t(data.size() + 1)).u8(0x80).bytes(data);
+      }
+      f.patch(at, int32_t(f.pos()));
+    }
+    f.u8(0);
+    return f.done();
+  };
+  TempFile file;
+  file.write(build(-1).bytes());
+  TfrEMFPages store(&owner);
+  store.LoadFromFile(file.path);
+  ASSERT_EQ(store.Count(), 1000);
+  EXPECT_EQ(store.Entry(999).ObjectsSize(), 20000u);
+  EXPECT_EQ(store.Entry(999).ObjectsCopy().bytes()[0], 25);
+
+  file.write(build(990).bytes());
+  try {
+    store.LoadFromFile(file.path);
+    ADD_FAILURE() << "accepted a damaged page";
+  } catch (const PreparedFileError& e) {
+    EXPECT_EQ(e.reason, "page 991: Error reading compressed stream.");
+  }
+  EXPECT_EQ(store.Count(), 0);
+}
+
 TEST_F(StoreTest, LoadedPagesGetTheirPrinterInformation) {
   TfrEMFPages store(&owner);
   fill(store);
@@ -355,16 +444,24 @@ TEST_F(StoreTest, FailedLoadLeavesTheStoreEmpty) {
 
 // Every kind of damage is refused with an error, never a crash or a huge allocation.
 TEST_F(StoreTest, HostileFilesAreRefused) {
+  // Each file is refused the same way from memory and from a file on disk.
+  TempFile file;
   auto expectRefused = [&](MemoryStream s, const std::string& fragment) {
-    TfrEMFPages store(&owner);
-    try {
-      store.LoadFromStream(s);
-      ADD_FAILURE() << "accepted: " << fragment;
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos)
-          << "expected \"" << fragment << "\" in: " << e.what();
+    file.write(s.bytes());
+    for (bool fromFile : {false, true}) {
+      TfrEMFPages store(&owner);
+      try {
+        if (fromFile)
+          store.LoadFromFile(file.path);
+        else
+          store.LoadFromStream(s);
+        ADD_FAILURE() << "accepted: " << fragment;
+      } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos)
+            << "expected \"" << fragment << "\" in: " << e.what();
+      }
+      EXPECT_EQ(store.Count(), 0);
     }
-    EXPECT_EQ(store.Count(), 0);
   };
   auto header = [](FileBuilder& f) { f.u8(25).u8(0).name("P"); };
 
