@@ -243,8 +243,8 @@ class FileCursor {
   void beforeMove(std::function<void()> f) { beforeMove_ = std::move(f); }
 
  private:
-  // Big enough that the pages checked together keep both cores busy, small
-  // enough to stay mostly in the cache.
+  // Big enough that the pages checked together keep the cores busy between
+  // reads, small against the reports it serves.
   static constexpr size_t kWindow = size_t(16) << 20;
 
   void fill(size_t n) {
@@ -425,16 +425,18 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   std::vector<PackedCheck> checks;
   auto checkPending = [&] {
     if (pending.empty()) return;
-    checkPackedPages(checks);
-    for (size_t k = 0; k < checks.size(); ++k) {
-      if (!checks[k].error.empty()) refuse(pageLabel(pending[k]) + ": " + checks[k].error);
-      StoredObjects& st = pages_[pending[k]]->Stored;
-      st.size = checks[k].used;
-      st.unpackedSize = checks[k].unpacked;
-      total += checks[k].unpacked;
-    }
+    std::vector<int> pages = std::move(pending);
+    std::vector<PackedCheck> done = std::move(checks);
     pending.clear();
     checks.clear();
+    checkPackedPages(done);
+    for (size_t k = 0; k < done.size(); ++k) {
+      if (!done[k].error.empty()) refuse(pageLabel(pages[k]) + ": " + done[k].error);
+      StoredObjects& st = pages_[pages[k]]->Stored;
+      st.size = done[k].used;
+      st.unpackedSize = done[k].unpacked;
+      total += done[k].unpacked;
+    }
     checkTotal();
   };
   s.beforeMove(checkPending);
@@ -507,6 +509,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   }
   checkPending();
   fileInfo_.generatorVersion = s.readU8("generator version");
+  s.beforeMove(nullptr);
   if (Parent) Parent->setGeneratorVersion(fileInfo_.generatorVersion);
 }
 
