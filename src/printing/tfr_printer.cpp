@@ -192,8 +192,9 @@ bool TfrPrinter::IsSamePaper(int32_t code, int32_t width, int32_t height, int32_
                              int32_t bin) const {
   if (code != PaperSize) return false;
   if (code == kCustomPaper)
-    return std::abs(PaperWidth - width) <= 1 && std::abs(PaperHeight - height) <= 1 &&
-           orientation == Orientation;
+    // In 64 bits: a damaged file may carry sizes at the ends of the range.
+    return std::abs(int64_t(PaperWidth) - width) <= 1 &&
+           std::abs(int64_t(PaperHeight) - height) <= 1 && orientation == Orientation;
   return orientation == Orientation && (bin == Bin || (bin & 0xFFFF) == 0xFFFF);
 }
 

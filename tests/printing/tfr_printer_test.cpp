@@ -82,6 +82,10 @@ TEST_F(VirtualPrinterTest, SamePaperRules) {
   EXPECT_FALSE(printer->IsSamePaper(256, 1002, 2000, 0, 7));
   EXPECT_FALSE(printer->IsSamePaper(256, 1000, 2002, 0, 7));
   EXPECT_FALSE(printer->IsSamePaper(256, 1000, 2000, 1, 7));
+  // Sizes at the ends of the range, as a damaged file may carry them.
+  printer->SetPaper(256, 0, INT32_MAX, 0, -1, true);
+  EXPECT_FALSE(printer->IsSamePaper(256, INT32_MIN, INT32_MAX, 0, -1));
+  EXPECT_FALSE(printer->IsSamePaper(256, 0, INT32_MIN, 0, -1));
 
   printer->SetPaper(9, 0, 0, 0, 7, true);
   EXPECT_TRUE(printer->IsSamePaper(9, 0, 0, 0, 7));
