@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 
@@ -87,9 +88,13 @@ void checkPackedPages(std::vector<PackedCheck>& checks) {
   for (size_t k = 0; k < checks.size(); ++k) {
     acc += checks[k].size;
     if (next < threads && acc >= bytes * next / threads) {
-      pool.emplace_back(work, from, k + 1);
-      from = k + 1;
       ++next;
+      try {
+        pool.emplace_back(work, from, k + 1);
+        from = k + 1;
+      } catch (const std::system_error&) {
+        // No thread to be had: these pages are left to this one.
+      }
     }
   }
   work(from, checks.size());
@@ -617,7 +622,7 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   Clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw PreparedFileError(path, std::strerror(errno));
-  struct stat st;
+  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const std::string reason = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
     ::close(fd);
