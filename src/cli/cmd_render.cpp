@@ -14,6 +14,11 @@
 namespace orv::cli {
 namespace {
 
+// Qt's PNG quality is the inverse of the compression level; 80 asks for the
+// fastest deflate level, which on pages that are mostly white paper costs a few
+// per cent in size and saves most of the time spent writing the file.
+constexpr int kPngQuality = 80;
+
 // Draws one page on a canvas whose page rectangle is `pageRect` at `scale`
 // device pixels per report pixel.
 void drawPage(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect, double scale) {
@@ -48,7 +53,8 @@ int runRender(const std::vector<std::string>& argv) {
     QtCanvas canvas(&painter, Rect{0, 0, w, h});
     drawPage(s.report.EMFPages, page - 1, canvas, Rect{0, 0, w, h}, zoom);
   }
-  if (!img.save(QString::fromStdString(out), "PNG")) throw FileError(out, "cannot write the image");
+  if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
+    throw FileError(out, "cannot write the image");
   return kExitOk;
 }
 
@@ -128,7 +134,8 @@ int runThumbnail(const std::vector<std::string>& argv) {
     drawPage(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
   }
   const QImage img = big.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  if (!img.save(QString::fromStdString(out), "PNG")) throw FileError(out, "cannot write the image");
+  if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
+    throw FileError(out, "cannot write the image");
   return kExitOk;
 }
 
