@@ -23,6 +23,11 @@ Rect pageTargetRect(const PreparedPage& e, const Rect& r, double scale) {
 
 void TfrEMFPages::BuildObjects(int index) {
   PreparedPage& e = Entry(index);
+  // A loaded page is unpacked for this build only; its objects are what stays.
+  // Read before anything else changes, since reading can fail.
+  MemoryStream unpacked;
+  if (e.Stored) unpacked = e.ObjectsCopy();
+  MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
   PaperSpec paper{e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};
   auto page = std::make_shared<TfrPage>(paper);
   page->Margins = {e.Margins.left, e.Margins.top, e.Margins.right, e.Margins.bottom};
@@ -31,10 +36,6 @@ void TfrEMFPages::BuildObjects(int index) {
   state.CurrentPage = page.get();
   factoryState().resetMissing();
 
-  // A loaded page is unpacked for this build only; its objects are what stays.
-  MemoryStream unpacked;
-  if (e.Stored) unpacked = e.ObjectsCopy();
-  MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
   s.rewind();
   try {
     if (!s.atEnd()) state.StreamVersion = s.readU8("stream version");

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 
+#include "model/state.h"
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
 #include "printing/tfr_printer.h"
@@ -266,6 +267,11 @@ TEST_F(StoreTest, PagesOpenedFromAFileAreReadBackFromIt) {
   } catch (const Error& e) {
     EXPECT_NE(std::string(e.what()).find("changed"), std::string::npos) << e.what();
   }
+  // Building the page fails the same way and leaves no half-built page behind.
+  modelState().CurrentPage = nullptr;
+  EXPECT_THROW(reopened.BuildObjects(1), Error);
+  EXPECT_EQ(modelState().CurrentPage, nullptr);
+  EXPECT_FALSE(reopened.Entry(1).ObjectPage);
 }
 
 // A report larger than the reader's window: every page is checked, and a damaged
