@@ -374,6 +374,35 @@ TEST(LzrwEncoder, MatchesTheReferenceOnShortPeriodicPatterns) {
   }
 }
 
+TEST(LzrwEncoder, MatchesTheReferenceNearTheEndsOfBlockAndOutput) {
+  // Runs of the lengths where the run item changes shape, ending at every
+  // distance from the block end up to a few copy lengths: the encoder stops
+  // looking ahead in whole words there.
+  for (size_t len : {16, 17, 4095, 4096, 4111}) {
+    for (size_t gap = 0; gap <= 40; ++gap) {
+      Bytes src = textBytes(1000, static_cast<uint32_t>(len + gap));
+      src.insert(src.end(), len, 'Z');
+      const Bytes after = textBytes(gap, static_cast<uint32_t>(gap));
+      src.insert(src.end(), after.begin(), after.end());
+      ASSERT_EQ(encode(src), refEncodeBlock(src.data(), src.size(), 0)) << len << " " << gap;
+    }
+  }
+  // Text followed by random bytes, so that the output passes the input size at
+  // a different point in each block, sometimes only in the last items.
+  const Bytes noise = randomBytes(kBlockSize, 77);
+  const Bytes text = textBytes(kBlockSize, 78);
+  size_t stored = 0, packed = 0;
+  for (size_t t = 0; t < 12000; t += 11) {
+    Bytes src(text.begin(), text.begin() + t);
+    src.insert(src.end(), noise.begin() + t, noise.end());
+    const Bytes e = encode(src);
+    ASSERT_EQ(e, refEncodeBlock(src.data(), src.size(), 0)) << t;
+    (e[0] == 0x80 ? stored : packed)++;
+  }
+  EXPECT_GT(stored, 0u);
+  EXPECT_GT(packed, 0u);
+}
+
 TEST(LzrwStream, RoundTripsAndAgreesWithTheStrictReader) {
   uint32_t seed = 100;
   for (const Kind& kind : kKinds) {
