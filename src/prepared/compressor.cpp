@@ -55,12 +55,13 @@ constexpr const char* kWriteError = "Error writing compressed stream.";
 // or per call. Being static storage it cannot fail to exist, which is why the
 // "no memory for the hash table" failure has no counterpart here.
 int16_t g_hash[4096];
-// Hashes of the next stretch of positions of the block being encoded, computed
-// in a pass the compiler can vectorise so that the serial part of the encoder
-// (look up, compare, move on) does not wait for the arithmetic. A short stretch
-// keeps it in the first-level cache next to the block and the table.
-constexpr size_t kHashStretch = 512;
-uint16_t g_positionHash[kHashStretch];
+// Hashes of every position of the block being encoded, computed up front in a
+// pass the compiler can vectorise so that the serial part of the encoder (look
+// up, compare, move on) does not wait for the arithmetic. Doing the whole block
+// at once costs a second-level cache's worth of reads, which the prefetcher
+// hides as they go in order; shorter stretches refilled as the encoder moved on
+// cost more in refills than they saved.
+uint16_t g_positionHash[kBlockSize];
 
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
@@ -110,7 +111,10 @@ inline unsigned matchLength(const uint8_t* a, const uint8_t* b, size_t limit) {
 //    the block) and its table update are skipped there without any effect on
 //    the output. That is also why the output never depends on bytes after n;
 //  - an empty table slot holds a position so far back that it fails the
-//    distance test, instead of -1 and a test of its own.
+//    distance test, instead of -1 and a test of its own;
+//  - far enough from the ends of the block and of the output, a group of 16
+//    items cannot reach either, so the ends are tested once per group (and
+//    again after a run, the only item longer than 18 bytes).
 namespace {
 
 constexpr int16_t kEmptySlot = INT16_MIN;
@@ -189,21 +193,17 @@ struct Encoder {
     const uint8_t* const src = in;
     uint8_t* const dst = out;
     int16_t* const tab = table;
-    // g_positionHash[k] is the hash of position hashBase + k, up to hashEnd.
-    size_t hashBase = 0, hashEnd = 0;
     const size_t limit = n;
     size_t x_ = x, y_ = y, ctrl_ = ctrl;
-    unsigned items_ = items;
-    uint32_t word_ = word;
-    while (x_ < fastEnd && y_ <= limit) {
-      if (items_ > 15) {
-        dst[ctrl_] = static_cast<uint8_t>(word_ >> 8);
-        dst[ctrl_ + 1] = static_cast<uint8_t>(word_);
-        items_ = 0;
-        ctrl_ = y_;
-        y_ += 2;
-      }
-      ++items_;
+    // The control word with a 1 above its items: the group is full when that
+    // bit reaches bit 16, which saves a counter (and a register) per item.
+    uint32_t w = word | 1u << items;
+    const uint16_t* const hashes = g_positionHash;
+    hashPositions(src, fastEnd, g_positionHash);
+
+    // One item at x_, with room known to be left. Returns false after a run,
+    // the only item that can move further than 18 bytes.
+    auto item = [&]() __attribute__((always_inline)) {
       const uint8_t* p = src + x_;
       const uint64_t v = load64(p);
       // Bytes 0-7 equal to their neighbours, and 8-15 a copy of 0-7.
@@ -217,15 +217,10 @@ struct Encoder {
         dst[y_ + 3] = p[0];
         y_ += 4;
         x_ += s;
-        word_ = word_ * 2 + 1;
-        continue;
+        w = w * 2 + 1;
+        return false;
       }
-      if (x_ >= hashEnd) [[unlikely]] {
-        hashEnd = std::min(x_ + kHashStretch, fastEnd);
-        hashPositions(src + x_, hashEnd - x_, g_positionHash);
-        hashBase = x_;
-      }
-      int16_t* slot = tab + g_positionHash[x_ - hashBase];
+      int16_t* slot = tab + hashes[x_];
       const int pos = *slot;
       *slot = static_cast<int16_t>(x_);
       const size_t dist = x_ - pos;  // huge for an empty slot
@@ -237,24 +232,61 @@ struct Encoder {
           dst[y_] = static_cast<uint8_t>(k >> 8);
           dst[y_ + 1] = static_cast<uint8_t>(k);
           y_ += 2;
-          x_ += len;
-          word_ = word_ * 2 + 1;
-          continue;
+          w = w * 2 + 1;
+          // The length waits on three loads in a row (hash, table, block).
+          // Asking for the commonest lengths turns that wait into a branch
+          // the processor can predict and run ahead of; the empty asm keeps
+          // the compiler from folding the cases back into one addition.
+          if (len == 4) {
+            x_ += 4;
+            asm volatile("");
+          } else if (len == 18) {
+            x_ += 18;
+            asm volatile("");
+          } else {
+            x_ += len;
+          }
+          return true;
         }
       }
       dst[y_++] = static_cast<uint8_t>(v);
       ++x_;
-      word_ = word_ * 2;
+      w = w * 2;
+      return true;
+    };
+
+    // The last item of a group starts at most 15 items on: 18 bytes each in
+    // the input (runs aside) and 4 in the output.
+    constexpr size_t kGroupReach = 15 * 18;
+    constexpr size_t kGroupOut = 15 * 4;
+    while (x_ < fastEnd && y_ <= limit) {
+      if (w >= 0x10000) {
+        dst[ctrl_] = static_cast<uint8_t>(w >> 8);
+        dst[ctrl_ + 1] = static_cast<uint8_t>(w);
+        w = 1;
+        ctrl_ = y_;
+        y_ += 2;
+      }
+      if (w == 1 && x_ + kGroupReach < fastEnd && y_ + kGroupOut <= limit) {
+        // No per-item tests of the ends; after a run they are looked at
+        // again, and the rest of the group is done item by item if needed.
+        do {
+          if (!item() && x_ + kGroupReach >= fastEnd) [[unlikely]]
+            break;
+        } while (w < 0x10000);
+        continue;
+      }
+      item();
     }
+    items = static_cast<unsigned>(std::bit_width(w)) - 1;
     x = x_;
     y = y_;
     ctrl = ctrl_;
-    items = items_;
-    word = word_;
+    word = w & ((1u << items) - 1);
   }
 
   // Common prefix length of a and b, up to 18, given d = first words xor'ed.
-  // Written without branches: the length is as unpredictable as the data.
+  // Written without branches; the caller asks about the commonest lengths.
   static unsigned matchLength18(uint64_t d, const uint8_t* a, const uint8_t* b) {
     const unsigned l1 = static_cast<unsigned>(std::countr_zero(d)) >> 3;  // 8 when d == 0
     const unsigned l2 = static_cast<unsigned>(std::countr_zero(load64(a + 8) ^ load64(b + 8))) >> 3;
