@@ -602,7 +602,15 @@ void TLZWCompressor::Compress(MemoryStream& source, MemoryStream& dest) {
   if (OnBeforeCompress) OnBeforeCompress(*this);
   try {
     dest.seek(dest.size());
-    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kEncodeBufferSize);
+    // Encoding shares the process-wide hash table already, so one buffer for
+    // every call costs no reentrancy that was there; and the destination is
+    // sized once for the worst case (every block stored) instead of growing.
+    static uint8_t buffer[lzrw::kEncodeBufferSize];
+    const size_t blocks = source.remaining() / lzrw::kBlockSize + 1;
+    const size_t need = dest.size() + 4 + source.remaining() + blocks * 3;
+    const size_t capacity = dest.bytes().capacity();
+    // Doubling at least, so that many calls appending to one stream stay linear.
+    if (need > capacity) dest.reserve(std::max(need, 2 * capacity));
     // The size field counts the whole source, as the original writer did; the
     // reader skips it.
     dest.writeI32(static_cast<int32_t>(static_cast<uint32_t>(source.size())));
@@ -610,10 +618,10 @@ void TLZWCompressor::Compress(MemoryStream& source, MemoryStream& dest) {
     do {
       const size_t avail = source.remaining();
       r = avail < lzrw::kBlockSize ? avail : lzrw::kBlockSize;
-      const size_t m = lzrw::encodeBlock(source.data() + source.position(), r, buffer.get());
+      const size_t m = lzrw::encodeBlock(source.data() + source.position(), r, buffer);
       source.skip(r);
       dest.writeU16(static_cast<uint16_t>(m));
-      dest.write(buffer.get(), m);
+      dest.write(buffer, m);
     } while (r == lzrw::kBlockSize);
   } catch (...) {
     throw Error(lzrw::kWriteError);
