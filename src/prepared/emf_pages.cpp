@@ -410,6 +410,9 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   const size_t minRecord = version >= 24 ? kMinRecordNew : kMinRecordOld;
   if (count < 0 || size_t(count) > s.remaining() / minRecord)
     refuse("page count " + std::to_string(count) + " does not fit the file");
+  if (count > kMaxPages)
+    refuse("page count " + std::to_string(count) + " is more than the " +
+           std::to_string(kMaxPages) + " pages a report may hold");
   pages_.reserve(count);
 
   // Pages stay packed where they were read from when the built-in compressor
@@ -534,6 +537,9 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
   const int32_t count = s.readI32("page count");
   if (count < 0 || size_t(count) > s.remaining() / kMinRecordOld)
     refuse("page count " + std::to_string(count) + " does not fit the file");
+  if (count > kMaxPages)
+    refuse("page count " + std::to_string(count) + " is more than the " +
+           std::to_string(kMaxPages) + " pages a report may hold");
   pages_.reserve(count);
   for (int i = 0; i < count; ++i) {
     const int32_t end = s.readI32("page end offset");

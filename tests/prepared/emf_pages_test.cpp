@@ -491,6 +491,12 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
     f.i32(1000000).bytes(std::vector<uint8_t>(100, 0));
     expectRefused(f.done(), "page count");
   }
+  {  // more pages than a report may hold, each as small as a record can be
+    FileBuilder f;
+    f.u8(0).name("P").i32(kMaxPages + 1);
+    f.bytes(std::vector<uint8_t>(size_t(kMaxPages + 1) * 16, 0));
+    expectRefused(f.done(), "pages a report may hold");
+  }
   {  // end offset beyond the file
     FileBuilder f;
     header(f);
