@@ -363,6 +363,52 @@ namespace {
 constexpr size_t kFastIn = 2 + 64 + 16;
 constexpr size_t kFastOut = 15 * 18 + 32 + 16;
 
+// The item-by-item walk with every bound checked, from input `ip` and output
+// position `op` with `bits` items of the control word `w` left. The decoder
+// finishes its blocks with it (writing into `out`); the load-time check walks
+// its last items with it (counting only), so both refuse exactly the same
+// inputs. Returns the decoded count.
+template <bool kWrite>
+size_t walkCareful(const uint8_t* ip, const uint8_t* iend, uint8_t* out, size_t op, uint32_t w,
+                   unsigned bits) {
+  while (ip < iend) {
+    if (bits == 0) {
+      if (iend - ip < 3) corrupt();  // a control word needs at least one item after it
+      w = static_cast<uint32_t>(ip[0] << 8 | ip[1]) << 16;
+      ip += 2;
+      bits = 16;
+    }
+    if (!(w & 0x80000000u)) {
+      if (op == kBlockSize) corrupt();
+      if constexpr (kWrite) out[op] = *ip;
+      ++op;
+      ++ip;
+    } else {
+      if (iend - ip < 2) corrupt();
+      const unsigned b1 = ip[1];
+      const unsigned off = static_cast<unsigned>(ip[0]) << 4 | b1 >> 4;
+      if (off) {
+        const unsigned len = (b1 & 15) + 3;
+        if (off > op || len > kBlockSize - op) corrupt();
+        if constexpr (kWrite)
+          for (unsigned k = 0; k < len; ++k) out[op + k] = out[op - off + k];
+        op += len;
+        ip += 2;
+      } else {
+        if (iend - ip < 4) corrupt();
+        const size_t count = (b1 << 8 | ip[2]) + 16;
+        if (count > kBlockSize - op) corrupt();
+        if constexpr (kWrite) std::memset(out + op, ip[3], count);
+        op += count;
+        ip += 4;
+      }
+    }
+    w <<= 1;
+    --bits;
+  }
+  return op;
+}
+
 }  // namespace
 
 size_t decodeBlock(const uint8_t* in, size_t m, uint8_t* out) {
@@ -438,40 +484,7 @@ size_t decodeBlock(const uint8_t* in, size_t m, uint8_t* out) {
   }
 
 careful:
-  while (ip < iend) {
-    if (bits == 0) {
-      if (iend - ip < 3) corrupt();  // a control word needs at least one item after it
-      w = static_cast<uint32_t>(ip[0] << 8 | ip[1]) << 16;
-      ip += 2;
-      bits = 16;
-    }
-    if (!(w & 0x80000000u)) {
-      if (op == oend) corrupt();
-      *op++ = *ip++;
-    } else {
-      if (iend - ip < 2) corrupt();
-      const unsigned b1 = ip[1];
-      const unsigned off = static_cast<unsigned>(ip[0]) << 4 | b1 >> 4;
-      if (off) {
-        const unsigned len = (b1 & 15) + 3;
-        if (off > static_cast<size_t>(op - out) || len > static_cast<size_t>(oend - op)) corrupt();
-        const uint8_t* src = op - off;
-        for (unsigned k = 0; k < len; ++k) op[k] = src[k];
-        op += len;
-        ip += 2;
-      } else {
-        if (iend - ip < 4) corrupt();
-        const size_t count = (b1 << 8 | ip[2]) + 16;
-        if (count > static_cast<size_t>(oend - op)) corrupt();
-        std::memset(op, ip[3], count);
-        op += count;
-        ip += 4;
-      }
-    }
-    w <<= 1;
-    --bits;
-  }
-  return static_cast<size_t>(op - out);
+  return walkCareful<true>(ip, iend, out, static_cast<size_t>(op - out), w, bits);
 }
 
 size_t checkBlock(const uint8_t* in, size_t m) {
@@ -487,7 +500,6 @@ size_t checkBlock(const uint8_t* in, size_t m) {
   const uint8_t* const iend = in + m;
   size_t op = 0;
   uint32_t w = static_cast<uint32_t>(in[1] << 8 | in[2]) << 16;
-  unsigned bits = 16;
   constexpr size_t kGroupIn = 16 * 4 + 2;  // the most a group and the next control word read
   while (static_cast<size_t>(iend - ip) >= kGroupIn) {
     unsigned left = 16;
@@ -518,38 +530,7 @@ size_t checkBlock(const uint8_t* in, size_t m) {
     w = static_cast<uint32_t>(ip[0] << 8 | ip[1]) << 16;
     ip += 2;
   }
-  while (ip < iend) {
-    if (bits == 0) {
-      if (iend - ip < 3) corrupt();
-      w = static_cast<uint32_t>(ip[0] << 8 | ip[1]) << 16;
-      ip += 2;
-      bits = 16;
-    }
-    if (!(w & 0x80000000u)) {
-      if (op == kBlockSize) corrupt();
-      ++op;
-      ++ip;
-    } else {
-      if (iend - ip < 2) corrupt();
-      const unsigned b1 = ip[1];
-      const unsigned off = static_cast<unsigned>(ip[0]) << 4 | b1 >> 4;
-      if (off) {
-        const unsigned len = (b1 & 15) + 3;
-        if (off > op || len > kBlockSize - op) corrupt();
-        op += len;
-        ip += 2;
-      } else {
-        if (iend - ip < 4) corrupt();
-        const size_t count = (b1 << 8 | ip[2]) + 16;
-        if (count > kBlockSize - op) corrupt();
-        op += count;
-        ip += 4;
-      }
-    }
-    w <<= 1;
-    --bits;
-  }
-  return op;
+  return walkCareful<false>(ip, iend, nullptr, op, w, 16);
 }
 
 namespace {
