@@ -10,7 +10,6 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 
 #include "model/state.h"
 #include "platform/color.h"
@@ -51,8 +50,45 @@ size_t compressedUpperBound(const uint8_t* p, size_t n) {
   return blocks * lzrw::kBlockSize;
 }
 
+// The page count, checked against the bytes left for records of at least
+// `minRecord` bytes and against the most pages a report may hold.
+template <class Stream>
+int32_t readPageCount(Stream& s, size_t minRecord) {
+  const int32_t count = s.readI32("page count");
+  if (count < 0 || size_t(count) > s.remaining() / minRecord)
+    refuse("page count " + std::to_string(count) + " does not fit the file");
+  if (count > kMaxPages)
+    refuse("page count " + std::to_string(count) + " is more than the " +
+           std::to_string(kMaxPages) + " pages a report may hold");
+  return count;
+}
+
+// A page record up to its data: the end offset, the paper, and from version 24
+// on the bin and margins (older layouts have neither: bin -1, margins zero).
+// Returns the end offset, checked to lie between here and the end of the file.
+template <class Stream>
+size_t readPageRecord(Stream& s, PreparedPage& e, int version, int index) {
+  const int32_t end = s.readI32("page end offset");
+  e.PaperSize = s.readU16("paper size");
+  e.PaperWidth = s.readI32("paper width");
+  e.PaperHeight = s.readI32("paper height");
+  e.Orientation = s.readU8("orientation");
+  e.Bin = version >= 24 ? s.readI32("paper bin") : -1;
+  e.UseMargins = s.readU8("margins flag");
+  if (version >= 24) {
+    e.Margins.left = s.readI32("margins");
+    e.Margins.top = s.readI32("margins");
+    e.Margins.right = s.readI32("margins");
+    e.Margins.bottom = s.readI32("margins");
+  }
+  if (end < 0 || size_t(end) < s.position() || size_t(end) > s.size())
+    refuse(pageLabel(index) + ": end offset " + std::to_string(end) + " lies outside the file");
+  return size_t(end);
+}
+
 // A packed page to be checked, and what the check found.
 struct PackedCheck {
+  int page = 0;
   const uint8_t* data = nullptr;
   size_t size = 0;  // the page's bytes up to its end offset
   size_t used = 0;
@@ -205,7 +241,7 @@ class MemoryCursor {
     return s_.data() + s_.position();
   }
   void beforeMove(std::function<void()>) {}  // everything is in memory already
-  MemoryStream& stream() { return s_; }
+  MemoryStream& inMemory() { return s_; }
 
  private:
   MemoryStream& s_;
@@ -246,6 +282,15 @@ class FileCursor {
     return window_.get() + (pos_ - winStart_);
   }
   void beforeMove(std::function<void()> f) { beforeMove_ = std::move(f); }
+  // The whole file as a stream at the cursor's position, for the older
+  // metafile layout, which is small and read from memory.
+  MemoryStream& inMemory() {
+    std::vector<uint8_t> bytes(size_);
+    file_.readAt(0, size_, bytes.data());
+    whole_ = MemoryStream(std::move(bytes));
+    whole_.seek(pos_);
+    return whole_;
+  }
 
  private:
   // Big enough that the pages checked together keep the cores busy between
@@ -275,6 +320,7 @@ class FileCursor {
   std::unique_ptr<uint8_t[]> window_;
   size_t capacity_ = 0, winStart_ = 0, winLen_ = 0;
   std::function<void()> beforeMove_;
+  MemoryStream whole_;
 };
 
 }  // namespace
@@ -378,13 +424,8 @@ void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& s
     fileInfo_.version = version;
     fileInfo_.compressionFlag = flag;
     if (flag != 0 && flag != 1 && flag != 255) {
-      // The older metafile layout, which LoadFromFile reads from memory.
-      if constexpr (std::is_same_v<Cursor, MemoryCursor>) {
-        s.seek(start);
-        loadMetafileFormat(s.stream());
-      } else {
-        refuse("unexpected metafile layout");
-      }
+      s.seek(start);
+      loadMetafileFormat(s.inMemory());
     } else {
       loadPages(s, version, flag != 0, source);
     }
@@ -406,13 +447,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   fileInfo_.printerName.assign(name.begin(), name.end());
   selectPrinterByName(fileInfo_.printerName);
 
-  const int32_t count = s.readI32("page count");
-  const size_t minRecord = version >= 24 ? kMinRecordNew : kMinRecordOld;
-  if (count < 0 || size_t(count) > s.remaining() / minRecord)
-    refuse("page count " + std::to_string(count) + " does not fit the file");
-  if (count > kMaxPages)
-    refuse("page count " + std::to_string(count) + " is more than the " +
-           std::to_string(kMaxPages) + " pages a report may hold");
+  const int32_t count = readPageCount(s, version >= 24 ? kMinRecordNew : kMinRecordOld);
   pages_.reserve(count);
 
   // Pages stay packed where they were read from when the built-in compressor
@@ -429,21 +464,18 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
              " GiB of memory");
   };
   // Packed pages are checked in batches, while their bytes are at hand.
-  std::vector<int> pending;
-  std::vector<PackedCheck> checks;
+  std::vector<PackedCheck> pending;
   auto checkPending = [&] {
     if (pending.empty()) return;
-    std::vector<int> pages = std::move(pending);
-    std::vector<PackedCheck> done = std::move(checks);
+    std::vector<PackedCheck> done = std::move(pending);
     pending.clear();
-    checks.clear();
     checkPackedPages(done);
-    for (size_t k = 0; k < done.size(); ++k) {
-      if (!done[k].error.empty()) refuse(pageLabel(pages[k]) + ": " + done[k].error);
-      StoredObjects& st = pages_[pages[k]]->Stored;
-      st.size = done[k].used;
-      st.unpackedSize = done[k].unpacked;
-      total += done[k].unpacked;
+    for (const PackedCheck& c : done) {
+      if (!c.error.empty()) refuse(pageLabel(c.page) + ": " + c.error);
+      StoredObjects& st = pages_[c.page]->Stored;
+      st.size = c.used;
+      st.unpackedSize = c.unpacked;
+      total += c.unpacked;
     }
     checkTotal();
   };
@@ -451,23 +483,9 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
 
   try {
     for (int i = 0; i < count; ++i) {
-      const int32_t end = s.readI32("page end offset");
       PreparedPage& e = appendEntry();
-      e.PaperSize = s.readU16("paper size");
-      e.PaperWidth = s.readI32("paper width");
-      e.PaperHeight = s.readI32("paper height");
-      e.Orientation = s.readU8("orientation");
-      e.Bin = version >= 24 ? s.readI32("paper bin") : -1;
-      e.UseMargins = s.readU8("margins flag");
-      if (version >= 24) {
-        e.Margins.left = s.readI32("margins");
-        e.Margins.top = s.readI32("margins");
-        e.Margins.right = s.readI32("margins");
-        e.Margins.bottom = s.readI32("margins");
-      }
-      if (end < 0 || size_t(end) < s.position() || size_t(end) > s.size())
-        refuse(pageLabel(i) + ": end offset " + std::to_string(end) + " lies outside the file");
-      const size_t n = size_t(end) - s.position();
+      const size_t end = readPageRecord(s, e, version, i);
+      const size_t n = end - s.position();
       if (compressed) {
         const uint8_t* data = s.peek(n, "page data");
         if (compressedUpperBound(data, n) > kMaxPageBytes + lzrw::kBlockSize)
@@ -477,9 +495,10 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
           e.Stored.source = source;
           e.Stored.offset = s.position();
           e.Stored.packed = true;
-          pending.push_back(i);
-          checks.emplace_back().data = data;
-          checks.back().size = n;
+          PackedCheck& c = pending.emplace_back();
+          c.page = i;
+          c.data = data;
+          c.size = n;
         } else {
           // The size the writer recorded is a hint only, used to size the page's
           // stream once instead of growing it block by block.
@@ -508,7 +527,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
       }
       checkTotal();
       pushPaper(e);
-      s.seek(size_t(end));
+      s.seek(end);
     }
   } catch (const Error&) {
     // A page earlier in the file that is damaged too is the one to name.
@@ -534,25 +553,13 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
   fileInfo_.printerName = names.substr(0, names.find('\r'));
   selectPrinterByName(fileInfo_.printerName);
 
-  const int32_t count = s.readI32("page count");
-  if (count < 0 || size_t(count) > s.remaining() / kMinRecordOld)
-    refuse("page count " + std::to_string(count) + " does not fit the file");
-  if (count > kMaxPages)
-    refuse("page count " + std::to_string(count) + " is more than the " +
-           std::to_string(kMaxPages) + " pages a report may hold");
+  const int32_t count = readPageCount(s, kMinRecordOld);
   pages_.reserve(count);
   for (int i = 0; i < count; ++i) {
-    const int32_t end = s.readI32("page end offset");
     PreparedPage& e = appendEntry();
-    e.PaperSize = s.readU16("paper size");
-    e.PaperWidth = s.readI32("paper width");
-    e.PaperHeight = s.readI32("paper height");
-    e.Orientation = s.readU8("orientation");
-    e.UseMargins = s.readU8("margins flag");
-    e.Bin = -1;
-    if (end < 0 || size_t(end) < s.position() || size_t(end) > s.size())
-      refuse(pageLabel(i) + ": end offset " + std::to_string(end) + " lies outside the file");
-    auto metafile = s.readSpan(size_t(end) - s.position(), "page metafile");
+    // The records of this layout are those of the version-less one.
+    const size_t end = readPageRecord(s, e, 0, i);
+    auto metafile = s.readSpan(end - s.position(), "page metafile");
     pushPaper(e);
     writeMetafilePicture(e.ObjectStream, e.PrinterInfo, metafile);
     e.ObjectStream.rewind();
@@ -638,21 +645,8 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   if (st.st_size > off_t(INT32_MAX))
     throw PreparedFileError(path, "the file is larger than the format allows");
   try {
-    // The older metafile layout is small and read whole from memory; every
-    // other file is read through a window and its pages left in the file.
-    uint8_t head[2] = {0, 0};
-    const size_t got = std::min<size_t>(file->size(), 2);
-    file->readAt(0, got, head);
-    const uint8_t flag = head[0] >= 24 && head[0] <= 31 ? head[1] : head[0];
-    if (got == 2 && flag != 0 && flag != 1 && flag != 255) {
-      std::vector<uint8_t> bytes(file->size());
-      file->readAt(0, bytes.size(), bytes.data());
-      MemoryStream s(std::move(bytes));
-      LoadFromStream(s);
-    } else {
-      FileCursor cursor(*file);
-      loadFrom(cursor, file);
-    }
+    FileCursor cursor(*file);
+    loadFrom(cursor, file);
   } catch (const Error& e) {
     Clear();
     throw PreparedFileError(path, e.what());
