@@ -86,6 +86,25 @@ size_t readPageRecord(Stream& s, PreparedPage& e, int version, int index) {
   return size_t(end);
 }
 
+// Unpacks a page's data into its object stream through the process-wide
+// compressor, for compressors other than the built-in one.
+void unpackWithCurrentCompressor(PreparedPage& e, const uint8_t* data, size_t n, int index) {
+  // The size the writer recorded is a hint only, used to size the page's
+  // stream once instead of growing it block by block.
+  if (n >= 4) {
+    uint32_t declared;
+    std::memcpy(&declared, data, 4);
+    e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
+  }
+  MemoryStream packed(std::vector<uint8_t>(data, data + n));
+  try {
+    currentCompressor().Decompress(packed, e.ObjectStream);
+  } catch (const Error& err) {
+    refuse(pageLabel(index) + ": " + err.what());
+  }
+  e.ObjectStream.rewind();
+}
+
 // A packed page to be checked, and what the check found.
 struct PackedCheck {
   int page = 0;
@@ -190,7 +209,6 @@ class FileSource : public PageSource {
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
-  int fd() const { return fd_; }
   size_t size() const { return static_cast<size_t>(st_.st_size); }
 
   void copy(size_t offset, size_t n, uint8_t* out) const override {
@@ -500,20 +518,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
           c.data = data;
           c.size = n;
         } else {
-          // The size the writer recorded is a hint only, used to size the page's
-          // stream once instead of growing it block by block.
-          if (n >= 4) {
-            uint32_t declared;
-            std::memcpy(&declared, data, 4);
-            e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
-          }
-          MemoryStream packed(std::vector<uint8_t>(data, data + n));
-          try {
-            currentCompressor().Decompress(packed, e.ObjectStream);
-          } catch (const Error& err) {
-            refuse(pageLabel(i) + ": " + err.what());
-          }
-          e.ObjectStream.rewind();
+          unpackWithCurrentCompressor(e, data, n, i);
           total += e.ObjectStream.size();
         }
       } else {
@@ -644,15 +649,11 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   auto file = std::make_shared<FileSource>(fd, st);
   if (st.st_size > off_t(INT32_MAX))
     throw PreparedFileError(path, "the file is larger than the format allows");
+  FileCursor cursor(*file);
   try {
-    FileCursor cursor(*file);
-    loadFrom(cursor, file);
+    loadFrom(cursor, file);  // leaves the store empty when it fails
   } catch (const Error& e) {
-    Clear();
     throw PreparedFileError(path, e.what());
-  } catch (const std::bad_alloc&) {
-    Clear();
-    throw PreparedFileError(path, "not enough memory to hold the report");
   }
 }
 
