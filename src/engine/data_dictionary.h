@@ -1,0 +1,56 @@
+#pragma once
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "engine/variables.h"
+#include "model/stream.h"
+
+namespace orv {
+
+class TfrDataset;
+
+// A resolved field reference: which data set and which of its fields.
+struct TfrCacheItem {
+  TfrDataset* DataSet = nullptr;
+  std::string FieldName;
+};
+
+// The report's data dictionary: named variables (whose values are expression
+// texts), the aliases users see for data sets and fields, the data source of
+// each band, and a cache of field references resolved during a run.
+class TfrDataDictionary {
+ public:
+  // name -> value text; names beginning with a blank are category headings.
+  TfrVariables Variables;
+  // real data-set (or data-set.field) name -> alias shown to users.
+  TfrVariables FieldAliases;
+  // band name -> data-source name.
+  TfrVariables BandDatasources;
+  StringList DisabledDatasets;
+
+  void Clear();
+
+  // The block after marker byte 254 of a template stream.
+  void SaveToStream(MemoryStream& stream) const;
+  void LoadFromStream(MemoryStream& stream);
+
+  // Run-time lookups. The band engine supplies how names are found and
+  // values computed, so the dictionary itself needs neither.
+  bool IsVariable(std::string_view name);
+  Variant GetValue(std::string_view name);
+  void ClearCache() { cache_.clear(); }
+
+  // Finds a data set by component name (null when there is none).
+  std::function<TfrDataset*(std::string_view)> FindDataset;
+  // Evaluates an expression text (the value of a dictionary variable).
+  std::function<Variant(const std::string&)> Evaluate;
+  // The report variable of that name, when the report has one.
+  std::function<bool(std::string_view, Variant&)> ReportVariable;
+
+ private:
+  std::map<std::string, TfrCacheItem> cache_;  // keyed by upper-cased name
+};
+
+}  // namespace orv
