@@ -555,9 +555,80 @@ int32_t TfrMemoView::CalcWidth(const StringList& lines) {
 
 // ------------------------------------------------------------ heights
 
+TfrMemoView::Appearance TfrMemoView::ApplyHighlight() {
+  Appearance kept{Font, FillColor};
+  ViewRunHooks* hooks = modelState().RunHooks;
+  if (hooks && !HighlightCondition.empty() && hooks->EvaluateCondition(*this, HighlightCondition)) {
+    Font.Style = HighlightStyle;
+    Font.FontColor = HighlightFontColor;
+    FillColor = HighlightFillColor;
+  }
+  return kept;
+}
+
+void TfrMemoView::EmitToPage(MemoryStream& stream) {
+  ApplyBandAlign(scratchCanvas());
+  ClipToRect = true;
+  ViewRunHooks* hooks = modelState().RunHooks;
+  if (StretchPass == 0 && hooks) hooks->RunScript(*this);
+  bool expand = StretchPass != 1;
+  if (StretchPass == 0 && hooks && hooks->HasBeforePrintHandler()) {
+    ExpandedText = Memo;
+    const StringList before = ExpandedText;
+    hooks->BeforePrint(*this);
+    expand = ExpandedText == before;
+  }
+  if (StretchPass != 2 && expand) ExpandText();
+  if (Visible) {
+    const Appearance kept = ApplyHighlight();
+    if (StretchPass == 2) {
+      ApplyScale();
+      TargetCanvas = &scratchCanvas();
+      ShowMemo();
+      WrappedLines() = ExpandedText;
+      if (int32_t(ExpandedText.size()) > LinesShown) ExpandedText.resize(size_t(LinesShown));
+      const bool hasEnd = std::any_of(ExpandedText.begin(), ExpandedText.end(), [](const auto& l) {
+        return l.find(kParagraphEnd) != std::string::npos;
+      });
+      if (!hasEnd) ExpandedText.emplace_back(1, kParagraphEnd);
+      RestoreGeometry();
+    }
+    const std::string keptTag = Tag;
+    const uint8_t keptAlign = BandAlign;
+    const int32_t keptFormat = Format;
+    Format = 0;
+    try {
+      if (hooks && Tag.find('[') != std::string::npos) hooks->ExpandExpressions(*this, Tag);
+      Format = keptFormat;
+      if (hooks) hooks->AlignToBand(*this);
+      const std::string text = joinLines(ExpandedText);
+      if (!((Flags & flSuppress) && text == LastValue)) {
+        WriteObject(stream);
+        if (Flags & flSuppress) LastValue = text;
+      }
+    } catch (...) {
+      Format = keptFormat;
+      Tag = keptTag;
+      BandAlign = keptAlign;
+      Font = kept.font;
+      FillColor = kept.fill;
+      StretchPass = 0;
+      throw;
+    }
+    if (StretchPass == 2) {
+      const StringList& all = WrappedLines();
+      const size_t shown = std::min(all.size(), size_t(std::max(0, LinesShown)));
+      ExpandedText.assign(all.begin() + shown, all.end());
+    }
+    Font = kept.font;
+    FillColor = kept.fill;
+    Tag = keptTag;
+    BandAlign = keptAlign;
+  }
+  StretchPass = 0;
+}
+
 int32_t TfrMemoView::CalcHeight() {
-  // Suppression of repeated values and the highlight come with the report
-  // run's own emitting of text objects.
   StretchPass = 1;
   ApplyBandAlign(scratchCanvas());
   ViewRunHooks* hooks = modelState().RunHooks;
@@ -568,13 +639,19 @@ int32_t TfrMemoView::CalcHeight() {
     if (hooks) hooks->BeforePrint(*this);
     // A handler that rewrote the text has given the final lines already.
     if (ExpandedText == Memo) ExpandText();
+    const Appearance kept = ApplyHighlight();
     ApplyScale();
     if (!ExpandedText.empty()) {
       WrapMemo();
       ExpandedText = WrappedLines();
-      result = TextBlockHeight;
+      const std::string text = joinLines(ExpandedText);
+      const bool suppressed = (Flags & flSuppress) && text == LastValue;
+      result = suppressed ? 0 : TextBlockHeight;
+      if ((Flags & flSuppress) && hooks && hooks->SuppressRemembersValue()) LastValue = text;
     }
     RestoreGeometry();
+    Font = kept.font;
+    FillColor = kept.fill;
   }
   return result;
 }

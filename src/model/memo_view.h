@@ -123,6 +123,9 @@ class TfrMemoView : public TfrStretcheable {
   void ExportToFilter() override;
   void LoadRecord(MemoryStream& stream) override;
   void SaveRecord(MemoryStream& stream) override;
+  // Writes the text into a prepared page: the whole text, or in split mode
+  // (StretchPass 2) the lines that fit, keeping the rest in ExpandedText.
+  void EmitToPage(MemoryStream& stream) override;
 
   int32_t CalcHeight() override;
   int32_t MinLineHeight() override;
@@ -162,6 +165,12 @@ class TfrMemoView : public TfrStretcheable {
     int64_t position = 0;
   };
   Layout layout_;
+  // Applies the highlight when its condition holds; gives what it changed back.
+  struct Appearance {
+    ViewFont font;
+    Color fill;
+  };
+  Appearance ApplyHighlight();
   // Appends a finished line to WrappedLines and moves the position on.
   void OutputLine(std::string line);
 };

@@ -111,6 +111,14 @@ class ViewRunHooks {
   virtual void ExpandExpressions(TfrView& view, std::string& text) {}
   // Aligns baBottom, baTop and cross-band baWidth views to the band being printed.
   virtual void AlignToBand(TfrView& view) {}
+  // Whether the report has a before-print handler that may rewrite texts.
+  virtual bool HasBeforePrintHandler() { return false; }
+  // A text object's highlight condition: true when it holds (not 0). A
+  // condition that cannot be evaluated does not hold.
+  virtual bool EvaluateCondition(TfrView& view, const std::string& condition) { return false; }
+  // Whether measuring a suppressed text already remembers its value (the
+  // first pass of a two-pass report, which writes nothing).
+  virtual bool SuppressRemembersValue() { return false; }
 };
 
 // The scriptable root: a property list and the four scripting slots.

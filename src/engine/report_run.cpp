@@ -1,0 +1,1330 @@
+#include "engine/report_run.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "engine/data_components.h"
+#include "engine/dataset.h"
+#include "engine/date_time.h"
+#include "engine/engine_globals.h"
+#include "engine/formatting.h"
+#include "engine/parser.h"
+#include "engine/text_readers.h"
+#include "engine/tfr_report.h"
+#include "model/memo_view.h"
+#include "model/page.h"
+#include "model/state.h"
+#include "model/text_util.h"
+#include "model/views.h"
+#include "platform/error.h"
+#include "platform/strings.h"
+
+namespace orv {
+
+TfrBand::~TfrBand() = default;
+
+void TfrBand::ReadView(const TfrBandView& v, bool pageSkipped) {
+  View = const_cast<TfrBandView*>(&v);
+  Name = v.Name;
+  x = v.Left;
+  y = v.Top;
+  dx = v.Width;
+  dy = v.Height;
+  CalculatedHeight = dy;
+  Script = v.Memo;
+  Visible = v.Visible;
+  const uint16_t f = v.Flags;
+  Stretched = f & bfStretched;
+  // A page that only runs as a sub-report never breaks on its own.
+  FormNewPage = (f & bfFormNewPage) && !pageSkipped;
+  Breaked = (f & bfBreaked) && !pageSkipped;
+  PrintIfSubsetEmpty = f & bfPrintIfSubsetEmpty;
+  OnFirstPage = f & bfOnFirstPage;
+  OnLastPage = f & bfOnLastPage;
+  RepeatHeader = f & bfRepeatHeader;
+  PrintChildIfInvisible = f & bfPrintChildIfInvisible;
+  Columns = std::max(1, v.Columns);
+  ColumnWidth = v.ColumnWidth;
+  ColumnGap = v.ColumnGap;
+  NewColumnAfter = v.NewColumnAfter;
+  SplitFlag = Breaked;
+}
+
+bool TfrReportRun::PageRun::hasFooter() const {
+  const TfrBand* f = bands[btPageFooter];
+  return f && f->IsPresent();
+}
+
+namespace {
+
+// The error texts of a failed run.
+constexpr int kErrorDuringCalc = 55200;
+constexpr int kReportLabel = 55201;
+constexpr int kObjectLabel = 55202;
+constexpr int kPreparing = 55203;
+constexpr int kFirstPassLabel = 55204;
+constexpr int kPageLabel = 55205;
+constexpr int kErrorCaption = 55206;
+constexpr int kOf = 55199;
+
+// Bands that keep their own Y instead of taking the current one.
+bool keepsOwnY(uint16_t type) {
+  return type == btPageFooter || type == btOverlay || type == btNone;
+}
+
+bool isStretchable(TfrView& v) {
+  return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
+}
+
+double nowAsDateTime() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return encodeDate(d.year(), d.month(), d.day()) +
+         encodeTime(t.hour(), t.minute(), t.second(), t.msec());
+}
+
+// Restores the process-wide states the run sets, however it ends.
+class RunStateScope {
+ public:
+  RunStateScope(TfrReportRun& run, TfrReport& report) {
+    ModelState& st = modelState();
+    savedMode_ = st.Mode;
+    savedHooks_ = st.RunHooks;
+    savedReport_ = st.CurrentReport;
+    st.Mode = DocumentMode::Running;
+    st.RunHooks = &run;
+    st.CurrentReport = &report;
+    TfrParser& p = engineGlobals().Parser;
+    savedGet_ = p.OnGetValue;
+    savedFn_ = p.OnFunction;
+  }
+  ~RunStateScope() {
+    ModelState& st = modelState();
+    st.Mode = savedMode_;
+    st.RunHooks = savedHooks_;
+    st.CurrentReport = savedReport_;
+    st.CurrentView = nullptr;
+    st.CurrentBand = nullptr;
+    st.CurrentPage = nullptr;
+    TfrParser& p = engineGlobals().Parser;
+    p.OnGetValue = savedGet_;
+    p.OnFunction = savedFn_;
+  }
+
+ private:
+  DocumentMode savedMode_;
+  ViewRunHooks* savedHooks_;
+  void* savedReport_;
+  TfrParser::GetValueHook savedGet_;
+  TfrParser::FunctionHook savedFn_;
+};
+
+}  // namespace
+
+TfrReportRun::ObjectGeometry::ObjectGeometry(const TfrView& v)
+    : left(v.Left), top(v.Top), width(v.Width), height(v.Height), bandAlign(v.BandAlign) {}
+
+void TfrReportRun::ObjectGeometry::restore(TfrView& v) const {
+  v.Left = left;
+  v.Top = top;
+  v.Width = width;
+  v.Height = height;
+  v.BandAlign = bandAlign;
+}
+
+TfrReportRun::TfrReportRun(TfrReport& report) : report_(report) {}
+
+TfrReportRun::~TfrReportRun() = default;
+
+void TfrReportRun::RequestNewPage() {
+  if (band_) ++band_->NewPageRequests;
+}
+
+void TfrReportRun::RequestNewColumn() {
+  if (band_) ++band_->NewColumnRequests;
+}
+
+// ------------------------------------------------------------ preparation
+
+bool TfrReportRun::Prepare() {
+  RunStateScope scope(*this, report_);
+  const double now = nowAsDateTime();
+  RunDate = std::floor(now);
+  RunTime = now - RunDate;
+  DoublePass = report_.DoublePassReport != 0;
+  band_ = nullptr;
+  TfrParser& parser = engineGlobals().Parser;
+  parser.OnGetValue = [this](const std::string& n, Variant& v) { GetValue(n, v); };
+  parser.OnFunction = [this](const std::string& n, const std::string& p1, const std::string& p2,
+                             const std::string& p3, Variant& v) { CallFunction(n, p1, p2, p3, v); };
+
+  // The run may change the template (scripts, objects moved onto bands); it
+  // is put back afterwards.
+  MemoryStream saved;
+  report_.SaveToStream(saved);
+
+  if (report_.OnBeginDoc) report_.OnBeginDoc();
+  try {
+    if (!runWithProgress()) Cancelled = true;
+  } catch (const RunTerminated&) {
+    // The error text, if any, is already set.
+  } catch (const std::exception& e) {
+    // Errors of page and band scripts, data sets and group conditions end the
+    // run too; they are shown the same way, so that a broken template never
+    // leaves the program with half a report or a changed template.
+    ErrorFlag = true;
+    if (ErrorText.empty()) ErrorText = e.what();
+  }
+  if (report_.OnEndDoc) report_.OnEndDoc();
+
+  pages_.clear();
+  byPage_.clear();
+  cur_ = nullptr;
+  saved.seek(0);
+  report_.LoadFromStream(saved);
+
+  FinalPass = false;
+  if (ErrorFlag) {
+    if (report_.Ui) report_.Ui->ShowError(ErrorText, {});
+    report_.EMFPages.Clear();
+  }
+  if (Cancelled) report_.EMFPages.Clear();
+  return report_.EMFPages.Count() > 0 && !Cancelled && !ErrorFlag;
+}
+
+bool TfrReportRun::runWithProgress() {
+  Terminated = false;
+  Append = false;
+  FirstPass = false;
+  FinalPass = true;
+  report_.EMFPages.Clear();
+  std::string caption = loadString8(kPreparing);
+  if (!report_.Title.empty()) caption += " - " + report_.Title;
+  std::string label;
+  if (DoublePass) {
+    FirstPass = true;
+    FinalPass = false;
+    label = loadString8(kFirstPassLabel);
+  } else {
+    label = loadString8(kPageLabel);
+  }
+  progressLabel_ = label;
+  progressTotal_ = 0;
+  auto pass = [this] { runPass(); };
+  if (report_.OnProgress || !report_.ShowProgress || !report_.Ui) {
+    pass();
+    return !Cancelled;
+  }
+  const bool completed = report_.Ui->RunWithProgress(caption, label + "  1", pass);
+  if (!completed) Cancelled = true;
+  return !Cancelled;
+}
+
+void TfrReportRun::runPass() {
+  pageLoop();
+  if (!FirstPass) return;
+  TotalPages = report_.EMFPages.Count();
+  const int16_t keptDoublePass = report_.DoublePassReport;
+  report_.DoublePassReport = 0;
+  if (Terminated) {
+    report_.EMFPages.Clear();
+    Cancelled = true;
+    report_.DoublePassReport = keptDoublePass;
+    return;
+  }
+  Terminated = false;
+  Append = false;
+  FirstPass = false;
+  FinalPass = true;
+  report_.EMFPages.Clear();
+  progressLabel_ = loadString8(kPageLabel);
+  progressTotal_ = TotalPages;
+  pageLoop();
+  report_.DoublePassReport = keptDoublePass;
+}
+
+void TfrReportRun::reportProgress(int32_t n) {
+  if (report_.OnProgress) {
+    report_.OnProgress(n);
+  } else if (report_.ShowProgress && report_.Ui) {
+    std::string text = progressLabel_ + "  " + std::to_string(n);
+    if (FinalPass && DoublePass && progressTotal_ > 0)
+      text += " " + loadString8(kOf) + " " + std::to_string(progressTotal_);
+    if (!report_.Ui->Progress(text)) {
+      Cancelled = true;
+      Terminated = true;
+    }
+  }
+  if (Terminated) throw RunTerminated();
+}
+
+void TfrReportRun::pageLoop() {
+  report_.Dictionary.ClearCache();
+  ErrorFlag = false;
+  PageNo = 0;
+  footersPlaced_.clear();
+  pages_.clear();
+  byPage_.clear();
+
+  // Every page gets its run state first, so that sub-reports can mark the
+  // pages they print as skipped.
+  for (size_t i = 0; i < report_.Pages.Count(); ++i) {
+    auto pr = std::make_unique<PageRun>();
+    pr->page = &report_.Pages.Page(i);
+    byPage_[pr->page] = pr.get();
+    pages_.push_back(std::move(pr));
+  }
+  for (auto& pr : pages_)
+    if (pr->page->PageKind == ptReport) initPage(*pr);
+  // Objects moved onto bands get their template positions back when the
+  // pass ends, so that a second pass starts from the template as it was.
+  struct Restore {
+    TfrReportRun& run;
+    ~Restore() { run.restoreTemplatePositions(); }
+  } restore{*this};
+
+  for (size_t i = 0; i < pages_.size(); ++i) {
+    PageRun& pr = *pages_[i];
+    TfrPage& page = *pr.page;
+    cur_ = &pr;
+    modelState().CurrentPage = &page;
+    reportProgress(PageNo + 1);
+    if (!page.Visible) runPageScript(page);
+    if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formPage(pr, true);
+    if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
+      --PageNo;
+      Append = true;
+    } else {
+      PageNo = report_.EMFPages.Count();
+    }
+    if (Terminated) break;
+  }
+  cur_ = nullptr;
+  modelState().CurrentPage = nullptr;
+}
+
+void TfrReportRun::restoreTemplatePositions() {
+  for (auto& [view, geometry] : designGeometry_) geometry.restore(*view);
+  for (auto& pr : pages_)
+    for (auto& b : pr->all) {
+      if (b->DataSet) b->DataSet->Exit();
+      for (TfrView* v : b->Objects) v->OwnerBand = nullptr;
+    }
+  designGeometry_.clear();
+}
+
+void TfrReportRun::computeGeometry(PageRun& pr) {
+  TfrPage& page = *pr.page;
+  page.FooterBandHeight = pr.hasFooter() ? pr.bands[btPageFooter]->dy : 0;
+  pr.topY = page.TopEdge();
+  pr.leftX = page.LeftEdge();
+  pr.rightX = page.RightEdge();
+  pr.bottom = page.BottomEdge();
+  pr.columnCount = std::max(1, page.Columns);
+  pr.columnGap = page.ColumnGap;
+  pr.columnWidth = (pr.rightX - pr.leftX - (pr.columnCount - 1) * pr.columnGap) / pr.columnCount;
+}
+
+void TfrReportRun::initPage(PageRun& pr) {
+  TfrPage& page = *pr.page;
+  for (auto& obj : page.Objects) {
+    TfrView& v = *obj;
+    v.OwnerBand = nullptr;
+    designGeometry_.emplace_back(&v, ObjectGeometry(v));
+    if (auto* memo = dynamic_cast<TfrMemoView*>(&v); memo && !memo->HighlightCondition.empty()) {
+      try {
+        highlights_[&v] = TfrParser::ToPostfix(memo->HighlightCondition);
+      } catch (const std::exception&) {
+        // A condition that does not parse never highlights.
+      }
+    }
+    if (v.TypeCode == gtSubReport) {
+      const int32_t target = static_cast<TfrSubReportView&>(v).SubReportPage;
+      if (target >= 0 && target < int32_t(pages_.size())) pages_[target]->skipped = true;
+    }
+  }
+
+  auto newBand = [&](uint16_t type, TfrBandView* view) {
+    auto b = std::make_unique<TfrBand>(type, &page);
+    if (view) b->ReadView(*view, pr.skipped);
+    TfrBand* raw = b.get();
+    pr.all.push_back(std::move(b));
+    return raw;
+  };
+  auto bandViews = [&](uint16_t type) {
+    std::vector<TfrBandView*> views;
+    for (auto& obj : page.Objects)
+      if (obj->TypeCode == gtBand) {
+        auto* bv = static_cast<TfrBandView*>(obj.get());
+        if (bv->BandType() == type) views.push_back(bv);
+      }
+    std::stable_sort(views.begin(), views.end(),
+                     [](const TfrBandView* a, const TfrBandView* b) { return a->Top < b->Top; });
+    return views;
+  };
+  std::set<TfrView*> given;
+  auto give = [&](TfrBand* b, TfrView& v, bool horizontal) {
+    if (horizontal)
+      v.Top -= b->y;
+    else
+      v.Left -= b->x;
+    v.OwnerBand = b;
+    b->Objects.push_back(&v);
+    given.insert(&v);
+  };
+
+  // Cross bands first: objects lying within one's horizontal extent belong to it.
+  for (uint16_t t = btCrossHeader; t <= btCrossFooter; ++t) {
+    TfrBand* prev = nullptr;
+    for (TfrBandView* bv : bandViews(t)) {
+      TfrBand* b = newBand(t, bv);
+      BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
+      b->DataSet = found.dataset;
+      b->OwnDataSet = std::move(found.owned);
+      if (prev)
+        prev->Next = b;
+      else
+        pr.bands[t] = b;
+      prev = b;
+    }
+  }
+  for (uint16_t t = btCrossHeader; t <= btCrossFooter; ++t)
+    for (TfrBand* b = pr.bands[t]; b; b = b->Next)
+      for (auto& obj : page.Objects) {
+        TfrView& v = *obj;
+        if (v.TypeCode == gtBand || given.count(&v)) continue;
+        if (v.Left >= b->x && v.Left + v.Width <= b->x + b->dx) give(b, v, false);
+      }
+
+  for (uint16_t t = 0; t < btCrossHeader || (t > btCrossFooter && t < btNone); ++t) {
+    if (t == btCrossHeader) t = btCrossFooter + 1;
+    if (t >= btNone) break;
+    TfrBand* prev = nullptr;
+    for (TfrBandView* bv : bandViews(t)) {
+      TfrBand* b = newBand(t, bv);
+      if (t == btGroupHeader) {
+        b->GroupCondition = TfrParser::ToPostfix(bv->FormatStr);
+      } else if (b->IsDataBand() || !bv->FormatStr.empty()) {
+        BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
+        b->DataSet = found.dataset;
+        b->OwnDataSet = std::move(found.owned);
+      }
+      if (prev)
+        prev->Next = b;
+      else
+        pr.bands[t] = b;
+      prev = b;
+    }
+  }
+  for (int pass = 0; pass < 2; ++pass)
+    for (uint16_t t = 0; t < btNone; ++t) {
+      if (t >= btCrossHeader && t <= btCrossFooter) continue;
+      for (TfrBand* b = pr.bands[t]; b; b = b->Next)
+        for (auto& obj : page.Objects) {
+          TfrView& v = *obj;
+          if (v.TypeCode == gtBand || given.count(&v)) continue;
+          // Sub-reports go last, so that ordinary objects choose first.
+          if ((v.TypeCode == gtSubReport) != (pass == 1)) continue;
+          if (b->y <= v.Top && v.Top <= b->y + b->dy) give(b, v, true);
+        }
+    }
+  TfrBand* none = newBand(btNone, nullptr);
+  pr.bands[btNone] = none;
+  for (auto& obj : page.Objects)
+    if (obj->TypeCode != gtBand && !given.count(obj.get())) {
+      obj->OwnerBand = none;
+      none->Objects.push_back(obj.get());
+    }
+
+  // Headers and footers of the data levels.
+  for (const DataLevel& lv : kDataLevels) {
+    for (TfrBand* h = pr.bands[lv.header]; h; h = h->Next)
+      for (TfrBand* d = pr.bands[lv.data]; d; d = d->Next)
+        if (d->y > h->y + h->dy) {
+          if (!d->HeaderBand) d->HeaderBand = h;
+          break;
+        }
+    for (TfrBand* f = pr.bands[lv.footer]; f; f = f->Next) {
+      TfrBand* above = nullptr;
+      for (TfrBand* d = pr.bands[lv.data]; d; d = d->Next)
+        if (d->y + d->dy <= f->y) above = d;
+      if (above && !above->FooterBand) above->FooterBand = f;
+    }
+  }
+  // Group headers and footers pair from the outside in: the topmost header
+  // with the lowest footer.
+  std::vector<TfrBand*> footers;
+  for (TfrBand* f = pr.bands[btGroupFooter]; f; f = f->Next) footers.push_back(f);
+  size_t gi = 0;
+  for (TfrBand* g = pr.bands[btGroupHeader]; g; g = g->Next, ++gi)
+    if (gi < footers.size()) g->GroupFooter = footers[footers.size() - 1 - gi];
+  // Child bands by name.
+  for (auto& b : pr.all)
+    if (b->View && !b->View->ChildBand.empty())
+      for (TfrBand* c = pr.bands[btChild]; c; c = c->Next)
+        if (sameText(c->Name, b->View->ChildBand) && c != b.get()) {
+          b->ChildBand = c;
+          break;
+        }
+  // Cross data sets named per band: "Band1=Set1;Band2=Set2".
+  if (TfrBand* cd = pr.bands[btCrossData];
+      cd && cd->View && cd->View->FormatStr.find(';') != std::string::npos) {
+    std::string_view text = cd->View->FormatStr;
+    while (!text.empty()) {
+      const size_t semi = text.find(';');
+      std::string_view pair = text.substr(0, semi);
+      text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
+      const size_t eq = pair.find('=');
+      if (eq == std::string_view::npos) continue;
+      for (auto& b : pr.all)
+        if (sameText(b->Name, pair.substr(0, eq)))
+          b->DataSet = report_.Components.findDataset(pair.substr(eq + 1));
+    }
+  }
+  pr.initialised = true;
+}
+
+void TfrReportRun::formPage(PageRun& pr, bool normal) {
+  TfrEMFPages& store = report_.EMFPages;
+  if (!report_.PrintIfEmpty) {
+    TfrBand* master = pr.bands[btMasterData];
+    if (master && master->DataSet) {
+      bool empty;
+      try {
+        master->DataSet->First();
+        empty = master->DataSet->Eof();
+      } catch (const std::exception&) {
+        empty = true;
+      }
+      if (empty) {
+        if (Append) ++PageNo;
+        return;
+      }
+    }
+  }
+  pr.suppressRepeated = false;
+  if (normal) {
+    runPageScript(*pr.page);
+    if (Append && savedY_ == savedBottom_) Append = false;
+    computeGeometry(pr);
+    if (Append && savedAfterFooter_) pr.bottom = savedBottom_;
+    pr.curColumn = 0;
+    pr.xAdjust = pr.leftX;
+    if (Append) {
+      pr.curY = savedY_;
+    } else {
+      addPreparedPage();
+      pr.curY = pr.topY;
+      printBand(pr.bands[btOverlay]);
+      printBand(pr.bands[btNone]);
+    }
+  }
+  if (!report_.OnManualBuild) {
+    const int before = store.Count();
+    printBand(pr.bands[btReportTitle]);
+    if (store.Count() == before) {
+      if (TfrBand* ph = pr.bands[btPageHeader]; ph && ph->OnFirstPage) printBand(ph);
+      printBand(pr.bands[btColumnHeader]);
+    }
+    int deepest = 0;
+    for (int l = 0; l < 3; ++l)
+      if (pr.bands[kDataLevels[l].data]) deepest = l + 1;
+    if (deepest > 0) dataLoop(pr, 1, deepest);
+  }
+  if (normal) {
+    if (report_.OnManualBuild) {
+      report_.OnManualBuild(*pr.page);
+    } else {
+      pr.suppressRepeated = true;
+      printBand(pr.bands[btColumnFooter]);
+      TfrBand* cf = pr.bands[btColumnFooter];
+      const int32_t keptCf = cf ? cf->dy : 0;
+      if (cf) cf->dy = 0;
+      printBand(pr.bands[btReportSummary]);
+      if (cf) cf->dy = keptCf;
+      pr.suppressRepeated = false;
+    }
+  }
+  savedY_ = pr.curColumn > 0 ? pr.bottom : pr.curY;
+  savedBottom_ = pr.bottom;
+  savedAfterFooter_ = false;
+  pr.curColumn = 0;
+  pr.xAdjust = pr.leftX;
+  if (!report_.OnManualBuild) {
+    TfrBand* pf = pr.bands[btPageFooter];
+    if (pf && pf->IsPresent() && ((PageNo == 0 && pf->OnFirstPage) || pf->OnLastPage)) {
+      printPageFooters(true);
+      savedAfterFooter_ = true;
+    }
+  }
+  if (report_.OnEndPage) report_.OnEndPage(PageNo);
+  ++PageNo;
+  pr.lastBand = nullptr;
+}
+
+// ------------------------------------------------------------ data loop
+
+Variant TfrReportRun::groupValue(TfrBand* group) {
+  return engineGlobals().Parser.CalcPostfix(group->GroupCondition);
+}
+
+void TfrReportRun::initGroups(TfrBand* from) {
+  for (TfrBand* g = from; g; g = g->Next) {
+    g->LastGroupValue = groupValue(g);
+    queue_.push_back(g);
+  }
+}
+
+bool TfrReportRun::groupBreaks(TfrBand* group, TfrDataset& ds) {
+  if (ds.Eof() || group->LastGroupValue.isEmpty()) return true;
+  return !(groupValue(group) == group->LastGroupValue);
+}
+
+void TfrReportRun::placeQueue() {
+  std::vector<TfrBand*> q;
+  q.swap(queue_);
+  for (TfrBand* b : q)
+    if (b && b->IsPresent()) printBand(b);
+}
+
+void TfrReportRun::dataLoop(PageRun& pr, int level, int deepest) {
+  const DataLevel& lv = kDataLevels[level - 1];
+  for (TfrBand* b = pr.bands[lv.data]; b && !Terminated; b = b->Next) {
+    if (!b->DataSet) continue;
+    TfrDataset& ds = *b->DataSet;
+    ds.First();
+    b->LineNo = 1;
+    for (TfrBand* g = pr.bands[btGroupHeader]; g; g = g->Next) g->LineNo = 0;
+    if (ds.Eof()) continue;
+    // Groups break the master level's records.
+    TfrBand* groups = level == 1 ? pr.bands[btGroupHeader] : nullptr;
+    std::vector<TfrBand*> chain;
+    for (TfrBand* g = groups; g; g = g->Next) chain.push_back(g);
+    initGroups(groups);
+    queue_.push_back(b->HeaderBand);
+    initAggregates(b->FooterBand);
+    while (!ds.Eof() && !Terminated) {
+      queue_.push_back(b);
+      if (b->PrintIfSubsetEmpty) placeQueue();
+      bool counted = true;
+      if (level < deepest) {
+        dataLoop(pr, level + 1, deepest);
+        if (!queue_.empty()) {
+          if (b->PrintIfSubsetEmpty) {
+            placeQueue();
+          } else {
+            queue_.pop_back();
+            counted = false;
+          }
+        }
+      } else {
+        placeQueue();
+      }
+      ds.Next();
+      size_t broke = chain.size();
+      for (size_t i = 0; i < chain.size(); ++i)
+        if (groupBreaks(chain[i], ds)) {
+          broke = i;
+          break;
+        }
+      if (broke < chain.size()) {
+        TfrBand* g = chain[broke];
+        const bool atEnd = ds.Eof();
+        // Footers see the last record of the group that ends.
+        bool steppedBack = true;
+        try {
+          ds.Prior();
+        } catch (const std::exception&) {
+          steppedBack = false;
+        }
+        for (size_t i = chain.size() - 1; i > broke; --i) {
+          queue_.push_back(chain[i]->GroupFooter);
+          chain[i]->LineNo = 0;
+          if (chain[i]->GroupFooter) chain[i]->GroupFooter->LineNo = 0;
+        }
+        queue_.push_back(g->GroupFooter);
+        placeQueue();
+        if (steppedBack) ds.Next();
+        if (!atEnd) {
+          if (g->FormNewPage && g->Visible) startNewPage();
+          initGroups(g);
+          b->LineNo = 0;
+        }
+      }
+      if (counted) {
+        ++pr.currentRecord;
+        ++b->LineNo;
+        ++b->LineThrough;
+        if (b->FormNewPage && b->Visible && !ds.Eof()) startNewPage();
+      }
+    }
+    if (!queue_.empty())
+      queue_.pop_back();
+    else
+      printBand(b->FooterBand);
+  }
+}
+
+// ------------------------------------------------------------ placing bands
+
+int32_t TfrReportRun::fitHeight(TfrBand* b) {
+  if (b->IsDataBand() && b->Next && !b->Next->DataSet) {
+    int32_t h = 0;
+    for (TfrBand* c = b; c && (c == b || !c->DataSet); c = c->Next) h += c->dy;
+    return h;
+  }
+  if (b->Stretched) return stretchedHeight(b);
+  return b->dy;
+}
+
+bool TfrReportRun::printBand(TfrBand* b) {
+  if (!b || !b->IsPresent()) return true;
+  PageRun& pr = *cur_;
+  TfrBand* const outer = band_;
+  band_ = b;
+  ModelState& st = modelState();
+  st.CurrentBand = b->View;
+  st.CurrentView = nullptr;
+  view_ = nullptr;
+  b->MaxDY = -1;
+  b->NewPageRequests = 0;
+  b->NewColumnRequests = 0;
+  b->KeepPosition = false;
+  b->heightKnown = false;
+  if (report_.OnBeginBand) report_.OnBeginBand(*b);
+
+  TfrBand* last = pr.lastBand;
+  if (last && last != b && last->IsPresent() && last->IsMultiColumn() && last->ColumnCounter > 1) {
+    pr.xAdjust = last->SavedXAdjust;
+    pr.curY += last->dy;
+    last->ColumnCounter = 1;
+  }
+  const int32_t yBeforeScript = pr.curY;
+  if (b->SkipScriptOnce)
+    b->SkipScriptOnce = false;
+  else
+    runBandScript(*b);
+  if (Terminated) {
+    band_ = outer;
+    return false;
+  }
+  for (int32_t i = 0; i < b->NewPageRequests; ++i) {
+    pr.curColumn = pr.columnCount - 1;
+    startNewColumn(b);
+  }
+  for (int32_t i = 0; i < b->NewColumnRequests; ++i) startNewColumn(b);
+  if (b->KeepPosition) pr.curY = yBeforeScript;
+
+  if (b->Visible) {
+    if (b->Type == btColumnHeader) pr.columnTop = pr.curY;
+    if (b->Type == btPageFooter) b->y = pr.bottom;
+    if (b->Type != btPageFooter && b->Type != btOverlay && b->Type != btColumnFooter &&
+        b->Type != btNone) {
+      const int32_t h = fitHeight(b);
+      if (pr.curY + h > pr.bottom && !b->SplitFlag) {
+        if (pr.bottom - pr.topY >= h || pr.curY != pr.topY) {
+          if (pr.skipped) {
+            band_ = outer;
+            return true;
+          }
+          startNewColumn(b);
+        } else {
+          b->SplitFlag = true;
+        }
+      }
+    }
+    if (b->IsDataBand() && b->Next && !b->Next->DataSet) {
+      for (TfrBand* c = b; c && (c == b || !c->DataSet); c = c->Next)
+        if (c->Visible) placeBand(c);
+    } else {
+      placeBand(b);
+      if (b->ChildBand) printBand(b->ChildBand);
+    }
+    if (!b->IsDataBand() && b->Type != btGroupHeader && b->FormNewPage) startNewPage();
+  } else if (b->PrintChildIfInvisible && b->ChildBand) {
+    printBand(b->ChildBand);
+  }
+
+  if (b->SkipAggregatesOnce) {
+    b->SkipAggregatesOnce = false;
+  } else {
+    afterBand(b);
+  }
+  if (report_.OnEndBand) report_.OnEndBand(*b);
+  b->SplitFlag = b->Breaked;
+  band_ = outer;
+  st.CurrentBand = outer ? outer->View : nullptr;
+  return true;
+}
+
+void TfrReportRun::afterBand(TfrBand* b) {
+  if (b->Type == btPageFooter && PageNo != report_.EMFPages.Count() - 1) return;
+  initAggregates(b);
+  if (b->Type == btGroupHeader)
+    for (TfrBand* g = b; g; g = g->Next) g->LastGroupValue = groupValue(g);
+}
+
+bool TfrReportRun::checkFit(TfrBand* b, int32_t height, bool onlyReport) {
+  if (b->Type == btColumnFooter) return false;
+  PageRun& pr = *cur_;
+  const TfrBand* cf = pr.bands[btColumnFooter];
+  const int32_t cfh = cf && cf->IsPresent() ? cf->dy : 0;
+  if (int64_t(pr.bottom) >= int64_t(b->y) + height + cfh) return false;
+  if (!onlyReport) {
+    startNewColumn(b);
+    b->y = pr.curY;
+  }
+  return true;
+}
+
+void TfrReportRun::placeBand(TfrBand* b) {
+  PageRun& pr = *cur_;
+  if (!keepsOwnY(b->Type)) b->y = pr.curY;
+  if (b->IsMultiColumn() && pr.lastBand != b) {
+    b->ColumnCounter = 1;
+    b->SavedXAdjust = pr.xAdjust;
+  }
+  const int pagesBefore = report_.EMFPages.Count();
+  subReportTookOver_ = false;
+  const bool fixed = keepsOwnY(b->Type);
+  if (b->Stretched) {
+    const int32_t h = stretchedHeight(b);
+    if (!b->SplitFlag) checkFit(b, h);
+    if (b->SplitFlag) {
+      splitBand(b, h);
+    } else {
+      writeObjects(b);
+      if (!subReportTookOver_) pr.curY = b->y + h;
+    }
+    restoreStretchedObjects(b);
+  } else {
+    if (!fixed && !b->SplitFlag) checkFit(b, b->dy);
+    if (b->SplitFlag) {
+      splitBand(b, b->dy);
+    } else {
+      writeObjects(b);
+      if (!fixed && !subReportTookOver_) pr.curY = b->y + b->dy;
+    }
+  }
+  if (subReportTookOver_ && report_.EMFPages.Count() == pagesBefore)
+    pr.curY = std::max(pr.curY, b->y + b->dy);
+  if (b->IsMultiColumn()) {
+    ++b->ColumnCounter;
+    if (b->ColumnCounter <= b->Columns) {
+      pr.xAdjust = b->SavedXAdjust + (b->ColumnCounter - 1) * (b->ColumnWidth + b->ColumnGap);
+      pr.curY -= b->dy;
+    } else {
+      pr.xAdjust = b->SavedXAdjust;
+      b->ColumnCounter = 1;
+    }
+  }
+  pr.lastBand = b;
+}
+
+int32_t TfrReportRun::stretchedHeight(TfrBand* b) {
+  if (b->heightKnown) return b->CalculatedHeight;
+  int32_t h = b->dy;
+  for (TfrView* v : b->Objects) {
+    if (!isStretchable(*v) || v->TypeCode == gtLine) continue;
+    auto* s = static_cast<TfrStretcheable*>(v);
+    band_ = b;
+    const int32_t need = s->CalcHeight();
+    stretched_[v] = v->Height;
+    if (need > v->Height) v->Height = need;
+    h = std::max(h, v->Top + v->Height);
+  }
+  // Stretched lines reach down to the bottom of the stretched band.
+  for (TfrView* v : b->Objects)
+    if (isStretchable(*v) && v->TypeCode == gtLine && v->Height > v->Width) {
+      stretched_[v] = v->Height;
+      v->Height = std::max(v->Height, h - v->Top);
+    }
+  b->CalculatedHeight = h;
+  b->heightKnown = true;
+  return h;
+}
+
+void TfrReportRun::restoreStretchedObjects(TfrBand* b) {
+  for (TfrView* v : b->Objects) {
+    auto it = stretched_.find(v);
+    if (it == stretched_.end()) continue;
+    v->Height = it->second;
+    stretched_.erase(it);
+  }
+  b->heightKnown = false;
+}
+
+void TfrReportRun::writeObjects(TfrBand* b) {
+  for (TfrView* v : b->Objects) {
+    if (v->TypeCode == gtSubReport) {
+      if (v->Visible) {
+        runSubReport(b, *v);
+        return;
+      }
+      continue;
+    }
+    emitObject(b, *v);
+  }
+}
+
+void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
+  PageRun& pr = *cur_;
+  view_ = &v;
+  modelState().CurrentView = &v;
+  band_ = b;
+  if (FirstPass) {
+    runObjectScript(v);
+    return;
+  }
+  const ObjectGeometry kept(v);
+  if (b->Type >= btCrossHeader && b->Type <= btCrossFooter) {
+    v.Left += b->x;
+  } else {
+    v.Left += pr.xAdjust - pr.leftX;
+    v.Top += b->y;
+  }
+  try {
+    v.EmitToPage(report_.EMFPages.Entry(PageNo).ObjectStream);
+  } catch (const RunTerminated&) {
+    kept.restore(v);
+    throw;
+  } catch (const std::exception& e) {
+    kept.restore(v);
+    failObject(&v, e.what());
+  }
+  kept.restore(v);
+}
+
+void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
+  PageRun& pr = *cur_;
+  if (!checkFit(b, height, true)) {
+    writeObjects(b);
+    pr.curY = b->y + height;
+    return;
+  }
+  struct Pending {
+    TfrView* view;
+    int32_t top, height;  // still to place, relative to the band's current Y
+    bool started = false;
+  };
+  std::vector<Pending> pending;
+  for (TfrView* v : b->Objects) {
+    int32_t top = v->Top;
+    if (v->BandAlign == baBottom) top = height - v->Height;
+    pending.push_back({v, top, v->Height});
+  }
+  const TfrBand* cf = pr.bands[btColumnFooter];
+  const int32_t cfh = cf && cf->IsPresent() ? cf->dy : 0;
+  int idleRounds = 0;
+  int32_t lastBottom = 0;
+  while (!pending.empty() && !Terminated) {
+    const int32_t room = pr.bottom - cfh - b->y - 2;
+    bool wrote = false;
+    lastBottom = 0;
+    std::vector<Pending> next;
+    for (Pending& p : pending) {
+      TfrView& v = *p.view;
+      const int32_t top = std::max(0, p.top);
+      const int32_t bottom = p.top + p.height;
+      if (top > room) {
+        next.push_back(p);
+        continue;
+      }
+      const ObjectGeometry kept(v);
+      const bool text = dynamic_cast<TfrStretcheable*>(&v) != nullptr && v.TypeCode != gtLine;
+      if (bottom <= room) {
+        v.Top = top;
+        v.Height = bottom - top;
+        if (text && p.started) static_cast<TfrStretcheable&>(v).StretchPass = 2;
+        emitObject(b, v);
+        kept.restore(v);
+        lastBottom = std::max(lastBottom, bottom);
+        wrote = true;
+        continue;
+      }
+      if (!text) {
+        // Pushed whole to the next page.
+        p.top = room;
+        next.push_back(p);
+        continue;
+      }
+      auto& s = static_cast<TfrStretcheable&>(v);
+      if (!p.started && s.StretchPass != 1) s.CalcHeight();
+      v.Top = top;
+      v.Height = room - top;
+      s.StretchPass = 2;
+      emitObject(b, v);
+      kept.restore(v);
+      p.started = true;
+      lastBottom = room;
+      wrote = true;
+      next.push_back(p);
+    }
+    for (Pending& p : next) p.top -= room;
+    pending.swap(next);
+    if (pending.empty()) break;
+    idleRounds = wrote ? 0 : idleRounds + 1;
+    if (idleRounds > Limits.MaxIdleSplitRounds)
+      throw Error("o objeto \"" + pending.front().view->Name +
+                  "\" não cabe em nenhuma página: a divisão da banda não avança");
+    startNewColumn(b);
+    b->y = pr.curY;
+  }
+  pr.curY = b->y + lastBottom;
+}
+
+void TfrReportRun::runSubReport(TfrBand* b, TfrView& v) {
+  subReportTookOver_ = true;
+  const int32_t target = static_cast<TfrSubReportView&>(v).SubReportPage;
+  if (target < 0 || target >= int32_t(pages_.size())) return;
+  PageRun& outer = *cur_;
+  PageRun& sub = *pages_[target];
+  if (!sub.initialised || &sub == &outer) return;
+  computeGeometry(sub);
+  sub.bottom = outer.bottom;
+  sub.topY = outer.topY;
+  sub.curY = b->y + v.Top;
+  sub.xAdjust = outer.xAdjust + v.Left - outer.leftX;
+  sub.leftX = outer.leftX;
+  sub.curColumn = 0;
+  sub.columnCount = 1;
+  const int pagesBefore = report_.EMFPages.Count();
+  cur_ = &sub;
+  int deepest = 0;
+  for (int l = 0; l < 3; ++l)
+    if (sub.bands[kDataLevels[l].data]) deepest = l + 1;
+  if (deepest > 0) dataLoop(sub, 1, deepest);
+  cur_ = &outer;
+  if (report_.EMFPages.Count() == pagesBefore)
+    outer.curY = std::max(sub.curY, b->y + b->dy);
+  else
+    outer.curY = sub.curY;
+  modelState().CurrentPage = outer.page;
+}
+
+void TfrReportRun::printPageFooters(bool treatAsFirstPage) {
+  PageRun& pr = *cur_;
+  pr.curColumn = 0;
+  pr.xAdjust = pr.leftX;
+  TfrBand* pf = pr.bands[btPageFooter];
+  if (pf && pf->IsPresent() && (PageNo != 0 || pf->OnFirstPage || treatAsFirstPage)) {
+    for (int32_t i = PageNo; i < report_.EMFPages.Count(); ++i) {
+      if (footersPlaced_.count(i)) continue;
+      PageNo = i;
+      if (report_.OnEndPage) report_.OnEndPage(i);
+      printBand(pf);
+      footersPlaced_.insert(i);
+    }
+  }
+  PageNo = report_.EMFPages.Count();
+}
+
+void TfrReportRun::addPreparedPage() {
+  TfrEMFPages& store = report_.EMFPages;
+  if (store.Count() >= Limits.MaxPages)
+    throw Error("o relatório passou de " + std::to_string(Limits.MaxPages) +
+                " páginas e foi interrompido");
+  const TfrPage& page = *cur_->page;
+  PageSetup setup;
+  setup.paper = {page.PaperSize, page.PaperWidth, page.PaperHeight, page.Orientation, page.Bin};
+  setup.useMargins = page.UseMargins;
+  setup.margins = {page.Margins.left, page.Margins.top, page.Margins.right, page.Margins.bottom};
+  setup.info = page.PrinterInfo;
+  store.AddPage(setup);
+  PageNo = store.Count() - 1;
+}
+
+void TfrReportRun::startNewPage() {
+  PageRun& pr = *cur_;
+  reportProgress(PageNo + 1);
+  if (!pr.suppressRepeated) printBand(pr.bands[btColumnFooter]);
+  printPageFooters(false);
+  computeGeometry(pr);
+  addPreparedPage();
+  Append = false;
+  printBand(pr.bands[btOverlay]);
+  pr.curY = pr.topY;
+  pr.curColumn = 0;
+  pr.xAdjust = pr.leftX;
+  printBand(pr.bands[btPageHeader]);
+  printBand(pr.bands[btColumnHeader]);
+}
+
+void TfrReportRun::startNewColumn(TfrBand* forBand) {
+  PageRun& pr = *cur_;
+  if (pr.curColumn < pr.columnCount - 1) {
+    printBand(pr.bands[btColumnFooter]);
+    ++pr.curColumn;
+    pr.xAdjust += pr.columnWidth + pr.columnGap;
+    pr.curY = pr.columnTop;
+    printBand(pr.bands[btColumnHeader]);
+  } else {
+    startNewPage();
+  }
+  if (!pr.suppressRepeated)
+    for (TfrBand* g = pr.bands[btGroupHeader]; g && g != forBand; g = g->Next)
+      if (g->RepeatHeader) {
+        g->SkipAggregatesOnce = true;
+        printBand(g);
+      }
+  if (forBand && forBand->IsDataBand())
+    if (TfrBand* h = forBand->HeaderBand; h && h != forBand && h->RepeatHeader) {
+      h->SkipAggregatesOnce = true;
+      printBand(h);
+    }
+}
+
+// ------------------------------------------------------------ scripts and aggregates
+
+// The script interpreter and the aggregate functions hang here; until they
+// exist, scripts do nothing and aggregates keep no state.
+void TfrReportRun::runPageScript(TfrPage&) {}
+void TfrReportRun::runBandScript(TfrBand&) {}
+void TfrReportRun::runObjectScript(TfrView&) {}
+void TfrReportRun::initAggregates(TfrBand*) {}
+
+// ------------------------------------------------------------ names and values
+
+void TfrReportRun::GetValue(const std::string& name, Variant& value) {
+  value = Variant();
+  if (report_.OnGetValue) report_.OnGetValue(name, value);
+  if (!value.isEmpty()) return;
+  value = Variant(0);
+  if (report_.Dictionary.IsVariable(name)) {
+    value = report_.Dictionary.GetValue(name);
+    return;
+  }
+  if (specialValue(name, value)) return;
+  if (name == resolving_) {
+    throw Error("Símbolo indefinido \"" + name + "\"");
+  }
+  const std::string outer = resolving_;
+  resolving_ = name;
+  try {
+    value = engineGlobals().Parser.Calc(name);
+  } catch (...) {
+    resolving_ = outer;
+    throw;
+  }
+  resolving_ = outer;
+}
+
+TfrBand* TfrReportRun::lineBand() const {
+  TfrBand* b = band_;
+  if (!b || b->DataSet || !cur_) return b;
+  // A band without its own data set counts the lines of its chain's first band.
+  TfrBand* first = cur_->bands[b->Type];
+  return first ? first : b;
+}
+
+bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
+  const PageRun* pr = cur_;
+  if (n == "VALUE") {
+    value = CurrentValue;
+  } else if (n == "PAGE#") {
+    value = Variant(PageNo + 1);
+  } else if (n == "DATE") {
+    value = Variant::dateTime(RunDate);
+  } else if (n == "TIME") {
+    value = Variant::dateTime(RunTime);
+  } else if (n == "LINE#") {
+    const TfrBand* b = lineBand();
+    value = Variant(b ? b->LineNo : 0);
+  } else if (n == "LINETHROUGH#") {
+    const TfrBand* b = lineBand();
+    value = Variant(b ? b->LineThrough : 0);
+  } else if (n == "COLUMN#") {
+    value = Variant(pr ? pr->crossColumn : 0);
+  } else if (n == "CURRENT#") {
+    value = Variant(pr ? pr->currentRecord : 0);
+  } else if (n == "TOTALPAGES") {
+    value = Variant(TotalPages);
+  } else if (n == "REPORTCOMMENT") {
+    value = Variant(report_.InfoComment);
+  } else if (n == "REPORTNAME") {
+    value = Variant(report_.InfoName);
+  } else if (n == "REPORTAUTOR") {
+    value = Variant(report_.InfoAuthor);
+  } else if (n == "VMAJOR") {
+    value = Variant(report_.InfoVersionMajor);
+  } else if (n == "VMINOR") {
+    value = Variant(report_.InfoVersionMinor);
+  } else if (n == "VRELEASE") {
+    value = Variant(report_.InfoVersionRelease);
+  } else if (n == "VBUILD") {
+    value = Variant(report_.InfoVersionBuild);
+  } else if (n == "REPORTDATE") {
+    value = Variant::dateTime(report_.CreatedAt);
+  } else if (n == "REPORTLASTCHANGE") {
+    value = Variant::dateTime(report_.ChangedAt);
+  } else if (n == "CALCWIDTH") {
+    if (!view_)
+      value = Variant(0);
+    else if (auto* memo = dynamic_cast<TfrMemoView*>(view_))
+      value =
+          Variant(memo->CalcWidth(memo->ExpandedText.empty() ? memo->Memo : memo->ExpandedText));
+    else
+      value = Variant(view_->Width);
+  } else if (n == "CURY") {
+    value = Variant(pr ? pr->curY : 0);
+  } else if (n == "FREESPACE") {
+    value = Variant(pr ? pr->bottom - pr->curY : 0);
+  } else if (n == "FINALPASS") {
+    value = Variant(FinalPass);
+  } else if (n == "PAGEHEIGHT") {
+    value = Variant(pr ? pr->bottom : 0);
+  } else if (n == "PAGEWIDTH") {
+    value = Variant(pr ? pr->rightX : 0);
+  } else if (fieldValue(n, value)) {
+  } else if (objectProperty(n, value)) {
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool TfrReportRun::fieldValue(const std::string& name, Variant& value) {
+  // A plain field name belongs to the data set of the current band's level.
+  if (!band_ || !cur_) return false;
+  const uint16_t t = band_->Type;
+  TfrBand* source = nullptr;
+  if (t == btDetailData || t == btDetailFooter)
+    source = cur_->bands[btDetailData];
+  else if (t == btSubDetailData || t == btSubDetailFooter)
+    source = cur_->bands[btSubDetailData];
+  else if (t == btCrossData || t == btCrossFooter)
+    source = cur_->bands[btCrossData];
+  else
+    source = cur_->bands[btMasterData];
+  if (!source || !source->DataSet) return false;
+  std::string field = name;
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+    field = field.substr(1, field.size() - 2);
+  DatasetField f = findDatasetField(source->DataSet, field);
+  if (!f.dataSet || f.index < 0) return false;
+  value = f.dataSet->FieldValue(f.index);
+  return true;
+}
+
+bool TfrReportRun::objectProperty(const std::string& name, Variant& value) {
+  if (name.find('.') == std::string::npos) return false;
+  std::vector<TfrPage*> pages = pagePointers(report_.Pages);
+  ResolvedName r = ResolveObjectName(pages, name);
+  if (r.view && r.view->FindProperty(r.property)) {
+    value = r.view->GetProperty(r.property);
+    return true;
+  }
+  if (r.page) {
+    value = r.page->GetProperty(r.property);
+    return true;
+  }
+  return false;
+}
+
+void TfrReportRun::CallFunction(const std::string& name, const std::string& p1,
+                                const std::string& p2, const std::string& p3, Variant& value) {
+  value = Variant("0");
+  if (report_.OnUserFunction) report_.OnUserFunction(name, p1, p2, p3, value);
+}
+
+std::string TfrReportRun::ExpressionText(TfrView& view, const std::string& expression) {
+  const InlineFormat f = ResolveInlineFormat(expression, view.Format, view.FormatStr);
+  Variant v;
+  GetValue(f.Expression, v);
+  CurrentValue = v;
+  if ((view.Flags & flHideZeros) && view.TypeCode == gtMemo && hidesAsZero(v)) return {};
+  return FormatValue(v, f.Format, f.FormatStr);
+}
+
+void TfrReportRun::ExpandExpressions(TfrView& view, std::string& text) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t open = text.find('[', pos);
+    if (open == std::string::npos) {
+      out.append(text, pos, std::string::npos);
+      break;
+    }
+    out.append(text, pos, open - pos);
+    size_t p = open;
+    const std::string expression = readBracketed(text, p);
+    out += ExpressionText(view, expression);
+    pos = p;
+  }
+  text = std::move(out);
+}
+
+void TfrReportRun::BeforePrint(TfrView& view) {
+  if (view.BlobSourceSet && !view.BlobSourceField.empty()) {
+    DatasetField f = findDatasetField(view.BlobSourceSet, view.BlobSourceField);
+    if (f.dataSet && f.index >= 0) {
+      const bool isNull = f.dataSet->FieldIsNull(f.index);
+      const std::vector<uint8_t> bytes =
+          isNull ? std::vector<uint8_t>() : f.dataSet->FieldBytes(f.index);
+      view.LoadBlob(BlobField{isNull, bytes});
+    }
+  }
+  if (report_.OnBeforePrint) report_.OnBeforePrint(view.ExpandedText, view);
+}
+
+void TfrReportRun::RunScript(TfrView& view) {
+  runObjectScript(view);
+}
+
+bool TfrReportRun::HasBeforePrintHandler() {
+  return bool(report_.OnBeforePrint);
+}
+
+bool TfrReportRun::EvaluateCondition(TfrView& view, const std::string& condition) {
+  try {
+    auto it = highlights_.find(&view);
+    const std::string postfix =
+        it != highlights_.end() ? it->second : TfrParser::ToPostfix(condition);
+    const Variant v = engineGlobals().Parser.CalcPostfix(postfix);
+    return !(v == Variant(0)) && v.toDouble() != 0;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void TfrReportRun::AlignToBand(TfrView& view) {
+  const TfrBand* b = band_;
+  if (!b) return;
+  switch (view.BandAlign) {
+    case baBottom:
+      view.Top = b->y + (b->heightKnown ? b->CalculatedHeight : b->dy) - view.Height;
+      view.BandAlign = baNone;
+      break;
+    case baTop:
+      view.Top = b->y;
+      break;
+    case baWidth:
+      if (b->Type >= btCrossHeader && b->Type <= btCrossFooter) {
+        view.Width = b->dx;
+        view.BandAlign = baNone;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// ------------------------------------------------------------ errors
+
+void TfrReportRun::failObject(TfrView* view, const std::string& message) {
+  ErrorFlag = true;
+  std::string text = loadString8(kErrorDuringCalc);
+  if (view)
+    for (const std::string& line : view->Memo) text += "\r" + line;
+  text += "\r\r" + loadString8(kReportLabel) + " " + report_.InfoName + "\r";
+  if (view) text += loadString8(kObjectLabel) + " " + view->Name + "\r";
+  text += "\r" + message;
+  ErrorText = text;
+  Terminated = true;
+  throw RunTerminated();
+}
+
+}  // namespace orv

@@ -1,0 +1,187 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/band.h"
+#include "model/view.h"
+
+namespace orv {
+
+class TfrReport;
+class TfrPage;
+class TfrDataset;
+class MemoryStream;
+
+// Thrown to end a run early: the person cancelled, a script stopped the
+// report, or a limit was reached. The run's own errors carry a message.
+class RunTerminated {};
+
+// Bounds that keep a hostile template from running for ever or filling memory.
+struct RunLimits {
+  int32_t MaxPages = 100000;
+  // Rounds of a band split that place nothing before the run gives up.
+  int32_t MaxIdleSplitRounds = 100;
+};
+
+// One run of a report: the single or double pass over its template pages, the
+// bands placed page by page, the data loops and the prepared pages they fill.
+// It lives for one Prepare; the process-wide states (current page, band, view,
+// the parser's hooks) are set from it and cleared when it ends.
+class TfrReportRun : public ViewRunHooks {
+ public:
+  explicit TfrReportRun(TfrReport& report);
+  ~TfrReportRun() override;
+  TfrReportRun(const TfrReportRun&) = delete;
+  TfrReportRun& operator=(const TfrReportRun&) = delete;
+
+  // The whole preparation; true when pages were produced and the run was not
+  // cancelled. A failed run leaves the store empty and its message in
+  // ErrorText.
+  bool Prepare();
+
+  RunLimits Limits;
+  bool ErrorFlag = false;
+  std::string ErrorText;
+  bool Cancelled = false;
+
+  // Run state that scripts and functions see.
+  int32_t PageNo = 0;  // the prepared page being filled, from 0
+  bool FirstPass = false;
+  bool FinalPass = false;
+  bool DoublePass = false;
+  bool Terminated = false;
+  int32_t TotalPages = 0;
+  double RunDate = 0;
+  double RunTime = 0;
+  bool Append = false;
+  // The value being formatted or tested by the current object (VALUE).
+  Variant CurrentValue;
+
+  // Script requests (NEWPAGE, NEWCOLUMN, STOPREPORT) of the band being placed.
+  void RequestNewPage();
+  void RequestNewColumn();
+  void StopReport() { Terminated = true; }
+
+  // The parser's hooks while the run lasts.
+  void GetValue(const std::string& name, Variant& value);
+  void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
+                    const std::string& p3, Variant& value);
+  // The text of one bracketed expression of a text object, formatted.
+  std::string ExpressionText(TfrView& view, const std::string& expression);
+
+  // What views call while they are written.
+  void BeforePrint(TfrView& view) override;
+  void RunScript(TfrView& view) override;
+  void ExpandExpressions(TfrView& view, std::string& text) override;
+  void AlignToBand(TfrView& view) override;
+  bool HasBeforePrintHandler() override;
+  bool EvaluateCondition(TfrView& view, const std::string& condition) override;
+  bool SuppressRemembersValue() override { return DoublePass && !FinalPass; }
+
+  // Run state of one template page.
+  struct PageRun {
+    TfrPage* page = nullptr;
+    std::array<TfrBand*, kBandTypes> bands{};
+    std::vector<std::unique_ptr<TfrBand>> all;
+    int32_t curY = 0, bottom = 0, topY = 0, leftX = 0, rightX = 0;
+    int32_t xAdjust = 0;
+    int32_t curColumn = 0, columnCount = 1, columnWidth = 0, columnGap = 0;
+    int32_t columnTop = 0;
+    TfrBand* lastBand = nullptr;
+    bool suppressRepeated = false;
+    int32_t currentRecord = 0;
+    int32_t crossColumn = 0;
+    bool skipped = false;
+    bool initialised = false;
+    bool hasFooter() const;
+  };
+  // The run state of the page being formed.
+  PageRun* CurrentPageRun() { return cur_; }
+  TfrBand* CurrentBand() { return band_; }
+
+ private:
+  // The object geometry a placement changes and puts back.
+  struct ObjectGeometry {
+    int32_t left, top, width, height;
+    uint8_t bandAlign;
+    explicit ObjectGeometry(const TfrView& v);
+    void restore(TfrView& v) const;
+  };
+
+  // Preparation.
+  bool runWithProgress();
+  void runPass();
+  void pageLoop();
+  void restoreTemplatePositions();
+  void initPage(PageRun& pr);
+  void formPage(PageRun& pr, bool normalMode);
+  void computeGeometry(PageRun& pr);
+
+  // The data loop and groups.
+  void dataLoop(PageRun& pr, int level, int deepest);
+  Variant groupValue(TfrBand* group);
+  void initGroups(TfrBand* from);
+  bool groupBreaks(TfrBand* group, TfrDataset& ds);
+  void placeQueue();
+
+  // Placing bands.
+  bool printBand(TfrBand* band);
+  void afterBand(TfrBand* band);
+  int32_t fitHeight(TfrBand* band);
+  void placeBand(TfrBand* band);
+  bool checkFit(TfrBand* band, int32_t height, bool onlyReport = false);
+  void splitBand(TfrBand* band, int32_t height);
+  void writeObjects(TfrBand* band);
+  void emitObject(TfrBand* band, TfrView& view);
+  int32_t stretchedHeight(TfrBand* band);
+  void restoreStretchedObjects(TfrBand* band);
+  void runSubReport(TfrBand* band, TfrView& view);
+  void printPageFooters(bool treatAsFirstPage);
+  void startNewPage();
+  void startNewColumn(TfrBand* forBand);
+  void addPreparedPage();
+  void reportProgress(int32_t n);
+
+  // Where scripts and aggregates take part.
+  void runPageScript(TfrPage& page);
+  void runBandScript(TfrBand& band);
+  void runObjectScript(TfrView& view);
+  void initAggregates(TfrBand* band);
+
+  // Names.
+  TfrBand* lineBand() const;
+  bool specialValue(const std::string& name, Variant& value);
+  bool fieldValue(const std::string& name, Variant& value);
+  bool objectProperty(const std::string& name, Variant& value);
+
+  // Errors.
+  [[noreturn]] void failObject(TfrView* view, const std::string& message);
+
+  TfrReport& report_;
+  std::vector<std::unique_ptr<PageRun>> pages_;
+  std::map<const TfrPage*, PageRun*> byPage_;
+  PageRun* cur_ = nullptr;
+  TfrBand* band_ = nullptr;
+  TfrView* view_ = nullptr;
+  std::vector<TfrBand*> queue_;
+  std::vector<std::pair<TfrView*, ObjectGeometry>> designGeometry_;
+  std::map<TfrView*, int32_t> stretched_;
+  std::map<const TfrView*, std::string> highlights_;
+  std::set<int32_t> footersPlaced_;
+  bool subReportTookOver_ = false;
+  // Appending a template page to the prepared page of the one before.
+  int32_t savedY_ = 0;
+  int32_t savedBottom_ = 0;
+  bool savedAfterFooter_ = false;
+  std::string resolving_;
+  std::string progressLabel_;
+  int32_t progressTotal_ = 0;
+};
+
+}  // namespace orv
