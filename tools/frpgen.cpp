@@ -1,5 +1,6 @@
 // Writes large, realistic prepared reports for tests and benchmarks:
 //   frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]
+// or, with --template, the sample report template (".frf") instead.
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "prepared/compressor.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
+#include "template_builder.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -15,6 +17,7 @@ int main(int argc, char** argv) {
   orv::tools::ReportSpec spec;
   std::string out;
   bool plain = false;
+  bool asTemplate = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--pages" && i + 1 < argc)
@@ -25,16 +28,21 @@ int main(int argc, char** argv) {
       plain = true;
     else if (a == "--no-picture")
       spec.picture = false;
+    else if (a == "--template")
+      asTemplate = true;
     else if (out.empty() && a[0] != '-')
       out = a;
     else {
-      std::fprintf(stderr,
-                   "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]\n");
+      std::fprintf(
+          stderr,
+          "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template\n");
       return 64;
     }
   }
   if (out.empty() || spec.pages < 0) {
-    std::fprintf(stderr, "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]\n");
+    std::fprintf(
+        stderr,
+        "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template\n");
     return 64;
   }
   try {
@@ -42,6 +50,11 @@ int main(int argc, char** argv) {
     orv::TfrLZWCompressor compressor;
     compressor.setEnabled(!plain);
     orv::TfrReport report;
+    if (asTemplate) {
+      orv::tools::buildSampleTemplate(report);
+      report.SaveToFile(out);
+      return 0;
+    }
     orv::tools::buildListing(report, spec);
     report.SavePreparedReport(out);
   } catch (const std::exception& e) {

@@ -3,16 +3,41 @@
 #include <functional>
 #include <string>
 
+#include "engine/data_dictionary.h"
+#include "engine/report_ui.h"
+#include "model/page.h"
 #include "prepared/emf_pages.h"
 
 namespace orv {
+
+// How a template load ended. Failures have already been shown through the
+// report's ReportUi; callers without one (or that report on their own, like
+// frptool) read them here.
+struct TemplateLoadResult {
+  enum class Status : uint8_t {
+    Loaded,           // the template was replaced
+    Empty,            // nothing to read: the template is unchanged
+    Unsupported,      // a stream version above 25: the template is unchanged
+    Unreadable,       // the file could not be read: the template is unchanged
+    Damaged,          // the stream failed: one blank page remains
+    MissingClasses,   // loaded, but objects of unregistered classes were dropped
+    PasswordRefused,  // no or a wrong password: one blank page remains
+  };
+  Status status = Status::Loaded;
+  // The reason for a failure, or the missing class names, one per line.
+  std::string reason;
+  uint8_t streamVersion = 0;  // the version the stream was read as
+  bool ok() const {
+    return status == Status::Loaded || status == Status::Empty || status == Status::MissingClasses;
+  }
+};
 
 // The report component. For now it owns the prepared page store and what the
 // reader needs around it; the template, the run and its events grow here with
 // the report engine.
 class TfrReport : public PreparedOwner {
  public:
-  TfrReport() : EMFPages(this) {}
+  TfrReport();
 
   // Reads a ".frp" file into the store; afterwards the stored pages are
   // printed as they are, without preparing the report again.
@@ -26,6 +51,55 @@ class TfrReport : public PreparedOwner {
   void pageAdded(int pageNo) override {
     if (OnBeginPage) OnBeginPage(pageNo);
   }
+
+  // ------------------------------------------------------------ template
+  //
+  // The template is replaced as a whole by every load. A report run saves it
+  // to a memory stream first and loads it back afterwards, so nothing a run
+  // changes survives it.
+
+  // Empties the pages and the dictionary and resets the information block.
+  void ClearTemplate();
+  // The template stream, version 25.
+  void SaveToStream(MemoryStream& stream);
+  // Reads versions 21 to 25 (a stream without a version byte as 21). An
+  // in-memory stream never asks for a password.
+  TemplateLoadResult LoadFromStream(MemoryStream& stream);
+  // A template file (".frf"): the template stream itself. A protected template
+  // asks for its password through Ui.
+  TemplateLoadResult LoadFromFile(const std::string& fileName);
+  // Raises Error when the file cannot be written.
+  void SaveToFile(const std::string& fileName);
+  // The form property "ReportForm": int32 25, then, when StoreInDFM is set,
+  // the template's length and the template stream.
+  void SaveReportForm(MemoryStream& stream);
+  TemplateLoadResult LoadReportForm(MemoryStream& stream);
+
+  TfrPages Pages;
+  TfrDataDictionary Dictionary;
+  int16_t IgnoreStoredPrinter = 0;
+  int16_t DoublePassReport = 0;
+  std::string TemplatePrinter;
+  std::string InfoComment;
+  std::string InfoName;
+  std::string InfoAuthor;
+  std::string InfoVersionMajor;
+  std::string InfoVersionMinor;
+  std::string InfoVersionRelease;
+  std::string InfoVersionBuild;
+  double CreatedAt = 0;  // days since 30/12/1899, the fraction the time of day
+  double ChangedAt = 0;
+  uint8_t PasswordRequired = 0;
+  std::string PasswordText;
+  uint8_t WriterVersion = 88;
+  std::string DisplayName;
+  // Whether the "ReportForm" property carries the template.
+  bool StoreInDFM = false;
+  // Answers password requests and shows load errors; none: nobody is asked
+  // and nothing is shown.
+  ReportUi* Ui = nullptr;
+
+  // ------------------------------------------------------------ prepared pages
 
   TfrEMFPages EMFPages;
   std::string PrinterName;

@@ -1,5 +1,7 @@
 #include "model/page.h"
 
+#include <unordered_set>
+
 #include "model/state.h"
 #include "model/text_util.h"
 #include "platform/error.h"
@@ -159,6 +161,85 @@ TfrView* TfrPage::Add(std::unique_ptr<TfrView> view) {
   view->OwnerPage = this;
   Objects.push_back(std::move(view));
   return Objects.back().get();
+}
+
+void TfrPage::LoadFromStream(MemoryStream& s) {
+  const uint8_t version = modelState().StreamVersion;
+  // Current records start with -1; older ones start with the paper code and
+  // have no page script.
+  const int32_t marker = s.readI32("page record");
+  const bool current = marker == -1;
+  const int32_t code = current ? s.readI32("paper code") : marker;
+  const int32_t width = s.readI32("paper width");
+  const int32_t height = s.readI32("paper height");
+  Margins.left = clampCoordinate(s.readI32("page margins"));
+  Margins.top = clampCoordinate(s.readI32("page margins"));
+  Margins.right = clampCoordinate(s.readI32("page margins"));
+  Margins.bottom = clampCoordinate(s.readI32("page margins"));
+  const uint8_t orientation = s.readU8("page orientation") != 0 ? poLandscape : poPortrait;
+  if (version < 23) s.skip(6, "page record");
+  const int32_t bin = version >= 24 ? s.readI32("paper bin") : -1;
+  PrintToPrevPage = s.readI16("page flags") != 0;
+  UseMargins = s.readI16("page flags") != 0;
+  Columns = s.readI32("page columns");
+  ColumnGap = clampCoordinate(s.readI32("page column gap"));
+  if (version >= 24) {
+    PageKind = s.readU8("page kind");
+    Name = readString(s, version);
+    // Older writers stored the form border by its position in a shorter list.
+    const uint8_t border = s.readU8("page border style");
+    BorderStyle = border == 0 ? 3 : border == 1 ? 2 : border;
+    Caption = readString(s, version);
+    Color = s.readU32("page colour");
+    Left = s.readI32("page bounds");
+    Top = s.readI32("page bounds");
+    Width = s.readI32("page bounds");
+    Height = s.readI32("page bounds");
+    Position = s.readU8("page position") != 0 ? 4 : 0;
+    if (current) PageScript = readStringList(s, version);
+  }
+  ChangePaper(code, width, height, orientation, bin);
+}
+
+void TfrPage::SaveToStream(MemoryStream& s) const {
+  s.writeI32(-1);
+  s.writeI32(PaperSize);
+  s.writeI32(PaperWidth);
+  s.writeI32(PaperHeight);
+  s.writeI32(Margins.left);
+  s.writeI32(Margins.top);
+  s.writeI32(Margins.right);
+  s.writeI32(Margins.bottom);
+  s.writeU8(Orientation);
+  s.writeI32(Bin);
+  s.writeI16(PrintToPrevPage ? -1 : 0);
+  s.writeI16(UseMargins ? -1 : 0);
+  s.writeI32(Columns);
+  s.writeI32(ColumnGap);
+  s.writeU8(PageKind);
+  writeString(s, Name);
+  s.writeU8(BorderStyle);
+  writeString(s, Caption);
+  s.writeU32(Color);
+  s.writeI32(Left);
+  s.writeI32(Top);
+  s.writeI32(Width);
+  s.writeI32(Height);
+  s.writeU8(Position);
+  writeStringList(s, PageScript);
+}
+
+std::string TfrPages::FreePageName() const {
+  // One pass over the pages, so naming every page of a long old template
+  // stays quadratic at worst rather than cubic.
+  std::unordered_set<std::string> taken;
+  for (const auto& p : Pages)
+    if (p) taken.insert(upperCase(p->Name));
+  for (int n = 1; n <= 10000; ++n) {
+    std::string candidate = "Page" + std::to_string(n);
+    if (!taken.contains(upperCase(candidate))) return candidate;
+  }
+  return {};
 }
 
 TfrPage& TfrPages::Add() {

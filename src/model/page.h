@@ -87,18 +87,29 @@ class TfrPage {
   TfrView* FindObject(std::string_view name) const;
   // Appends a view the page then owns, and returns it.
   TfrView* Add(std::unique_ptr<TfrView> view);
+
+  // The page record of a template stream (what follows its byte 255), read in
+  // the form of ModelState's StreamVersion and written in the current form.
+  // Reading ends by pushing the paper through the printer model. Streams
+  // before version 24 carry no page name; the caller gives the page one.
+  void LoadFromStream(MemoryStream& stream);
+  void SaveToStream(MemoryStream& stream) const;
 };
 
 // The template's page list.
 class TfrPages {
  public:
   std::vector<std::unique_ptr<TfrPage>> Pages;
+  void* Parent = nullptr;  // the report owning the list; opaque to the model
 
   size_t Count() const { return Pages.size(); }
   TfrPage& Page(size_t i) const { return *Pages.at(i); }
   void Clear() { Pages.clear(); }
   // Appends a blank page with the printer model's default paper.
   TfrPage& Add();
+  // "Page" and the smallest n from 1 to 10000 that no page is named yet
+  // (ignoring case); empty when all are taken.
+  std::string FreePageName() const;
 };
 
 // Name service over a list of pages (the template's, or the live pages being
