@@ -1328,3 +1328,14 @@ void TfrReportRun::failObject(TfrView* view, const std::string& message) {
 }
 
 }  // namespace orv
+
+namespace orv {
+
+bool TfrReport::PrepareReport() {
+  TfrReportRun run(*this);
+  const bool ok = run.Prepare();
+  LastError = run.ErrorText;
+  return ok;
+}
+
+}  // namespace orv

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/data_components.h"
 #include "engine/data_dictionary.h"
 #include "engine/report_ui.h"
 #include "model/page.h"
@@ -128,8 +129,37 @@ class TfrReport : public PreparedOwner {
   bool PrintCollate = true;
   int PrintFilter = 0;  // 0 all pages, 1 odd, 2 even
   std::function<void()> OnPrintReport;
-  // Replaces the progress window: gets each printed page's number.
+  // Replaces the progress window: gets each printed or prepared page's number.
   std::function<void(int)> OnProgress;
+
+  // ------------------------------------------------------------ running
+
+  // Runs the template into the prepared page store; true when pages were
+  // produced. A failed run shows its error through Ui and leaves the store
+  // empty; its text stays in LastError.
+  bool PrepareReport();
+  std::string LastError;
+
+  // The data sets templates reach by name.
+  TfrDataComponents Components;
+  // Form the pages even when the master data set is empty.
+  bool PrintIfEmpty = true;
+
+  // Report events; each is called only when set.
+  std::function<void()> OnBeginDoc;
+  std::function<void()> OnEndDoc;
+  std::function<void(int pageIndex)> OnEndPage;
+  std::function<void(TfrBand& band)> OnBeginBand;
+  std::function<void(TfrBand& band)> OnEndBand;
+  // First chance to resolve a name: leave `value` empty to pass.
+  std::function<void(const std::string& name, Variant& value)> OnGetValue;
+  std::function<void(StringList& lines, TfrView& view)> OnBeforePrint;
+  // Last chance for a function call nothing else knows.
+  std::function<void(const std::string& name, const std::string& p1, const std::string& p2,
+                     const std::string& p3, Variant& value)>
+      OnUserFunction;
+  // Replaces the automatic data loop of a page.
+  std::function<void(TfrPage& page)> OnManualBuild;
 };
 
 }  // namespace orv

@@ -1,0 +1,334 @@
+// The band engine over templates built in code: page counts, where every band
+// lands and what each prepared page holds.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/dataset.h"
+#include "engine/tfr_report.h"
+#include "model/memo_view.h"
+#include "model/page.h"
+#include "model/views.h"
+#include "template_builder.h"
+
+namespace orv {
+namespace {
+
+using tools::place;
+
+// One object of a prepared page, as the engine wrote it.
+struct Placed {
+  std::string name;
+  int32_t left, top, width, height;
+  std::string text;
+};
+
+class BandEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    report.ShowProgress = false;
+    page = &report.Pages.Add();
+    page->ChangePaper(9, 2100, 2970, poPortrait, -1);
+    page->UseMargins = true;
+    page->Margins = {20, 30, 20, 40};
+  }
+
+  TfrBandView& band(uint16_t type, const std::string& name, int y, int h,
+                    const std::string& source = {}) {
+    auto& b = place<TfrBandView>(*page, name, 0, y, 700, h);
+    b.FrameTyp = type;
+    b.FormatStr = source;
+    return b;
+  }
+  TfrMemoView& memo(const std::string& name, int x, int y, int w, int h,
+                    std::vector<std::string> lines) {
+    auto& m = place<TfrMemoView>(*page, name, x, y, w, h);
+    m.Memo = std::move(lines);
+    return m;
+  }
+
+  std::vector<Placed> objects(int index) {
+    report.EMFPages.BuildObjects(index);
+    std::vector<Placed> out;
+    for (auto& v : report.EMFPages.Entry(index).ObjectPage->Objects) {
+      std::string text;
+      for (size_t i = 0; i < v->Memo.size(); ++i) text += (i ? "|" : "") + v->Memo[i];
+      out.push_back({v->Name, v->Left, v->Top, v->Width, v->Height, text});
+    }
+    return out;
+  }
+  std::vector<Placed> named(int index, const std::string& name) {
+    std::vector<Placed> out;
+    for (const Placed& p : objects(index))
+      if (p.name == name) out.push_back(p);
+    return out;
+  }
+  int32_t top() const { return page->TopEdge(); }
+
+  TfrReport report;
+  TfrPage* page = nullptr;
+};
+
+TEST_F(BandEngine, TitleAndFirstPageFooterMakeOnePageWithTheFooterAtTheBottomLimit) {
+  band(btReportTitle, "Title", 10, 40);
+  memo("TitleText", 20, 15, 300, 20, {"Relatório"});
+  auto& footer = band(btPageFooter, "Footer", 900, 30);
+  footer.Flags = bfOnFirstPage;
+  memo("FooterText", 20, 905, 300, 20, {"Rodapé"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), 1);
+  const auto title = named(0, "TitleText");
+  ASSERT_EQ(title.size(), 1u);
+  EXPECT_EQ(title[0].top, top() + 5);
+  const auto foot = named(0, "FooterText");
+  ASSERT_EQ(foot.size(), 1u);
+  // The footer stands at the bottom limit: the content bottom less its height.
+  page->FooterBandHeight = 0;
+  EXPECT_EQ(foot[0].top, page->BottomEdge() - 30 + 5);
+}
+
+TEST_F(BandEngine, AFooterForNeitherFirstNorLastPageLeavesASinglePageWithoutIt) {
+  band(btReportTitle, "Title", 10, 40);
+  memo("TitleText", 20, 15, 300, 20, {"Relatório"});
+  auto& footer = band(btPageFooter, "Footer", 900, 30);
+  footer.Flags = 0;
+  memo("FooterText", 20, 905, 300, 20, {"Rodapé"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), 1);
+  EXPECT_TRUE(named(0, "FooterText").empty());
+}
+
+TEST_F(BandEngine, RecordsThatOverflowStartNewPagesWithHeadersAndFooters) {
+  auto& header = band(btPageHeader, "Header", 0, 20);
+  header.Flags = bfOnFirstPage;
+  memo("HeaderText", 0, 2, 300, 16, {"Cabeçalho [PAGE#]"});
+  band(btMasterData, "Data", 40, 25, "100");
+  memo("Row", 0, 42, 300, 20, {"Linha [LINE#]"});
+  auto& footer = band(btPageFooter, "Footer", 900, 30);
+  footer.Flags = bfOnFirstPage | bfOnLastPage;
+  memo("FooterText", 0, 905, 300, 20, {"Página [PAGE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+
+  const int32_t bottom = page->BottomEdge() - 30;  // without the footer while running
+  const int32_t perPage = (bottom - (top() + 20)) / 25;
+  const int pages = (100 + perPage - 1) / perPage;
+  ASSERT_EQ(report.EMFPages.Count(), pages);
+  int seen = 0;
+  for (int i = 0; i < pages; ++i) {
+    const auto head = named(i, "HeaderText");
+    ASSERT_EQ(head.size(), 1u) << "page " << i + 1;
+    EXPECT_EQ(head[0].text, "Cabeçalho " + std::to_string(i + 1));
+    EXPECT_EQ(head[0].top, top() + 2);
+    const auto rows = named(i, "Row");
+    for (size_t r = 0; r < rows.size(); ++r) {
+      EXPECT_EQ(rows[r].text, "Linha " + std::to_string(seen + 1));
+      EXPECT_EQ(rows[r].top, top() + 20 + int32_t(r) * 25 + 2);
+      EXPECT_LE(rows[r].top - 2 + 25, bottom);
+      ++seen;
+    }
+    const auto foot = named(i, "FooterText");
+    ASSERT_EQ(foot.size(), 1u) << "page " << i + 1;
+    EXPECT_EQ(foot[0].text, "Página " + std::to_string(i + 1));
+  }
+  EXPECT_EQ(seen, 100);
+}
+
+TEST_F(BandEngine, ADataSourceOfFivePrintsTheBandFiveTimesAndZeroRecordsPrintNothing) {
+  band(btMasterData, "Data", 40, 25, "5");
+  memo("Row", 0, 42, 300, 20, {"[LINE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(named(0, "Row").size(), 5u);
+
+  auto ds = std::make_unique<TfrUserDataset>("Empty");
+  ds->RangeEnd = reCount;
+  ds->RangeEndCount = 0;
+  report.Components.add(std::move(ds));
+  page->FindObject("Data")->FormatStr = "Empty";
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_TRUE(named(0, "Row").empty());
+}
+
+// A data set of rows the test holds, read through the report's name hook.
+class Rows {
+ public:
+  explicit Rows(TfrReport& report, std::string name,
+                std::vector<std::map<std::string, Variant>> rows)
+      : rows_(std::move(rows)) {
+    auto ds = std::make_unique<TfrUserDataset>(name);
+    ds->RangeEnd = reCount;
+    ds->RangeEndCount = int32_t(rows_.size());
+    dataset = &report.Components.add(std::move(ds));
+  }
+  bool lookup(const std::string& name, Variant& value) const {
+    const int32_t r = dataset->RecNo;
+    if (r < 0 || r >= int32_t(rows_.size())) return false;
+    auto it = rows_[r].find(name);
+    if (it == rows_[r].end()) return false;
+    value = it->second;
+    return true;
+  }
+  TfrUserDataset* dataset;
+
+ private:
+  std::vector<std::map<std::string, Variant>> rows_;
+};
+
+TEST_F(BandEngine, GroupFootersSeeTheLastRecordOfTheirGroupBeforeTheNextHeader) {
+  Rows orders(report, "Orders",
+              {{{"CITY", Variant("Recife")}, {"N", Variant(1)}},
+               {{"CITY", Variant("Recife")}, {"N", Variant(2)}},
+               {{"CITY", Variant("Natal")}, {"N", Variant(3)}}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  band(btGroupHeader, "GH", 20, 20, "[CITY]");
+  memo("GroupTitle", 0, 22, 300, 16, {"Cidade [CITY]"});
+  band(btMasterData, "Data", 60, 20, "Orders");
+  memo("Row", 0, 62, 300, 16, {"Pedido [N]"});
+  band(btGroupFooter, "GF", 100, 20);
+  memo("GroupEnd", 0, 102, 300, 16, {"Fim [CITY] [N]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> order;
+  for (const Placed& p : objects(0)) order.push_back(p.text);
+  EXPECT_EQ(order, (std::vector<std::string>{"Cidade Recife", "Pedido 1", "Pedido 2",
+                                             "Fim Recife 2", "Cidade Natal", "Pedido 3",
+                                             "Fim Natal 3"}));
+  // Each band starts where the one before it ended.
+  const auto objs = objects(0);
+  for (size_t i = 0; i < objs.size(); ++i) EXPECT_EQ(objs[i].top, top() + 20 * int32_t(i) + 2);
+}
+
+TEST_F(BandEngine, AMasterRecordWithoutDetailsIsLeftOutUnlessPrintIfSubsetEmpty) {
+  Rows masters(report, "Masters", {{{"M", Variant(1)}}, {{"M", Variant(2)}}});
+  Rows details(report, "Details", {{{"D", Variant(10)}}, {{"D", Variant(20)}}});
+  // Master 1 has two details, master 2 none.
+  details.dataset->OnFirst = [&](TfrDataset& ds) {
+    ds.RangeEndCount = masters.dataset->RecNo == 0 ? 2 : 0;
+  };
+  report.OnGetValue = [&](const std::string& n, Variant& v) {
+    if (!masters.lookup(n, v)) details.lookup(n, v);
+  };
+  auto& m = band(btMasterData, "Master", 20, 20, "Masters");
+  memo("MasterRow", 0, 22, 300, 16, {"M[M]"});
+  band(btDetailData, "Detail", 60, 20, "Details");
+  memo("DetailRow", 20, 62, 300, 16, {"D[D]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> texts;
+  for (const Placed& p : objects(0)) texts.push_back(p.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"M1", "D10", "D20"}));
+
+  m.Flags |= bfPrintIfSubsetEmpty;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  texts.clear();
+  for (const Placed& p : objects(0)) texts.push_back(p.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"M1", "D10", "D20", "M2"}));
+}
+
+TEST_F(BandEngine, ATextTallerThanAPageSplitsAndContinuesWhereItStopped) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 150; ++i) lines.push_back("linha " + std::to_string(i));
+  auto& b = band(btMasterData, "Data", 40, 30, "1");
+  b.Flags = bfStretched | bfBreaked;
+  memo("Long", 0, 40, 400, 30, lines);
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GE(report.EMFPages.Count(), 3);
+  std::vector<std::string> all;
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    const auto parts = named(i, "Long");
+    ASSERT_EQ(parts.size(), 1u) << "page " << i + 1;
+    EXPECT_EQ(parts[0].top, top()) << "page " << i + 1;
+    report.EMFPages.BuildObjects(i);
+    for (auto& v : report.EMFPages.Entry(i).ObjectPage->Objects)
+      for (const std::string& l : v->Memo)
+        if (l != std::string(1, kParagraphEnd)) {
+          std::string t = l;
+          if (!t.empty() && t.back() == kParagraphEnd) t.pop_back();
+          all.push_back(t);
+        }
+  }
+  EXPECT_EQ(all, lines);
+}
+
+TEST_F(BandEngine, TotalPagesIsTheFinalCountInADoublePassAndZeroOtherwise) {
+  band(btMasterData, "Data", 40, 200, "12");
+  memo("Row", 0, 42, 300, 20, {"[PAGE#] de [TOTALPAGES]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const int pages = report.EMFPages.Count();
+  ASSERT_GT(pages, 1);
+  EXPECT_EQ(named(pages - 1, "Row").back().text, std::to_string(pages) + " de 0");
+
+  report.DoublePassReport = 1;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), pages);
+  for (int i = 0; i < pages; ++i)
+    for (const Placed& p : named(i, "Row"))
+      EXPECT_EQ(p.text, std::to_string(i + 1) + " de " + std::to_string(pages));
+}
+
+TEST_F(BandEngine, APageMarkedPrintToPrevPageContinuesOnTheSamePreparedPage) {
+  band(btReportTitle, "Title", 10, 40);
+  memo("First", 0, 12, 300, 20, {"Página [PAGE#]"});
+  TfrPage* second = &report.Pages.Add();
+  second->ChangePaper(9, 2100, 2970, poPortrait, -1);
+  second->UseMargins = true;
+  second->Margins = page->Margins;
+  second->PrintToPrevPage = true;
+  page = second;
+  band(btReportTitle, "Title2", 10, 40);
+  memo("Second", 0, 12, 300, 20, {"Segunda [PAGE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), 1);
+  EXPECT_EQ(named(0, "First")[0].text, "Página 1");
+  const auto s = named(0, "Second");
+  ASSERT_EQ(s.size(), 1u);
+  EXPECT_EQ(s[0].text, "Segunda 1");
+  EXPECT_EQ(s[0].top, top() + 40 + 2);
+}
+
+TEST_F(BandEngine, AnUnknownNameFailsTheRunWithItsMessageAndLeavesNoPages) {
+  band(btReportTitle, "Title", 10, 40);
+  memo("Broken", 0, 12, 300, 20, {"[NINGUEM]"});
+  EXPECT_FALSE(report.PrepareReport());
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+  EXPECT_NE(report.LastError.find("Símbolo indefinido \"NINGUEM\""), std::string::npos)
+      << report.LastError;
+  EXPECT_NE(report.LastError.find("Objeto: Broken"), std::string::npos) << report.LastError;
+  // The template is as it was.
+  EXPECT_EQ(page->FindObject("Broken")->Top, 12);
+}
+
+TEST_F(BandEngine, RepeatedHeadersComeBackOnEveryNewPage) {
+  auto& mh = band(btMasterHeader, "MH", 20, 20);
+  mh.Flags = bfRepeatHeader;
+  memo("Columns", 0, 22, 300, 16, {"Colunas"});
+  band(btMasterData, "Data", 60, 40, "80");
+  memo("Row", 0, 62, 300, 16, {"[LINE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GT(report.EMFPages.Count(), 1);
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    const auto objs = objects(i);
+    ASSERT_FALSE(objs.empty());
+    EXPECT_EQ(objs[0].name, "Columns") << "page " << i + 1;
+    EXPECT_EQ(objs[0].top, top() + 2);
+  }
+}
+
+TEST_F(BandEngine, MultiColumnBandsFillAcrossBeforeGoingDown) {
+  auto& d = band(btMasterData, "Data", 40, 20, "5");
+  d.Columns = 2;
+  d.ColumnWidth = 150;
+  d.ColumnGap = 10;
+  memo("Cell", 0, 40, 140, 20, {"[LINE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const auto cells = named(0, "Cell");
+  ASSERT_EQ(cells.size(), 5u);
+  const int32_t l = page->LeftEdge();
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(cells[i].left, (i % 2) * 160) << i;
+    EXPECT_EQ(cells[i].top, top() + (i / 2) * 20) << i;
+  }
+  (void)l;
+}
+
+}  // namespace
+}  // namespace orv
