@@ -66,8 +66,8 @@ void buildStartupTemplate(TfrReport& report) {
   const int32_t pageW = page.PrinterInfo.PaperWidthPx;
   const int32_t pageH = page.PrinterInfo.PaperHeightPx;
 
-  auto& picture = place<TfrPictureView>(page, "Picture1", (pageW - 374) / 2, (pageH - 265) / 2,
-                                        374, 265);
+  auto& picture =
+      place<TfrPictureView>(page, "Picture1", (pageW - 374) / 2, (pageH - 265) / 2, 374, 265);
   picture.Flags = 0;  // drawn at its own size
   picture.BandAlign = baCenter;
   picture.Picture = Graphic::load(Graphic::Kind::Bitmap, coverBitmap());

@@ -11,6 +11,7 @@
 #include "model/memo_view.h"
 #include "model/page.h"
 #include "model/views.h"
+#include "printing/tfr_printer.h"
 #include "template_builder.h"
 
 namespace orv {
@@ -28,6 +29,7 @@ struct Placed {
 class BandEngine : public ::testing::Test {
  protected:
   void SetUp() override {
+    TfrPrinter::startUp(nullptr);
     report.ShowProgress = false;
     page = &report.Pages.Add();
     page->ChangePaper(9, 2100, 2970, poPortrait, -1);
@@ -65,7 +67,7 @@ class BandEngine : public ::testing::Test {
       if (p.name == name) out.push_back(p);
     return out;
   }
-  int32_t top() const { return page->TopEdge(); }
+  int32_t top() { return report.Pages.Page(0).TopEdge(); }
 
   TfrReport report;
   TfrPage* page = nullptr;
@@ -85,8 +87,7 @@ TEST_F(BandEngine, TitleAndFirstPageFooterMakeOnePageWithTheFooterAtTheBottomLim
   const auto foot = named(0, "FooterText");
   ASSERT_EQ(foot.size(), 1u);
   // The footer stands at the bottom limit: the content bottom less its height.
-  page->FooterBandHeight = 0;
-  EXPECT_EQ(foot[0].top, page->BottomEdge() - 30 + 5);
+  EXPECT_EQ(foot[0].top, report.Pages.Page(0).BottomEdge() - 30 + 5);
 }
 
 TEST_F(BandEngine, AFooterForNeitherFirstNorLastPageLeavesASinglePageWithoutIt) {
@@ -111,7 +112,8 @@ TEST_F(BandEngine, RecordsThatOverflowStartNewPagesWithHeadersAndFooters) {
   memo("FooterText", 0, 905, 300, 20, {"Página [PAGE#]"});
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
 
-  const int32_t bottom = page->BottomEdge() - 30;  // without the footer while running
+  const int32_t bottom =
+      report.Pages.Page(0).BottomEdge() - 30;  // without the footer while running
   const int32_t perPage = (bottom - (top() + 20)) / 25;
   const int pages = (100 + perPage - 1) / perPage;
   ASSERT_EQ(report.EMFPages.Count(), pages);
@@ -145,6 +147,7 @@ TEST_F(BandEngine, ADataSourceOfFivePrintsTheBandFiveTimesAndZeroRecordsPrintNot
   ds->RangeEnd = reCount;
   ds->RangeEndCount = 0;
   report.Components.add(std::move(ds));
+  page = &report.Pages.Page(0);  // the run put the template back as it was
   page->FindObject("Data")->FormatStr = "Empty";
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   EXPECT_TRUE(named(0, "Row").empty());
@@ -190,9 +193,9 @@ TEST_F(BandEngine, GroupFootersSeeTheLastRecordOfTheirGroupBeforeTheNextHeader) 
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   std::vector<std::string> order;
   for (const Placed& p : objects(0)) order.push_back(p.text);
-  EXPECT_EQ(order, (std::vector<std::string>{"Cidade Recife", "Pedido 1", "Pedido 2",
-                                             "Fim Recife 2", "Cidade Natal", "Pedido 3",
-                                             "Fim Natal 3"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"Cidade Recife", "Pedido 1", "Pedido 2", "Fim Recife 2",
+                                      "Cidade Natal", "Pedido 3", "Fim Natal 3"}));
   // Each band starts where the one before it ended.
   const auto objs = objects(0);
   for (size_t i = 0; i < objs.size(); ++i) EXPECT_EQ(objs[i].top, top() + 20 * int32_t(i) + 2);
@@ -208,7 +211,7 @@ TEST_F(BandEngine, AMasterRecordWithoutDetailsIsLeftOutUnlessPrintIfSubsetEmpty)
   report.OnGetValue = [&](const std::string& n, Variant& v) {
     if (!masters.lookup(n, v)) details.lookup(n, v);
   };
-  auto& m = band(btMasterData, "Master", 20, 20, "Masters");
+  band(btMasterData, "Master", 20, 20, "Masters");
   memo("MasterRow", 0, 22, 300, 16, {"M[M]"});
   band(btDetailData, "Detail", 60, 20, "Details");
   memo("DetailRow", 20, 62, 300, 16, {"D[D]"});
@@ -217,7 +220,8 @@ TEST_F(BandEngine, AMasterRecordWithoutDetailsIsLeftOutUnlessPrintIfSubsetEmpty)
   for (const Placed& p : objects(0)) texts.push_back(p.text);
   EXPECT_EQ(texts, (std::vector<std::string>{"M1", "D10", "D20"}));
 
-  m.Flags |= bfPrintIfSubsetEmpty;
+  page = &report.Pages.Page(0);
+  page->FindObject("Master")->Flags |= bfPrintIfSubsetEmpty;
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   texts.clear();
   for (const Placed& p : objects(0)) texts.push_back(p.text);
@@ -294,7 +298,7 @@ TEST_F(BandEngine, AnUnknownNameFailsTheRunWithItsMessageAndLeavesNoPages) {
       << report.LastError;
   EXPECT_NE(report.LastError.find("Objeto: Broken"), std::string::npos) << report.LastError;
   // The template is as it was.
-  EXPECT_EQ(page->FindObject("Broken")->Top, 12);
+  EXPECT_EQ(report.Pages.Page(0).FindObject("Broken")->Top, 12);
 }
 
 TEST_F(BandEngine, RepeatedHeadersComeBackOnEveryNewPage) {
@@ -322,12 +326,10 @@ TEST_F(BandEngine, MultiColumnBandsFillAcrossBeforeGoingDown) {
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   const auto cells = named(0, "Cell");
   ASSERT_EQ(cells.size(), 5u);
-  const int32_t l = page->LeftEdge();
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(cells[i].left, (i % 2) * 160) << i;
     EXPECT_EQ(cells[i].top, top() + (i / 2) * 20) << i;
   }
-  (void)l;
 }
 
 }  // namespace
