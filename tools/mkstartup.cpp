@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
+#include "printing/tfr_printer.h"
 #include "startup_template.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   try {
+    // The page keeps its paper; the printer it is shown on gives the rest.
+    orv::TfrPrinter::startUp(nullptr);
     orv::TfrReport report;
     orv::tools::buildStartupTemplate(report);
     orv::MemoryStream form;

@@ -29,6 +29,42 @@ void drawPage(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRec
   e.ObjectPage.reset();
 }
 
+}  // namespace
+
+void writePdf(TfrEMFPages& pages, const PageSelection& sel, const std::string& out) {
+  // 600 dots per inch keeps every report pixel on the exact device grid.
+  constexpr int kDpi = 600;
+  QPdfWriter pdf(QString::fromStdString(out));
+  pdf.setResolution(kDpi);
+  pdf.setCreator("Sistema Orvalen Report Reader");
+  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+  QPainter painter;
+  bool first = true;
+  for (int i = 0; i < pages.Count(); ++i) {
+    if (!sel.all && !sel.includes(i + 1)) continue;
+    const PreparedPage& e = pages.Entry(i);
+    const QPageSize size(QSizeF(e.PaperWidth / 10.0, e.PaperHeight / 10.0), QPageSize::Millimeter,
+                         QString(), QPageSize::ExactMatch);
+    pdf.setPageSize(size);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    if (first) {
+      if (!painter.begin(&pdf)) throw FileError(out, "cannot write the PDF");
+      first = false;
+    } else {
+      pdf.newPage();
+    }
+    const double scale = kDpi / kReportPixelsPerInch;
+    const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
+                 roundEven(e.PrinterInfo.PaperHeightPx * scale)};
+    QtCanvas canvas(&painter, r, kDpi, kDpi);
+    drawPage(pages, i, canvas, r, scale);
+  }
+  if (first) throw UsageError("no page selected");
+  painter.end();
+}
+
+namespace {
+
 int runRender(const std::vector<std::string>& argv) {
   Args args(argv);
   const std::string out = args.option("--output", "-o", "");
@@ -74,35 +110,7 @@ int runPdf(const std::vector<std::string>& argv) {
   } catch (const Error& e) {
     throw UsageError(std::string("--pages: ") + e.what());
   }
-  // 600 dots per inch keeps every report pixel on the exact device grid.
-  constexpr int kDpi = 600;
-  QPdfWriter pdf(QString::fromStdString(out));
-  pdf.setResolution(kDpi);
-  pdf.setCreator("Sistema Orvalen Report Reader");
-  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-  QPainter painter;
-  bool first = true;
-  for (int i = 0; i < pages.Count(); ++i) {
-    if (!sel.all && !sel.includes(i + 1)) continue;
-    const PreparedPage& e = pages.Entry(i);
-    const QPageSize size(QSizeF(e.PaperWidth / 10.0, e.PaperHeight / 10.0), QPageSize::Millimeter,
-                         QString(), QPageSize::ExactMatch);
-    pdf.setPageSize(size);
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    if (first) {
-      if (!painter.begin(&pdf)) throw FileError(out, "cannot write the PDF");
-      first = false;
-    } else {
-      pdf.newPage();
-    }
-    const double scale = kDpi / kReportPixelsPerInch;
-    const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
-                 roundEven(e.PrinterInfo.PaperHeightPx * scale)};
-    QtCanvas canvas(&painter, r, kDpi, kDpi);
-    drawPage(pages, i, canvas, r, scale);
-  }
-  if (first) throw UsageError("no page selected");
-  painter.end();
+  writePdf(pages, sel, out);
   return kExitOk;
 }
 

@@ -11,6 +11,7 @@
 #include "engine/engine_globals.h"
 #include "engine/formatting.h"
 #include "engine/parser.h"
+#include "engine/report_print.h"
 #include "engine/text_readers.h"
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
@@ -18,6 +19,7 @@
 #include "model/state.h"
 #include "model/text_util.h"
 #include "model/views.h"
+#include "platform/codepage.h"
 #include "platform/error.h"
 #include "platform/strings.h"
 
@@ -161,6 +163,19 @@ bool TfrReportRun::Prepare() {
   parser.OnFunction = [this](const std::string& n, const std::string& p1, const std::string& p2,
                              const std::string& p3, Variant& v) { CallFunction(n, p1, p2, p3, v); };
 
+  TfrDataDictionary& dict = report_.Dictionary;
+  dict.FindDataset = [this](std::string_view name) { return report_.Components.findDataset(name); };
+  dict.Evaluate = [](const std::string& expression) {
+    return engineGlobals().Parser.Calc(expression);
+  };
+  struct DictionaryHooks {
+    TfrDataDictionary& d;
+    ~DictionaryHooks() {
+      d.FindDataset = nullptr;
+      d.Evaluate = nullptr;
+    }
+  } dictionaryHooks{dict};
+
   // The run may change the template (scripts, objects moved onto bands); it
   // is put back afterwards.
   MemoryStream saved;
@@ -188,7 +203,10 @@ bool TfrReportRun::Prepare() {
 
   FinalPass = false;
   if (ErrorFlag) {
-    if (report_.Ui) report_.Ui->ShowError(ErrorText, {});
+    if (report_.Ui)
+      report_.Ui->ShowError(ErrorText, {});
+    else if (PrintUi* ui = printUi())
+      ui->showError(loadString(kErrorCaption), decodeBytes(ErrorText, 1252));
     report_.EMFPages.Clear();
   }
   if (Cancelled) report_.EMFPages.Clear();
@@ -213,13 +231,26 @@ bool TfrReportRun::runWithProgress() {
   }
   progressLabel_ = label;
   progressTotal_ = 0;
-  auto pass = [this] { runPass(); };
-  if (report_.OnProgress || !report_.ShowProgress || !report_.Ui) {
-    pass();
+  report_.Terminated = false;
+  PrintUi* ui = printUi();
+  if (report_.OnProgress || !report_.ShowProgress || !ui) {
+    runPass();
     return !Cancelled;
   }
-  const bool completed = report_.Ui->RunWithProgress(caption, label + "  1", pass);
-  if (!completed) Cancelled = true;
+  // An error must not unwind through the progress window's event loop: it
+  // is kept, the window closes, and it is raised again here.
+  std::exception_ptr failure;
+  ui->runWithProgress(report_, decodeBytes(caption, 1252), decodeBytes(label, 1252), [&] {
+    try {
+      runPass();
+    } catch (...) {
+      failure = std::current_exception();
+      // Closes the window; the failure, not a cancel, is what is reported.
+      report_.Terminated = true;
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+  if (report_.Terminated) Cancelled = true;
   return !Cancelled;
 }
 
@@ -249,11 +280,14 @@ void TfrReportRun::runPass() {
 void TfrReportRun::reportProgress(int32_t n) {
   if (report_.OnProgress) {
     report_.OnProgress(n);
-  } else if (report_.ShowProgress && report_.Ui) {
+  } else if (PrintUi* ui = printUi(); ui && report_.ShowProgress) {
     std::string text = progressLabel_ + "  " + std::to_string(n);
     if (FinalPass && DoublePass && progressTotal_ > 0)
       text += " " + loadString8(kOf) + " " + std::to_string(progressTotal_);
-    if (!report_.Ui->Progress(text)) {
+    ui->setProgressLabel(decodeBytes(text, 1252));
+    ui->processMessages();
+    // Cancel in the progress window.
+    if (report_.Terminated) {
       Cancelled = true;
       Terminated = true;
     }
@@ -787,7 +821,6 @@ void TfrReportRun::placeBand(TfrBand* b) {
     b->ColumnCounter = 1;
     b->SavedXAdjust = pr.xAdjust;
   }
-  const int pagesBefore = report_.EMFPages.Count();
   subReportTookOver_ = false;
   const bool fixed = keepsOwnY(b->Type);
   if (b->Stretched) {
@@ -809,8 +842,6 @@ void TfrReportRun::placeBand(TfrBand* b) {
       if (!fixed && !subReportTookOver_) pr.curY = b->y + b->dy;
     }
   }
-  if (subReportTookOver_ && report_.EMFPages.Count() == pagesBefore)
-    pr.curY = std::max(pr.curY, b->y + b->dy);
   if (b->IsMultiColumn()) {
     ++b->ColumnCounter;
     if (b->ColumnCounter <= b->Columns) {
@@ -1028,6 +1059,9 @@ void TfrReportRun::runSubReport(TfrBand* b, TfrView& v) {
   else
     outer.curY = sub.curY;
   modelState().CurrentPage = outer.page;
+  // The sub-report's own placements cleared the mark; the band must not move
+  // the position on by its own height now.
+  subReportTookOver_ = true;
 }
 
 void TfrReportRun::printPageFooters(bool treatAsFirstPage) {

@@ -1,5 +1,4 @@
 #pragma once
-#include <functional>
 #include <string>
 
 namespace orv {
@@ -17,16 +16,6 @@ class ReportUi {
   // Asks for the password of a protected template. False when the person
   // declined; `password` holds what was entered otherwise.
   virtual bool AskPassword(std::string& password) = 0;
-  // Runs a report's preparation inside a progress window with a Cancel
-  // button; false when the person cancelled. Without a window the pass just
-  // runs.
-  virtual bool RunWithProgress(const std::string& caption, const std::string& label,
-                               const std::function<void()>& pass) {
-    pass();
-    return true;
-  }
-  // Shows how far the preparation is; false when the person asked to stop.
-  virtual bool Progress(const std::string& label) { return true; }
 };
 
 }  // namespace orv

@@ -1,0 +1,143 @@
+// frptool prepare: runs a report template into a prepared report.
+#include <unistd.h>
+
+#include <QSqlDatabase>
+#include <cstdio>
+#include <map>
+#include <optional>
+
+#include "cli/cli.h"
+#include "cli/cli_common.h"
+#include "engine/data_connection.h"
+#include "engine/report_ui.h"
+#include "model/text_util.h"
+#include "platform/codepage.h"
+
+namespace orv::cli {
+
+namespace {
+
+// Answers the template's questions from the command line and keeps what the
+// run would have shown in a message box, to print it as the command's error.
+class PrepareUi : public ReportUi {
+ public:
+  explicit PrepareUi(std::optional<std::string> password) : password_(std::move(password)) {}
+  void ShowError(const std::string& text, const std::string& detail) override {
+    message = detail.empty() ? text : text + ": " + detail;
+  }
+  bool AskPassword(std::string& password) override {
+    if (!password_) return false;
+    password = *password_;
+    return true;
+  }
+  std::string message;
+
+ private:
+  std::optional<std::string> password_;
+};
+
+// A --var value: a number when it reads as one, else text.
+Variant varValue(const std::string& text) {
+  if (!text.empty()) {
+    char* end = nullptr;
+    const long long i = std::strtoll(text.c_str(), &end, 10);
+    if (*end == 0) return Variant(int64_t(i));
+    const double d = std::strtod(text.c_str(), &end);
+    if (*end == 0) return Variant(d);
+  }
+  return Variant(text);
+}
+
+// The error text of a run has carriage returns between its lines.
+std::string printable(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\r' ? '\n' : c;
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return toUtf8(out);
+}
+
+int runPrepare(const std::vector<std::string>& argv) {
+  Args args(argv);
+  const std::string out = args.option("--output", "-o", "");
+  const std::string pdf = args.option("--pdf", "");
+  const std::string db = args.option("--db", "");
+  std::optional<std::string> password;
+  if (std::find(args.rest.begin(), args.rest.end(), "--password") != args.rest.end())
+    password = args.option("--password", "");
+  std::vector<std::string> datasets;
+  for (std::string d; !(d = args.option("--dataset", "")).empty();) datasets.push_back(d);
+  std::map<std::string, Variant> vars;
+  for (std::string v; !(v = args.option("--var", "")).empty();) {
+    const size_t eq = v.find('=');
+    if (eq == std::string::npos || eq == 0) throw UsageError("--var needs NAME=VALUE");
+    vars[upperCase(v.substr(0, eq))] = varValue(v.substr(eq + 1));
+  }
+  const std::string path = args.positional("TEMPLATE");
+  args.done();
+  if (out.empty() && pdf.empty()) throw UsageError("missing -o OUT.frp (or --pdf OUT.pdf)");
+
+  Session s;
+  PrepareUi ui(password);
+  TfrReport& report = s.report;
+  report.Ui = &ui;
+  const TemplateLoadResult loaded = report.LoadFromFile(path);
+  if (!loaded.ok()) throw FileError(path, loaded.reason.empty() ? ui.message : loaded.reason);
+  if (loaded.status == TemplateLoadResult::Status::MissingClasses)
+    std::fprintf(stderr, "frptool: %s: objects of unknown classes left out: %s\n", path.c_str(),
+                 toUtf8(loaded.reason).c_str());
+
+  QSqlDatabase database;
+  if (!db.empty()) {
+    try {
+      database = openDatabaseUrl(db);
+    } catch (const Error& e) {
+      throw FileError(db, e.what());
+    }
+  }
+  struct Closer {
+    QSqlDatabase& d;
+    ~Closer() {
+      if (d.isValid()) closeDatabase(d);
+    }
+  } closer{database};
+  for (const std::string& d : datasets) {
+    try {
+      addDatasetSpec(report.Components, d, db.empty() ? nullptr : &database);
+    } catch (const Error& e) {
+      throw UsageError(std::string("--dataset ") + d + ": " + e.what());
+    }
+  }
+  report.OnGetValue = [&vars](const std::string& name, Variant& value) {
+    auto it = vars.find(upperCase(name));
+    if (it != vars.end()) value = it->second;
+  };
+  const bool terminal = isatty(STDERR_FILENO);
+  if (terminal)
+    report.OnProgress = [](int n) { std::fprintf(stderr, "\rpreparando página %d", n); };
+  const bool ok = report.PrepareReport();
+  if (terminal) std::fprintf(stderr, "\r\033[K");
+  if (!ok) {
+    const std::string reason = !report.LastError.empty() ? report.LastError
+                               : !ui.message.empty()     ? ui.message
+                                                         : "the report produced no pages";
+    throw FileError(path, printable(reason));
+  }
+  if (!out.empty()) {
+    try {
+      report.SavePreparedReport(out);
+    } catch (const Error& e) {
+      throw FileError(out, e.what());
+    }
+  }
+  if (!pdf.empty()) writePdf(report.EMFPages, PageSelection{}, pdf);
+  return kExitOk;
+}
+
+Registrar prepare({"prepare",
+                   "prepare TEMPLATE.frf -o OUT.frp [--pdf OUT.pdf] [--db URL] "
+                   "[--dataset NAME=SQL|csv:FILE]... [--var NAME=VALUE]... [--password TEXT]",
+                   "run a report template through the engine into a prepared report", runPrepare});
+
+}  // namespace
+
+}  // namespace orv::cli
