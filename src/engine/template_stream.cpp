@@ -175,7 +175,11 @@ class TemplateReader {
       if (t == kMarkerPage) {
         TfrPage& page = r_.Pages.Add();
         page.LoadFromStream(s_);
-        if (version < 24) page.Name = r_.Pages.FreePageName();
+        // Pages of older streams have no names; each gets "Page" and the
+        // smallest number no page has yet. All pages before it are named
+        // that way, so that is its position, up to the 10000 names there are.
+        if (version < 24 && r_.Pages.Count() <= 10000)
+          page.Name = "Page" + std::to_string(r_.Pages.Count());
       } else if (t == kMarkerDictionary) {
         r_.Dictionary.LoadFromStream(s_);
       } else if (t == kMarkerExtension) {

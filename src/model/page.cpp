@@ -1,7 +1,5 @@
 #include "model/page.h"
 
-#include <unordered_set>
-
 #include "model/state.h"
 #include "model/text_util.h"
 #include "platform/error.h"
@@ -227,19 +225,6 @@ void TfrPage::SaveToStream(MemoryStream& s) const {
   s.writeI32(Height);
   s.writeU8(Position);
   writeStringList(s, PageScript);
-}
-
-std::string TfrPages::FreePageName() const {
-  // One pass over the pages, so naming every page of a long old template
-  // stays quadratic at worst rather than cubic.
-  std::unordered_set<std::string> taken;
-  for (const auto& p : Pages)
-    if (p) taken.insert(upperCase(p->Name));
-  for (int n = 1; n <= 10000; ++n) {
-    std::string candidate = "Page" + std::to_string(n);
-    if (!taken.contains(upperCase(candidate))) return candidate;
-  }
-  return {};
 }
 
 TfrPage& TfrPages::Add() {

@@ -107,9 +107,6 @@ class TfrPages {
   void Clear() { Pages.clear(); }
   // Appends a blank page with the printer model's default paper.
   TfrPage& Add();
-  // "Page" and the smallest n from 1 to 10000 that no page is named yet
-  // (ignoring case); empty when all are taken.
-  std::string FreePageName() const;
 };
 
 // Name service over a list of pages (the template's, or the live pages being
