@@ -350,8 +350,9 @@ TemplateLoadResult loadTemplate(TfrReport& r, MemoryStream& s, const std::string
     result.status = Status::Empty;
     return result;
   }
+  // The dictionary is cleared with the rest of the template once the stream
+  // is known to be one this program reads, so a newer one leaves it alone.
   CurrentTemplateScope scope(r);
-  r.Dictionary.Clear();
   try {
     result.status = TemplateReader(r, s).read();
   } catch (const std::exception& e) {
