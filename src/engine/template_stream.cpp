@@ -108,7 +108,7 @@ size_t readEndPosition(MemoryStream& s) {
   const uint32_t end = s.readU32("object end position");
   if (end < s.position() || end > s.size())
     throw Error("object end position " + std::to_string(end) + " at offset " +
-                std::to_string(s.position() - 4) + " lies outside the stream");
+                std::to_string(s.position() - 4) + " is not ahead within the stream");
   return end;
 }
 
