@@ -1,27 +1,18 @@
 // Loads arbitrary bytes as a ".frp" file, then builds and draws every page
 // that loaded into a metafile: the whole road of a hostile file.
-#include <QGuiApplication>
 #include <cstdint>
 
-#include "addins/addins.h"
 #include "engine/tfr_report.h"
+#include "fuzz_app.h"
 #include "platform/emf_canvas.h"
 #include "prepared/compressor.h"
-#include "printing/tfr_printer.h"
 
 namespace {
 struct Setup {
   Setup() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char* argv[] = {name, nullptr};
-    app = new QGuiApplication(argc, argv);
-    orv::TfrPrinter::startUp(nullptr);
-    orv::registerAddIns();
+    orv::fuzz::startUp();
     compressor.setEnabled(true);
   }
-  QGuiApplication* app;
   orv::TfrLZWCompressor compressor;
 };
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "app/passw_form.h"
 #include "app/startup_report.h"
 #include "app/viewer_window.h"
 #include "platform/codepage.h"
@@ -30,6 +31,8 @@ TfReports::TfReports(const QString& executable, bool integrateDesktop) {
                    qPrintable(problems.join("; ")));
   }
   fPreview = std::make_unique<TfPreview>();
+  reportUi = makeDialogReportUi(fPreview.get());
+  frReport.Ui = reportUi.get();
   auto* preview = fPreview->frPreview;
   preview->form()->exitCommand = [this] { fPreview->accept(); };
   preview->form()->showError = [this](const QString& text) {
@@ -38,6 +41,7 @@ TfReports::TfReports(const QString& executable, bool integrateDesktop) {
 }
 
 TfReports::~TfReports() {
+  frReport.Ui = nullptr;
   if (fPreview) fPreview->frPreview->Disconnect();
   fPreview.reset();
 }

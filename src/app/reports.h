@@ -30,6 +30,8 @@ class TfReports {
   TfrLZWCompressor frLZWCompressor;
   TfrReport frReport;
   std::unique_ptr<TfPreview> fPreview;
+  // Password requests and load errors of the report's templates.
+  std::unique_ptr<ReportUi> reportUi;
 };
 
 }  // namespace orv

@@ -108,7 +108,7 @@ size_t readEndPosition(MemoryStream& s) {
   const uint32_t end = s.readU32("object end position");
   if (end < s.position() || end > s.size())
     throw Error("object end position " + std::to_string(end) + " at offset " +
-                std::to_string(s.position() - 4) + " lies outside the stream");
+                std::to_string(s.position() - 4) + " is not ahead within the stream");
   return end;
 }
 
@@ -175,7 +175,11 @@ class TemplateReader {
       if (t == kMarkerPage) {
         TfrPage& page = r_.Pages.Add();
         page.LoadFromStream(s_);
-        if (version < 24) page.Name = r_.Pages.FreePageName();
+        // Pages of older streams have no names; each gets "Page" and the
+        // smallest number no page has yet. All pages before it are named
+        // that way, so that is its position, up to the 10000 names there are.
+        if (version < 24 && r_.Pages.Count() <= 10000)
+          page.Name = "Page" + std::to_string(r_.Pages.Count());
       } else if (t == kMarkerDictionary) {
         r_.Dictionary.LoadFromStream(s_);
       } else if (t == kMarkerExtension) {
@@ -346,8 +350,9 @@ TemplateLoadResult loadTemplate(TfrReport& r, MemoryStream& s, const std::string
     result.status = Status::Empty;
     return result;
   }
+  // The dictionary is cleared with the rest of the template once the stream
+  // is known to be one this program reads, so a newer one leaves it alone.
   CurrentTemplateScope scope(r);
-  r.Dictionary.Clear();
   try {
     result.status = TemplateReader(r, s).read();
   } catch (const std::exception& e) {

@@ -1,7 +1,5 @@
 #include "model/page.h"
 
-#include <unordered_set>
-
 #include "model/state.h"
 #include "model/text_util.h"
 #include "platform/error.h"
@@ -151,6 +149,45 @@ Variant TfrPage::GetProperty(std::string_view name) const {
   return {};
 }
 
+std::vector<PropertyEntry> TfrPage::DeclaredProperties() const {
+  std::vector<PropertyEntry> list;
+  const auto add = [&](const char* name, std::vector<std::string> names = {},
+                       std::vector<int32_t> values = {}) {
+    PropertyEntry e;
+    e.Name = name;
+    e.EnumNames = std::move(names);
+    e.EnumValues = std::move(values);
+    list.push_back(std::move(e));
+  };
+  add("Type", {"ptReport", "ptDialog"}, {ptReport, ptDialog});
+  add("Visible");
+  if (PageKind == ptDialog) {
+    add("BorderStyle", {"bsDialog", "bsSizeable"}, {3, 2});
+    add("Caption");
+    add("Color");
+    add("Left");
+    add("Top");
+    add("Width");
+    add("Height");
+    add("Position", {"poDesigned", "poScreenCenter"}, {0, 4});
+    add("OnActivate");
+  } else {
+    add("Size");
+    add("LeftMargin");
+    add("TopMargin");
+    add("RightMargin");
+    add("BottomMargin");
+    add("Orientation", {"poPortrait", "poLandscape"}, {poPortrait, poLandscape});
+    add("PrintToPrevPage");
+    add("StretchToPrintable");
+    add("Columns");
+    add("ColumnWidth");
+    add("ColumnGap");
+    add("OnBeforePrint");
+  }
+  return list;
+}
+
 TfrView* TfrPage::FindObject(std::string_view name) const {
   for (const auto& v : Objects)
     if (v && sameText(v->Name, name)) return v.get();
@@ -227,19 +264,6 @@ void TfrPage::SaveToStream(MemoryStream& s) const {
   s.writeI32(Height);
   s.writeU8(Position);
   writeStringList(s, PageScript);
-}
-
-std::string TfrPages::FreePageName() const {
-  // One pass over the pages, so naming every page of a long old template
-  // stays quadratic at worst rather than cubic.
-  std::unordered_set<std::string> taken;
-  for (const auto& p : Pages)
-    if (p) taken.insert(upperCase(p->Name));
-  for (int n = 1; n <= 10000; ++n) {
-    std::string candidate = "Page" + std::to_string(n);
-    if (!taken.contains(upperCase(candidate))) return candidate;
-  }
-  return {};
 }
 
 TfrPage& TfrPages::Add() {

@@ -83,6 +83,11 @@ class TfrPage {
   void SetProperty(std::string_view name, const Variant& value);
   Variant GetProperty(std::string_view name) const;
 
+  // The properties a designer lists for the page, by its kind: the dialog
+  // form's for a dialog page, the paper and layout for a report page, each
+  // with the name of its script event last.
+  std::vector<PropertyEntry> DeclaredProperties() const;
+
   // First object whose name equals `name` ignoring case.
   TfrView* FindObject(std::string_view name) const;
   // Appends a view the page then owns, and returns it.
@@ -107,9 +112,6 @@ class TfrPages {
   void Clear() { Pages.clear(); }
   // Appends a blank page with the printer model's default paper.
   TfrPage& Add();
-  // "Page" and the smallest n from 1 to 10000 that no page is named yet
-  // (ignoring case); empty when all are taken.
-  std::string FreePageName() const;
 };
 
 // Name service over a list of pages (the template's, or the live pages being

@@ -84,6 +84,9 @@ const std::map<int, const char*>& table() {
       {55209, "Sem título"},
       {55210, "Impressora selecionada não é válida"},
       {55211, "Arquivo de Relatório"},
+      {55653, "Senha"},
+      {55654, "Digite a senha para abrir o relatório"},
+      {55655, "Digite novamente a senha para validação"},
   };
   return t;
 }

@@ -521,6 +521,7 @@ TEST_F(TemplateTest, ObjectOnAMissingPageIsSkipped) {
 
 TEST_F(TemplateTest, NewerVersionAndEmptyStreamLeaveTheTemplateAlone) {
   report.Pages.Add().Name = "Mine";
+  report.Dictionary.Variables.setValue(" Mine", "");
   MemoryStream newer(Bytes().u8(26).i16(0).b);
   EXPECT_EQ(report.LoadFromStream(newer).status, Status::Unsupported);
   ASSERT_EQ(ui.errors.size(), 1u);
@@ -529,6 +530,7 @@ TEST_F(TemplateTest, NewerVersionAndEmptyStreamLeaveTheTemplateAlone) {
   EXPECT_EQ(report.LoadFromStream(empty).status, Status::Empty);
   ASSERT_EQ(report.Pages.Count(), 1u);
   EXPECT_EQ(report.Pages.Page(0).Name, "Mine");
+  EXPECT_EQ(report.Dictionary.Variables.Count(), 1);
 }
 
 TEST_F(TemplateTest, RefusedPaperFallsBackToCustomSize) {

@@ -97,6 +97,31 @@ TEST(Page, ScriptPropertiesChangeThePaperThroughThePrinter) {
   EXPECT_EQ(dialog.GetProperty("Caption"), Variant("Form"));
 }
 
+TEST(Page, DeclaredPropertiesFollowThePageKind) {
+  ModelStateGuard g;
+  TfrPage p;
+  const auto names = [](const std::vector<PropertyEntry>& list) {
+    std::vector<std::string> n;
+    for (const auto& e : list) n.push_back(e.Name);
+    return n;
+  };
+  const auto report = p.DeclaredProperties();
+  EXPECT_EQ(names(report),
+            (std::vector<std::string>{"Type", "Visible", "Size", "LeftMargin", "TopMargin",
+                                      "RightMargin", "BottomMargin", "Orientation",
+                                      "PrintToPrevPage", "StretchToPrintable", "Columns",
+                                      "ColumnWidth", "ColumnGap", "OnBeforePrint"}));
+  p.PageKind = ptDialog;
+  const auto dialog = p.DeclaredProperties();
+  EXPECT_EQ(names(dialog),
+            (std::vector<std::string>{"Type", "Visible", "BorderStyle", "Caption", "Color", "Left",
+                                      "Top", "Width", "Height", "Position", "OnActivate"}));
+  // The enumerations carry the values the fields hold, not their positions.
+  EXPECT_EQ(dialog[2].EnumValues, (std::vector<int32_t>{3, 2}));
+  EXPECT_EQ(dialog[9].EnumNames, (std::vector<std::string>{"poDesigned", "poScreenCenter"}));
+  EXPECT_EQ(dialog[9].EnumValues, (std::vector<int32_t>{0, 4}));
+}
+
 // ------------------------------------------------------------ names
 
 class NamesTest : public ::testing::Test {
