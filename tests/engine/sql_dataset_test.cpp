@@ -11,6 +11,7 @@
 #include "engine/data_components.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
+#include "model/views.h"
 
 namespace orv {
 namespace {
@@ -199,6 +200,23 @@ TEST_F(SqliteFile, BlobsFeedStreamsAndPictures) {
   EXPECT_THROW(copyBlobToGraphic(rows, 1), Error);  // a text is no picture
   ds.Next();
   EXPECT_TRUE(copyBlobToGraphic(rows, 0).isEmpty());  // Null
+}
+
+TEST_F(SqliteFile, APictureBoundToABlobFieldLoadsIt) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT id, picture FROM orders ORDER BY id");
+  ds.Init();
+  ds.First();
+  TfrPictureView view;
+  view.BlobSourceSet = &ds;
+  view.BlobSourceField = "PICTURE";
+  ASSERT_TRUE(loadBlobField(view));
+  EXPECT_EQ(view.Picture.kind(), Graphic::Kind::Bitmap);
+  EXPECT_EQ(view.Picture.width(), 3);
+  ds.Next();
+  ASSERT_TRUE(loadBlobField(view));
+  EXPECT_TRUE(view.Picture.isEmpty());  // a Null field empties the picture
+  view.BlobSourceField = "missing";
+  EXPECT_FALSE(loadBlobField(view));
 }
 
 TEST_F(SqliteFile, DatabaseErrorsNameTheDataSetAndTheReason) {
