@@ -178,6 +178,17 @@ int main(int argc, char** argv) {
       for (ga.First(), gb.First(); !ga.Eof() && !gb.Eof(); ga.Next(), gb.Next(), ++groups)
         compareRow(ga.GetDataSet(), gb.GetDataSet(), "group " + std::to_string(groups));
       check(ga.Eof() && gb.Eof() && groups == kRows / 250, "group count");
+      // The server's own reason reaches the message, with the data set's name.
+      TfrDBDataSet& bad = addDatasetSpec(components, "Bad=SELECT * FROM missing_table", &pg);
+      std::string message;
+      try {
+        bad.Init();
+      } catch (const Error& e) {
+        message = e.what();
+      }
+      check(message.find("data set \"Bad\": ") == 0 &&
+                message.find("relation \"missing_table\" does not exist") != std::string::npos,
+            "error message: " + message);
     }
     closeDatabase(lite);
     closeDatabase(pg);
