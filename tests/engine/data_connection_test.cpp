@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "engine/data_test_util.h"
+
 namespace orv {
 namespace {
 
@@ -87,13 +89,10 @@ TEST(DatasetSpec, NamesAndSourcesAreChecked) {
 
 TEST(DataSources, KeepOneDatabaseForTheirDataSets) {
   QTemporaryDir dir;
-  const QString csv = dir.filePath("a.csv");
-  QFile f(csv);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write("x\n1\n");
-  f.close();
+  const std::string csv = writeTestFile(dir, "a.csv", "x\n1\n");
+  ASSERT_FALSE(csv.empty());
   DataSources sources;
-  sources.addDataset("A=csv:" + csv.toStdString());
+  sources.addDataset("A=csv:" + csv);
   EXPECT_EQ(errorOf([&] { sources.addDataset("Q=SELECT 1"); }),
             "the data set \"Q\" is a query, but no database was given");
   sources.connect("sqlite::memory:");
