@@ -178,6 +178,9 @@ TEST_F(SqliteFile, CurrentRangesUseABookmarkOfTheRecordAtInit) {
   EXPECT_LT(DbDataSet::CompareBookmarks(0, mark), 0);
   rows.GotoBookmark(99);
   EXPECT_TRUE(rows.Eof());
+  EXPECT_EQ(rows.RecNo(), 5);
+  rows.Prior();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(5)));
 }
 
 TEST_F(SqliteFile, FarStepsBackAndBookmarksWorkOnLongResults) {
