@@ -1,7 +1,7 @@
 // Reads the same rows from SQLite and from PostgreSQL through the report's
 // data sets and checks that both give the same fields, kinds, values, blobs
 // and bookmarks. Run by pg_test.sh against a private server:
-//   orv_pg_compare WORKDIR POSTGRESQL-URL
+//   orv_pg_compare WORKDIR POSTGRESQL-URL [ANOTHER-URL-OF-THE-SAME-DATABASE]
 #include <QCoreApplication>
 #include <QImage>
 #include <QSqlError>
@@ -143,8 +143,8 @@ void compare(TfrDBDataSet& sa, TfrDBDataSet& sb) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: orv_pg_compare WORKDIR POSTGRESQL-URL\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: orv_pg_compare WORKDIR POSTGRESQL-URL [ANOTHER-URL]\n");
     return 2;
   }
   try {
@@ -192,6 +192,15 @@ int main(int argc, char** argv) {
     }
     closeDatabase(lite);
     closeDatabase(pg);
+    // The same server reached with everything in the URL's query keys.
+    if (argc > 3) {
+      QSqlDatabase again = openDatabaseUrl(argv[3]);
+      QSqlQuery q(again);
+      check(q.exec("SELECT COUNT(*) FROM items") && q.next() && q.value(0).toInt() == kRows,
+            "row count through the second URL form");
+      q.finish();
+      closeDatabase(again);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orv_pg_compare: %s\n", e.what());
     return 1;
