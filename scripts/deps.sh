@@ -7,7 +7,9 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
-  libjpeg62-turbo-dev libcups2-dev
+  libjpeg62-turbo-dev libcups2-dev libsqlite3-dev
+  # databases the data sets read, and a private server for their test
+  libqt6sql6-sqlite libqt6sql6-psql postgresql-15
   libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev
   # fonts the reports name, through metric-compatible substitutes
   fontconfig fonts-liberation fonts-dejavu-core

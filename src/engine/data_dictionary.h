@@ -50,6 +50,10 @@ class TfrDataDictionary {
   std::function<bool(std::string_view, Variant&)> ReportVariable;
 
  private:
+  // Resolves `DataSet."Field"` (aliases allowed) to a data set and field name.
+  bool resolveField(std::string_view reference, TfrCacheItem& item) const;
+  bool isDictionaryVariable(std::string_view name) const;
+
   std::map<std::string, TfrCacheItem> cache_;  // keyed by upper-cased name
 };
 

@@ -19,7 +19,7 @@ class Canvas;
 class TfrPage;
 class TfrPages;
 class TfrBand;     // the report run's live band; defined by the engine
-class TfrDataSet;  // a data set of the report run; defined by the engine
+class TfrDataset;  // a data set of the report run; defined by the engine
 
 // Object-type codes, one byte in every stream.
 enum : uint8_t {
@@ -164,7 +164,7 @@ class TfrView : public TfrObject {
   Canvas* TargetCanvas = nullptr;
   Rect DrawRect;
   StringList ExpandedText;
-  TfrDataSet* BlobSourceSet = nullptr;
+  TfrDataset* BlobSourceSet = nullptr;
   std::string BlobSourceField;
   bool PreparedForm = false;
   std::string Name;

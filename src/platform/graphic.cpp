@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "platform/bmp.h"
 #include "platform/canvas.h"
@@ -99,6 +100,15 @@ Graphic Graphic::fromImage(const QImage& image) {
   return load(Kind::Bitmap, bmp);
 }
 
+std::optional<Graphic> Graphic::recognise(std::span<const uint8_t> bytes) {
+  if (std::optional<Kind> kind = sniff(bytes)) return load(*kind, bytes);
+  // Other formats Qt reads (PNG, GIF...) become bitmaps.
+  if (bytes.size() > size_t(std::numeric_limits<int>::max())) return std::nullopt;
+  QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
+  if (image.isNull()) return std::nullopt;
+  return fromImage(image);
+}
+
 Graphic Graphic::fromFile(const std::string& path) {
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(path, ec);
@@ -108,11 +118,8 @@ Graphic Graphic::fromFile(const std::string& path) {
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   if (!in || !in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size)))
     throw Error("cannot read the picture file \"" + path + "\"");
-  if (std::optional<Kind> kind = sniff(bytes)) return load(*kind, bytes);
-  // Other formats Qt reads (PNG, GIF...) become bitmaps.
-  QImage image = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
-  if (image.isNull()) throw Error("the file \"" + path + "\" is not a picture of a known kind");
-  return fromImage(image);
+  if (std::optional<Graphic> g = recognise(bytes)) return *g;
+  throw Error("the file \"" + path + "\" is not a picture of a known kind");
 }
 
 QImage Graphic::toImage() const {

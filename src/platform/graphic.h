@@ -34,6 +34,9 @@ class Graphic {
   // Loads a file, recognising its kind by its content; throws orv::Error when
   // the file cannot be read or is no image of a known kind.
   static Graphic fromFile(const std::string& path);
+  // Recognises an image by its content as fromFile does; nothing when the
+  // bytes are no image of a known kind. Throws orv::Error on a damaged one.
+  static std::optional<Graphic> recognise(std::span<const uint8_t> bytes);
   // The kind the bytes look like, by their signature.
   static std::optional<Kind> sniff(std::span<const uint8_t> bytes);
   // A bitmap graphic holding the image (written as a BMP file).

@@ -1,0 +1,249 @@
+#include "engine/sql_dataset.h"
+
+#include <sqlite3.h>
+
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <limits>
+#include <optional>
+
+#include "platform/codepage.h"
+
+namespace orv {
+
+namespace {
+
+// SQLite keeps one loose type per value; the column's declared type (what
+// CREATE TABLE said) is what tells a date or a Boolean from a text or an
+// integer, the way a typed database reports it.
+FieldKind kindFromDeclaredType(QString decl) {
+  decl = decl.toUpper();
+  if (decl.isEmpty()) return FieldKind::Unknown;
+  if (decl.contains(u"BOOL")) return FieldKind::Boolean;
+  if (decl.contains(u"DATE") || decl.contains(u"TIME")) return FieldKind::DateTime;
+  if (decl.contains(u"GRAPHIC") || decl.contains(u"IMAGE") || decl.contains(u"PICTURE"))
+    return FieldKind::Graphic;
+  if (decl.contains(u"BLOB") || decl.contains(u"BINARY") || decl.contains(u"BYTEA"))
+    return FieldKind::Blob;
+  if (decl.contains(u"INT")) return FieldKind::Integer;
+  if (decl.contains(u"CHAR") || decl.contains(u"CLOB") || decl.contains(u"TEXT"))
+    return FieldKind::String;
+  if (decl.contains(u"REAL") || decl.contains(u"FLOA") || decl.contains(u"DOUB") ||
+      decl.contains(u"NUMERIC") || decl.contains(u"DECIMAL") || decl.contains(u"MONEY"))
+    return FieldKind::Float;
+  return FieldKind::Unknown;
+}
+
+FieldKind kindFromMetaType(QMetaType type) {
+  switch (type.id()) {
+    case QMetaType::Bool:
+      return FieldKind::Boolean;
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+      return FieldKind::Integer;
+    case QMetaType::Float:
+    case QMetaType::Double:
+      return FieldKind::Float;
+    case QMetaType::QDate:
+    case QMetaType::QTime:
+    case QMetaType::QDateTime:
+      return FieldKind::DateTime;
+    case QMetaType::QByteArray:
+      return FieldKind::Blob;
+    case QMetaType::QString:
+      return FieldKind::String;
+    default:
+      return FieldKind::Unknown;
+  }
+}
+
+// The declared types of the query's columns when the connection is SQLite;
+// empty otherwise.
+std::vector<QString> sqliteDeclaredTypes(const QSqlQuery& query) {
+  std::vector<QString> types;
+  const QSqlResult* result = query.result();
+  if (!result) return types;
+  const QVariant h = result->handle();
+  if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3_stmt*") != 0) return types;
+  sqlite3_stmt* stmt = *static_cast<sqlite3_stmt* const*>(h.constData());
+  if (!stmt) return types;
+  const int n = sqlite3_column_count(stmt);
+  for (int i = 0; i < n; ++i) {
+    const char* decl = sqlite3_column_decltype(stmt, i);
+    types.push_back(decl ? QString::fromUtf8(decl) : QString());
+  }
+  return types;
+}
+
+// A date or date-time that a typed column keeps as ISO text (SQLite).
+std::optional<double> parseIsoDateTime(const QString& text) {
+  const QString s = text.trimmed();
+  if (s.size() == 10) {
+    const QDate d = QDate::fromString(s, Qt::ISODate);
+    if (d.isValid()) return toDateTimeValue(d);
+  }
+  QString iso = s;
+  if (iso.size() > 10 && iso[10] == u' ') iso[10] = u'T';
+  const QDateTime dt = QDateTime::fromString(iso, Qt::ISODateWithMs);
+  if (dt.isValid()) return toDateTimeValue(dt);
+  const QTime t = QTime::fromString(s, Qt::ISODateWithMs);
+  if (t.isValid()) return toDateTimeValue(t);
+  return std::nullopt;
+}
+
+Variant fromQVariant(const QVariant& v, FieldKind declared) {
+  if (v.isNull()) return Variant::null();
+  const int type = v.metaType().id();
+  if (declared == FieldKind::DateTime && type == QMetaType::QString) {
+    if (std::optional<double> d = parseIsoDateTime(v.toString())) return Variant::dateTime(*d);
+  }
+  if (declared == FieldKind::Boolean && type != QMetaType::Bool) {
+    if (type == QMetaType::QString) {
+      const QString s = v.toString().trimmed().toLower();
+      return Variant(s == u"t" || s == u"true" || s == u"y" || s == u"yes" || s == u"1");
+    }
+    return Variant(v.toLongLong() != 0);
+  }
+  // Otherwise the value's own type decides: SQLite may hold any in a column.
+  // Its numeric columns keep whole numbers as integers, though, where a
+  // typed database gives the column's floating point.
+  const FieldKind actual = kindFromMetaType(v.metaType());
+  if (declared == FieldKind::Float && actual == FieldKind::Integer) return Variant(v.toDouble());
+  switch (actual) {
+    case FieldKind::Boolean:
+      return Variant(v.toBool());
+    case FieldKind::Integer:
+      if (type == QMetaType::ULongLong || type == QMetaType::ULong) {
+        const qulonglong u = v.toULongLong();
+        if (u > qulonglong(std::numeric_limits<int64_t>::max())) return Variant(double(u));
+      }
+      return Variant(int64_t(v.toLongLong()));
+    case FieldKind::Float:
+      return Variant(v.toDouble());
+    case FieldKind::DateTime:
+      if (type == QMetaType::QDate) return Variant::dateTime(toDateTimeValue(v.toDate()));
+      if (type == QMetaType::QTime) return Variant::dateTime(toDateTimeValue(v.toTime()));
+      // The wall-clock date and time the database gave, whatever its zone.
+      return Variant::dateTime(toDateTimeValue(v.toDateTime()));
+    case FieldKind::Blob: {
+      const QByteArray b = v.toByteArray();
+      return Variant(std::string(b.constData(), size_t(b.size())));
+    }
+    default:
+      return Variant(toModelText(v.toString()));
+  }
+}
+
+}  // namespace
+
+std::string sqlErrorReason(const QSqlError& e) {
+  const QString db = e.databaseText().trimmed();
+  return toModelText(db.isEmpty() ? e.text().trimmed() : db);
+}
+
+SqlDataSet::SqlDataSet(std::string name, QSqlDatabase database, std::string sql)
+    : DbDataSet(std::move(name)), database_(std::move(database)), sql_(std::move(sql)) {}
+
+SqlDataSet::~SqlDataSet() {
+  // Destroyed before the connection name can be removed by its owner.
+  query_.reset();
+}
+
+void SqlDataSet::execute() {
+  window_.clear();
+  windowFirst_ = 0;
+  exhausted_ = false;
+  current_ = nullptr;
+  if (!query_->exec(QString::fromUtf8(sql_))) fail(sqlErrorReason(query_->lastError()));
+}
+
+bool SqlDataSet::advance() {
+  if (exhausted_) return false;
+  if (!query_->next()) {
+    exhausted_ = true;
+    if (query_->lastError().isValid()) fail(sqlErrorReason(query_->lastError()));
+    return false;
+  }
+  std::vector<QVariant> values(kinds_.size());
+  for (size_t i = 0; i < values.size(); ++i) values[i] = query_->value(int(i));
+  window_.push_back(std::move(values));
+  if (window_.size() > kWindowRows) {
+    window_.pop_front();
+    ++windowFirst_;
+  }
+  return true;
+}
+
+void SqlDataSet::doOpen(std::vector<DbField>& fields) {
+  if (!database_.isValid()) fail("no database connection");
+  if (!database_.isOpen()) fail("the database connection is not open");
+  query_ = std::make_unique<QSqlQuery>(database_);
+  // Rows are read once, in order, and only the last few are kept, so a data
+  // set costs the same memory whatever the number of its rows. Going back
+  // further than that runs the query again.
+  query_->setForwardOnly(true);
+  // Exact decimals become floating point, as the report's numbers are.
+  query_->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+  try {
+    execute();
+    if (!query_->isSelect()) fail("the query returns no rows");
+  } catch (...) {
+    query_.reset();
+    throw;
+  }
+  const std::vector<QString> declared = sqliteDeclaredTypes(*query_);
+  const QSqlRecord record = query_->record();
+  kinds_.clear();
+  for (int i = 0; i < record.count(); ++i) {
+    const QSqlField f = record.field(i);
+    FieldKind kind = FieldKind::Unknown;
+    if (size_t(i) < declared.size()) kind = kindFromDeclaredType(declared[size_t(i)]);
+    if (kind == FieldKind::Unknown) kind = kindFromMetaType(f.metaType());
+    kinds_.push_back(kind);
+    fields.push_back({toModelText(f.name()), kind});
+  }
+}
+
+void SqlDataSet::doClose() {
+  query_.reset();
+  kinds_.clear();
+  window_.clear();
+  current_ = nullptr;
+}
+
+bool SqlDataSet::fetch(int64_t row) {
+  if (!query_ || row < 0) return false;
+  if (row < windowFirst_) execute();
+  while (windowFirst_ + int64_t(window_.size()) <= row)
+    if (!advance()) return false;
+  current_ = &window_[size_t(row - windowFirst_)];
+  return true;
+}
+
+Variant SqlDataSet::value(int index) const {
+  return fromQVariant((*current_)[size_t(index)], kinds_[size_t(index)]);
+}
+
+std::vector<uint8_t> SqlDataSet::bytes(int index) const {
+  const QVariant& v = (*current_)[size_t(index)];
+  if (v.isNull()) return {};
+  if (v.metaType().id() == QMetaType::QByteArray) {
+    const QByteArray b = v.toByteArray();
+    return std::vector<uint8_t>(b.begin(), b.end());
+  }
+  const std::string s = toModelText(v.toString());
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+}  // namespace orv

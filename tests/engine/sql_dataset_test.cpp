@@ -1,0 +1,282 @@
+#include "engine/sql_dataset.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include "engine/data_components.h"
+#include "engine/data_connection.h"
+#include "engine/dataset.h"
+#include "model/views.h"
+
+namespace orv {
+namespace {
+
+// A SQLite file written through a connection of its own, then read back
+// through the data sets as a report would.
+class SqliteFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    path_ = dir_.filePath("orders.db").toStdString();
+    {
+      QSqlDatabase w = QSqlDatabase::addDatabase("QSQLITE", "writer");
+      w.setDatabaseName(QString::fromStdString(path_));
+      ASSERT_TRUE(w.open());
+      QSqlQuery q(w);
+      exec(q,
+           "CREATE TABLE orders (id INTEGER, customer TEXT, amount REAL, paid BOOLEAN, "
+           "day DATE, stamp DATETIME, picture BLOB, note VARCHAR(20))");
+      q.prepare("INSERT INTO orders VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+      for (int i = 0; i < 5; ++i) {
+        q.addBindValue(i + 1);
+        q.addBindValue(i == 2 ? QString::fromUtf8("Ação Ltda") : QString("Cliente %1").arg(i));
+        q.addBindValue(10.5 * (i + 1));
+        q.addBindValue(i % 2 == 0);
+        q.addBindValue(QString("2024-01-0%1").arg(i + 1));
+        q.addBindValue(QString("2024-01-0%1 06:00:00").arg(i + 1));
+        q.addBindValue(i == 0 ? QVariant(pictureBytes())
+                              : QVariant(QMetaType(QMetaType::QByteArray)));
+        q.addBindValue(i == 4 ? QVariant(QMetaType(QMetaType::QString)) : QVariant("n"));
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+      }
+    }
+    QSqlDatabase::removeDatabase("writer");
+    db_ = openDatabaseUrl("sqlite:" + path_);
+  }
+  void TearDown() override {
+    components_.clear();
+    closeDatabase(db_);
+  }
+  static void exec(QSqlQuery& q, const char* sql) {
+    ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+  }
+  static QByteArray pictureBytes() {
+    QImage image(3, 2, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const Graphic g = Graphic::fromImage(image);
+    return QByteArray(reinterpret_cast<const char*>(g.bytes().data()), qsizetype(g.bytes().size()));
+  }
+  TfrDBDataSet& dataset(const std::string& spec) { return addDatasetSpec(components_, spec, &db_); }
+
+  QTemporaryDir dir_;
+  std::string path_;
+  QSqlDatabase db_;
+  TfrDataComponents components_;
+};
+
+TEST_F(SqliteFile, FieldsComeBackWithTheirKindsAndModelForms) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT * FROM orders ORDER BY id");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ASSERT_EQ(rows.Fields().size(), 8u);
+  const std::vector<FieldKind> kinds = {
+      FieldKind::Integer,  FieldKind::String,   FieldKind::Float, FieldKind::Boolean,
+      FieldKind::DateTime, FieldKind::DateTime, FieldKind::Blob,  FieldKind::String};
+  for (size_t i = 0; i < kinds.size(); ++i) EXPECT_EQ(rows.Fields()[i].Kind, kinds[i]) << i;
+  EXPECT_EQ(rows.FieldIndex("CUSTOMER"), 1);
+  EXPECT_TRUE(isBlobKind(rows.Fields()[6].Kind));
+  EXPECT_FALSE(isBlobKind(rows.Fields()[1].Kind));
+
+  ds.First();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(1)));
+  EXPECT_EQ(rows.FieldValue(2), Variant(10.5));
+  EXPECT_EQ(rows.FieldValue(3), Variant(true));
+  // 1 January 2024 is day 45292 counted from 30 December 1899.
+  EXPECT_EQ(rows.FieldValue(4), Variant::dateTime(45292));
+  EXPECT_EQ(rows.FieldValue(5), Variant::dateTime(45292.25));
+  ds.Next();
+  ds.Next();
+  EXPECT_EQ(rows.FieldValue(1), Variant("A\xE7\xE3o Ltda"));  // Windows-1252 bytes
+  EXPECT_EQ(rows.FieldValue(3), Variant(true));
+  EXPECT_TRUE(rows.FieldIsNull(6));
+  ds.Next();
+  EXPECT_EQ(rows.FieldValue(3), Variant(false));
+  ds.Next();
+  EXPECT_TRUE(rows.FieldValue(7).isNull());
+}
+
+TEST_F(SqliteFile, CursorStepsBothWaysAndReadsTheLastRowAtTheEnd) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT id FROM orders ORDER BY id");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ds.First();
+  int n = 0;
+  while (!ds.Eof()) {
+    ++n;
+    ds.Next();
+  }
+  EXPECT_EQ(n, 5);
+  EXPECT_EQ(ds.RecNo, 5);
+  // At the end the fields still show the last record, and one step back is
+  // that record again (a group footer after the last record needs both).
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(5)));
+  ds.Prior();
+  EXPECT_FALSE(ds.Eof());
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(5)));
+  ds.Prior();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(4)));
+  ds.First();
+  ds.Prior();
+  EXPECT_TRUE(rows.Bof());
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(1)));
+
+  TfrDBDataSet& empty = dataset("None=SELECT id FROM orders WHERE id > 100");
+  empty.Init();
+  empty.First();
+  EXPECT_TRUE(empty.Eof());
+  EXPECT_TRUE(empty.GetDataSet().IsEmpty());
+  EXPECT_TRUE(empty.GetDataSet().FieldValue(0).isNull());
+}
+
+// Iterates like a data band and lists the ids it saw.
+std::vector<int64_t> idsPrinted(TfrDBDataSet& ds) {
+  std::vector<int64_t> ids;
+  ds.First();
+  while (!ds.Eof() && ids.size() < 100) {
+    ids.push_back(ds.GetDataSet().FieldValue(0).toInt());
+    ds.Next();
+  }
+  return ids;
+}
+
+TEST_F(SqliteFile, CurrentRangesUseABookmarkOfTheRecordAtInit) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT id FROM orders ORDER BY id");
+  DbDataSet& rows = ds.GetDataSet();
+  rows.Open();
+  rows.Next();
+  rows.Next();  // the third record is current when the band starts
+
+  ds.RangeBegin = rbCurrent;
+  ds.Init();
+  EXPECT_EQ(idsPrinted(ds), (std::vector<int64_t>{3, 4, 5}));
+  ds.Exit();
+  // Exit went back to the saved record.
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(3)));
+
+  ds.RangeBegin = rbFirst;
+  ds.RangeEnd = reCurrent;
+  ds.Init();
+  EXPECT_EQ(idsPrinted(ds), (std::vector<int64_t>{1, 2, 3}));
+  ds.Exit();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(3)));
+
+  ds.RangeBegin = rbCurrent;
+  ds.Init();
+  EXPECT_EQ(idsPrinted(ds), (std::vector<int64_t>{3}));
+  ds.Exit();
+
+  // A bookmark is a row position: it survives moving about.
+  const DbBookmark mark = rows.GetBookmark();
+  rows.First();
+  rows.GotoBookmark(mark);
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(3)));
+  EXPECT_LT(DbDataSet::CompareBookmarks(0, mark), 0);
+  rows.GotoBookmark(99);
+  EXPECT_TRUE(rows.Eof());
+  EXPECT_EQ(rows.RecNo(), 5);
+  rows.Prior();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(5)));
+}
+
+TEST_F(SqliteFile, FarStepsBackAndBookmarksWorkOnLongResults) {
+  // More rows than the cursor keeps at hand, so moving back far runs the
+  // query again; the rows must come out the same.
+  TfrDBDataSet& ds = dataset(
+      "Numbers=WITH RECURSIVE c(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM c WHERE x < 2999) "
+      "SELECT x, x * 2 AS twice FROM c");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ds.First();
+  while (!ds.Eof()) ds.Next();
+  EXPECT_EQ(rows.RecNo(), 3000);
+  bool ok = true;
+  for (int64_t expect = 2999; expect >= 0 && ok; --expect) {
+    ds.Prior();
+    ok = rows.FieldValue(0) == Variant(expect) && rows.FieldValue(1) == Variant(expect * 2);
+    EXPECT_TRUE(ok) << expect;
+  }
+  EXPECT_EQ(rows.RecNo(), 0);
+  rows.GotoBookmark(2500);
+  rows.GotoBookmark(17);
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(17)));
+  rows.Next();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(18)));
+}
+
+TEST_F(SqliteFile, BlobsFeedStreamsAndPictures) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT picture, customer FROM orders ORDER BY id");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ds.First();
+  MemoryStream stream;
+  stream.writeU32(0xDEADBEEF);  // whatever was there goes
+  copyBlobToStream(rows, 0, stream);
+  EXPECT_EQ(stream.position(), 0u);
+  const QByteArray expected = pictureBytes();
+  ASSERT_EQ(stream.size(), size_t(expected.size()));
+  EXPECT_EQ(std::memcmp(stream.data(), expected.constData(), stream.size()), 0);
+
+  const Graphic g = copyBlobToGraphic(rows, 0);
+  EXPECT_EQ(g.kind(), Graphic::Kind::Bitmap);
+  EXPECT_EQ(g.width(), 3);
+  EXPECT_EQ(g.height(), 2);
+  EXPECT_THROW(copyBlobToGraphic(rows, 1), Error);  // a text is no picture
+  ds.Next();
+  EXPECT_TRUE(copyBlobToGraphic(rows, 0).isEmpty());  // Null
+}
+
+TEST_F(SqliteFile, APictureBoundToABlobFieldLoadsIt) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT id, picture FROM orders ORDER BY id");
+  ds.Init();
+  ds.First();
+  TfrPictureView view;
+  view.BlobSourceSet = &ds;
+  view.BlobSourceField = "PICTURE";
+  ASSERT_TRUE(loadBlobField(view));
+  EXPECT_EQ(view.Picture.kind(), Graphic::Kind::Bitmap);
+  EXPECT_EQ(view.Picture.width(), 3);
+  ds.Next();
+  ASSERT_TRUE(loadBlobField(view));
+  EXPECT_TRUE(view.Picture.isEmpty());  // a Null field empties the picture
+  view.BlobSourceField = "missing";
+  EXPECT_FALSE(loadBlobField(view));
+}
+
+TEST_F(SqliteFile, DatabaseErrorsNameTheDataSetAndTheReason) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT x FROM nowhere");
+  try {
+    ds.Init();
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    const std::string msg = e.what();
+    EXPECT_NE(msg.find("\"Orders\""), std::string::npos) << msg;
+    EXPECT_NE(msg.find("no such table: nowhere"), std::string::npos) << msg;
+  }
+  EXPECT_TRUE(fieldNames(ds.GetDataSet()).empty());  // errors are not raised here
+  TfrDBDataSet& ok = dataset("Ok=SELECT id, customer AS Name FROM orders");
+  EXPECT_EQ(fieldNames(ok.GetDataSet()), (StringList{"id", "Name"}));
+
+  // The file is opened read-only: a report cannot change it.
+  TfrDBDataSet& write = dataset("Write=DELETE FROM orders");
+  EXPECT_THROW(write.Init(), Error);
+  TfrDBDataSet& count = dataset("Count=SELECT COUNT(*) FROM orders");
+  count.Init();
+  EXPECT_EQ(count.GetDataSet().FieldValue(0), Variant(int64_t(5)));
+}
+
+TEST(DateTimeValues, CountDaysFrom30December1899) {
+  EXPECT_EQ(toDateTimeValue(QDate(1899, 12, 30)), 0.0);
+  EXPECT_EQ(toDateTimeValue(QDate(1900, 1, 1)), 2.0);
+  EXPECT_EQ(toDateTimeValue(QTime(18, 0)), 0.75);
+  EXPECT_EQ(toDateTimeValue(QDateTime(QDate(1899, 12, 31), QTime(12, 0))), 1.5);
+  // Before day zero the time of day still adds its fraction away from zero.
+  EXPECT_EQ(toDateTimeValue(QDateTime(QDate(1899, 12, 29), QTime(6, 0))), -1.25);
+}
+
+}  // namespace
+}  // namespace orv
