@@ -190,6 +190,7 @@ TEST_F(Formatting, DateTimePatternLetters) {
             "bado");
   EXPECT_EQ(FormatDateTime("c", t), "09/12/2026 18:05:07");
   EXPECT_EQ(FormatDateTime("ddddd", t), "09/12/2026");
+  EXPECT_EQ(FormatDateTime("", t), "09/12/2026 18:05:07");
   EXPECT_THROW(FormatDateTime("d", 1e7), ConversionError);
   // A settings format that names itself is expanded only so far.
   engineGlobals().Format.ShortDateFormat = "ddddd";
