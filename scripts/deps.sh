@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   libjpeg62-turbo-dev libcups2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev
+  libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev libmuparser-dev
   # fonts the reports name, through metric-compatible substitutes
   fontconfig fonts-liberation fonts-dejavu-core
   # test oracles and tools used by the test suite

@@ -408,6 +408,10 @@ Variant TfrParser::CalcPostfix(std::string_view s) {
       push(getValue(readPrefixedOperand(s, i)));
       continue;
     }
+    if (static_cast<unsigned char>(c) <= 32) {  // no operator has this code
+      ++i;
+      continue;
+    }
     const size_t start = i;
     const std::string id = readIdentifier(s, i);
     if (!id.empty() && startsNumber(id[0])) {
