@@ -214,6 +214,10 @@ TEST(Evaluation, NamesReachTheHooks) {
   f.asked.clear();
   f.calc("Customers.\"Last name\" + [as Written] + %dName");
   EXPECT_EQ(f.asked, (std::vector<std::string>{"CUSTOMERS.\"LAST NAME\"", "as Written", "%dName"}));
+  f.asked.clear();
+  f.calc("%y'c d' + %x[a b]");
+  f.p.CalcPostfix(std::string("\x08[z]", 4));  // a code no operator has is skipped
+  EXPECT_EQ(f.asked, (std::vector<std::string>{"%y'c d'", "%x[a b]", "z"}));
 }
 
 TEST(Evaluation, CallsAndArraysReachOnFunction) {
