@@ -302,6 +302,8 @@ int variantCompare(const Variant& a, const Variant& b) {
     const int c = a.toString().compare(b.toString());
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
+  if (a.kind() == Variant::Kind::Bool && b.kind() == Variant::Kind::Bool)
+    return a.toBool() == b.toBool() ? 0 : (a.toBool() ? 1 : -1);  // False before True
   if (numKind(a) == NumKind::Int && numKind(b) == NumKind::Int) {
     const int64_t x = a.toInt(), y = b.toInt();
     return x < y ? -1 : (x > y ? 1 : 0);

@@ -78,6 +78,8 @@ TEST(VariantArithmetic, ComparisonAcrossKinds) {
   EXPECT_FALSE(variantEquals(Variant::null(), Variant(0)));
   EXPECT_FALSE(variantEquals(Variant::null(), Variant("")));
   EXPECT_EQ(variantCompare(Variant::null(), Variant(-5)), -1);
+  EXPECT_EQ(variantCompare(Variant(true), Variant(false)), 1);
+  EXPECT_EQ(variantCompare(Variant(true), Variant(-1)), 0);
   EXPECT_EQ(variantCompare(Variant("b"), Variant("a")), 1);
   EXPECT_EQ(variantCompare(Variant("B"), Variant("a")), -1);  // byte order: case counts
   EXPECT_EQ(variantCompare(Variant(int64_t(1) << 62), Variant((int64_t(1) << 62) + 1)), -1);
