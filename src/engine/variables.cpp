@@ -81,8 +81,18 @@ std::string TfrVariables::nameAt(int index) const {
 
 void TfrVariables::setNameAt(int index, std::string_view name) {
   if (index < 0 || index >= Count()) return;
+  std::string key = upperCase(name);
+  const int other = find(key);
+  if (other >= 0 && other != index) return;
   entries_[index].name = std::string(name);
-  entries_[index].key = upperCase(name);
+  if (!sorted_ || entries_[index].key == key) {
+    entries_[index].key = std::move(key);
+    return;
+  }
+  Entry e = std::move(entries_[index]);
+  e.key = std::move(key);
+  entries_.erase(entries_.begin() + index);
+  entries_.insert(entries_.begin() + lowerBound(e.key), std::move(e));
 }
 
 void TfrVariables::Delete(int index) {

@@ -32,8 +32,10 @@ class TfrVariables {
   // Out-of-range indexes read as integer 0 and ignore writes.
   Variant valueAt(int index) const;
   void setValueAt(int index, const Variant& value);
-  // Out-of-range reads give an empty text; a rename in place keeps the
-  // entry's position even in sorted mode, as the list it stands for does.
+  // Out-of-range reads give an empty text. A rename keeps the entry's
+  // position, except in sorted mode, where the entry moves to its new place
+  // so that lookups keep finding it; renaming onto another entry's name is
+  // ignored, as adding a duplicate is.
   std::string nameAt(int index) const;
   void setNameAt(int index, std::string_view name);
 

@@ -1,0 +1,65 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "engine/parser.h"
+
+namespace orv {
+
+// The locale settings that value formatting and the text form of values
+// follow, as the reader's Brazilian Portuguese user interface sets them.
+// Texts are 8-bit Windows-1252, like every model string.
+struct FormatSettings {
+  char DecimalSeparator = ',';
+  char ThousandSeparator = '.';
+  char DateSeparator = '/';
+  char TimeSeparator = ':';
+  std::string ShortDateFormat = "dd/mm/yyyy";
+  std::string LongDateFormat = "dddd, d' de 'mmmm' de 'yyyy";
+  std::string ShortTimeFormat = "hh:mm";
+  std::string LongTimeFormat = "hh:mm:ss";
+  std::string TimeAMString = "AM";
+  std::string TimePMString = "PM";
+  // January first; Sunday first.
+  std::array<std::string, 12> ShortMonthNames;
+  std::array<std::string, 12> LongMonthNames;
+  std::array<std::string, 7> ShortDayNames;
+  std::array<std::string, 7> LongDayNames;
+};
+
+// The display-format tables of text objects, loaded from the string table so
+// that they follow the user-interface language.
+struct FormatTables {
+  std::array<std::string, 4> DateFormats;  // strings 55175-55178
+  std::array<std::string, 4> TimeFormats;  // strings 55179-55182
+  std::array<std::string, 4> BoolFormats;  // strings 55170-55173, "false;true"
+};
+
+// The report engine's process-wide state: the format settings and tables and
+// the one expression parser every part of a run shares (the run points its
+// hooks at the running report and clears them afterwards). Touched only on
+// the user-interface thread, like the rest of the engine.
+struct EngineGlobals {
+  EngineGlobals();
+  FormatSettings Format;
+  FormatTables Tables;
+  TfrParser Parser;
+};
+
+// Created on first use.
+EngineGlobals& engineGlobals();
+
+// Sets the process-wide decimal separator for the life of the object and puts
+// the previous one back when it ends, however the scope is left.
+class DecimalSeparatorScope {
+ public:
+  explicit DecimalSeparatorScope(char separator);
+  ~DecimalSeparatorScope();
+  DecimalSeparatorScope(const DecimalSeparatorScope&) = delete;
+  DecimalSeparatorScope& operator=(const DecimalSeparatorScope&) = delete;
+
+ private:
+  char saved_;
+};
+
+}  // namespace orv

@@ -1,0 +1,466 @@
+#include "engine/parser.h"
+
+#include <array>
+#include <cmath>
+#include <new>
+
+#include "engine/date_time.h"
+#include "engine/formatting.h"
+#include "model/text_util.h"
+
+namespace orv {
+
+namespace {
+
+bool startsNumber(char c) {
+  return (c >= '0' && c <= '9') || c == ',' || c == '.';
+}
+
+// Lower numbers bind tighter; '(' is never popped by an operator.
+int priority(char op) {
+  switch (op) {
+    case pfx::GreaterEqual:
+    case pfx::LessEqual:
+    case pfx::NotEqual:
+    case '<':
+    case '=':
+    case '>':
+      return 3;
+    case '+':
+    case '-':
+    case pfx::Negate:
+    case pfx::Plus:
+      return 2;
+    case '*':
+    case '/':
+    case pfx::Or:
+    case pfx::And:
+    case pfx::Not:
+    case pfx::Mod:
+      return 1;
+    case pfx::Int:
+    case pfx::Frac:
+    case pfx::Round:
+    case pfx::Str:
+      return 0;
+    default:
+      return 5;  // '('
+  }
+}
+
+// Operators written before their one operand.
+bool isPrefix(char op) {
+  switch (op) {
+    case pfx::Negate:
+    case pfx::Plus:
+    case pfx::Not:
+    case pfx::Int:
+    case pfx::Frac:
+    case pfx::Round:
+    case pfx::Str:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool isBinary(char op) {
+  switch (op) {
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '<':
+    case '=':
+    case '>':
+    case pfx::GreaterEqual:
+    case pfx::LessEqual:
+    case pfx::NotEqual:
+    case pfx::Or:
+    case pfx::And:
+    case pfx::Mod:
+      return true;
+    default:
+      return false;
+  }
+}
+
+char wordOperator(std::string_view word) {
+  static constexpr std::array<std::pair<std::string_view, char>, 8> words = {{
+      {"OR", pfx::Or},
+      {"AND", pfx::And},
+      {"NOT", pfx::Not},
+      {"MOD", pfx::Mod},
+      {"INT", pfx::Int},
+      {"FRAC", pfx::Frac},
+      {"ROUND", pfx::Round},
+      {"STR", pfx::Str},
+  }};
+  if (word.size() > 5) return 0;
+  const std::string u = upperCase(word);
+  for (const auto& [w, code] : words)
+    if (u == w) return code;
+  return 0;
+}
+
+// An operand with a two-character '%' prefix: the prefix, then a literal, a
+// bracketed reference, or an identifier with its index or arguments.
+std::string readPrefixedOperand(std::string_view s, size_t& pos) {
+  const size_t start = pos;
+  pos = std::min(pos + 2, s.size());
+  if (pos < s.size() && s[pos] == '\'') {
+    readStringLiteral(s, pos);
+  } else if (pos < s.size() && s[pos] == '[') {
+    readBracketed(s, pos);
+  } else {
+    readIdentifier(s, pos);
+    if (pos < s.size() && s[pos] == '[')
+      readBracketed(s, pos);
+    else if (pos < s.size() && s[pos] == '(')
+      readArguments(s, pos);
+  }
+  return std::string(s.substr(start, pos - start));
+}
+
+std::string shortText(std::string_view s) {
+  return s.size() <= 40 ? std::string(s) : std::string(s.substr(0, 40)) + "...";
+}
+
+double numberOperand(const std::string& text) {
+  double d = 0;
+  if (!Variant::parseNumber(text, d))
+    throw ConversionError("'" + shortText(text) + "' is not a valid number");
+  return d;
+}
+
+int64_t integerText(const std::string& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && text[b] == ' ') ++b;
+  while (e > b && text[e - 1] == ' ') --e;
+  size_t i = b;
+  if (i < e && (text[i] == '+' || text[i] == '-')) ++i;
+  bool ok = i < e && e - i <= 18;
+  for (size_t k = i; ok && k < e; ++k) ok = text[k] >= '0' && text[k] <= '9';
+  if (!ok) throw ConversionError("'" + shortText(text) + "' is not a valid integer");
+  return std::stoll(text.substr(b, e - b));
+}
+
+// INT and FRAC first snap values within 1e-10 of a whole number onto it, so
+// that 2.9999999999999 counts as 3.
+double snapped(double x) {
+  const double n = std::nearbyint(x);
+  return std::fabs(n - x) < 1e-10 ? n : x;
+}
+
+// The evaluation stack: slots come alive only when a value is pushed, so a
+// short expression does not pay for all 32.
+class ValueStack {
+ public:
+  ValueStack() = default;
+  ValueStack(const ValueStack&) = delete;
+  ValueStack& operator=(const ValueStack&) = delete;
+  ~ValueStack() {
+    while (size_ > 0) pop();
+  }
+  int size() const { return size_; }
+  Variant& at(int i) { return std::launder(reinterpret_cast<Variant*>(slots_))[i]; }
+  Variant& top() { return at(size_ - 1); }
+  // False when all slots are taken.
+  bool push(Variant&& v) {
+    if (size_ >= TfrParser::kStackSize) return false;
+    new (slots_ + size_ * sizeof(Variant)) Variant(std::move(v));
+    ++size_;
+    return true;
+  }
+  void pop() { at(--size_).~Variant(); }
+
+ private:
+  alignas(Variant) unsigned char slots_[TfrParser::kStackSize * sizeof(Variant)];
+  int size_ = 0;
+};
+
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) {
+    if (++depth_ > TfrParser::kMaxDepth) {
+      --depth_;
+      throw ExpressionError("expression nested too deeply");
+    }
+  }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+std::string TfrParser::ToPostfix(std::string_view s) {
+  std::string out;
+  std::string stack;  // operators; the back is the top
+  bool operand = false;
+  size_t i = 0;
+  while (i < s.size()) {
+    char c = s[i];
+    char op = 0;
+    if (static_cast<unsigned char>(c) <= 32) {
+      ++i;
+      continue;
+    }
+    if (c == ';') break;
+    if (c == '(') {
+      stack += '(';
+      operand = false;
+      ++i;
+      continue;
+    }
+    if (c == ')') {
+      // A surplus ')' only empties the stack: texts that have one have
+      // always evaluated that way.
+      while (!stack.empty() && stack.back() != '(') {
+        out += stack.back();
+        stack.pop_back();
+      }
+      if (!stack.empty()) stack.pop_back();
+      ++i;
+      continue;
+    }
+    const char next = i + 1 < s.size() ? s[i + 1] : 0;
+    if (c == '<' && next == '>') {
+      op = pfx::NotEqual;
+    } else if (c == '>' && next == '=') {
+      op = pfx::GreaterEqual;
+    } else if (c == '<' && next == '=') {
+      op = pfx::LessEqual;
+    }
+    if (op) {
+      i += 2;
+    } else if (c == '+' || c == '-' || c == '*' || c == '/' || c == '<' || c == '=' || c == '>') {
+      op = c;
+      ++i;
+    } else {
+      const size_t start = i;
+      if (c == '%') {
+        readPrefixedOperand(s, i);
+      } else if (c == '\'') {
+        readStringLiteral(s, i);
+      } else if (c == '[') {
+        readBracketed(s, i);
+      } else {
+        const std::string id = readIdentifier(s, i);
+        if (!id.empty() && startsNumber(id[0])) {
+          // Numbers are kept as written; CalcPostfix reads either decimal point.
+        } else if (const char w = wordOperator(id)) {
+          op = w;
+        } else if (i < s.size() && s[i] == '[') {
+          readBracketed(s, i);
+        } else if (i < s.size() && s[i] == '(') {
+          readArguments(s, i);
+          // A call carries its own end, its ')', so no blank follows it.
+          out += s.substr(start, i - start);
+          operand = true;
+          continue;
+        }
+      }
+      if (!op) {
+        out += s.substr(start, i - start);
+        out += ' ';
+        operand = true;
+        continue;
+      }
+    }
+    if (!operand) {
+      if (op == '-') op = pfx::Negate;
+      if (op == '+') op = pfx::Plus;
+    }
+    // A prefix operator has nothing on its left to reduce, so it is pushed as
+    // it is; popping there would leave "2 * -3" short of an operand.
+    if (!isPrefix(op)) {
+      while (!stack.empty() && priority(op) >= priority(stack.back())) {
+        out += stack.back();
+        stack.pop_back();
+      }
+    }
+    stack += op;
+    operand = false;
+  }
+  while (!stack.empty()) {
+    if (stack.back() == '(') throw ExpressionError("missing ')' in " + shortText(s));
+    out += stack.back();
+    stack.pop_back();
+  }
+  return out;
+}
+
+Variant TfrParser::getValue(const std::string& name) {
+  Variant v = Variant::null();
+  if (OnGetValue) OnGetValue(name, v);
+  return v;
+}
+
+Variant TfrParser::callFunction(const std::string& name, const Arguments& a) {
+  if (name == "COPY") {
+    const std::string text = valueToText(Calc(a.p1));
+    const int64_t start = integerText(valueToText(Calc(a.p2)));
+    const int64_t count = integerText(valueToText(Calc(a.p3)));
+    // As a Pascal copy: positions from 1, a start before 1 counts as 1, and
+    // what lies past the end is simply not there.
+    const int64_t from = std::max<int64_t>(start, 1) - 1;
+    if (count <= 0 || from >= static_cast<int64_t>(text.size())) return Variant(std::string());
+    return Variant(text.substr(static_cast<size_t>(from), static_cast<size_t>(count)));
+  }
+  if (name == "IF") {
+    const std::string cond = valueToText(Calc(a.p1));
+    return std::trunc(numberOperand(cond)) != 0 ? Calc(a.p2) : Calc(a.p3);
+  }
+  if (name == "STRTODATE") return Variant::dateTime(strToDate(valueToText(Calc(a.p1))));
+  if (name == "STRTOTIME") return Variant::dateTime(strToTime(valueToText(Calc(a.p1))));
+  Variant v = Variant::null();
+  if (OnFunction) OnFunction(name, a.p1, a.p2, a.p3, v);
+  return v;
+}
+
+Variant TfrParser::CalcPostfix(std::string_view s) {
+  DepthGuard guard(depth_);
+  ValueStack st;
+  auto push = [&](Variant v) {
+    if (!st.push(std::move(v)))
+      throw ExpressionError("expression needs more than 32 pending values: " + shortText(s));
+  };
+  auto need = [&](int n) {
+    if (st.size() < n) throw ExpressionError("operator without operand in " + shortText(s));
+  };
+  size_t i = 0;
+  while (i < s.size()) {
+    const char c = s[i];
+    if (c == ' ' || c == pfx::Plus) {
+      ++i;
+      continue;
+    }
+    if (isBinary(c)) {
+      need(2);
+      Variant& a = st.at(st.size() - 2);
+      const Variant& b = st.top();
+      switch (c) {
+        case '+':
+          a = variantAdd(a, b);
+          break;
+        case '-':
+          a = variantSub(a, b);
+          break;
+        case '*':
+          a = variantMul(a, b);
+          break;
+        case '/':
+          if (variantEquals(b, Variant(0)))
+            a = Variant(0);
+          else if (a.isNull() || b.isNull())
+            a = Variant::null();
+          else
+            a = Variant(a.numberValue() / b.numberValue());
+          break;
+        case pfx::Mod:
+          a = variantMod(a, b);
+          break;
+        case pfx::And:
+          a = variantAnd(a, b);
+          break;
+        case pfx::Or:
+          a = variantOr(a, b);
+          break;
+        default: {
+          const int k = variantCompare(a, b);
+          bool holds = false;
+          switch (c) {
+            case '<':
+              holds = k < 0;
+              break;
+            case '=':
+              holds = k == 0;
+              break;
+            case '>':
+              holds = k > 0;
+              break;
+            case pfx::GreaterEqual:
+              holds = k >= 0;
+              break;
+            case pfx::LessEqual:
+              holds = k <= 0;
+              break;
+            default:
+              holds = k != 0;
+              break;
+          }
+          a = Variant(holds ? 1 : 0);
+        }
+      }
+      st.pop();
+      ++i;
+      continue;
+    }
+    if (c == pfx::Negate || c == pfx::Not || c == pfx::Int || c == pfx::Frac || c == pfx::Round ||
+        c == pfx::Str) {
+      need(1);
+      Variant& v = st.top();
+      if (c == pfx::Negate) {
+        v = variantNeg(v);
+      } else if (c == pfx::Not) {
+        v = Variant(variantEquals(v, Variant(0)) ? 1 : 0);
+      } else if (c == pfx::Str) {
+        v = Variant(v.isNull() ? std::string() : valueToText(v));
+      } else if (!v.isNull()) {
+        const double x = v.numberValue();
+        if (c == pfx::Int)
+          v = Variant(std::trunc(snapped(x)));
+        else if (c == pfx::Frac)
+          v = Variant(snapped(x) - std::trunc(snapped(x)));
+        else
+          v = Variant(std::nearbyint(x));  // the default rounding: halves to even
+      }
+      ++i;
+      continue;
+    }
+    if (c == '\'') {
+      push(Variant(unquoteLiteral(readStringLiteral(s, i))));
+      continue;
+    }
+    if (c == '[') {
+      push(getValue(readBracketed(s, i)));
+      continue;
+    }
+    if (c == '%') {
+      push(getValue(readPrefixedOperand(s, i)));
+      continue;
+    }
+    if (static_cast<unsigned char>(c) <= 32) {  // no operator has this code
+      ++i;
+      continue;
+    }
+    const size_t start = i;
+    const std::string id = readIdentifier(s, i);
+    if (!id.empty() && startsNumber(id[0])) {
+      push(Variant(numberOperand(id)));
+    } else if (i < s.size() && s[i] == '[') {
+      const std::string index = readBracketed(s, i);
+      Variant v = Variant::null();
+      if (OnFunction) OnFunction("GETARRAY", id, " " + index, std::string(), v);
+      push(std::move(v));
+    } else if (i < s.size() && s[i] == '(') {
+      const Arguments args = readArguments(s, i);
+      push(callFunction(upperCase(id), args));
+    } else if (!id.empty()) {
+      const std::string name = upperCase(id);
+      if (name == "TRUE" || name == "FALSE")
+        push(Variant(name == "TRUE"));
+      else
+        push(getValue(name));
+    } else if (i == start) {
+      throw ExpressionError("unexpected '" + std::string(1, c) + "' in " + shortText(s));
+    }
+  }
+  return st.size() > 0 ? std::move(st.at(0)) : Variant();
+}
+
+}  // namespace orv
