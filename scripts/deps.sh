@@ -10,7 +10,7 @@ packages=(
   libjpeg62-turbo-dev libcups2-dev libsqlite3-dev
   # databases the data sets read, and a private server for their test
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15
-  libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev
+  libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev libmuparser-dev
   # fonts the reports name, through metric-compatible substitutes
   fontconfig fonts-liberation fonts-dejavu-core
   # test oracles and tools used by the test suite

@@ -139,7 +139,12 @@ CsvTable CsvTable::parse(std::span<const uint8_t> bytes) {
   t.rowStart_.push_back(t.end_.size());
 
   for (size_t k = 0; k < headerFields.size(); ++k) {
-    std::string name = headerFields[k];
+    // Names are looked up, not printed: blanks around them ("id, name")
+    // would only make a field impossible to find.
+    std::string_view trimmed = headerFields[k];
+    while (!trimmed.empty() && uint8_t(trimmed.front()) <= ' ') trimmed.remove_prefix(1);
+    while (!trimmed.empty() && uint8_t(trimmed.back()) <= ' ') trimmed.remove_suffix(1);
+    std::string name(trimmed);
     if (name.empty()) name = "Field" + std::to_string(k + 1);
     t.header_.push_back(std::move(name));
   }

@@ -9,8 +9,9 @@
 
 namespace orv {
 
-// A CSV file read whole: the first record names the fields, every further
-// record is a row. Quoting follows RFC 4180 (fields in double quotes may hold
+// A CSV file read whole: the first record names the fields (blanks around a
+// name do not count; a missing name becomes FieldN), every further record is
+// a row. Quoting follows RFC 4180 (fields in double quotes may hold
 // separators, line breaks and doubled quotes), leniently: a stray quote in an
 // unquoted field is kept as it is and an unterminated quote runs to the end.
 // Records end at CR LF, LF or CR. The separator is the comma, or the

@@ -61,6 +61,32 @@ int32_t leadingCount(std::string_view text) {
 
 }  // namespace
 
+DataLevel fieldLevelOfBand(uint8_t bandType) {
+  switch (bandType) {
+    case 0:   // report title
+    case 1:   // report summary
+    case 2:   // page header
+    case 3:   // page footer
+    case 4:   // master header
+    case 5:   // master data
+    case 6:   // master footer
+    case 16:  // group header
+    case 17:  // group footer
+      return DataLevel::Master;
+    case 8:  // detail data
+    case 9:  // detail footer
+      return DataLevel::Detail;
+    case 11:  // sub-detail data
+    case 12:  // sub-detail footer
+      return DataLevel::SubDetail;
+    case 19:  // cross data
+    case 20:  // cross footer
+      return DataLevel::Cross;
+    default:
+      return DataLevel::None;
+  }
+}
+
 BandDataset findBandDataset(const TfrDataComponents& components, uint8_t bandType,
                             std::string_view text) {
   BandDataset result;

@@ -67,6 +67,16 @@ struct BandDataset {
 // The band type whose data-source text is a group condition, not a data set.
 inline constexpr uint8_t kGroupHeaderBandType = 16;
 
+// The data levels whose data sets bare field names in expressions read.
+enum class DataLevel : uint8_t { None, Master, Detail, SubDetail, Cross };
+
+// The level a band of that type reads fields from: the master level for the
+// report title and summary, page header and footer, the master bands and the
+// group bands; the detail level for detail data and footer; the sub-detail
+// level for sub-detail data and footer; the cross level for cross data and
+// footer. Other bands (detail and sub-detail headers among them) read none.
+DataLevel fieldLevelOfBand(uint8_t bandType);
+
 // Finds a band's data set from its data-source text and calls its Init:
 // a group header has none (its text is the condition), nor has a text with
 // ';' (a list of cross-band pairs); a text starting with a digit 1 to 9 is a

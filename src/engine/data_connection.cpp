@@ -153,4 +153,18 @@ TfrDBDataSet& addDatasetSpec(TfrDataComponents& components, std::string_view spe
   return components.add(std::move(report));
 }
 
+DataSources::~DataSources() {
+  components_.clear();
+  if (database_.isValid()) closeDatabase(database_);
+}
+
+void DataSources::connect(std::string_view url) {
+  if (database_.isValid()) throw Error("only one database can be given");
+  database_ = openDatabaseUrl(url);
+}
+
+TfrDBDataSet& DataSources::addDataset(std::string_view spec) {
+  return addDatasetSpec(components_, spec, database_.isValid() ? &database_ : nullptr);
+}
+
 }  // namespace orv

@@ -28,4 +28,28 @@ void closeDatabase(QSqlDatabase& database);
 TfrDBDataSet& addDatasetSpec(TfrDataComponents& components, std::string_view spec,
                              const QSqlDatabase* database);
 
+// What one run of a report reads: at most one database and the data sets
+// given for it, kept so that the data sets are gone before the connection
+// they use is closed.
+class DataSources {
+ public:
+  DataSources() = default;
+  DataSources(const DataSources&) = delete;
+  DataSources& operator=(const DataSources&) = delete;
+  ~DataSources();
+
+  // Opens the database the URL names (openDatabaseUrl); a second one is an
+  // error, as the data sets would not say which they mean.
+  void connect(std::string_view url);
+  bool connected() const { return database_.isValid(); }
+  // Registers "NAME=SQL" or "NAME=csv:FILE" (addDatasetSpec).
+  TfrDBDataSet& addDataset(std::string_view spec);
+
+  TfrDataComponents& components() { return components_; }
+
+ private:
+  QSqlDatabase database_;
+  TfrDataComponents components_;
+};
+
 }  // namespace orv

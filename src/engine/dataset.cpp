@@ -110,4 +110,13 @@ DatasetField findDatasetField(TfrDataset* dataset, std::string_view fieldName) {
   return {&ds, index};
 }
 
+bool loadBlobField(TfrView& view) {
+  if (!view.BlobSourceSet || view.BlobSourceField.empty()) return false;
+  const DatasetField f = findDatasetField(view.BlobSourceSet, view.BlobSourceField);
+  if (!f.dataSet) return false;
+  const std::vector<uint8_t> bytes = f.dataSet->FieldBytes(f.index);
+  view.LoadBlob(BlobField{f.dataSet->FieldIsNull(f.index), bytes});
+  return true;
+}
+
 }  // namespace orv

@@ -7,6 +7,7 @@
 
 #include "engine/component.h"
 #include "engine/db_dataset.h"
+#include "model/view.h"
 #include "platform/error.h"
 
 namespace orv {
@@ -100,5 +101,10 @@ struct DatasetField {
   int index = -1;
 };
 DatasetField findDatasetField(TfrDataset* dataset, std::string_view fieldName);
+
+// The first step before a view bound to a database field is printed: its
+// BlobSourceSet's field named BlobSourceField goes to its LoadBlob. False
+// (and nothing loaded) when the view is bound to no such field.
+bool loadBlobField(TfrView& view);
 
 }  // namespace orv

@@ -338,7 +338,8 @@ double encodeTime(int hour, int minute, int second, int msec) {
 std::string FormatDateTime(std::string_view pattern, double dateTime) {
   const DateTimeParts t = decodeDateTime(dateTime);
   std::string out;
-  format(out, pattern, dateTime, t, 0);
+  // No pattern means the date and, unless it is midnight, the time.
+  format(out, pattern.empty() ? std::string_view("c") : pattern, dateTime, t, 0);
   return out;
 }
 

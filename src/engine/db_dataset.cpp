@@ -96,11 +96,15 @@ void DbDataSet::GotoBookmark(DbBookmark bookmark) {
   if (bookmark >= 0 && fetch(bookmark)) {
     fetched_ = row_ = bookmark;
     eof_ = false;
-  } else {
-    fetched_ = -1;
-    row_ = std::max<DbBookmark>(bookmark, 0);
-    eof_ = true;
+    return;
   }
+  // The row is not there (any more): stand after the last row that is, so
+  // that stepping back works as after reading to the end. Bookmarks come
+  // from GetBookmark, so this walks back over a few rows at most.
+  fetched_ = -1;
+  eof_ = true;
+  row_ = std::max<DbBookmark>(bookmark, 0);
+  while (row_ > 0 && !fetch(row_ - 1)) --row_;
 }
 
 int DbDataSet::FieldIndex(std::string_view name) const {

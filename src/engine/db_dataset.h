@@ -45,10 +45,10 @@ struct DbField {
 using DbBookmark = int64_t;
 
 // The database data set: rows of a query or of a file behind a cursor that
-// moves forward and back. Before the first row and after the last are
-// positions of their own: Next past the last row gives Eof, and Prior from
-// there comes back to the last row, so a footer that steps back sees the
-// record it belongs to. At Eof the fields still read the last row.
+// moves forward and back. After the last row is a position of its own: Next
+// past the last row gives Eof, and Prior from there comes back to the last
+// row, so a footer that steps back sees the record it belongs to. At Eof the
+// fields still read the last row. Prior on the first row stays there.
 class DbDataSet : public TfrComponent {
  public:
   using TfrComponent::TfrComponent;

@@ -1,6 +1,7 @@
 #include "engine/formatting.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -34,7 +35,9 @@ Decimal toDecimal(double x) {
   x = std::fabs(x);
   if (x == 0 || !std::isfinite(x)) return d;
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", x);  // d.dddddddddddddde+XX
+  // d.dddddddddddddde+XX, in no locale's spelling
+  const auto r = std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::scientific, 14);
+  *r.ptr = 0;
   d.digits = std::string(1, buf[0]) + std::string(buf + 2, 14);
   d.exp = std::atoi(buf + 17) + 1;
   stripZeros(d);

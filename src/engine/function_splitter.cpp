@@ -11,6 +11,9 @@ namespace {
 // Deeper than any expression a person writes; reached only by variables that
 // name each other in a circle.
 constexpr int kMaxDepth = 64;
+// Variables that each name another one twice would double the work with every
+// level; no real expression comes near this many pieces.
+constexpr int kMaxPieces = 20000;
 
 std::string_view trimmed(std::string_view s) {
   while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
@@ -42,6 +45,7 @@ TfrFunctionSplitter::TfrFunctionSplitter(const StringList& MatchFuncs, StringLis
     : matchFuncs_(MatchFuncs), splitTo_(SplitTo), variables_(Variables) {}
 
 void TfrFunctionSplitter::Split(std::string_view s) {
+  pieces_ = 0;
   split(s, 0);
 }
 
@@ -53,6 +57,7 @@ bool TfrFunctionSplitter::matches(std::string_view name) const {
 
 void TfrFunctionSplitter::split(std::string_view text, int depth) {
   if (depth > kMaxDepth) throw ExpressionError("variables refer to each other without end");
+  if (++pieces_ > kMaxPieces) throw ExpressionError("expression expands into too many pieces");
   const std::string_view s = trimmed(text);
   if (s.empty() || s[0] == '\'') return;
   auto variable = [&](std::string_view name) -> int {
@@ -78,9 +83,11 @@ void TfrFunctionSplitter::split(std::string_view text, int depth) {
       split(valueToText(variables_->valueAt(v)), depth + 1);
     } else if (i < s.size() && stepsOver(s[i])) {
       ++i;
-    } else if (id.empty()) {
+    } else if (id.empty() && i == start) {
+      // Nothing an expression goes on with: a ')', a ',' or a quote.
       return;
     }
+    // Blanks skipped before a '[' bring the loop back to the bracket.
   }
 }
 

@@ -19,7 +19,7 @@ class TfrFunctionSplitter {
                       const TfrVariables* Variables);
 
   // ExpressionError for an unclosed bracket or argument list, or for
-  // variables that refer to each other without end.
+  // variables that refer to each other without end or expand beyond reason.
   void Split(std::string_view s);
 
  private:
@@ -28,6 +28,7 @@ class TfrFunctionSplitter {
   const StringList& matchFuncs_;
   StringList& splitTo_;
   const TfrVariables* variables_;
+  int pieces_ = 0;
 };
 
 }  // namespace orv

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <new>
 
 #include "engine/date_time.h"
 #include "engine/formatting.h"
@@ -151,6 +152,33 @@ double snapped(double x) {
   return std::fabs(n - x) < 1e-10 ? n : x;
 }
 
+// The evaluation stack: slots come alive only when a value is pushed, so a
+// short expression does not pay for all 32.
+class ValueStack {
+ public:
+  ValueStack() = default;
+  ValueStack(const ValueStack&) = delete;
+  ValueStack& operator=(const ValueStack&) = delete;
+  ~ValueStack() {
+    while (size_ > 0) pop();
+  }
+  int size() const { return size_; }
+  Variant& at(int i) { return std::launder(reinterpret_cast<Variant*>(slots_))[i]; }
+  Variant& top() { return at(size_ - 1); }
+  // False when all slots are taken.
+  bool push(Variant&& v) {
+    if (size_ >= TfrParser::kStackSize) return false;
+    new (slots_ + size_ * sizeof(Variant)) Variant(std::move(v));
+    ++size_;
+    return true;
+  }
+  void pop() { at(--size_).~Variant(); }
+
+ private:
+  alignas(Variant) unsigned char slots_[TfrParser::kStackSize * sizeof(Variant)];
+  int size_ = 0;
+};
+
 class DepthGuard {
  public:
   explicit DepthGuard(int& depth) : depth_(depth) {
@@ -296,15 +324,13 @@ Variant TfrParser::callFunction(const std::string& name, const Arguments& a) {
 
 Variant TfrParser::CalcPostfix(std::string_view s) {
   DepthGuard guard(depth_);
-  std::array<Variant, kStackSize> st;
-  int sp = 0;
+  ValueStack st;
   auto push = [&](Variant v) {
-    if (sp >= kStackSize)
+    if (!st.push(std::move(v)))
       throw ExpressionError("expression needs more than 32 pending values: " + shortText(s));
-    st[sp++] = std::move(v);
   };
   auto need = [&](int n) {
-    if (sp < n) throw ExpressionError("operator without operand in " + shortText(s));
+    if (st.size() < n) throw ExpressionError("operator without operand in " + shortText(s));
   };
   size_t i = 0;
   while (i < s.size()) {
@@ -315,8 +341,8 @@ Variant TfrParser::CalcPostfix(std::string_view s) {
     }
     if (isBinary(c)) {
       need(2);
-      Variant& a = st[sp - 2];
-      const Variant& b = st[sp - 1];
+      Variant& a = st.at(st.size() - 2);
+      const Variant& b = st.top();
       switch (c) {
         case '+':
           a = variantAdd(a, b);
@@ -370,14 +396,14 @@ Variant TfrParser::CalcPostfix(std::string_view s) {
           a = Variant(holds ? 1 : 0);
         }
       }
-      st[--sp] = Variant();
+      st.pop();
       ++i;
       continue;
     }
     if (c == pfx::Negate || c == pfx::Not || c == pfx::Int || c == pfx::Frac || c == pfx::Round ||
         c == pfx::Str) {
       need(1);
-      Variant& v = st[sp - 1];
+      Variant& v = st.top();
       if (c == pfx::Negate) {
         v = variantNeg(v);
       } else if (c == pfx::Not) {
@@ -408,6 +434,10 @@ Variant TfrParser::CalcPostfix(std::string_view s) {
       push(getValue(readPrefixedOperand(s, i)));
       continue;
     }
+    if (static_cast<unsigned char>(c) <= 32) {  // no operator has this code
+      ++i;
+      continue;
+    }
     const size_t start = i;
     const std::string id = readIdentifier(s, i);
     if (!id.empty() && startsNumber(id[0])) {
@@ -430,7 +460,7 @@ Variant TfrParser::CalcPostfix(std::string_view s) {
       throw ExpressionError("unexpected '" + std::string(1, c) + "' in " + shortText(s));
     }
   }
-  return sp > 0 ? st[0] : Variant();
+  return st.size() > 0 ? std::move(st.at(0)) : Variant();
 }
 
 }  // namespace orv

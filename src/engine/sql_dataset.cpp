@@ -160,17 +160,50 @@ SqlDataSet::~SqlDataSet() {
   query_.reset();
 }
 
+void SqlDataSet::execute() {
+  window_.clear();
+  windowFirst_ = 0;
+  exhausted_ = false;
+  current_ = nullptr;
+  if (!query_->exec(QString::fromUtf8(sql_))) fail(sqlErrorReason(query_->lastError()));
+}
+
+bool SqlDataSet::advance() {
+  if (exhausted_) return false;
+  if (!query_->next()) {
+    exhausted_ = true;
+    if (query_->lastError().isValid()) fail(sqlErrorReason(query_->lastError()));
+    return false;
+  }
+  std::vector<QVariant> values(kinds_.size());
+  for (size_t i = 0; i < values.size(); ++i) values[i] = query_->value(int(i));
+  window_.push_back(std::move(values));
+  if (window_.size() > kWindowRows) {
+    window_.pop_front();
+    ++windowFirst_;
+  }
+  return true;
+}
+
 void SqlDataSet::doOpen(std::vector<DbField>& fields) {
   if (!database_.isValid()) fail("no database connection");
   if (!database_.isOpen()) fail("the database connection is not open");
-  auto query = std::make_unique<QSqlQuery>(database_);
-  query->setForwardOnly(false);
+  query_ = std::make_unique<QSqlQuery>(database_);
+  // Rows are read once, in order, and only the last few are kept, so a data
+  // set costs the same memory whatever the number of its rows. Going back
+  // further than that runs the query again.
+  query_->setForwardOnly(true);
   // Exact decimals become floating point, as the report's numbers are.
-  query->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
-  if (!query->exec(QString::fromUtf8(sql_))) fail(sqlErrorReason(query->lastError()));
-  if (!query->isSelect()) fail("the query returns no rows");
-  const std::vector<QString> declared = sqliteDeclaredTypes(*query);
-  const QSqlRecord record = query->record();
+  query_->setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
+  try {
+    execute();
+    if (!query_->isSelect()) fail("the query returns no rows");
+  } catch (...) {
+    query_.reset();
+    throw;
+  }
+  const std::vector<QString> declared = sqliteDeclaredTypes(*query_);
+  const QSqlRecord record = query_->record();
   kinds_.clear();
   for (int i = 0; i < record.count(); ++i) {
     const QSqlField f = record.field(i);
@@ -180,26 +213,30 @@ void SqlDataSet::doOpen(std::vector<DbField>& fields) {
     kinds_.push_back(kind);
     fields.push_back({toModelText(f.name()), kind});
   }
-  query_ = std::move(query);
 }
 
 void SqlDataSet::doClose() {
   query_.reset();
   kinds_.clear();
+  window_.clear();
+  current_ = nullptr;
 }
 
 bool SqlDataSet::fetch(int64_t row) {
-  if (!query_ || row < 0 || row > std::numeric_limits<int>::max()) return false;
-  if (query_->at() == row) return true;
-  return query_->seek(static_cast<int>(row));
+  if (!query_ || row < 0) return false;
+  if (row < windowFirst_) execute();
+  while (windowFirst_ + int64_t(window_.size()) <= row)
+    if (!advance()) return false;
+  current_ = &window_[size_t(row - windowFirst_)];
+  return true;
 }
 
 Variant SqlDataSet::value(int index) const {
-  return fromQVariant(query_->value(index), kinds_[size_t(index)]);
+  return fromQVariant((*current_)[size_t(index)], kinds_[size_t(index)]);
 }
 
 std::vector<uint8_t> SqlDataSet::bytes(int index) const {
-  const QVariant v = query_->value(index);
+  const QVariant& v = (*current_)[size_t(index)];
   if (v.isNull()) return {};
   if (v.metaType().id() == QMetaType::QByteArray) {
     const QByteArray b = v.toByteArray();

@@ -2,6 +2,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVariant>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,8 +14,9 @@ namespace orv {
 
 // The rows of one SQL query over an open Qt SQL connection (SQLite,
 // PostgreSQL). The query runs on Open; the cursor moves both ways over its
-// result. Text comes back in the model's 8-bit form, numbers as integers or
-// floating point, dates as day counts, binary columns as blobs.
+// result, though rows far behind cost a new run of the query, so the query
+// should give its rows in a fixed order (ORDER BY). Text comes back in the model's 8-bit form,
+// numbers as integers or floating point, dates as day counts, binary columns as blobs.
 class SqlDataSet : public DbDataSet {
  public:
   // `sql` is the query text in UTF-8.
@@ -30,10 +33,23 @@ class SqlDataSet : public DbDataSet {
   std::vector<uint8_t> bytes(int index) const override;
 
  private:
+  // Runs the query (again) from its first row.
+  void execute();
+  // Reads the query's next row into the window; false after the last.
+  bool advance();
+
+  // Enough for the steps back a report takes (a group footer looks at the
+  // record before the break), small enough to be no memory at all.
+  static constexpr size_t kWindowRows = 256;
+
   QSqlDatabase database_;
   std::string sql_;
   std::unique_ptr<QSqlQuery> query_;
   std::vector<FieldKind> kinds_;
+  std::deque<std::vector<QVariant>> window_;  // the rows read last
+  int64_t windowFirst_ = 0;                   // row number of window_.front()
+  bool exhausted_ = false;
+  const std::vector<QVariant>* current_ = nullptr;
 };
 
 // The database's own words for a failure, in the model's 8-bit form.

@@ -13,17 +13,23 @@ namespace orv {
 
 namespace {
 
+// Reads a whole text as a C-style number, whatever locale the process runs
+// in (strtod would follow LC_NUMERIC, which Qt sets from the user's
+// environment, and a Brazilian one wants a comma).
+bool cNumber(std::string_view t, double& out) {
+  if (!t.empty() && t[0] == '+') t.remove_prefix(1);
+  if (t.empty() || t[0] == '+') return false;
+  const auto r = std::from_chars(t.data(), t.data() + t.size(), out);
+  return r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+
 // Parses a number the way a script writes one: either decimal point, blanks
 // anywhere ignored.
 bool forgivingNumber(std::string_view text, double& out) {
   std::string t;
   for (char c : text)
     if (c != ' ') t += (c == ',' ? '.' : c);
-  if (t.empty()) return false;
-  const char* b = t.data();
-  char* end = nullptr;
-  out = std::strtod(b, &end);
-  return end == b + t.size();
+  return cNumber(t, out);
 }
 
 // Text to show in a conversion error: short enough for a message box.
@@ -40,11 +46,13 @@ bool Variant::parseNumber(std::string_view text, double& out) {
   while (b < e && text[b] == ' ') ++b;
   while (e > b && text[e - 1] == ' ') --e;
   if (b == e || e - b > 400) return false;
-  std::string t(text.substr(b, e - b));
+  char t[401];
+  const size_t n = e - b;
+  text.copy(t, n, b);
   size_t i = 0;
   if (t[i] == '+' || t[i] == '-') ++i;
   bool digits = false, point = false;
-  for (; i < t.size(); ++i) {
+  for (; i < n; ++i) {
     char c = t[i];
     if (c >= '0' && c <= '9') {
       digits = true;
@@ -56,19 +64,17 @@ bool Variant::parseNumber(std::string_view text, double& out) {
     }
   }
   if (!digits) return false;
-  if (i < t.size()) {
+  if (i < n) {
     if (t[i] != 'e' && t[i] != 'E') return false;
     ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    if (i == t.size()) return false;
-    for (; i < t.size(); ++i)
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    if (i == n) return false;
+    for (; i < n; ++i)
       if (t[i] < '0' || t[i] > '9') return false;
   }
-  // strtod would also take "inf", "nan" and hexadecimal forms; the checks
-  // above admit only plain decimal numbers, which it reads in the C locale.
-  char* end = nullptr;
-  out = std::strtod(t.c_str(), &end);
-  return end == t.c_str() + t.size();
+  // Only plain decimal numbers get this far; one beyond the range of a
+  // double (1e400) is not taken as one.
+  return cNumber(std::string_view(t, n), out);
 }
 
 double Variant::numberValue() const {
@@ -296,6 +302,8 @@ int variantCompare(const Variant& a, const Variant& b) {
     const int c = a.toString().compare(b.toString());
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
+  if (a.kind() == Variant::Kind::Bool && b.kind() == Variant::Kind::Bool)
+    return a.toBool() == b.toBool() ? 0 : (a.toBool() ? 1 : -1);  // False before True
   if (numKind(a) == NumKind::Int && numKind(b) == NumKind::Int) {
     const int64_t x = a.toInt(), y = b.toInt();
     return x < y ? -1 : (x > y ? 1 : 0);

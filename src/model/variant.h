@@ -117,8 +117,9 @@ Variant variantOr(const Variant& a, const Variant& b);
 Variant variantNeg(const Variant& a);
 
 // Orders two values: -1, 0 or 1. Null equals only Null and sorts before every
-// other value; two texts compare byte by byte; otherwise both are compared as
-// numbers (a text that does not read as one raises ConversionError).
+// other value; two texts compare byte by byte, two Booleans put False first;
+// otherwise both are compared as numbers (a true Boolean being -1, a text that
+// does not read as a number raising ConversionError).
 int variantCompare(const Variant& a, const Variant& b);
 // Value equality in that sense (1 equals 1.0 equals "1"), unlike operator==.
 bool variantEquals(const Variant& a, const Variant& b);

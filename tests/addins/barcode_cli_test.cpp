@@ -7,22 +7,14 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "tool_run.h"
+
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out, err;
-};
+using orv::ToolRun;
 
 ToolRun frptool(const QStringList& args) {
-  QProcess p;
-  p.start(ORV_FRPTOOL, QStringList{"barcode"} + args);
-  ToolRun r;
-  if (!p.waitForFinished(60000)) return r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
+  return orv::runFrptool(QStringList{"barcode"} + args);
 }
 
 std::string zbar(const QString& file) {

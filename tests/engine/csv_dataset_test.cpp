@@ -7,6 +7,7 @@
 
 #include "engine/data_components.h"
 #include "engine/data_connection.h"
+#include "engine/data_test_util.h"
 
 namespace orv {
 namespace {
@@ -54,7 +55,7 @@ TEST(CsvTable, LineEndsBlankLinesAndRaggedRows) {
 
   EXPECT_EQ(parse("").rowCount(), 0);
   EXPECT_EQ(parse("only,a,header\r\n").rowCount(), 0);
-  EXPECT_EQ(parse(",x,").header(), (Row{"Field1", "x", "Field3"}));
+  EXPECT_EQ(parse(", x ,\t").header(), (Row{"Field1", "x", "Field3"}));
 }
 
 TEST(CsvTable, SeparatorFollowsTheHeader) {
@@ -81,14 +82,11 @@ TEST(CsvTable, TextIsKeptAsWindows1252) {
 
 TEST(CsvDataSet, AFileIsADataSetOfTexts) {
   QTemporaryDir dir;
-  const QString path = dir.filePath("clientes.csv");
-  {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Nome,Cidade\r\nAna,Recife\r\nBruno,\"S\xE3o Paulo\"\r\n");
-  }
+  const std::string path =
+      writeTestFile(dir, "clientes.csv", "Nome,Cidade\r\nAna,Recife\r\nBruno,\"S\xE3o Paulo\"\r\n");
+  ASSERT_FALSE(path.empty());
   TfrDataComponents components;
-  TfrDBDataSet& ds = addDatasetSpec(components, "Clientes=csv:" + path.toStdString(), nullptr);
+  TfrDBDataSet& ds = addDatasetSpec(components, "Clientes=csv:" + path, nullptr);
   ds.Init();
   DbDataSet& rows = ds.GetDataSet();
   ASSERT_EQ(rows.Fields().size(), 2u);

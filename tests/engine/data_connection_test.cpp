@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
+#include "engine/data_test_util.h"
 
 namespace orv {
 namespace {
@@ -82,6 +85,24 @@ TEST(DatasetSpec, NamesAndSourcesAreChecked) {
             "the data set \"q\" is given twice");
   components.clear();
   closeDatabase(db);
+}
+
+TEST(DataSources, KeepOneDatabaseForTheirDataSets) {
+  QTemporaryDir dir;
+  const std::string csv = writeTestFile(dir, "a.csv", "x\n1\n");
+  ASSERT_FALSE(csv.empty());
+  DataSources sources;
+  sources.addDataset("A=csv:" + csv);
+  EXPECT_EQ(errorOf([&] { sources.addDataset("Q=SELECT 1"); }),
+            "the data set \"Q\" is a query, but no database was given");
+  sources.connect("sqlite::memory:");
+  EXPECT_EQ(errorOf([&] { sources.connect("sqlite::memory:"); }), "only one database can be given");
+  TfrDBDataSet& q = sources.addDataset("Q=SELECT 1 AS one");
+  q.Init();
+  EXPECT_EQ(q.GetDataSet().FieldValue(0), Variant(int64_t(1)));
+  EXPECT_NE(sources.components().findDataset("a"), nullptr);
+  // Leaving the scope closes the data sets, then the connection, without
+  // Qt's warnings about a connection still in use.
 }
 
 }  // namespace

@@ -214,6 +214,10 @@ TEST(Evaluation, NamesReachTheHooks) {
   f.asked.clear();
   f.calc("Customers.\"Last name\" + [as Written] + %dName");
   EXPECT_EQ(f.asked, (std::vector<std::string>{"CUSTOMERS.\"LAST NAME\"", "as Written", "%dName"}));
+  f.asked.clear();
+  f.calc("%y'c d' + %x[a b]");
+  f.p.CalcPostfix(std::string("\x08[z]", 4));  // a code no operator has is skipped
+  EXPECT_EQ(f.asked, (std::vector<std::string>{"%y'c d'", "%x[a b]", "z"}));
 }
 
 TEST(Evaluation, CallsAndArraysReachOnFunction) {
@@ -307,8 +311,8 @@ TEST(FunctionSplitter, FindsCallsThroughArgumentsAndVariables) {
   sp.Split("IF(SUM(a) > 0, AVG(b), 0) + Sum(c)");
   EXPECT_EQ(found, (StringList{"SUM(a)", "AVG(b)", "Sum(c)"}));
   found.clear();
-  sp.Split("[Total] + Total / 2");
-  EXPECT_EQ(found, (StringList{"SUM([Qty])", "SUM([Qty])"}));
+  sp.Split("[Total] + Total / 2 + [Total]");
+  EXPECT_EQ(found, (StringList{"SUM([Qty])", "SUM([Qty])", "SUM([Qty])"}));
   found.clear();
   sp.Split("SUM(AVG(x))");
   EXPECT_EQ(found, (StringList{"AVG(x)", "SUM(AVG(x))"}));
@@ -316,6 +320,16 @@ TEST(FunctionSplitter, FindsCallsThroughArgumentsAndVariables) {
   sp.Split("'SUM(a)' + SUM(b)");
   EXPECT_TRUE(found.empty());
   EXPECT_THROW(sp.Split("[Loop]"), ExpressionError);
+  // V0 names V1 twice, V1 names V2 twice...: stopped soon, not after 2^40 steps.
+  for (int i = 0; i < 40; ++i) {
+    std::string name(1, 'V'), next(2, '[');
+    name += std::to_string(i);
+    next[1] = 'V';
+    next += std::to_string(i + 1);
+    next += ']';
+    vars.setValue(name, Variant(next + " + " + next));
+  }
+  EXPECT_THROW(sp.Split("V0"), ExpressionError);
   EXPECT_THROW(sp.Split("SUM(a"), ExpressionError);
 }
 

@@ -11,6 +11,7 @@
 #include "engine/data_components.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
+#include "model/views.h"
 
 namespace orv {
 namespace {
@@ -177,6 +178,34 @@ TEST_F(SqliteFile, CurrentRangesUseABookmarkOfTheRecordAtInit) {
   EXPECT_LT(DbDataSet::CompareBookmarks(0, mark), 0);
   rows.GotoBookmark(99);
   EXPECT_TRUE(rows.Eof());
+  EXPECT_EQ(rows.RecNo(), 5);
+  rows.Prior();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(5)));
+}
+
+TEST_F(SqliteFile, FarStepsBackAndBookmarksWorkOnLongResults) {
+  // More rows than the cursor keeps at hand, so moving back far runs the
+  // query again; the rows must come out the same.
+  TfrDBDataSet& ds = dataset(
+      "Numbers=WITH RECURSIVE c(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM c WHERE x < 2999) "
+      "SELECT x, x * 2 AS twice FROM c");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ds.First();
+  while (!ds.Eof()) ds.Next();
+  EXPECT_EQ(rows.RecNo(), 3000);
+  bool ok = true;
+  for (int64_t expect = 2999; expect >= 0 && ok; --expect) {
+    ds.Prior();
+    ok = rows.FieldValue(0) == Variant(expect) && rows.FieldValue(1) == Variant(expect * 2);
+    EXPECT_TRUE(ok) << expect;
+  }
+  EXPECT_EQ(rows.RecNo(), 0);
+  rows.GotoBookmark(2500);
+  rows.GotoBookmark(17);
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(17)));
+  rows.Next();
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(18)));
 }
 
 TEST_F(SqliteFile, BlobsFeedStreamsAndPictures) {
@@ -199,6 +228,23 @@ TEST_F(SqliteFile, BlobsFeedStreamsAndPictures) {
   EXPECT_THROW(copyBlobToGraphic(rows, 1), Error);  // a text is no picture
   ds.Next();
   EXPECT_TRUE(copyBlobToGraphic(rows, 0).isEmpty());  // Null
+}
+
+TEST_F(SqliteFile, APictureBoundToABlobFieldLoadsIt) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT id, picture FROM orders ORDER BY id");
+  ds.Init();
+  ds.First();
+  TfrPictureView view;
+  view.BlobSourceSet = &ds;
+  view.BlobSourceField = "PICTURE";
+  ASSERT_TRUE(loadBlobField(view));
+  EXPECT_EQ(view.Picture.kind(), Graphic::Kind::Bitmap);
+  EXPECT_EQ(view.Picture.width(), 3);
+  ds.Next();
+  ASSERT_TRUE(loadBlobField(view));
+  EXPECT_TRUE(view.Picture.isEmpty());  // a Null field empties the picture
+  view.BlobSourceField = "missing";
+  EXPECT_FALSE(loadBlobField(view));
 }
 
 TEST_F(SqliteFile, DatabaseErrorsNameTheDataSetAndTheReason) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 
@@ -77,6 +78,8 @@ TEST(VariantArithmetic, ComparisonAcrossKinds) {
   EXPECT_FALSE(variantEquals(Variant::null(), Variant(0)));
   EXPECT_FALSE(variantEquals(Variant::null(), Variant("")));
   EXPECT_EQ(variantCompare(Variant::null(), Variant(-5)), -1);
+  EXPECT_EQ(variantCompare(Variant(true), Variant(false)), 1);
+  EXPECT_EQ(variantCompare(Variant(true), Variant(-1)), 0);
   EXPECT_EQ(variantCompare(Variant("b"), Variant("a")), 1);
   EXPECT_EQ(variantCompare(Variant("B"), Variant("a")), -1);  // byte order: case counts
   EXPECT_EQ(variantCompare(Variant(int64_t(1) << 62), Variant((int64_t(1) << 62) + 1)), -1);
@@ -89,9 +92,18 @@ TEST(VariantArithmetic, StrictNumberReading) {
   EXPECT_EQ(d, 1.5);
   EXPECT_TRUE(Variant::parseNumber("-2.5e3", d));
   EXPECT_EQ(d, -2500);
-  for (const char* bad : {"", "1.2.3", "inf", "nan", "0x10", "1e", ".", "1 000", "+-1"})
+  for (const char* bad : {"", "1.2.3", "inf", "nan", "0x10", "1e", ".", "1 000", "+-1", "1e400"})
     EXPECT_FALSE(Variant::parseNumber(bad, d)) << bad;
   EXPECT_THROW(Variant::null().numberValue(), ConversionError);
+  // The user's locale (Qt adopts it) must not change how numbers read.
+  const char* saved = setlocale(LC_NUMERIC, nullptr);
+  const std::string keep = saved ? saved : "C";
+  if (setlocale(LC_NUMERIC, "pt_BR.UTF-8") || setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+    EXPECT_EQ(Variant("1.5").toDouble(), 1.5);
+    EXPECT_TRUE(Variant::parseNumber("2.25", d));
+    EXPECT_EQ(d, 2.25);
+  }
+  setlocale(LC_NUMERIC, keep.c_str());
   EXPECT_EQ(Variant().numberValue(), 0);
 }
 

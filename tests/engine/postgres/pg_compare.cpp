@@ -1,7 +1,7 @@
 // Reads the same rows from SQLite and from PostgreSQL through the report's
 // data sets and checks that both give the same fields, kinds, values, blobs
 // and bookmarks. Run by pg_test.sh against a private server:
-//   orv_pg_compare WORKDIR POSTGRESQL-URL
+//   orv_pg_compare WORKDIR POSTGRESQL-URL [ANOTHER-URL-OF-THE-SAME-DATABASE]
 #include <QCoreApplication>
 #include <QImage>
 #include <QSqlError>
@@ -143,8 +143,8 @@ void compare(TfrDBDataSet& sa, TfrDBDataSet& sb) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: orv_pg_compare WORKDIR POSTGRESQL-URL\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: orv_pg_compare WORKDIR POSTGRESQL-URL [ANOTHER-URL]\n");
     return 2;
   }
   try {
@@ -178,9 +178,29 @@ int main(int argc, char** argv) {
       for (ga.First(), gb.First(); !ga.Eof() && !gb.Eof(); ga.Next(), gb.Next(), ++groups)
         compareRow(ga.GetDataSet(), gb.GetDataSet(), "group " + std::to_string(groups));
       check(ga.Eof() && gb.Eof() && groups == kRows / 250, "group count");
+      // The server's own reason reaches the message, with the data set's name.
+      TfrDBDataSet& bad = addDatasetSpec(components, "Bad=SELECT * FROM missing_table", &pg);
+      std::string message;
+      try {
+        bad.Init();
+      } catch (const Error& e) {
+        message = e.what();
+      }
+      check(message.find("data set \"Bad\": ") == 0 &&
+                message.find("relation \"missing_table\" does not exist") != std::string::npos,
+            "error message: " + message);
     }
     closeDatabase(lite);
     closeDatabase(pg);
+    // The same server reached with everything in the URL's query keys.
+    if (argc > 3) {
+      QSqlDatabase again = openDatabaseUrl(argv[3]);
+      QSqlQuery q(again);
+      check(q.exec("SELECT COUNT(*) FROM items") && q.next() && q.value(0).toInt() == kRows,
+            "row count through the second URL form");
+      q.finish();
+      closeDatabase(again);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orv_pg_compare: %s\n", e.what());
     return 1;

@@ -48,4 +48,5 @@ if ! "$BIN/psql" -X -q -h "$T/sock" -U orv -d postgres -c "CREATE DATABASE orvte
   echo "FAIL: cannot create the test database"; exit 1
 fi
 
-"$COMPARE" "$T/work" "postgresql://orv@/orvtest?host=$T/sock"
+"$COMPARE" "$T/work" "postgresql://orv@/orvtest?host=$T/sock" \
+  "postgresql:///orvtest?host=$T/sock&user=orv&port=5432&application_name=orv-test"
