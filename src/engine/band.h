@@ -16,10 +16,10 @@ class TfrView;
 
 // Kinds of band that make up one data level: its header, its data band and
 // its footer.
-struct DataLevel {
+struct LevelBands {
   uint16_t header, data, footer;
 };
-inline constexpr DataLevel kDataLevels[3] = {
+inline constexpr LevelBands kDataLevels[3] = {
     {btMasterHeader, btMasterData, btMasterFooter},
     {btDetailHeader, btDetailData, btDetailFooter},
     {btSubDetailHeader, btSubDetailData, btSubDetailFooter},

@@ -474,7 +474,7 @@ void TfrReportRun::initPage(PageRun& pr) {
     }
 
   // Headers and footers of the data levels.
-  for (const DataLevel& lv : kDataLevels) {
+  for (const LevelBands& lv : kDataLevels) {
     for (TfrBand* h = pr.bands[lv.header]; h; h = h->Next)
       for (TfrBand* d = pr.bands[lv.data]; d; d = d->Next)
         if (d->y > h->y + h->dy) {
@@ -625,7 +625,7 @@ void TfrReportRun::placeQueue() {
 }
 
 void TfrReportRun::dataLoop(PageRun& pr, int level, int deepest) {
-  const DataLevel& lv = kDataLevels[level - 1];
+  const LevelBands& lv = kDataLevels[level - 1];
   for (TfrBand* b = pr.bands[lv.data]; b && !Terminated; b = b->Next) {
     if (!b->DataSet) continue;
     TfrDataset& ds = *b->DataSet;
