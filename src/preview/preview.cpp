@@ -275,78 +275,28 @@ void TfrPreviewForm::storeLastZoom() {
 void TfrPreviewForm::FormResize() {
   if (!Pages || Pages->Count() == 0) return;
   PaintEnabled = false;
-  const int boxW = PBox->width(), boxH = PBox->height();
-  const int cur = std::clamp(CurPage, 1, Pages->Count()) - 1;
-  const PrinterInfo& info = Pages->Entry(cur).PrinterInfo;
-  const int pw = std::max(1, info.PaperWidthPx), ph = std::max(1, info.PaperHeightPx);
-  switch (ZoomMode) {
-    case zmPageWidth:
-      Scale = double(boxW - 20) / pw;
-      break;
-    case zmWholePage:
-      Scale = double(boxH - 20) / ph;
-      break;
-    case zmTwoPages:
-      Scale = double(boxW - 30) / (2.0 * pw);
-      break;
-    default:
-      break;
-  }
-  // A box too small to show anything must not turn the scale negative.
-  if (Scale <= 0) Scale = 0.01;
-  checkZoomItem();
-
   const int n = Pages->Count();
-  int cols = 0, x = 10, inRow = 0;
+  std::vector<PageLayout::Paper> papers(n);
   for (int j = 0; j < n; ++j) {
-    const int g = roundEven(Pages->Entry(j).PrinterInfo.PaperWidthPx * Scale) + x + 10;
-    if (g > boxW) {
-      cols = std::max(cols, inRow);
-      x = 10;
-      inRow = 0;
-    } else {
-      x = g;
-      ++inRow;
-      if (j == n - 1) cols = std::max(cols, inRow);
-    }
+    const PrinterInfo& info = Pages->Entry(j).PrinterInfo;
+    papers[j] = {info.PaperWidthPx, info.PaperHeightPx};
   }
-  if (cols == 0) cols = 1;
-  if (ZoomMode == zmWholePage) cols = 1;
-  if (ZoomMode == zmTwoPages) cols = 2;
+  Layout.layOut(papers, CurPage - 1, ZoomMode, Scale, PBox->width(), PBox->height());
+  Scale = Layout.scale();
+  checkZoomItem();
+  for (int j = 0; j < n; ++j) Pages->Entry(j).LayoutRect = Layout.rect(j);
 
-  int y = 10, maxRight = 0, maxBottom = 0;
-  for (int j = 0; j < n; j += cols) {
-    int px = 10, rowH = 0;
-    for (int k = j; k < std::min(n, j + cols); ++k) {
-      PreparedPage& e = Pages->Entry(k);
-      const int w = roundEven(e.PrinterInfo.PaperWidthPx * Scale);
-      const int h = roundEven(e.PrinterInfo.PaperHeightPx * Scale);
-      const int left = (cols == 1 && w < boxW) ? (boxW - w) / 2 : px;
-      e.LayoutRect = {left, y, left + w, y + h};
-      px += w + 10;
-      rowH = std::max(rowH, h);
-      maxRight = std::max(maxRight, left + w);
-      maxBottom = std::max(maxBottom, y + h);
-    }
-    y += rowH + 10;
-  }
-
-  int hmax = maxRight - boxW;
-  hmax = hmax < 0 ? 0 : hmax + 10;
-  int vmax = maxBottom - boxH;
-  vmax = vmax < 0 ? 0 : vmax + 10;
-  HScrollBar->setRange(0, hmax);
-  VScrollBar->setRange(0, vmax);
-  HScrollBar->setEnabled(hmax != 0);
-  VScrollBar->setEnabled(vmax != 0);
+  HScrollBar->setRange(0, Layout.hMax());
+  VScrollBar->setRange(0, Layout.vMax());
+  HScrollBar->setEnabled(Layout.hMax() != 0);
+  VScrollBar->setEnabled(Layout.vMax() != 0);
   ScrollToCurrentPage();
   PaintEnabled = true;
 }
 
 void TfrPreviewForm::ScrollToCurrentPage() {
-  if (!Pages || CurPage < 1 || CurPage > Pages->Count()) return;
-  const int target = Pages->Entry(CurPage - 1).LayoutRect.top - 10;
-  const int v = std::clamp(target, VScrollBar->minimum(), VScrollBar->maximum());
+  if (!laidOut() || CurPage < 1 || CurPage > Pages->Count()) return;
+  const int v = Layout.scrollTop(CurPage - 1);
   if (VScrollBar->value() != v) VScrollBar->setValue(v);
 }
 
@@ -363,8 +313,7 @@ void TfrPreviewForm::UpdateLabel() {
     return;
   }
   if (Control && Control->OnPageChanged) Control->OnPageChanged(*Control, CurPage);
-  Label1->setText(loadString(55004) + " " + QString::number(CurPage) + "/" +
-                  QString::number(Pages->Count()));
+  Label1->setText(preview_labels::pageLabel(CurPage, Pages->Count()));
 }
 
 void TfrPreviewForm::onVScroll(int pos) {
@@ -372,13 +321,9 @@ void TfrPreviewForm::onVScroll(int pos) {
   PBox->scroll(0, OldVPos - pos);
   OldVPos = pos;
   if (!Pages) return;
-  const int line = pos + 11;
-  for (int i = 0; i < Pages->Count(); ++i) {
-    const Rect& r = Pages->Entry(i).LayoutRect;
-    if (r.top < line && line < r.bottom) {
-      CurPage = i + 1;
-      break;
-    }
+  if (laidOut()) {
+    const int shown = Layout.pageAtLine(pos);
+    if (shown >= 0) CurPage = shown + 1;
   }
   UpdateLabel();
 }
@@ -496,22 +441,6 @@ void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
   }
 }
 
-int TfrPreviewForm::linkPage(const std::string& text, bool& isLink) {
-  // "@" followed by a page number, the "@" not being the last character.
-  const size_t at = text.find('@');
-  isLink = at != std::string::npos && at + 1 < text.size();
-  if (!isLink) return 0;
-  const std::string digits = text.substr(at + 1);
-  bool ok = false;
-  const int n = QString::fromStdString(digits).trimmed().toInt(&ok);
-  if (!ok) {
-    // A number that does not convert is no page link.
-    isLink = false;
-    return 0;
-  }
-  return n <= 0 ? 1 : n;
-}
-
 void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global) {
   if (button == Qt::RightButton) {
     (HostPopup ? HostPopup : ProcMenu)->popup(global);
@@ -522,23 +451,20 @@ void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global)
     PBox->SkipNextDown = false;
     return;
   }
-  if (!Pages) return;
+  if (!laidOut()) return;
   PBox->ClickedPage = CurPage;
-  const QPoint p = pt - QPoint(OfsX, OfsY);
-  for (int i = 0; i < Pages->Count(); ++i) {
-    const Rect& r = Pages->Entry(i).LayoutRect;
-    if (!(p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom)) continue;
+  const Point p{pt.x() - OfsX, pt.y() - OfsY};
+  if (const int i = Layout.pageAt(p); i >= 0) {
     PBox->ClickedPage = i + 1;
-    const Point local{roundEven((p.x() - r.left) / Scale), roundEven((p.y() - r.top) / Scale)};
     TfrEMFPages::Hit hit;
     try {
-      hit = Pages->ObjectAt(i, local, true);
+      hit = Pages->ObjectAt(i, Layout.toPage(i, p), true);
     } catch (const std::exception&) {
-      continue;
+      hit = {};
     }
     if (hit.handled) {
       bool isLink = false;
-      const int target = linkPage(hit.text, isLink);
+      const int target = preview_labels::linkPage(hit.text, isLink);
       if (isLink && target <= Pages->Count()) SetCurPage(target);
       if (!isLink && !hit.text.empty()) Label2->setText(decodeBytes(hit.text, 1252));
       return;
@@ -559,26 +485,18 @@ void TfrPreviewForm::MouseMove(QPoint pt) {
     PBox->LastY = pt.y();
     return;
   }
-  if (!Report || !Pages) return;
-  const QPoint p = pt - QPoint(OfsX, OfsY);
-  for (int i = 0; i < Pages->Count(); ++i) {
-    const Rect& r = Pages->Entry(i).LayoutRect;
-    if (!(p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom)) continue;
-    const Point local{roundEven((p.x() - r.left) / Scale), roundEven((p.y() - r.top) / Scale)};
+  if (!Report || !laidOut()) return;
+  const Point p{pt.x() - OfsX, pt.y() - OfsY};
+  if (const int i = Layout.pageAt(p); i >= 0) {
     TfrEMFPages::Hit hit;
     try {
-      hit = Pages->ObjectAt(i, local, false);
+      hit = Pages->ObjectAt(i, Layout.toPage(i, p), false);
     } catch (const std::exception&) {
       return;
     }
     PBox->setCursor(hit.handled && hit.cursor == LinkCursor::HandPoint ? Qt::PointingHandCursor
                                                                        : Qt::ArrowCursor);
-    bool isLink = false;
-    const int target = linkPage(hit.text, isLink);
-    if (isLink)
-      Label2->setText(loadString(55004) + " " + QString::number(target));
-    else
-      Label2->setText(decodeBytes(hit.text, 1252));
+    Label2->setText(preview_labels::hoverText(hit.text));
     return;
   }
   PBox->setCursor(Qt::ArrowCursor);
@@ -718,32 +636,21 @@ void TfrPreviewForm::FindNextCommand() {
 }
 
 void TfrPreviewForm::ShowHit() {
-  const double s = Scale;
-  const int W = PBox->width(), H = PBox->height();
-  const Rect page = Pages->Entry(Search.FindPage).LayoutRect;
-  const Rect& f = Search.FoundRect;
-  const int e = roundEven((f.bottom - f.top) * s);
-  const int d = roundEven((f.right - f.left) * s);
-  if (roundEven(f.top * s) + 10 + e <= H)
-    VScrollBar->setValue(page.top - 10);
-  else
-    VScrollBar->setValue(page.top + roundEven(f.top * s) + e - H);
-  if (roundEven(f.left * s) + 10 + d <= W)
-    HScrollBar->setValue(page.left - 10);
-  else
-    HScrollBar->setValue(page.left + roundEven(f.left * s) + d - W);
+  if (!laidOut()) return;
+  const Point to = Layout.hitScroll(Search.FindPage, Search.FoundRect);
+  VScrollBar->setValue(to.y);
+  HScrollBar->setValue(to.x);
   PaintEnabled = true;
   PBox->repaint();
   // The inversion is not remembered: the next repaint removes it.
   QPainter p(PBox);
   if (!p.isActive()) return;
-  QtCanvas canvas(&p, Rect{0, 0, W, H});
+  const Rect mark = Layout.hitRect(Search.FindPage, Search.FoundRect, OfsX, OfsY);
+  QtCanvas canvas(&p, Rect{0, 0, PBox->width(), PBox->height()});
   canvas.setPen(PenSpec{clWhite, 1, PenStyle::Solid, PenMode::Xor});
-  const int x = page.left + OfsX + roundEven(f.left * s);
-  const int y = page.top + OfsY + roundEven(f.top * s);
-  for (int n = 0; n <= e; ++n) {
-    canvas.moveTo(x, y + n);
-    canvas.lineTo(x + d, y + n);
+  for (int y = mark.top; y < mark.bottom; ++y) {
+    canvas.moveTo(mark.left, y);
+    canvas.lineTo(mark.right, y);
   }
   canvas.setPenMode(PenMode::Copy);
 }

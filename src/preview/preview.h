@@ -6,6 +6,7 @@
 
 #include "prepared/emf_pages.h"
 #include "prepared/page_search.h"
+#include "preview/page_layout.h"
 
 class QActionGroup;
 class QLabel;
@@ -18,8 +19,6 @@ namespace orv {
 class TfrReport;
 class TfrPreview;
 class TfrPreviewForm;
-
-enum : uint8_t { zmCustom = 0, zmPageWidth = 1, zmWholePage = 2, zmTwoPages = 3 };
 
 // The zoom last chosen in any preview; a newly connected report starts with it.
 struct LastZoomState {
@@ -72,6 +71,7 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
+  PageLayout Layout;  // where the pages sit; LayoutRect of each entry mirrors it
 
   QWidget* PreviewPanel;
   TfrPBox* PBox;
@@ -137,7 +137,7 @@ class TfrPreviewForm : public QObject {
   void checkZoomItem();
   void storeLastZoom();
   void markAllInvisible();
-  static int linkPage(const std::string& text, bool& isLink);
+  bool laidOut() const { return Pages && Layout.count() == Pages->Count(); }
 };
 
 // The preview control a host window places.
