@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -129,6 +130,9 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   layout->setMenuBar(menuBar);
   layout->addWidget(toolBar);
   layout->addWidget(frPreview, 1);
+  StatusBar = new QStatusBar;
+  StatusBar->setSizeGripEnabled(false);
+  layout->addWidget(StatusBar);
 
   // The window sees every key before its controls.
   qApp->installEventFilter(this);

@@ -4,6 +4,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QStatusBar;
 class QToolButton;
 
 namespace orv {
@@ -21,6 +22,8 @@ class TfPreview : public QDialog {
   QToolButton *SpdOpen, *SpdSave, *SpdPrint, *SpdFirst, *SpdPrior, *SpdNext, *SpdLast, *Spd100,
       *SpdPagInteira, *SpdLargura, *SpdGoto, *SpdFind, *SpdSobre, *SpdClose;
   QButtonGroup* ZoomButtons;
+  // Says what happened where no message box is wanted (a missing file named at start).
+  QStatusBar* StatusBar;
 
   void GotoPage();
   // Sets the page from the go-to-page box's answer.

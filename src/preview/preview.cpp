@@ -509,14 +509,22 @@ void TfrPreviewForm::Wheel(int notches) {
 
 void TfrPreviewForm::LoadFile(const QString& name) {
   if (!Report) return;
-  Pages.reset();
+  // The pages shown stay until the new ones have been read whole: a file that
+  // cannot be read leaves the view, the report and the printer as they were.
+  const std::string printerName = Report->PrinterName;
+  const uint8_t generator = Report->GeneratorVersion;
+  const int printer = sharedPrinter().currentIndex();
+  Report->EMFPages.Clear();
   try {
     Report->LoadPreparedReport(name.toStdString());
   } catch (...) {
-    PreviewPanel->update();
-    PBox->update();
+    Report->EMFPages.Clear();
+    Report->PrinterName = printerName;
+    Report->GeneratorVersion = generator;
+    if (sharedPrinter().currentIndex() != printer) sharedPrinter().SelectPrinter(printer);
     throw;
   }
+  Pages.reset();
   TakeOver();
   PreviewPanel->show();
   CurPage = 1;
@@ -529,7 +537,9 @@ void TfrPreviewForm::LoadFile(const QString& name) {
 }
 
 void TfrPreviewForm::OpenCommand() {
-  if (!Pages) return;
+  // Opening needs only the report: it must work after a failed or missing
+  // file has left the preview empty.
+  if (!Report) return;
   const QString name = askOpenFile ? askOpenFile()
                                    : QFileDialog::getOpenFileName(PreviewPanel->window(), QString(),
                                                                   QString(), fileFilter());
@@ -660,8 +670,12 @@ void TfrPreviewForm::ExitCommand() {
 }
 
 bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
-  if (!Pages) return false;
   const bool ctrl = mods & Qt::ControlModifier;
+  if (key == Qt::Key_O && ctrl && Report) {
+    OpenCommand();
+    return true;
+  }
+  if (!Pages) return false;
   switch (key) {
     case Qt::Key_Up:
       VScrollBar->setValue(VScrollBar->value() - kSmallChange);
@@ -713,10 +727,6 @@ bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
         }
         FindNextCommand();
       }
-      return true;
-    case Qt::Key_O:
-      if (!ctrl) return false;
-      OpenCommand();
       return true;
     case Qt::Key_S:
       if (!ctrl) return false;

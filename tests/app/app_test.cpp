@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -124,10 +125,20 @@ TEST_F(ViewerTest, EscapeClosesAtOnce) {
   EXPECT_EQ(window().exec(), QDialog::Rejected);
 }
 
-TEST_F(ViewerTest, MissingFileGivesAnEmptyViewer) {
+TEST_F(ViewerTest, MissingFileGivesAnEmptyViewerThatSaysSoAndStillOpens) {
   QTemporaryDir dir;
-  preview().LoadFromFile(dir.filePath("nada.frp"));
+  const QString missing = dir.filePath("nada.frp");
+  reports->LoadArgument({missing});
   EXPECT_EQ(preview().AllPages(), 0);
+  EXPECT_EQ(window().StatusBar->currentMessage(),
+            QString::fromUtf8("Arquivo não encontrado: ") + missing);
+  int asked = 0;
+  preview().form()->askOpenFile = [&] {
+    ++asked;
+    return QString();
+  };
+  window().SpdOpen->click();
+  EXPECT_EQ(asked, 1);
 }
 
 // The association, checked with the freedesktop tools themselves.

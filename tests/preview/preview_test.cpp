@@ -198,15 +198,15 @@ TEST_F(PreviewTest, SaveForcesTheFrpExtension) {
   EXPECT_EQ(report.EMFPages.Count(), 0);
 }
 
-TEST_F(PreviewTest, CommandsDoNothingAfterClear) {
+TEST_F(PreviewTest, OnlyOpenWorksAfterClear) {
   fillA4(report, 2);
   preview->Connect(&report);
   preview->Clear();
   EXPECT_EQ(preview->AllPages(), 0);
   EXPECT_TRUE(form().Label1->text().isEmpty());
-  int asked = 0;
+  int opened = 0, asked = 0;
   form().askOpenFile = [&] {
-    ++asked;
+    ++opened;
     return QString();
   };
   form().askSaveFile = [&] {
@@ -218,13 +218,52 @@ TEST_F(PreviewTest, CommandsDoNothingAfterClear) {
     return false;
   };
   form().printCommand = [&] { ++asked; };
-  for (int key : {Qt::Key_O, Qt::Key_S, Qt::Key_P, Qt::Key_F})
+  for (int key : {Qt::Key_S, Qt::Key_P, Qt::Key_F})
     EXPECT_FALSE(form().KeyDown(key, Qt::ControlModifier));
-  preview->OpenFile();
   preview->SaveFile();
   preview->Print();
   preview->Find();
   EXPECT_EQ(asked, 0);
+  // Open must always work, or an empty viewer could never show a report again.
+  EXPECT_TRUE(form().KeyDown(Qt::Key_O, Qt::ControlModifier));
+  preview->OpenFile();
+  EXPECT_EQ(opened, 2);
+}
+
+TEST_F(PreviewTest, AFileThatFailsToLoadLeavesTheShownReportAsItWas) {
+  QTemporaryDir dir;
+  TfrReport source;
+  tools::buildListing(source, {3, 7, false});
+  const QString good = dir.filePath("r.frp"), bad = dir.filePath("bad.frp");
+  source.SavePreparedReport(good.toStdString());
+  QFile in(good), out(bad);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+  out.write(in.read(40));  // cut short in the first page
+  out.close();
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->LoadFromFile(good);
+  preview->SetPage(2);
+  QString picked = bad, error;
+  form().askOpenFile = [&] { return picked; };
+  form().showError = [&](const QString& text) { error = text; };
+  preview->OpenFile();
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(preview->AllPages(), 3);
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 2/3"));
+  EXPECT_TRUE(form().PreviewPanel->isVisible());
+  QImage img(800, 600, QImage::Format_RGB32);
+  QPainter p(&img);
+  form().Paint(p, QRegion(0, 0, 800, 600));
+  EXPECT_EQ(form().Pages->Entry(1).Visible, 1);  // still drawn
+  EXPECT_EQ(report.EMFPages.Count(), 0);         // nothing half-loaded left with the report
+  // And open still works after the failure.
+  error.clear();
+  picked = good;
+  preview->OpenFile();
+  EXPECT_TRUE(error.isEmpty());
+  EXPECT_EQ(preview->Page(), 1);
 }
 
 TEST_F(PreviewTest, LoadingAFileAndAMissingFile) {
