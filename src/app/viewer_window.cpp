@@ -140,7 +140,12 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
 }
 
 bool TfPreview::event(QEvent* e) {
-  if (e->type() == QEvent::WindowActivate) {
+  // Only the first activation starts the view at 100 %: every dialog of the
+  // program (find, go to page, print, about) activates the window again when
+  // it closes, and resetting the zoom then threw away the zoom the user chose
+  // and the place the find or go-to had just scrolled to.
+  if (e->type() == QEvent::WindowActivate && !activated_) {
+    activated_ = true;
     Spd100->setChecked(true);
     frPreview->SetZoom(100);
   }

@@ -35,6 +35,9 @@ class TfPreview : public QDialog {
  protected:
   bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  bool activated_ = false;
 };
 
 }  // namespace orv

@@ -245,6 +245,7 @@ void TfrPreviewForm::markAllInvisible() {
 }
 
 void TfrPreviewForm::ResetView(bool toFirstPage) {
+  ClearMark();
   Scale = lastZoom().Scale;
   ZoomMode = lastZoom().Mode;
   checkZoomItem();
@@ -286,25 +287,43 @@ void TfrPreviewForm::FormResize() {
   checkZoomItem();
   for (int j = 0; j < n; ++j) Pages->Entry(j).LayoutRect = Layout.rect(j);
 
-  HScrollBar->setRange(0, Layout.hMax());
-  VScrollBar->setRange(0, Layout.vMax());
+  ClearMark();
+  {
+    // A narrower range clamps the position, which must not pick another
+    // current page: the current page stays in view at every zoom.
+    const QSignalBlocker bv(VScrollBar), bh(HScrollBar);
+    HScrollBar->setRange(0, Layout.hMax());
+    VScrollBar->setRange(0, Layout.vMax());
+  }
+  OfsX = -HScrollBar->value();
+  OldHPos = HScrollBar->value();
+  OfsY = -VScrollBar->value();
+  OldVPos = VScrollBar->value();
   HScrollBar->setEnabled(Layout.hMax() != 0);
   VScrollBar->setEnabled(Layout.vMax() != 0);
   ScrollToCurrentPage();
   PaintEnabled = true;
+  PBox->update();
+}
+
+void TfrPreviewForm::scrollKeepingPage(int h, int v) {
+  keepPage_ = true;
+  HScrollBar->setValue(h);
+  VScrollBar->setValue(v);
+  keepPage_ = false;
 }
 
 void TfrPreviewForm::ScrollToCurrentPage() {
   if (!laidOut() || CurPage < 1 || CurPage > Pages->Count()) return;
-  const int v = Layout.scrollTop(CurPage - 1);
-  if (VScrollBar->value() != v) VScrollBar->setValue(v);
+  scrollKeepingPage(HScrollBar->value(), Layout.scrollTop(CurPage - 1));
 }
 
 void TfrPreviewForm::SetCurPage(int page) {
   if (!Pages || page < 1 || page > Pages->Count()) return;
+  if (page != CurPage) ClearMark();
   CurPage = page;
-  UpdateLabel();
   ScrollToCurrentPage();
+  UpdateLabel();
 }
 
 void TfrPreviewForm::UpdateLabel() {
@@ -317,11 +336,12 @@ void TfrPreviewForm::UpdateLabel() {
 }
 
 void TfrPreviewForm::onVScroll(int pos) {
+  ClearMark();
   OfsY = -pos;
   PBox->scroll(0, OldVPos - pos);
   OldVPos = pos;
   if (!Pages) return;
-  if (laidOut()) {
+  if (laidOut() && !keepPage_) {
     const int shown = Layout.pageAtLine(pos);
     if (shown >= 0) CurPage = shown + 1;
   }
@@ -329,6 +349,7 @@ void TfrPreviewForm::onVScroll(int pos) {
 }
 
 void TfrPreviewForm::onHScroll(int pos) {
+  ClearMark();
   OfsX = -pos;
   PBox->scroll(OldHPos - pos, 0);
   OldHPos = pos;
@@ -439,6 +460,7 @@ void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
       painter.restore();
     }
   }
+  paintMark(painter);
 }
 
 void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global) {
@@ -647,22 +669,45 @@ void TfrPreviewForm::FindNextCommand() {
 
 void TfrPreviewForm::ShowHit() {
   if (!laidOut()) return;
-  const Point to = Layout.hitScroll(Search.FindPage, Search.FoundRect);
-  VScrollBar->setValue(to.y);
-  HScrollBar->setValue(to.x);
+  const Rect found = foundOnPage(Search.FindPage, Search.FoundRect);
+  const Point to = Layout.hitScroll(Search.FindPage, found);
+  scrollKeepingPage(to.x, to.y);
+  // Painting outside the paint event does not last, so the mark is kept and
+  // drawn by every paint until the view changes.
+  Mark = {Search.FindPage, found};
   PaintEnabled = true;
-  PBox->repaint();
-  // The inversion is not remembered: the next repaint removes it.
-  QPainter p(PBox);
-  if (!p.isActive()) return;
-  const Rect mark = Layout.hitRect(Search.FindPage, Search.FoundRect, OfsX, OfsY);
-  QtCanvas canvas(&p, Rect{0, 0, PBox->width(), PBox->height()});
+  PBox->update();
+}
+
+Rect TfrPreviewForm::foundOnPage(int index, const Rect& f) const {
+  // The search draws the whole paper; a page laid out without margins shows
+  // it shrunk into its printable area, and its hit moves and shrinks with it.
+  const PreparedPage& e = Pages->Entry(index);
+  if (e.UseMargins) return f;
+  const Rect page = Layout.rect(index);
+  const Rect t = pageTargetRect(e, page, Scale);
+  const double sx = t.width() / double(std::max(1, e.PrinterInfo.PaperWidthPx)) / Scale;
+  const double sy = t.height() / double(std::max(1, e.PrinterInfo.PaperHeightPx)) / Scale;
+  const double ox = (t.left - page.left) / Scale, oy = (t.top - page.top) / Scale;
+  return {roundEven(ox + f.left * sx), roundEven(oy + f.top * sy), roundEven(ox + f.right * sx),
+          roundEven(oy + f.bottom * sy)};
+}
+
+void TfrPreviewForm::ClearMark() {
+  if (Mark.page < 0) return;
+  Mark = {};
+  PBox->update();
+}
+
+void TfrPreviewForm::paintMark(QPainter& painter) {
+  if (Mark.page < 0 || !laidOut() || Mark.page >= Pages->Count()) return;
+  const Rect r = Layout.hitRect(Mark.page, Mark.found, OfsX, OfsY);
+  QtCanvas canvas(&painter, Rect{0, 0, PBox->width(), PBox->height()});
   canvas.setPen(PenSpec{clWhite, 1, PenStyle::Solid, PenMode::Xor});
-  for (int y = mark.top; y < mark.bottom; ++y) {
-    canvas.moveTo(mark.left, y);
-    canvas.lineTo(mark.right, y);
+  for (int y = r.top; y < r.bottom; ++y) {
+    canvas.moveTo(r.left, y);
+    canvas.lineTo(r.right, y);
   }
-  canvas.setPenMode(PenMode::Copy);
 }
 
 void TfrPreviewForm::ExitCommand() {
@@ -709,8 +754,7 @@ bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
       return true;
     case Qt::Key_End:
       if (!ctrl) return false;
-      CurPage = AllPages();
-      ScrollToCurrentPage();
+      SetCurPage(AllPages());
       return true;
     case Qt::Key_Space:
       ProcMenu->popup(PBox->mapToGlobal(QPoint(0, 0)));
@@ -772,9 +816,9 @@ int TfrPreview::Page() const {
   return form_->CurPage;
 }
 void TfrPreview::SetPage(int page) {
-  if (!form_->Pages || page < 1 || page > form_->AllPages()) return;
-  form_->CurPage = page;
-  form_->ScrollToCurrentPage();
+  // The label follows at once: in a row of several pages the view may not
+  // scroll at all, and the label must still name the page gone to.
+  form_->SetCurPage(page);
 }
 int TfrPreview::AllPages() const {
   return form_->AllPages();

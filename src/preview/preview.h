@@ -72,6 +72,12 @@ class TfrPreviewForm : public QObject {
   int WheelFactor = 1;
   SearchState Search;
   PageLayout Layout;  // where the pages sit; LayoutRect of each entry mirrors it
+  // The last find's hit, marked on screen until the view next scrolls, zooms
+  // or goes to another page; page -1 when nothing is marked.
+  struct FoundMark {
+    int page = -1;
+    Rect found;
+  } Mark;
 
   QWidget* PreviewPanel;
   TfrPBox* PBox;
@@ -130,6 +136,7 @@ class TfrPreviewForm : public QObject {
   void MouseMove(QPoint pt);
   void Wheel(int notches);
   void ShowHit();
+  void ClearMark();
 
  private:
   void onVScroll(int pos);
@@ -138,6 +145,12 @@ class TfrPreviewForm : public QObject {
   void storeLastZoom();
   void markAllInvisible();
   bool laidOut() const { return Pages && Layout.count() == Pages->Count(); }
+  // Scrolls without letting the position choose the current page: the page
+  // the user went to stays current even when another one starts its row.
+  void scrollKeepingPage(int h, int v);
+  void paintMark(QPainter& painter);
+  Rect foundOnPage(int index, const Rect& found) const;
+  bool keepPage_ = false;
 };
 
 // The preview control a host window places.

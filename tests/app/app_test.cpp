@@ -99,6 +99,31 @@ TEST_F(ViewerTest, ActivationPressesSpd100) {
   EXPECT_DOUBLE_EQ(preview().Zoom(), 100);
 }
 
+TEST_F(ViewerTest, FindAndGoToKeepTheZoomWhenTheWindowIsActivatedAgain) {
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(&window(), &activate);  // first shown: 100 %
+  EXPECT_DOUBLE_EQ(preview().Zoom(), 100);
+  window().SpdPagInteira->click();
+  window().askPage = [](const QString&) { return QString("4"); };
+  window().SpdGoto->click();
+  QApplication::sendEvent(&window(), &activate);  // the go-to box has closed
+  EXPECT_EQ(preview().Page(), 4);
+  EXPECT_EQ(preview().form()->ZoomMode, zmWholePage);
+  EXPECT_TRUE(window().SpdPagInteira->isChecked());
+
+  preview().form()->askFind = [](QString& t, bool& c, bool& f) {
+    t = "Total";
+    c = false;
+    f = true;
+    return true;
+  };
+  window().SpdFind->click();
+  QApplication::sendEvent(&window(), &activate);  // the find dialog has closed
+  EXPECT_EQ(preview().Page(), 1);
+  EXPECT_EQ(preview().form()->ZoomMode, zmWholePage);
+  EXPECT_EQ(preview().form()->Mark.page, 0);  // the hit is still marked
+}
+
 TEST_F(ViewerTest, GoToPageBox) {
   window().GotoPageText("3");
   EXPECT_EQ(preview().Page(), 3);

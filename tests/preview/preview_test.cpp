@@ -321,3 +321,121 @@ TEST_F(PreviewTest, SearchAcrossPagesWithF3AndCase) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+// How much of a rectangle of the image is dark.
+double darkShare(const QImage& img, const Rect& r) {
+  int dark = 0, all = 0;
+  for (int y = std::max(0, r.top); y < std::min(img.height(), r.bottom); ++y)
+    for (int x = std::max(0, r.left); x < std::min(img.width(), r.right); ++x, ++all)
+      if (qGray(img.pixel(x, y)) < 128) ++dark;
+  return all ? double(dark) / all : 0;
+}
+
+TEST_F(PreviewTest, FindShowsItsHitMarkedUntilTheViewChanges) {
+  const std::vector<std::string> filler(37, "linha comum");
+  for (int i = 0; i < 500; ++i) {
+    std::vector<std::string> lines = filler;
+    if (i == 436) lines.push_back("agulha no palheiro");  // low on page 437
+    tools::addTextPage(report, lines);
+  }
+  preview->Connect(&report);
+  boxSize(800, 600);
+  form().askFind = [&](QString& t, bool& c, bool& f) {
+    t = "agulha no palheiro";
+    c = false;
+    f = true;
+    return true;
+  };
+  preview->Find();
+  ASSERT_EQ(preview->Page(), 437);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 437/500"));
+  const Rect mark = form().Layout.hitRect(436, form().Search.FoundRect, form().OfsX, form().OfsY);
+  EXPECT_GE(mark.top, 0);
+  EXPECT_LE(mark.bottom, 600 + 1);  // the whole hit is in view
+  EXPECT_GE(mark.left, 0);
+  EXPECT_LE(mark.right, 800);
+
+  // Every paint shows the inverted hit, not just one that is at once painted over.
+  QImage img(800, 600, QImage::Format_RGB32);
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  EXPECT_GT(darkShare(img, mark), 0.6);
+  // Scrolling takes the mark away.
+  form().KeyDown(Qt::Key_Up, Qt::NoModifier);
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  const Rect moved{mark.left, mark.top + 10, mark.right, mark.bottom + 10};
+  EXPECT_LT(darkShare(img, moved), 0.3);
+
+  // A "Total geral" near the top of a small report is marked as well.
+  TfrReport small;
+  tools::addTextPage(small, {"primeira linha", "Total geral"});
+  tools::addTextPage(small, {"outra"});
+  tools::addTextPage(small, {"mais"});
+  preview->Connect(&small);
+  form().askFind = [&](QString& t, bool& c, bool& f) {
+    t = "Total geral";
+    c = false;
+    f = true;
+    return true;
+  };
+  preview->Find();
+  const Rect top = form().Layout.hitRect(0, form().Search.FoundRect, form().OfsX, form().OfsY);
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  EXPECT_GT(darkShare(img, top), 0.6);
+  preview->SetZoom(50);  // and a zoom takes it away too
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  EXPECT_LT(darkShare(img, top), 0.3);
+}
+
+TEST_F(PreviewTest, ZoomKeepsTheCurrentPage) {
+  fillA4(report, 10000);
+  preview->Connect(&report);
+  boxSize(1260, 780);
+  preview->OnePage();
+  preview->SetPage(4969);
+  form().ZoomItemChosen(10);
+  EXPECT_EQ(preview->Page(), 4969);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 4969/10000"));
+  const Rect r = form().Pages->Entry(4968).LayoutRect;
+  EXPECT_GE(r.top + form().OfsY, 0);
+  EXPECT_LT(r.top + form().OfsY, 600);
+  form().ZoomItemChosen(200);
+  EXPECT_EQ(preview->Page(), 4969);
+  EXPECT_EQ(form().Pages->Entry(4968).LayoutRect.top + form().OfsY, 10);
+}
+
+TEST_F(PreviewTest, TheLabelNamesThePageGoneToWhenPagesShareARow) {
+  fillA4(report, 500);
+  preview->Connect(&report);
+  boxSize(1700, 600);
+  preview->SetZoom(100);
+  ASSERT_EQ(form().Layout.columns(), 2);
+  preview->Next();  // beside page 1: nothing scrolls, the label still follows
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 2/500"));
+  preview->SetPage(300);
+  EXPECT_EQ(preview->Page(), 300);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 300/500"));
+  // Scrolling by hand still picks the page at the view's top.
+  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(preview->Page(), 299);
+}
+
+}  // namespace
+}  // namespace orv
