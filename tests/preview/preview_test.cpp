@@ -69,6 +69,16 @@ class PreviewTest : public ::testing::Test {
     for (int i = 0; i < pages; ++i) r.EMFPages.AddPage(paper(9, 2100, 2970));
   }
   TfrPreviewForm& form() { return *preview->form(); }
+  // Finds a text, ignoring case, as if typed into the find dialog.
+  void findFromFirstPage(const QString& text) {
+    form().askFind = [text](QString& t, bool& c, bool& f) {
+      t = text;
+      c = false;
+      f = true;
+      return true;
+    };
+    preview->Find();
+  }
 
   TfrLZWCompressor compressor;
   TfrReport report;
@@ -343,13 +353,7 @@ TEST_F(PreviewTest, FindShowsItsHitMarkedUntilTheViewChanges) {
   }
   preview->Connect(&report);
   boxSize(800, 600);
-  form().askFind = [&](QString& t, bool& c, bool& f) {
-    t = "agulha no palheiro";
-    c = false;
-    f = true;
-    return true;
-  };
-  preview->Find();
+  findFromFirstPage("agulha no palheiro");
   ASSERT_EQ(preview->Page(), 437);
   EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 437/500"));
   const Rect mark = form().Layout.hitRect(436, form().Search.FoundRect, form().OfsX, form().OfsY);
@@ -380,13 +384,7 @@ TEST_F(PreviewTest, FindShowsItsHitMarkedUntilTheViewChanges) {
   tools::addTextPage(small, {"outra"});
   tools::addTextPage(small, {"mais"});
   preview->Connect(&small);
-  form().askFind = [&](QString& t, bool& c, bool& f) {
-    t = "Total geral";
-    c = false;
-    f = true;
-    return true;
-  };
-  preview->Find();
+  findFromFirstPage("Total geral");
   const Rect top = form().Layout.hitRect(0, form().Search.FoundRect, form().OfsX, form().OfsY);
   {
     QPainter p(&img);
