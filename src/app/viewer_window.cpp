@@ -9,6 +9,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/about_box.h"
 #include "app/icons.h"
@@ -68,14 +69,14 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   toolBar->addSeparator();
   button(Spd100, "Zoom100", "Zoom em 100%");
   button(SpdPagInteira, "ZoomFit", "Página Inteira");
-  button(SpdLargura, "ZoomWidth", "Largura da Tela");
+  button(SpdLargura, "ZoomWidth", "Largura da Página");
   toolBar->addSeparator();
   button(SpdGoto, "Goto", "Ir à página");
   button(SpdFind, "Localiza", "Localizar Texto");
   toolBar->addSeparator();
   button(SpdSobre, "Sobre", "Sobre", 26);
   toolBar->addSeparator();
-  button(SpdClose, "Fechar", "Sair", 75, u("&Fechar"));
+  button(SpdClose, "Fechar", "Fechar", 75, u("&Fechar"));
 
   ZoomButtons = new QButtonGroup(this);
   ZoomButtons->setExclusive(true);
@@ -103,24 +104,29 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   auto* menuBar = new QMenuBar;
   QMenu* file = menuBar->addMenu(u("&Arquivo"));
   file->addAction(u("&Abrir"), QKeySequence("Ctrl+A"), frPreview, &TfrPreview::OpenFile);
-  file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview, &TfrPreview::SaveFile);
+  needPages_ << file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview,
+                                &TfrPreview::SaveFile);
   file->addSeparator();
-  file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview, &TfrPreview::Print);
+  needPages_ << file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview,
+                                &TfrPreview::Print);
   file->addSeparator();
   file->addAction(u("Sai&r"), this, &QDialog::accept);
   QMenu* edit = menuBar->addMenu(u("&Editar"));
-  edit->addAction(u("Localizar Texto"), QKeySequence("Ctrl+F"), frPreview, &TfrPreview::Find);
-  edit->addAction(u("Ir à página"), QKeySequence("Ctrl+I"), this, &TfPreview::GotoPage);
+  needPages_ << edit->addAction(u("Localizar Texto"), QKeySequence("Ctrl+F"), frPreview,
+                                &TfrPreview::Find);
+  needPages_ << edit->addAction(u("Ir à página"), QKeySequence("Ctrl+I"), this,
+                                &TfPreview::GotoPage);
   QMenu* view = menuBar->addMenu(u("E&xibir"));
   // The zoom items only call the preview; the buttons keep their state.
   view->addAction(u("Zoom em 100%"), this, [this] { frPreview->SetZoom(100); });
   view->addAction(u("Página Inteira"), frPreview, &TfrPreview::OnePage);
-  view->addAction(u("Largura da Tela"), frPreview, &TfrPreview::PageWidth);
+  view->addAction(u("Largura da Página"), frPreview, &TfrPreview::PageWidth);
   view->addSeparator();
   view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);
   view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);
   view->addAction(u("Próxima Página"), frPreview, &TfrPreview::Next);
   view->addAction(u("Última Página"), frPreview, &TfrPreview::Last);
+  needPages_ << view->actions();
   QMenu* help = menuBar->addMenu(u("Aj&uda"));
   help->addAction(u("Sobre..."), this, &TfPreview::About);
 
@@ -133,6 +139,10 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   StatusBar = new QStatusBar;
   StatusBar->setSizeGripEnabled(false);
   layout->addWidget(StatusBar);
+
+  connect(frPreview, &TfrPreview::zoomChanged, this, &TfPreview::showZoom);
+  connect(frPreview, &TfrPreview::pagesChanged, this, &TfPreview::enableCommands);
+  enableCommands();
 
   // The window sees every key before its controls.
   qApp->installEventFilter(this);
@@ -162,6 +172,36 @@ bool TfPreview::eventFilter(QObject* watched, QEvent* e) {
     return true;
   }
   return frPreview->handleKey(key->key(), key->modifiers());
+}
+
+void TfPreview::showZoom() {
+  // The button down is the one that stands for the zoom shown, whatever chose
+  // it; none is down for a zoom none of them stands for.
+  const TfrPreviewForm& f = *frPreview->form();
+  QToolButton* down = nullptr;
+  if (f.ZoomMode == zmWholePage)
+    down = SpdPagInteira;
+  else if (f.ZoomMode == zmPageWidth)
+    down = SpdLargura;
+  else if (f.ZoomMode == zmCustom && std::lround(f.Scale * 100) == 100)
+    down = Spd100;
+  if (down) {
+    down->setChecked(true);
+    return;
+  }
+  ZoomButtons->setExclusive(false);
+  for (QAbstractButton* b : ZoomButtons->buttons()) b->setChecked(false);
+  ZoomButtons->setExclusive(true);
+}
+
+void TfPreview::enableCommands() {
+  // Without pages only opening a report, the about box and closing make sense.
+  const bool pages = frPreview->AllPages() > 0;
+  for (QToolButton* b : {SpdSave, SpdPrint, SpdFirst, SpdPrior, SpdNext, SpdLast, Spd100,
+                         SpdPagInteira, SpdLargura, SpdGoto, SpdFind})
+    b->setEnabled(pages);
+  for (QAction* a : needPages_) a->setEnabled(pages);
+  if (pages) StatusBar->clearMessage();
 }
 
 void TfPreview::GotoPage() {

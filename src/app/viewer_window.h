@@ -1,8 +1,10 @@
 #pragma once
 #include <QDialog>
+#include <QList>
 #include <functional>
 
 class QAbstractButton;
+class QAction;
 class QButtonGroup;
 class QStatusBar;
 class QToolButton;
@@ -37,7 +39,10 @@ class TfPreview : public QDialog {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
+  void showZoom();
+  void enableCommands();
   bool activated_ = false;
+  QList<QAction*> needPages_;
 };
 
 }  // namespace orv

@@ -36,6 +36,10 @@ constexpr int kInitialMax = 32000;
 // however tall the screen: it bounds how many pages keep live objects.
 constexpr int kVisibleLimit = 2000;
 const QColor kGrey(0x80, 0x80, 0x80);
+// The page label's frame: its least width, and what the frame and the
+// label's margins take beside the text.
+constexpr int kLabelFrameWidth = 77;
+constexpr int kLabelFrameMargin = 10;
 
 QString fileFilter() {
   return loadString(55211) + " (*.frp);;";
@@ -142,7 +146,7 @@ TfrPreviewForm::TfrPreviewForm(TfrPreview* control) : Control(control) {
     l->addWidget(label);
     return f;
   };
-  bl->addWidget(frame(Label1, 77));
+  bl->addWidget(frame(Label1, kLabelFrameWidth));
   bl->addWidget(frame(Label2, 154));
   bl->addWidget(HScrollBar, 1);
 
@@ -223,10 +227,12 @@ void TfrPreviewForm::Connect(TfrReport* report) {
   }
   PreviewPanel->show();
   ResetView(true);
+  pagesChanged();
 }
 
 void TfrPreviewForm::Disconnect() {
   GiveBack();
+  pagesChanged();
 }
 
 void TfrPreviewForm::Clear() {
@@ -234,6 +240,16 @@ void TfrPreviewForm::Clear() {
   Pages.reset();
   PreviewPanel->hide();
   ResetView(true);
+  pagesChanged();
+}
+
+void TfrPreviewForm::pagesChanged() {
+  // The label's frame fits the longest label this report can show.
+  if (QWidget* frame = Label1->parentWidget()) {
+    const int text = preview_labels::pageLabelWidth(Label1->fontMetrics(), AllPages());
+    frame->setFixedWidth(std::max(kLabelFrameWidth, text + kLabelFrameMargin));
+  }
+  if (Control) emit Control->pagesChanged();
 }
 
 void TfrPreviewForm::markAllInvisible() {
@@ -260,6 +276,7 @@ void TfrPreviewForm::ResetView(bool toFirstPage) {
   FormResize();
   markAllInvisible();
   PBox->update();
+  if (Control) emit Control->zoomChanged();
 }
 
 void TfrPreviewForm::checkZoomItem() {
@@ -271,6 +288,7 @@ void TfrPreviewForm::checkZoomItem() {
 void TfrPreviewForm::storeLastZoom() {
   lastZoom().Scale = Scale;
   lastZoom().Mode = ZoomMode;
+  if (Control) emit Control->zoomChanged();
 }
 
 void TfrPreviewForm::FormResize() {
@@ -556,6 +574,7 @@ void TfrPreviewForm::LoadFile(const QString& name) {
   ScrollToCurrentPage();
   PaintEnabled = true;
   PBox->update();
+  pagesChanged();
 }
 
 void TfrPreviewForm::OpenCommand() {

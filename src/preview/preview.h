@@ -144,6 +144,7 @@ class TfrPreviewForm : public QObject {
   void checkZoomItem();
   void storeLastZoom();
   void markAllInvisible();
+  void pagesChanged();
   bool laidOut() const { return Pages && Layout.count() == Pages->Count(); }
   // Scrolls without letting the position choose the current page: the page
   // the user went to stays current even when another one starts its row.
@@ -188,6 +189,12 @@ class TfrPreview : public QFrame {
 
   TfrPreviewForm* form() const { return form_.get(); }
   std::function<void(TfrPreview&, int)> OnPageChanged;
+
+ signals:
+  // Any change of the zoom: a command, the popup, a new report.
+  void zoomChanged();
+  // A page store was taken over, loaded or let go; commands that need pages follow it.
+  void pagesChanged();
 
  private:
   std::unique_ptr<TfrPreviewForm> form_;

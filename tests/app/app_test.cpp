@@ -80,14 +80,68 @@ TEST_F(ViewerTest, ButtonsReachThePreview) {
   EXPECT_DOUBLE_EQ(preview().Zoom(), 100);
 }
 
-TEST_F(ViewerTest, MenuZoomLeavesTheButtonsAlone) {
-  QAction* fit = nullptr;
-  for (QAction* a : window().findChildren<QAction*>())
-    if (a->text() == QString::fromUtf8("Página Inteira")) fit = a;
+QAction* findAction(QWidget& w, const char* text) {
+  for (QAction* a : w.findChildren<QAction*>())
+    if (a->text() == QString::fromUtf8(text)) return a;
+  return nullptr;
+}
+
+TEST_F(ViewerTest, TheZoomButtonDownIsTheZoomShown) {
+  QAction* fit = findAction(window(), "Página Inteira");
   ASSERT_NE(fit, nullptr);
   fit->trigger();
   EXPECT_EQ(preview().form()->ZoomMode, zmWholePage);
+  EXPECT_TRUE(window().SpdPagInteira->isChecked());
+  auto noneDown = [&] {
+    return !window().Spd100->isChecked() && !window().SpdPagInteira->isChecked() &&
+           !window().SpdLargura->isChecked();
+  };
+  preview().form()->ZoomItemChosen(150);
+  EXPECT_TRUE(noneDown());
+  preview().form()->ZoomItemChosen(zmTwoPages);
+  EXPECT_TRUE(noneDown());
+  preview().form()->ZoomItemChosen(100);
   EXPECT_TRUE(window().Spd100->isChecked());
+  preview().form()->ZoomItemChosen(zmPageWidth);
+  EXPECT_TRUE(window().SpdLargura->isChecked());
+}
+
+TEST_F(ViewerTest, OneThingHasOneName) {
+  // The tool bar, the menu and the zoom popup name the page-width zoom alike.
+  EXPECT_EQ(window().SpdLargura->toolTip(), QString::fromUtf8("Largura da Página"));
+  EXPECT_NE(findAction(window(), "Largura da Página"), nullptr);
+  bool inPopup = false;
+  for (QAction* a : preview().form()->ProcMenu->actions())
+    inPopup |=
+        a->text().remove('&').compare(window().SpdLargura->toolTip(), Qt::CaseInsensitive) == 0;
+  EXPECT_TRUE(inPopup);
+  EXPECT_EQ(window().SpdClose->toolTip(), window().SpdClose->text().remove('&'));
+}
+
+TEST_F(ViewerTest, CommandsThatNeedPagesAreDisabledWithoutThem) {
+  QTemporaryDir dir;
+  EXPECT_TRUE(window().SpdPrint->isEnabled());
+  preview().LoadFromFile(dir.filePath("nada.frp"));
+  ASSERT_EQ(preview().AllPages(), 0);
+  for (QToolButton* b : {window().SpdSave, window().SpdPrint, window().SpdFind, window().SpdGoto,
+                         window().SpdNext, window().SpdLast, window().Spd100})
+    EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
+  for (const char* text : {"&Salvar Como", "&Imprimir", "Localizar Texto", "Ir à página"}) {
+    QAction* a = findAction(window(), text);
+    ASSERT_NE(a, nullptr) << text;
+    EXPECT_FALSE(a->isEnabled()) << text;
+  }
+  EXPECT_TRUE(window().SpdOpen->isEnabled());
+  EXPECT_TRUE(findAction(window(), "&Abrir")->isEnabled());
+  EXPECT_TRUE(window().SpdSobre->isEnabled());
+  // A report loaded again enables them again.
+  const QString path = dir.filePath("r.frp");
+  TfrReport source;
+  tools::buildListing(source, {2, 1, false});
+  source.SavePreparedReport(path.toStdString());
+  preview().LoadFromFile(path);
+  EXPECT_TRUE(window().SpdPrint->isEnabled());
+  EXPECT_TRUE(findAction(window(), "&Imprimir")->isEnabled());
 }
 
 TEST_F(ViewerTest, ActivationPressesSpd100) {

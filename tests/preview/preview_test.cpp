@@ -416,6 +416,25 @@ TEST_F(PreviewTest, ZoomKeepsTheCurrentPage) {
   EXPECT_EQ(form().Pages->Entry(4968).LayoutRect.top + form().OfsY, 10);
 }
 
+TEST_F(PreviewTest, ThePageLabelShowsWhole) {
+  fillA4(report, 10000);
+  preview->Connect(&report);
+  boxSize(800, 600);
+  auto fits = [&](int page) {
+    preview->SetPage(page);
+    QApplication::processEvents();
+    QLabel& l = *form().Label1;
+    return l.contentsRect().width() >= l.fontMetrics().horizontalAdvance(l.text());
+  };
+  EXPECT_TRUE(fits(9999)) << form().Label1->text().toStdString();
+  EXPECT_TRUE(fits(10000));
+  TfrReport other;
+  fillA4(other, 500);
+  preview->Connect(&other);
+  EXPECT_TRUE(fits(499));
+  EXPECT_TRUE(fits(1));
+}
+
 TEST_F(PreviewTest, TheLabelNamesThePageGoneToWhenPagesShareARow) {
   fillA4(report, 500);
   preview->Connect(&report);
