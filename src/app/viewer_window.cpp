@@ -205,24 +205,20 @@ void TfPreview::enableCommands() {
 }
 
 void TfPreview::GotoPage() {
-  const QString initial = QString::number(frPreview->Page());
-  QString answer;
-  if (askPage) {
-    answer = askPage(initial);
-  } else {
-    bool ok = false;
-    answer =
-        QInputDialog::getText(this, u("Ir para"), u("Página:"), QLineEdit::Normal, initial, &ok);
-    if (!ok) answer = initial;
-  }
-  GotoPageText(answer);
-}
-
-void TfPreview::GotoPageText(const QString& answer) {
-  bool ok = false;
-  int page = answer.trimmed().toInt(&ok);
-  if (!ok) page = 1;
-  frPreview->SetPage(page);
+  const int count = frPreview->AllPages();
+  if (count <= 0) return;
+  // A number field bounded by the page count: a page that does not exist or
+  // a text that is no number cannot be given, instead of being ignored or
+  // taken for page 1.
+  QInputDialog box(this);
+  box.setWindowTitle(u("Ir para"));
+  box.setLabelText(u("Página:"));
+  box.setInputMode(QInputDialog::IntInput);
+  box.setIntRange(1, count);
+  box.setIntValue(std::clamp(frPreview->Page(), 1, count));
+  box.setOkButtonText(loadString(55000));
+  box.setCancelButtonText(loadString(55001));
+  if (box.exec() == QDialog::Accepted) frPreview->SetPage(box.intValue());
 }
 
 void TfPreview::About() {

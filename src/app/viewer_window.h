@@ -1,7 +1,6 @@
 #pragma once
 #include <QDialog>
 #include <QList>
-#include <functional>
 
 class QAbstractButton;
 class QAction;
@@ -28,11 +27,7 @@ class TfPreview : public QDialog {
   QStatusBar* StatusBar;
 
   void GotoPage();
-  // Sets the page from the go-to-page box's answer.
-  void GotoPageText(const QString& answer);
   void About();
-  // Replaces the input box in tests; returns the answer (the initial text when cancelled).
-  std::function<QString(const QString& initial)> askPage;
 
  protected:
   bool event(QEvent* e) override;

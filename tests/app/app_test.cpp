@@ -3,13 +3,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -39,6 +43,27 @@ TEST(AboutTest, VersionAndMailLink) {
   EXPECT_TRUE(supportMailUrl().startsWith("mailto:"));
   EXPECT_TRUE(supportMailUrl().endsWith(" ?Subject=Report Reader"));
   EXPECT_EQ(about.size(), QSize(362, 215));
+}
+
+// Runs `act` on the next modal dialog of type T once it is shown.
+template <class T>
+void whenShown(std::function<void(T&)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, act] {
+    auto* d = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!d || !d->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    act(*d);
+  });
+  timer->start();
+}
+
+QPushButton* buttonNamed(QWidget& w, const char* text) {
+  for (QPushButton* b : w.findChildren<QPushButton*>())
+    if (b->text().remove('&') == QString::fromUtf8(text)) return b;
+  return nullptr;
 }
 
 class ViewerTest : public ::testing::Test {
@@ -158,7 +183,10 @@ TEST_F(ViewerTest, FindAndGoToKeepTheZoomWhenTheWindowIsActivatedAgain) {
   QApplication::sendEvent(&window(), &activate);  // first shown: 100 %
   EXPECT_DOUBLE_EQ(preview().Zoom(), 100);
   window().SpdPagInteira->click();
-  window().askPage = [](const QString&) { return QString("4"); };
+  whenShown<QInputDialog>([](QInputDialog& box) {
+    box.setIntValue(4);
+    box.accept();
+  });
   window().SpdGoto->click();
   QApplication::sendEvent(&window(), &activate);  // the go-to box has closed
   EXPECT_EQ(preview().Page(), 4);
@@ -178,21 +206,36 @@ TEST_F(ViewerTest, FindAndGoToKeepTheZoomWhenTheWindowIsActivatedAgain) {
   EXPECT_EQ(preview().form()->Mark.page, 0);  // the hit is still marked
 }
 
-TEST_F(ViewerTest, GoToPageBox) {
-  window().GotoPageText("3");
-  EXPECT_EQ(preview().Page(), 3);
-  for (const char* bad : {"0", "-2", "6", "99"}) {
-    window().GotoPageText(bad);
-    EXPECT_EQ(preview().Page(), 3) << bad;
-  }
-  window().GotoPageText("abc");
-  EXPECT_EQ(preview().Page(), 1);
-  window().askPage = [](const QString& initial) {
-    EXPECT_EQ(initial, "1");
-    return QString("4");
-  };
+TEST_F(ViewerTest, GoToPageBoxTakesOnlyPagesThatExist) {
+  int max = 0;
+  QString cancel;
+  whenShown<QInputDialog>([&](QInputDialog& box) {
+    max = box.intMaximum();
+    if (QPushButton* b = buttonNamed(box, "Cancelar")) cancel = b->text();
+    auto* spin = box.findChild<QSpinBox*>();
+    ASSERT_NE(spin, nullptr);
+    EXPECT_EQ(spin->value(), 1);  // the current page
+    for (const char* bad : {"9999", "0", "abc", "-2"}) {
+      spin->selectAll();
+      QTest::keyClicks(spin, bad);
+      EXPECT_GE(spin->value(), 1) << bad;
+      EXPECT_LE(spin->value(), 5) << bad;
+    }
+    spin->selectAll();
+    QTest::keyClicks(spin, "4");
+    QTest::keyClick(spin, Qt::Key_Return);
+  });
   window().SpdGoto->click();
+  EXPECT_EQ(max, 5);
+  EXPECT_EQ(cancel, QString::fromUtf8("Cancelar"));
   EXPECT_EQ(preview().Page(), 4);
+
+  whenShown<QInputDialog>([&](QInputDialog& box) {
+    box.findChild<QSpinBox*>()->setValue(2);
+    buttonNamed(box, "Cancelar")->click();
+  });
+  window().SpdGoto->click();
+  EXPECT_EQ(preview().Page(), 4);  // cancelled: the page stays
 }
 
 TEST_F(ViewerTest, EscapeClosesAtOnce) {
