@@ -211,6 +211,7 @@ void TfrPreviewForm::GiveBack() {
 void TfrPreviewForm::Connect(TfrReport* report) {
   Report = report;
   TakeOver();
+  FileName.clear();
   WheelFactor = 3;
   switch (report ? report->InitialZoom : 0) {
     case 1:
@@ -238,6 +239,7 @@ void TfrPreviewForm::Disconnect() {
 void TfrPreviewForm::Clear() {
   if (!Pages) return;
   Pages.reset();
+  FileName.clear();
   PreviewPanel->hide();
   ResetView(true);
   pagesChanged();
@@ -566,6 +568,7 @@ void TfrPreviewForm::LoadFile(const QString& name) {
   }
   Pages.reset();
   TakeOver();
+  FileName = name;
   PreviewPanel->show();
   CurPage = 1;
   FormResize();
@@ -627,6 +630,7 @@ class PreviewPrintLink : public PrintPreviewLink {
   explicit PreviewPrintLink(TfrPreviewForm& form) : form_(form) {}
   int pageCount() override { return form_.AllPages(); }
   int currentPage() override { return form_.CurPage; }
+  QString fileName() override { return form_.FileName; }
   void disconnectPages() override { form_.GiveBack(); }
   void connectPages() override { form_.TakeOver(); }
 

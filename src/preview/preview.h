@@ -71,6 +71,7 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
+  QString FileName;   // the file the held pages came from; empty for a report's own pages
   PageLayout Layout;  // where the pages sit; LayoutRect of each entry mirrors it
   // The last find's hit, marked on screen until the view next scrolls, zooms
   // or goes to another page; page -1 when nothing is marked.
