@@ -10,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/desktop_integration.h"
 #include "platform/strings.h"
+#include "prepared/frp_error.h"
 #include "preview/preview.h"
 
 namespace orv {
@@ -60,7 +61,7 @@ void TfReports::LoadArgument(const QStringList& args) {
     fPreview->frPreview->LoadFromFile(name);
   } catch (const std::exception& e) {
     // A file that exists but cannot be read: say why, keep the viewer.
-    QMessageBox::critical(fPreview.get(), loadString(55206), decodeBytes(e.what(), 1252));
+    QMessageBox::critical(fPreview.get(), loadString(55206), portugueseMessage(e));
     return;
   }
   // A missing file leaves the viewer empty without a message box; the status

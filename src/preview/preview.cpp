@@ -23,6 +23,7 @@
 #include "platform/codepage.h"
 #include "platform/qt_canvas.h"
 #include "platform/strings.h"
+#include "prepared/frp_error.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
 
@@ -40,6 +41,14 @@ const QColor kGrey(0x80, 0x80, 0x80);
 // label's margins take beside the text.
 constexpr int kLabelFrameWidth = 77;
 constexpr int kLabelFrameMargin = 10;
+
+// Why a page cannot be drawn whole, as shown on the page itself: the reason
+// without the file, which the window already names.
+QString pageProblem(const std::exception& e) {
+  if (const auto* f = dynamic_cast<const PreparedFileError*>(&e))
+    return portugueseReason(f->reason);
+  return portugueseMessage(e);
+}
 
 QString fileFilter() {
   return loadString(55211) + " (*.frp);;";
@@ -471,12 +480,16 @@ void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
       canvas.restore();
     } catch (const std::exception& ex) {
       canvas.restore();
-      // A page that cannot be built shows why, and the others still draw.
+      // A page that cannot be built whole shows why on a band of its own over
+      // what could be drawn, and the others still draw.
       painter.save();
-      painter.setPen(Qt::red);
       const Rect& r = shown[i];
-      painter.drawText(QRect(r.left + 10, r.top + 10, r.width() - 20, r.height() - 20),
-                       Qt::AlignLeft | Qt::TextWordWrap, decodeBytes(ex.what(), 1252));
+      const QRect area(r.left + 10, r.top + 10, r.width() - 20, r.height() - 20);
+      const QString why = pageProblem(ex);
+      const QRect used = painter.boundingRect(area, Qt::AlignLeft | Qt::TextWordWrap, why);
+      painter.fillRect(used.adjusted(-4, -2, 4, 2), QColor(0xff, 0xf4, 0xd0));
+      painter.setPen(Qt::red);
+      painter.drawText(area, Qt::AlignLeft | Qt::TextWordWrap, why);
       painter.restore();
     }
   }
@@ -591,7 +604,7 @@ void TfrPreviewForm::OpenCommand() {
   try {
     LoadFile(name);
   } catch (const std::exception& e) {
-    if (showError) showError(decodeBytes(e.what(), 1252));
+    if (showError) showError(portugueseMessage(e));
   }
 }
 
@@ -616,7 +629,7 @@ void TfrPreviewForm::SaveTo(QString name) {
     Report->SavePreparedReport(name.toStdString());
   } catch (const std::exception& e) {
     TakeOver();
-    if (showError) showError(decodeBytes(e.what(), 1252));
+    if (showError) showError(portugueseMessage(e));
     return;
   }
   TakeOver();
@@ -678,7 +691,7 @@ void TfrPreviewForm::FindNextCommand() {
     found = FindNext(*Pages, Search);
   } catch (const std::exception& e) {
     PaintEnabled = true;
-    if (showError) showError(decodeBytes(e.what(), 1252));
+    if (showError) showError(portugueseMessage(e));
     return;
   }
   if (found) {

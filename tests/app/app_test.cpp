@@ -19,6 +19,7 @@
 
 #include "app/about_box.h"
 #include "app/reports.h"
+#include "app/translations.h"
 #include "app/viewer_window.h"
 #include "platform/desktop_integration.h"
 #include "preview/preview.h"
@@ -33,6 +34,20 @@ TEST(StartupTest, ExtensionTest) {
     EXPECT_TRUE(isPreparedReportArgument(ok)) << ok;
   for (const char* no : {"a.txt", "/x/y/noext", "frp", "dir.frp/file", ""})
     EXPECT_FALSE(isPreparedReportArgument(no)) << no;
+}
+
+TEST(TranslationsTest, QtsOwnDialogsSpeakPortuguese) {
+  ASSERT_TRUE(installQtTranslations());
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancelar");
+  EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+  EXPECT_NE(QCoreApplication::translate("QPageSetupWidget", "Orientation"), "Orientation");
+  // The input box's own buttons, as a user meets them.
+  QInputDialog box;
+  box.setInputMode(QInputDialog::IntInput);
+  box.show();
+  bool cancelar = false;
+  for (QPushButton* b : box.findChildren<QPushButton*>()) cancelar |= b->text() == "Cancelar";
+  EXPECT_TRUE(cancelar);
 }
 
 TEST(AboutTest, VersionAndMailLink) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPainter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
 #include "prepared/compressor.h"
+#include "prepared/frp_error.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
 
@@ -43,6 +45,15 @@ void addLink(PreparedPage& e, const std::string& name, const std::string& tag, i
   e.ObjectStream.writeU8(0);
   m.SaveRecord(e.ObjectStream);
   e.ObjectStream.rewind();
+}
+
+// How much of a rectangle of the image is dark.
+double darkShare(const QImage& img, const Rect& r) {
+  int dark = 0, all = 0;
+  for (int y = std::max(0, r.top); y < std::min(img.height(), r.bottom); ++y)
+    for (int x = std::max(0, r.left); x < std::min(img.width(), r.right); ++x, ++all)
+      if (qGray(img.pixel(x, y)) < 128) ++dark;
+  return all ? double(dark) / all : 0;
 }
 
 class PreviewTest : public ::testing::Test {
@@ -335,15 +346,6 @@ TEST_F(PreviewTest, SearchAcrossPagesWithF3AndCase) {
 namespace orv {
 namespace {
 
-// How much of a rectangle of the image is dark.
-double darkShare(const QImage& img, const Rect& r) {
-  int dark = 0, all = 0;
-  for (int y = std::max(0, r.top); y < std::min(img.height(), r.bottom); ++y)
-    for (int x = std::max(0, r.left); x < std::min(img.width(), r.right); ++x, ++all)
-      if (qGray(img.pixel(x, y)) < 128) ++dark;
-  return all ? double(dark) / all : 0;
-}
-
 TEST_F(PreviewTest, FindShowsItsHitMarkedUntilTheViewChanges) {
   const std::vector<std::string> filler(37, "linha comum");
   for (int i = 0; i < 500; ++i) {
@@ -414,6 +416,66 @@ TEST_F(PreviewTest, ZoomKeepsTheCurrentPage) {
   form().ZoomItemChosen(200);
   EXPECT_EQ(preview->Page(), 4969);
   EXPECT_EQ(form().Pages->Entry(4968).LayoutRect.top + form().OfsY, 10);
+}
+
+TEST_F(PreviewTest, APageWithAnUnknownObjectShowsWhatCameBeforeAndSaysWhy) {
+  fillA4(report, 2);
+  addLink(report.EMFPages.Entry(1), "Antes", "", 100, 100);
+  MemoryStream& s = report.EMFPages.Entry(1).ObjectStream;
+  s.seek(s.size());
+  s.writeU8(10);
+  writeString(s, "TfrNoSuchView");
+  s.rewind();
+  QTemporaryDir dir;
+  const QString path = dir.filePath("badpage.frp");
+  report.SavePreparedReport(path.toStdString());
+  report.EMFPages.Clear();
+
+  // frptool names the file, the page and what went wrong, in one line.
+  QProcess tool;
+  tool.start(ORV_FRPTOOL, {"text", path, "-p", "2"});
+  ASSERT_TRUE(tool.waitForFinished(30000));
+  EXPECT_NE(tool.exitCode(), 0);
+  EXPECT_EQ(QString::fromUtf8(tool.readAllStandardError()),
+            "frptool: " + path + ": page 2: unknown object type TfrNoSuchView\n");
+
+  // The viewer draws the object before the unknown one, and says why in Portuguese.
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->LoadFromFile(path);
+  preview->SetPage(2);
+  QImage img(800, 600, QImage::Format_RGB32);
+  QPainter p(&img);
+  form().Paint(p, QRegion(0, 0, 800, 600));
+  const Rect page = form().Pages->Entry(1).LayoutRect;
+  const Rect memo{page.left + form().OfsX + 100, page.top + form().OfsY + 100,
+                  page.left + form().OfsX + 200, page.top + form().OfsY + 120};
+  EXPECT_GT(darkShare(img, memo), 0.0);  // "link" is drawn
+  int red = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qRed(img.pixel(x, y)) > 200 && qGreen(img.pixel(x, y)) < 100) ++red;
+  EXPECT_GT(red, 20);
+  ASSERT_TRUE(form().Pages->Entry(1).ObjectPage);
+  EXPECT_EQ(portugueseReason(form().Pages->Entry(1).ObjectsError),
+            QString::fromUtf8("página 2: tipo de objeto desconhecido: TfrNoSuchView"));
+}
+
+TEST_F(PreviewTest, LoadErrorsAreShownInPortuguese) {
+  QTemporaryDir dir;
+  const QString bad = dir.filePath("curto.frp");
+  QFile f(bad);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("\x19\x01", 2);
+  f.close();
+  fillA4(report, 1);
+  preview->Connect(&report);
+  QString error;
+  form().showError = [&](const QString& text) { error = text; };
+  form().askOpenFile = [&] { return bad; };
+  preview->OpenFile();
+  EXPECT_EQ(error, bad + QString::fromUtf8(": fim inesperado dos dados ao ler o tamanho do nome "
+                                           "da impressora na posição 2"));
 }
 
 TEST_F(PreviewTest, ThePageLabelShowsWhole) {
