@@ -57,7 +57,33 @@ TEST(AboutTest, VersionAndMailLink) {
   EXPECT_EQ(about.LabelVersao->text(), QString::fromUtf8("Versão 1.0.1.0"));
   EXPECT_TRUE(supportMailUrl().startsWith("mailto:"));
   EXPECT_TRUE(supportMailUrl().endsWith(" ?Subject=Report Reader"));
-  EXPECT_EQ(about.size(), QSize(362, 215));
+  EXPECT_GE(about.width(), 362);
+  EXPECT_GE(about.height(), 215);
+}
+
+TEST(AboutTest, EveryLineShowsWhole) {
+  TfSobre about;
+  about.show();
+  QApplication::processEvents();
+  for (QLabel* l : about.findChildren<QLabel*>()) {
+    if (l->text().isEmpty()) continue;  // the picture
+    const QRect inDialog(l->mapTo(&about, QPoint(0, 0)), l->size());
+    EXPECT_TRUE(about.rect().contains(inDialog)) << l->text().toStdString();
+    EXPECT_GE(l->width(), l->sizeHint().width()) << l->text().toStdString();
+    EXPECT_GE(l->height(), l->sizeHint().height()) << l->text().toStdString();
+  }
+}
+
+TEST(AboutTest, EveryLineShowsWholeAtScaleFactorTwo) {
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") GTEST_SKIP() << "already scaled";
+  QProcess self;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_SCALE_FACTOR", "2");
+  self.setProcessEnvironment(env);
+  self.start(QCoreApplication::applicationFilePath(),
+             {"--gtest_filter=AboutTest.EveryLineShowsWhole"});
+  ASSERT_TRUE(self.waitForFinished(60000));
+  EXPECT_EQ(self.exitCode(), 0) << self.readAllStandardOutput().toStdString();
 }
 
 // Runs `act` on the next modal dialog of type T once it is shown.
