@@ -111,10 +111,10 @@ Point PageLayout::hitScroll(int index, const Rect& f) const {
   const int d = roundEven((f.right - f.left) * s);
   const int v = roundEven(f.top * s) + kGap + e <= boxH_
                     ? page.top - kGap
-                    : page.top + roundEven(f.top * s) + e - boxH_;
+                    : page.top + roundEven(f.top * s) + e - boxH_ + kGap;
   const int h = roundEven(f.left * s) + kGap + d <= boxW_
                     ? page.left - kGap
-                    : page.left + roundEven(f.left * s) + d - boxW_;
+                    : page.left + roundEven(f.left * s) + d - boxW_ + kGap;
   return {std::clamp(h, 0, hMax_), std::clamp(v, 0, vMax_)};
 }
 

@@ -53,8 +53,9 @@ class PageLayout {
 
   // The scroll positions (x horizontal, y vertical) that bring a found text
   // (the page's report pixels) into view: the page's corner 10 pixels inside
-  // the view when the text then shows whole, else the text's far edges at the
-  // view's far edges. Both within the scroll ranges.
+  // the view when the text then shows whole, else the text's far edges 10
+  // pixels inside the view's far edges, so that the mark does not touch the
+  // view's border. Both within the scroll ranges.
   Point hitScroll(int index, const Rect& found) const;
   // The found text's rectangle on screen for the given drawing offsets: its
   // scaled width, and one line more than its scaled height (the mark covers

@@ -69,11 +69,11 @@ TEST(PageLayoutTest, FoundTextIsBroughtIntoViewByItsEdges) {
   // Near the page's top: the page's top 10 pixels below the view's top.
   const Rect high{100, 100, 300, 120};
   EXPECT_EQ(l.hitScroll(1, high).y, l.rect(1).top - 10);
-  // Lower down: the text's bottom at the view's bottom.
+  // Lower down: the text's bottom 10 pixels above the view's bottom.
   const Rect low{100, 900, 300, 920};
-  EXPECT_EQ(l.hitScroll(1, low).y, l.rect(1).top + 900 + 20 - 700);
+  EXPECT_EQ(l.hitScroll(1, low).y, l.rect(1).top + 900 + 20 - 700 + 10);
   const Rect mark = l.hitRect(1, low, 0, -l.hitScroll(1, low).y);
-  EXPECT_EQ(mark.bottom, 700 + 1);  // the mark's last line is the view's last line plus one
+  EXPECT_EQ(mark.bottom, 700 - 10 + 1);  // the mark covers the text's last line too
   EXPECT_EQ(mark.width(), 200);
   EXPECT_EQ(l.hitScroll(1, low).x, 0);  // the page's left edge is already in view
 }
