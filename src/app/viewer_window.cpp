@@ -218,6 +218,8 @@ void TfPreview::GotoPage() {
   box.setIntValue(std::clamp(frPreview->Page(), 1, count));
   box.setOkButtonText(loadString(55000));
   box.setCancelButtonText(loadString(55001));
+  // Wide enough for its caption to show in the title bar.
+  box.setMinimumWidth(280);
   if (box.exec() == QDialog::Accepted) frPreview->SetPage(box.intValue());
 }
 
