@@ -7,6 +7,8 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
+  # Qt's own dialogs in Brazilian Portuguese
+  qt6-translations-l10n
   libjpeg62-turbo-dev libcups2-dev libsqlite3-dev
   # databases the data sets read, and a private server for their test
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15
@@ -14,7 +16,7 @@ packages=(
   # fonts the reports name, through metric-compatible substitutes
   fontconfig fonts-liberation fonts-dejavu-core
   # test oracles and tools used by the test suite
-  xvfb xauth zbar-tools mupdf-tools poppler-utils imagemagick
+  xvfb xauth xdotool openbox zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3

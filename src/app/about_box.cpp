@@ -1,5 +1,6 @@
 #include "app/about_box.h"
 
+#include <QBoxLayout>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QLabel>
@@ -16,11 +17,9 @@ namespace {
 constexpr const char* kMaker = "Orvalen Sistemas Ltda.";
 constexpr const char* kSupport = "suporte@orvalen.com.br";
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, const QFont& font) {
-  auto* l = new QLabel(text, parent);
+QLabel* label(const QString& text, const QFont& font) {
+  auto* l = new QLabel(text);
   l->setFont(font);
-  l->move(x, y);
-  l->adjustSize();
   return l;
 }
 }  // namespace
@@ -35,15 +34,16 @@ QString supportMailUrl() {
 
 TfSobre::TfSobre(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Sobre Sistema Orvalen");
-  setFixedSize(362, 215);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
 
-  auto* frame = new QFrame(this);
+  // Laid out rather than placed, so that every line shows whole whatever the
+  // fonts the system substitutes and whatever the screen's scale.
+  auto* frame = new QFrame;
   frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-  frame->setGeometry(9, 16, 135, 134);
-  auto* picture = new QLabel(this);
-  picture->setGeometry(12, 19, 128, 128);
+  frame->setFixedSize(135, 134);
+  auto* picture = new QLabel(frame);
+  picture->setGeometry(3, 3, 128, 128);
   Animation = new QMovie(":/orvalen/about.gif", QByteArray(), this);
   picture->setMovie(Animation);
   Animation->start();
@@ -53,20 +53,28 @@ TfSobre::TfSobre(QWidget* parent) : QDialog(parent) {
   QFont maker = base;
   maker.setBold(true);
   maker.setPointSize(12);
-  label(this, kMaker, 160, 26, maker);
   QFont black("Arial Black");
   black.setPointSize(10);
-  label(this, "Sistema", 160, 52, black);
-  black.setPointSize(18);
-  label(this, "Report Orvalen", 160, 72, black);
+  QFont big = black;
+  big.setPointSize(18);
+  auto* text = new QVBoxLayout;
+  text->setSpacing(0);
+  text->addSpacing(8);
+  text->addWidget(label(kMaker, maker));
+  text->addSpacing(8);
+  text->addWidget(label("Sistema", black));
+  text->addWidget(label("Report Orvalen", big));
+  text->addSpacing(6);
   LabelVersao =
-      label(this,
-            QString::fromUtf8("Versão ") + versionText(ORV_VERSION_MAJOR, ORV_VERSION_MINOR,
+      label(QString::fromUtf8("Versão ") + versionText(ORV_VERSION_MAJOR, ORV_VERSION_MINOR,
                                                        ORV_VERSION_PATCH, ORV_VERSION_TWEAK),
-            160, 104, base);
-  label(this, QString::fromUtf8("© 2026 %1 Todos os direitos reservados.").arg(kMaker), 160, 120,
-        base);
-  LabelEmail = label(this, kSupport, 160, 136, base);
+            base);
+  text->addWidget(LabelVersao);
+  // The rights line breaks between the holder and the notice rather than
+  // being cut off at the dialog's edge.
+  text->addWidget(
+      label(QString::fromUtf8("© 2026 %1\nTodos os direitos reservados.").arg(kMaker), base));
+  LabelEmail = label(kSupport, base);
   QFont link = base;
   link.setUnderline(true);
   LabelEmail->setFont(link);
@@ -74,14 +82,29 @@ TfSobre::TfSobre(QWidget* parent) : QDialog(parent) {
   LabelEmail->setCursor(Qt::PointingHandCursor);
   LabelEmail->setToolTip(kMaker);
   LabelEmail->installEventFilter(this);
+  text->addWidget(LabelEmail, 0, Qt::AlignLeft);
+  text->addStretch(1);
 
-  auto* line = new QFrame(this);
+  auto* top = new QHBoxLayout;
+  top->setSpacing(16);
+  top->addWidget(frame, 0, Qt::AlignTop);
+  top->addLayout(text, 1);
+
+  auto* line = new QFrame;
   line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-  line->setGeometry(5, 168, 348, 2);
-  auto* ok = new QPushButton("OK", this);
-  ok->setGeometry(277, 176, 75, 25);
+  auto* ok = new QPushButton("OK");
+  ok->setFixedSize(75, 25);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* root = new QVBoxLayout(this);
+  root->setContentsMargins(9, 16, 9, 9);
+  root->addLayout(top);
+  root->addSpacing(10);
+  root->addWidget(line);
+  root->addWidget(ok, 0, Qt::AlignRight);
+  // The designed size, grown where the texts need more.
+  setFixedSize(sizeHint().expandedTo(QSize(362, 215)));
 }
 
 bool TfSobre::eventFilter(QObject* watched, QEvent* e) {

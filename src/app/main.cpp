@@ -2,6 +2,7 @@
 
 #include "addins/addins.h"
 #include "app/reports.h"
+#include "app/translations.h"
 #include "printing/cups_backend.h"
 #include "printing/tfr_printer.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Sistema Orvalen Report Reader");
   QApplication::setApplicationDisplayName("Sistema Orvalen Report Reader");
+  orv::installQtTranslations();
   // Add-in classes register before any report is read; the printers are the
   // system's, with the virtual printer when there are none.
   orv::registerAddIns();

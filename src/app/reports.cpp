@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <cstdio>
 
 #include "app/passw_form.h"
@@ -10,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/desktop_integration.h"
 #include "platform/strings.h"
+#include "prepared/frp_error.h"
 #include "preview/preview.h"
 
 namespace orv {
@@ -56,16 +58,25 @@ void TfReports::ShowReport() {
   fPreview->frPreview->Connect(&frReport);
 }
 
+void TfReports::LoadArgument(const QStringList& args) {
+  if (args.isEmpty() || !isPreparedReportArgument(args.first())) return;
+  const QString name = args.first();
+  try {
+    fPreview->frPreview->LoadFromFile(name);
+  } catch (const std::exception& e) {
+    // A file that exists but cannot be read: say why, keep the viewer.
+    QMessageBox::critical(fPreview.get(), loadString(55206), portugueseMessage(e));
+    return;
+  }
+  // A missing file leaves the viewer empty without a message box; the status
+  // line still says so, or the empty viewer would look like success.
+  if (!QFileInfo::exists(name))
+    fPreview->StatusBar->showMessage(QString::fromUtf8("Arquivo não encontrado: %1").arg(name));
+}
+
 int TfReports::Run(const QStringList& args) {
   ShowReport();
-  if (!args.isEmpty() && isPreparedReportArgument(args.first())) {
-    try {
-      fPreview->frPreview->LoadFromFile(args.first());
-    } catch (const std::exception& e) {
-      // A file that exists but cannot be read: say why, keep the viewer.
-      QMessageBox::critical(fPreview.get(), loadString(55206), decodeBytes(e.what(), 1252));
-    }
-  }
+  LoadArgument(args);
   fPreview->setWindowState(Qt::WindowMaximized);
   fPreview->exec();
   return 0;

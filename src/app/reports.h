@@ -26,6 +26,8 @@ class TfReports {
   void ShowReport();
   // The start-up sequence after the forms exist: cover, optional file, modal viewer.
   int Run(const QStringList& args);
+  // Loads the file named first on the command line, when it is a report.
+  void LoadArgument(const QStringList& args);
 
   TfrLZWCompressor frLZWCompressor;
   TfrReport frReport;

@@ -5,9 +5,11 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "app/about_box.h"
 #include "app/icons.h"
@@ -67,14 +69,14 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   toolBar->addSeparator();
   button(Spd100, "Zoom100", "Zoom em 100%");
   button(SpdPagInteira, "ZoomFit", "Página Inteira");
-  button(SpdLargura, "ZoomWidth", "Largura da Tela");
+  button(SpdLargura, "ZoomWidth", "Largura da Página");
   toolBar->addSeparator();
   button(SpdGoto, "Goto", "Ir à página");
   button(SpdFind, "Localiza", "Localizar Texto");
   toolBar->addSeparator();
   button(SpdSobre, "Sobre", "Sobre", 26);
   toolBar->addSeparator();
-  button(SpdClose, "Fechar", "Sair", 75, u("&Fechar"));
+  button(SpdClose, "Fechar", "Fechar", 75, u("&Fechar"));
 
   ZoomButtons = new QButtonGroup(this);
   ZoomButtons->setExclusive(true);
@@ -102,24 +104,29 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   auto* menuBar = new QMenuBar;
   QMenu* file = menuBar->addMenu(u("&Arquivo"));
   file->addAction(u("&Abrir"), QKeySequence("Ctrl+A"), frPreview, &TfrPreview::OpenFile);
-  file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview, &TfrPreview::SaveFile);
+  needPages_ << file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview,
+                                &TfrPreview::SaveFile);
   file->addSeparator();
-  file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview, &TfrPreview::Print);
+  needPages_ << file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview,
+                                &TfrPreview::Print);
   file->addSeparator();
   file->addAction(u("Sai&r"), this, &QDialog::accept);
   QMenu* edit = menuBar->addMenu(u("&Editar"));
-  edit->addAction(u("Localizar Texto"), QKeySequence("Ctrl+F"), frPreview, &TfrPreview::Find);
-  edit->addAction(u("Ir à página"), QKeySequence("Ctrl+I"), this, &TfPreview::GotoPage);
+  needPages_ << edit->addAction(u("Localizar Texto"), QKeySequence("Ctrl+F"), frPreview,
+                                &TfrPreview::Find);
+  needPages_ << edit->addAction(u("Ir à página"), QKeySequence("Ctrl+I"), this,
+                                &TfPreview::GotoPage);
   QMenu* view = menuBar->addMenu(u("E&xibir"));
   // The zoom items only call the preview; the buttons keep their state.
   view->addAction(u("Zoom em 100%"), this, [this] { frPreview->SetZoom(100); });
   view->addAction(u("Página Inteira"), frPreview, &TfrPreview::OnePage);
-  view->addAction(u("Largura da Tela"), frPreview, &TfrPreview::PageWidth);
+  view->addAction(u("Largura da Página"), frPreview, &TfrPreview::PageWidth);
   view->addSeparator();
   view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);
   view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);
   view->addAction(u("Próxima Página"), frPreview, &TfrPreview::Next);
   view->addAction(u("Última Página"), frPreview, &TfrPreview::Last);
+  needPages_ << view->actions();
   QMenu* help = menuBar->addMenu(u("Aj&uda"));
   help->addAction(u("Sobre..."), this, &TfPreview::About);
 
@@ -129,6 +136,13 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   layout->setMenuBar(menuBar);
   layout->addWidget(toolBar);
   layout->addWidget(frPreview, 1);
+  StatusBar = new QStatusBar;
+  StatusBar->setSizeGripEnabled(false);
+  layout->addWidget(StatusBar);
+
+  connect(frPreview, &TfrPreview::zoomChanged, this, &TfPreview::showZoom);
+  connect(frPreview, &TfrPreview::pagesChanged, this, &TfPreview::enableCommands);
+  enableCommands();
 
   // The window sees every key before its controls.
   qApp->installEventFilter(this);
@@ -136,7 +150,12 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
 }
 
 bool TfPreview::event(QEvent* e) {
-  if (e->type() == QEvent::WindowActivate) {
+  // Only the first activation starts the view at 100 %: every dialog of the
+  // program (find, go to page, print, about) activates the window again when
+  // it closes, and resetting the zoom then threw away the zoom the user chose
+  // and the place the find or go-to had just scrolled to.
+  if (e->type() == QEvent::WindowActivate && !activated_) {
+    activated_ = true;
     Spd100->setChecked(true);
     frPreview->SetZoom(100);
   }
@@ -155,25 +174,53 @@ bool TfPreview::eventFilter(QObject* watched, QEvent* e) {
   return frPreview->handleKey(key->key(), key->modifiers());
 }
 
-void TfPreview::GotoPage() {
-  const QString initial = QString::number(frPreview->Page());
-  QString answer;
-  if (askPage) {
-    answer = askPage(initial);
-  } else {
-    bool ok = false;
-    answer =
-        QInputDialog::getText(this, u("Ir para"), u("Página:"), QLineEdit::Normal, initial, &ok);
-    if (!ok) answer = initial;
+void TfPreview::showZoom() {
+  // The button down is the one that stands for the zoom shown, whatever chose
+  // it; none is down for a zoom none of them stands for.
+  const TfrPreviewForm& f = *frPreview->form();
+  QToolButton* down = nullptr;
+  if (f.ZoomMode == zmWholePage)
+    down = SpdPagInteira;
+  else if (f.ZoomMode == zmPageWidth)
+    down = SpdLargura;
+  else if (f.ZoomMode == zmCustom && std::lround(f.Scale * 100) == 100)
+    down = Spd100;
+  if (down) {
+    down->setChecked(true);
+    return;
   }
-  GotoPageText(answer);
+  ZoomButtons->setExclusive(false);
+  for (QAbstractButton* b : ZoomButtons->buttons()) b->setChecked(false);
+  ZoomButtons->setExclusive(true);
 }
 
-void TfPreview::GotoPageText(const QString& answer) {
-  bool ok = false;
-  int page = answer.trimmed().toInt(&ok);
-  if (!ok) page = 1;
-  frPreview->SetPage(page);
+void TfPreview::enableCommands() {
+  // Without pages only opening a report, the about box and closing make sense.
+  const bool pages = frPreview->AllPages() > 0;
+  for (QToolButton* b : {SpdSave, SpdPrint, SpdFirst, SpdPrior, SpdNext, SpdLast, Spd100,
+                         SpdPagInteira, SpdLargura, SpdGoto, SpdFind})
+    b->setEnabled(pages);
+  for (QAction* a : needPages_) a->setEnabled(pages);
+  if (pages) StatusBar->clearMessage();
+}
+
+void TfPreview::GotoPage() {
+  const int count = frPreview->AllPages();
+  if (count <= 0) return;
+  // A number field bounded by the page count: a page that does not exist or
+  // a text that is no number cannot be given, instead of being ignored or
+  // taken for page 1.
+  QInputDialog box(this);
+  box.setWindowTitle(u("Ir para"));
+  box.setLabelText(u("Página:"));
+  box.setInputMode(QInputDialog::IntInput);
+  box.setIntRange(1, count);
+  box.setIntValue(std::clamp(frPreview->Page(), 1, count));
+  box.setOkButtonText(loadString(55000));
+  box.setCancelButtonText(loadString(55001));
+  // Wide enough for its caption to show in the title bar.
+  box.setMinimumWidth(280);
+  if (box.exec() == QDialog::Accepted) frPreview->SetPage(box.intValue());
 }
 
 void TfPreview::About() {

@@ -1,9 +1,11 @@
 #pragma once
 #include <QDialog>
-#include <functional>
+#include <QList>
 
 class QAbstractButton;
+class QAction;
 class QButtonGroup;
+class QStatusBar;
 class QToolButton;
 
 namespace orv {
@@ -21,17 +23,21 @@ class TfPreview : public QDialog {
   QToolButton *SpdOpen, *SpdSave, *SpdPrint, *SpdFirst, *SpdPrior, *SpdNext, *SpdLast, *Spd100,
       *SpdPagInteira, *SpdLargura, *SpdGoto, *SpdFind, *SpdSobre, *SpdClose;
   QButtonGroup* ZoomButtons;
+  // Says what happened where no message box is wanted (a missing file named at start).
+  QStatusBar* StatusBar;
 
   void GotoPage();
-  // Sets the page from the go-to-page box's answer.
-  void GotoPageText(const QString& answer);
   void About();
-  // Replaces the input box in tests; returns the answer (the initial text when cancelled).
-  std::function<QString(const QString& initial)> askPage;
 
  protected:
   bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void showZoom();
+  void enableCommands();
+  bool activated_ = false;
+  QList<QAction*> needPages_;
 };
 
 }  // namespace orv

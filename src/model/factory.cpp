@@ -55,7 +55,7 @@ std::unique_ptr<TfrView> CreateReportObject(uint8_t typeCode, std::string_view c
         fs.ClassNotFoundSeen = true;
         fs.MissingClasses += className;
         fs.MissingClasses += '\r';
-        throw ClassNotFoundError(fs.MissingClasses);
+        throw ClassNotFoundError(fs.MissingClasses, std::string(className));
       }
       v = e->Create();
       if (v) v->TypeCode = gtAddIn;

@@ -17,6 +17,9 @@ namespace orv {
 class ClassNotFoundError : public Error {
  public:
   using Error::Error;
+  ClassNotFoundError(const std::string& missing, std::string name)
+      : Error(missing), className(std::move(name)) {}
+  std::string className;  // the class that was not found
 };
 
 // The core text view is built with the memo view (memo.cpp); the factory

@@ -345,6 +345,7 @@ class FileCursor {
 
 void TfrEMFPages::Clear() {
   while (!pages_.empty()) Delete(0);
+  fileInfo_.path.clear();
 }
 
 PreparedPage& TfrEMFPages::appendEntry() {
@@ -655,6 +656,7 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   } catch (const Error& e) {
     throw PreparedFileError(path, e.what());
   }
+  fileInfo_.path = path;
 }
 
 void TfrEMFPages::SaveToFile(const std::string& path) {

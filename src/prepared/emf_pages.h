@@ -89,6 +89,9 @@ struct PreparedPage {
   MemoryStream ObjectStream;
   StoredObjects Stored;
   std::shared_ptr<TfrPage> ObjectPage;
+  // Why the live objects stop before the end of the stream (an object of a
+  // kind this program does not know); empty when the page is whole.
+  std::string ObjectsError;
 
   // The object stream, unpacked into ObjectStream (and kept there) on first use.
   MemoryStream& Objects();
@@ -139,7 +142,8 @@ class TfrEMFPages {
   // Draws a page into the target rectangle of the canvas. A page whose
   // Visible flag is 0 is released instead (callers use this to drop pages
   // that left the view). An unknown add-in class raises its error; the page
-  // is then not drawn and keeps no half-built objects.
+  // keeps the objects before it, draws them and then raises why the rest of
+  // the page is missing.
   void Draw(int index, Canvas& canvas, const Rect& target);
   // What lies under a point of the page (in report pixels): on click a link
   // target or an opened URL, on hover the hand cursor and the link text.
@@ -164,6 +168,7 @@ class TfrEMFPages {
     bool metafileFormat = false;
     std::string printerName;
     uint8_t generatorVersion = 0;
+    std::string path;  // the file, for errors found later in its pages
   };
   const FileInfo& lastLoad() const { return fileInfo_; }
 

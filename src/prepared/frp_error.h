@@ -1,4 +1,6 @@
 #pragma once
+#include <QString>
+#include <exception>
 #include <string>
 
 #include "platform/error.h"
@@ -14,5 +16,13 @@ class PreparedFileError : public Error {
   std::string file;
   std::string reason;
 };
+
+// The reader's reasons in Portuguese, for the viewer, whose user reads no
+// English; frptool keeps them as they are. Reasons it does not know stay as
+// they are too.
+QString portugueseReason(const std::string& reason);
+// An error as the viewer shows it: the file, when the error names one, and
+// the reason in Portuguese.
+QString portugueseMessage(const std::exception& e);
 
 }  // namespace orv

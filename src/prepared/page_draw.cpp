@@ -8,6 +8,7 @@
 #include "platform/canvas.h"
 #include "platform/url_open.h"
 #include "prepared/emf_pages.h"
+#include "prepared/frp_error.h"
 
 namespace orv {
 
@@ -37,6 +38,7 @@ void TfrEMFPages::BuildObjects(int index) {
   factoryState().resetMissing();
 
   s.rewind();
+  std::string stopped;
   try {
     if (!s.atEnd()) state.StreamVersion = s.readU8("stream version");
     while (!s.atEnd()) {
@@ -46,12 +48,17 @@ void TfrEMFPages::BuildObjects(int index) {
       if (view->TypeCode == 0 && (view->Flags & flAutoWidth)) view->Draw(scratchCanvas());
       page->Add(std::move(view));
     }
+  } catch (const ClassNotFoundError& err) {
+    // A record cannot be skipped without knowing its class: the page keeps
+    // the objects before it and says why the rest is missing.
+    stopped = "page " + std::to_string(index + 1) + ": unknown object type " + err.className;
   } catch (...) {
     state.CurrentPage = nullptr;
     s.rewind();
     throw;
   }
   s.rewind();
+  e.ObjectsError = stopped;
   e.ObjectPage = std::move(page);
 }
 
@@ -89,6 +96,10 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target) {
     view.ShiftY = target.top;
     view.OnPrinterCanvas = printing;
     view.Draw(canvas);
+  }
+  if (!e.ObjectsError.empty()) {
+    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, e.ObjectsError);
+    throw Error(e.ObjectsError);
   }
 }
 

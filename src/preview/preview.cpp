@@ -23,6 +23,7 @@
 #include "platform/codepage.h"
 #include "platform/qt_canvas.h"
 #include "platform/strings.h"
+#include "prepared/frp_error.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
 
@@ -36,6 +37,18 @@ constexpr int kInitialMax = 32000;
 // however tall the screen: it bounds how many pages keep live objects.
 constexpr int kVisibleLimit = 2000;
 const QColor kGrey(0x80, 0x80, 0x80);
+// The page label's frame: its least width, and what the frame and the
+// label's margins take beside the text.
+constexpr int kLabelFrameWidth = 77;
+constexpr int kLabelFrameMargin = 10;
+
+// Why a page cannot be drawn whole, as shown on the page itself: the reason
+// without the file, which the window already names.
+QString pageProblem(const std::exception& e) {
+  if (const auto* f = dynamic_cast<const PreparedFileError*>(&e))
+    return portugueseReason(f->reason);
+  return portugueseMessage(e);
+}
 
 QString fileFilter() {
   return loadString(55211) + " (*.frp);;";
@@ -142,7 +155,7 @@ TfrPreviewForm::TfrPreviewForm(TfrPreview* control) : Control(control) {
     l->addWidget(label);
     return f;
   };
-  bl->addWidget(frame(Label1, 77));
+  bl->addWidget(frame(Label1, kLabelFrameWidth));
   bl->addWidget(frame(Label2, 154));
   bl->addWidget(HScrollBar, 1);
 
@@ -207,6 +220,7 @@ void TfrPreviewForm::GiveBack() {
 void TfrPreviewForm::Connect(TfrReport* report) {
   Report = report;
   TakeOver();
+  FileName.clear();
   WheelFactor = 3;
   switch (report ? report->InitialZoom : 0) {
     case 1:
@@ -223,17 +237,30 @@ void TfrPreviewForm::Connect(TfrReport* report) {
   }
   PreviewPanel->show();
   ResetView(true);
+  pagesChanged();
 }
 
 void TfrPreviewForm::Disconnect() {
   GiveBack();
+  pagesChanged();
 }
 
 void TfrPreviewForm::Clear() {
   if (!Pages) return;
   Pages.reset();
+  FileName.clear();
   PreviewPanel->hide();
   ResetView(true);
+  pagesChanged();
+}
+
+void TfrPreviewForm::pagesChanged() {
+  // The label's frame fits the longest label this report can show.
+  if (QWidget* frame = Label1->parentWidget()) {
+    const int text = preview_labels::pageLabelWidth(Label1->fontMetrics(), AllPages());
+    frame->setFixedWidth(std::max(kLabelFrameWidth, text + kLabelFrameMargin));
+  }
+  if (Control) emit Control->pagesChanged();
 }
 
 void TfrPreviewForm::markAllInvisible() {
@@ -245,6 +272,7 @@ void TfrPreviewForm::markAllInvisible() {
 }
 
 void TfrPreviewForm::ResetView(bool toFirstPage) {
+  ClearMark();
   Scale = lastZoom().Scale;
   ZoomMode = lastZoom().Mode;
   checkZoomItem();
@@ -259,6 +287,7 @@ void TfrPreviewForm::ResetView(bool toFirstPage) {
   FormResize();
   markAllInvisible();
   PBox->update();
+  if (Control) emit Control->zoomChanged();
 }
 
 void TfrPreviewForm::checkZoomItem() {
@@ -270,91 +299,60 @@ void TfrPreviewForm::checkZoomItem() {
 void TfrPreviewForm::storeLastZoom() {
   lastZoom().Scale = Scale;
   lastZoom().Mode = ZoomMode;
+  if (Control) emit Control->zoomChanged();
 }
 
 void TfrPreviewForm::FormResize() {
   if (!Pages || Pages->Count() == 0) return;
   PaintEnabled = false;
-  const int boxW = PBox->width(), boxH = PBox->height();
-  const int cur = std::clamp(CurPage, 1, Pages->Count()) - 1;
-  const PrinterInfo& info = Pages->Entry(cur).PrinterInfo;
-  const int pw = std::max(1, info.PaperWidthPx), ph = std::max(1, info.PaperHeightPx);
-  switch (ZoomMode) {
-    case zmPageWidth:
-      Scale = double(boxW - 20) / pw;
-      break;
-    case zmWholePage:
-      Scale = double(boxH - 20) / ph;
-      break;
-    case zmTwoPages:
-      Scale = double(boxW - 30) / (2.0 * pw);
-      break;
-    default:
-      break;
-  }
-  // A box too small to show anything must not turn the scale negative.
-  if (Scale <= 0) Scale = 0.01;
-  checkZoomItem();
-
   const int n = Pages->Count();
-  int cols = 0, x = 10, inRow = 0;
+  std::vector<PageLayout::Paper> papers(n);
   for (int j = 0; j < n; ++j) {
-    const int g = roundEven(Pages->Entry(j).PrinterInfo.PaperWidthPx * Scale) + x + 10;
-    if (g > boxW) {
-      cols = std::max(cols, inRow);
-      x = 10;
-      inRow = 0;
-    } else {
-      x = g;
-      ++inRow;
-      if (j == n - 1) cols = std::max(cols, inRow);
-    }
+    const PrinterInfo& info = Pages->Entry(j).PrinterInfo;
+    papers[j] = {info.PaperWidthPx, info.PaperHeightPx};
   }
-  if (cols == 0) cols = 1;
-  if (ZoomMode == zmWholePage) cols = 1;
-  if (ZoomMode == zmTwoPages) cols = 2;
+  Layout.layOut(papers, CurPage - 1, ZoomMode, Scale, PBox->width(), PBox->height());
+  Scale = Layout.scale();
+  checkZoomItem();
+  for (int j = 0; j < n; ++j) Pages->Entry(j).LayoutRect = Layout.rect(j);
 
-  int y = 10, maxRight = 0, maxBottom = 0;
-  for (int j = 0; j < n; j += cols) {
-    int px = 10, rowH = 0;
-    for (int k = j; k < std::min(n, j + cols); ++k) {
-      PreparedPage& e = Pages->Entry(k);
-      const int w = roundEven(e.PrinterInfo.PaperWidthPx * Scale);
-      const int h = roundEven(e.PrinterInfo.PaperHeightPx * Scale);
-      const int left = (cols == 1 && w < boxW) ? (boxW - w) / 2 : px;
-      e.LayoutRect = {left, y, left + w, y + h};
-      px += w + 10;
-      rowH = std::max(rowH, h);
-      maxRight = std::max(maxRight, left + w);
-      maxBottom = std::max(maxBottom, y + h);
-    }
-    y += rowH + 10;
+  ClearMark();
+  {
+    // A narrower range clamps the position, which must not pick another
+    // current page: the current page stays in view at every zoom.
+    const QSignalBlocker bv(VScrollBar), bh(HScrollBar);
+    HScrollBar->setRange(0, Layout.hMax());
+    VScrollBar->setRange(0, Layout.vMax());
   }
-
-  int hmax = maxRight - boxW;
-  hmax = hmax < 0 ? 0 : hmax + 10;
-  int vmax = maxBottom - boxH;
-  vmax = vmax < 0 ? 0 : vmax + 10;
-  HScrollBar->setRange(0, hmax);
-  VScrollBar->setRange(0, vmax);
-  HScrollBar->setEnabled(hmax != 0);
-  VScrollBar->setEnabled(vmax != 0);
+  OfsX = -HScrollBar->value();
+  OldHPos = HScrollBar->value();
+  OfsY = -VScrollBar->value();
+  OldVPos = VScrollBar->value();
+  HScrollBar->setEnabled(Layout.hMax() != 0);
+  VScrollBar->setEnabled(Layout.vMax() != 0);
   ScrollToCurrentPage();
   PaintEnabled = true;
+  PBox->update();
+}
+
+void TfrPreviewForm::scrollKeepingPage(int h, int v) {
+  keepPage_ = true;
+  HScrollBar->setValue(h);
+  VScrollBar->setValue(v);
+  keepPage_ = false;
 }
 
 void TfrPreviewForm::ScrollToCurrentPage() {
-  if (!Pages || CurPage < 1 || CurPage > Pages->Count()) return;
-  const int target = Pages->Entry(CurPage - 1).LayoutRect.top - 10;
-  const int v = std::clamp(target, VScrollBar->minimum(), VScrollBar->maximum());
-  if (VScrollBar->value() != v) VScrollBar->setValue(v);
+  if (!laidOut() || CurPage < 1 || CurPage > Pages->Count()) return;
+  scrollKeepingPage(HScrollBar->value(), Layout.scrollTop(CurPage - 1));
 }
 
 void TfrPreviewForm::SetCurPage(int page) {
   if (!Pages || page < 1 || page > Pages->Count()) return;
+  if (page != CurPage) ClearMark();
   CurPage = page;
-  UpdateLabel();
   ScrollToCurrentPage();
+  UpdateLabel();
 }
 
 void TfrPreviewForm::UpdateLabel() {
@@ -363,27 +361,24 @@ void TfrPreviewForm::UpdateLabel() {
     return;
   }
   if (Control && Control->OnPageChanged) Control->OnPageChanged(*Control, CurPage);
-  Label1->setText(loadString(55004) + " " + QString::number(CurPage) + "/" +
-                  QString::number(Pages->Count()));
+  Label1->setText(preview_labels::pageLabel(CurPage, Pages->Count()));
 }
 
 void TfrPreviewForm::onVScroll(int pos) {
+  ClearMark();
   OfsY = -pos;
   PBox->scroll(0, OldVPos - pos);
   OldVPos = pos;
   if (!Pages) return;
-  const int line = pos + 11;
-  for (int i = 0; i < Pages->Count(); ++i) {
-    const Rect& r = Pages->Entry(i).LayoutRect;
-    if (r.top < line && line < r.bottom) {
-      CurPage = i + 1;
-      break;
-    }
+  if (laidOut() && !keepPage_) {
+    const int shown = Layout.pageAtLine(pos);
+    if (shown >= 0) CurPage = shown + 1;
   }
   UpdateLabel();
 }
 
 void TfrPreviewForm::onHScroll(int pos) {
+  ClearMark();
   OfsX = -pos;
   PBox->scroll(OldHPos - pos, 0);
   OldHPos = pos;
@@ -485,31 +480,20 @@ void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
       canvas.restore();
     } catch (const std::exception& ex) {
       canvas.restore();
-      // A page that cannot be built shows why, and the others still draw.
+      // A page that cannot be built whole shows why on a band of its own over
+      // what could be drawn, and the others still draw.
       painter.save();
-      painter.setPen(Qt::red);
       const Rect& r = shown[i];
-      painter.drawText(QRect(r.left + 10, r.top + 10, r.width() - 20, r.height() - 20),
-                       Qt::AlignLeft | Qt::TextWordWrap, decodeBytes(ex.what(), 1252));
+      const QRect area(r.left + 10, r.top + 10, r.width() - 20, r.height() - 20);
+      const QString why = pageProblem(ex);
+      const QRect used = painter.boundingRect(area, Qt::AlignLeft | Qt::TextWordWrap, why);
+      painter.fillRect(used.adjusted(-4, -2, 4, 2), QColor(0xff, 0xf4, 0xd0));
+      painter.setPen(Qt::red);
+      painter.drawText(area, Qt::AlignLeft | Qt::TextWordWrap, why);
       painter.restore();
     }
   }
-}
-
-int TfrPreviewForm::linkPage(const std::string& text, bool& isLink) {
-  // "@" followed by a page number, the "@" not being the last character.
-  const size_t at = text.find('@');
-  isLink = at != std::string::npos && at + 1 < text.size();
-  if (!isLink) return 0;
-  const std::string digits = text.substr(at + 1);
-  bool ok = false;
-  const int n = QString::fromStdString(digits).trimmed().toInt(&ok);
-  if (!ok) {
-    // A number that does not convert is no page link.
-    isLink = false;
-    return 0;
-  }
-  return n <= 0 ? 1 : n;
+  paintMark(painter);
 }
 
 void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global) {
@@ -522,23 +506,20 @@ void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global)
     PBox->SkipNextDown = false;
     return;
   }
-  if (!Pages) return;
+  if (!laidOut()) return;
   PBox->ClickedPage = CurPage;
-  const QPoint p = pt - QPoint(OfsX, OfsY);
-  for (int i = 0; i < Pages->Count(); ++i) {
-    const Rect& r = Pages->Entry(i).LayoutRect;
-    if (!(p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom)) continue;
+  const Point p{pt.x() - OfsX, pt.y() - OfsY};
+  if (const int i = Layout.pageAt(p); i >= 0) {
     PBox->ClickedPage = i + 1;
-    const Point local{roundEven((p.x() - r.left) / Scale), roundEven((p.y() - r.top) / Scale)};
     TfrEMFPages::Hit hit;
     try {
-      hit = Pages->ObjectAt(i, local, true);
+      hit = Pages->ObjectAt(i, Layout.toPage(i, p), true);
     } catch (const std::exception&) {
-      continue;
+      hit = {};
     }
     if (hit.handled) {
       bool isLink = false;
-      const int target = linkPage(hit.text, isLink);
+      const int target = preview_labels::linkPage(hit.text, isLink);
       if (isLink && target <= Pages->Count()) SetCurPage(target);
       if (!isLink && !hit.text.empty()) Label2->setText(decodeBytes(hit.text, 1252));
       return;
@@ -559,26 +540,18 @@ void TfrPreviewForm::MouseMove(QPoint pt) {
     PBox->LastY = pt.y();
     return;
   }
-  if (!Report || !Pages) return;
-  const QPoint p = pt - QPoint(OfsX, OfsY);
-  for (int i = 0; i < Pages->Count(); ++i) {
-    const Rect& r = Pages->Entry(i).LayoutRect;
-    if (!(p.x() >= r.left && p.x() < r.right && p.y() >= r.top && p.y() < r.bottom)) continue;
-    const Point local{roundEven((p.x() - r.left) / Scale), roundEven((p.y() - r.top) / Scale)};
+  if (!Report || !laidOut()) return;
+  const Point p{pt.x() - OfsX, pt.y() - OfsY};
+  if (const int i = Layout.pageAt(p); i >= 0) {
     TfrEMFPages::Hit hit;
     try {
-      hit = Pages->ObjectAt(i, local, false);
+      hit = Pages->ObjectAt(i, Layout.toPage(i, p), false);
     } catch (const std::exception&) {
       return;
     }
     PBox->setCursor(hit.handled && hit.cursor == LinkCursor::HandPoint ? Qt::PointingHandCursor
                                                                        : Qt::ArrowCursor);
-    bool isLink = false;
-    const int target = linkPage(hit.text, isLink);
-    if (isLink)
-      Label2->setText(loadString(55004) + " " + QString::number(target));
-    else
-      Label2->setText(decodeBytes(hit.text, 1252));
+    Label2->setText(preview_labels::hoverText(hit.text));
     return;
   }
   PBox->setCursor(Qt::ArrowCursor);
@@ -591,15 +564,24 @@ void TfrPreviewForm::Wheel(int notches) {
 
 void TfrPreviewForm::LoadFile(const QString& name) {
   if (!Report) return;
-  Pages.reset();
+  // The pages shown stay until the new ones have been read whole: a file that
+  // cannot be read leaves the view, the report and the printer as they were.
+  const std::string printerName = Report->PrinterName;
+  const uint8_t generator = Report->GeneratorVersion;
+  const int printer = sharedPrinter().currentIndex();
+  Report->EMFPages.Clear();
   try {
     Report->LoadPreparedReport(name.toStdString());
   } catch (...) {
-    PreviewPanel->update();
-    PBox->update();
+    Report->EMFPages.Clear();
+    Report->PrinterName = printerName;
+    Report->GeneratorVersion = generator;
+    if (sharedPrinter().currentIndex() != printer) sharedPrinter().SelectPrinter(printer);
     throw;
   }
+  Pages.reset();
   TakeOver();
+  FileName = name;
   PreviewPanel->show();
   CurPage = 1;
   FormResize();
@@ -608,10 +590,13 @@ void TfrPreviewForm::LoadFile(const QString& name) {
   ScrollToCurrentPage();
   PaintEnabled = true;
   PBox->update();
+  pagesChanged();
 }
 
 void TfrPreviewForm::OpenCommand() {
-  if (!Pages) return;
+  // Opening needs only the report: it must work after a failed or missing
+  // file has left the preview empty.
+  if (!Report) return;
   const QString name = askOpenFile ? askOpenFile()
                                    : QFileDialog::getOpenFileName(PreviewPanel->window(), QString(),
                                                                   QString(), fileFilter());
@@ -619,7 +604,7 @@ void TfrPreviewForm::OpenCommand() {
   try {
     LoadFile(name);
   } catch (const std::exception& e) {
-    if (showError) showError(decodeBytes(e.what(), 1252));
+    if (showError) showError(portugueseMessage(e));
   }
 }
 
@@ -644,7 +629,7 @@ void TfrPreviewForm::SaveTo(QString name) {
     Report->SavePreparedReport(name.toStdString());
   } catch (const std::exception& e) {
     TakeOver();
-    if (showError) showError(decodeBytes(e.what(), 1252));
+    if (showError) showError(portugueseMessage(e));
     return;
   }
   TakeOver();
@@ -658,6 +643,7 @@ class PreviewPrintLink : public PrintPreviewLink {
   explicit PreviewPrintLink(TfrPreviewForm& form) : form_(form) {}
   int pageCount() override { return form_.AllPages(); }
   int currentPage() override { return form_.CurPage; }
+  QString fileName() override { return form_.FileName; }
   void disconnectPages() override { form_.GiveBack(); }
   void connectPages() override { form_.TakeOver(); }
 
@@ -705,7 +691,7 @@ void TfrPreviewForm::FindNextCommand() {
     found = FindNext(*Pages, Search);
   } catch (const std::exception& e) {
     PaintEnabled = true;
-    if (showError) showError(decodeBytes(e.what(), 1252));
+    if (showError) showError(portugueseMessage(e));
     return;
   }
   if (found) {
@@ -718,34 +704,46 @@ void TfrPreviewForm::FindNextCommand() {
 }
 
 void TfrPreviewForm::ShowHit() {
-  const double s = Scale;
-  const int W = PBox->width(), H = PBox->height();
-  const Rect page = Pages->Entry(Search.FindPage).LayoutRect;
-  const Rect& f = Search.FoundRect;
-  const int e = roundEven((f.bottom - f.top) * s);
-  const int d = roundEven((f.right - f.left) * s);
-  if (roundEven(f.top * s) + 10 + e <= H)
-    VScrollBar->setValue(page.top - 10);
-  else
-    VScrollBar->setValue(page.top + roundEven(f.top * s) + e - H);
-  if (roundEven(f.left * s) + 10 + d <= W)
-    HScrollBar->setValue(page.left - 10);
-  else
-    HScrollBar->setValue(page.left + roundEven(f.left * s) + d - W);
+  if (!laidOut()) return;
+  const Rect found = foundOnPage(Search.FindPage, Search.FoundRect);
+  const Point to = Layout.hitScroll(Search.FindPage, found);
+  scrollKeepingPage(to.x, to.y);
+  // Painting outside the paint event does not last, so the mark is kept and
+  // drawn by every paint until the view changes.
+  Mark = {Search.FindPage, found};
   PaintEnabled = true;
-  PBox->repaint();
-  // The inversion is not remembered: the next repaint removes it.
-  QPainter p(PBox);
-  if (!p.isActive()) return;
-  QtCanvas canvas(&p, Rect{0, 0, W, H});
+  PBox->update();
+}
+
+Rect TfrPreviewForm::foundOnPage(int index, const Rect& f) const {
+  // The search draws the whole paper; a page laid out without margins shows
+  // it shrunk into its printable area, and its hit moves and shrinks with it.
+  const PreparedPage& e = Pages->Entry(index);
+  if (e.UseMargins) return f;
+  const Rect page = Layout.rect(index);
+  const Rect t = pageTargetRect(e, page, Scale);
+  const double sx = t.width() / double(std::max(1, e.PrinterInfo.PaperWidthPx)) / Scale;
+  const double sy = t.height() / double(std::max(1, e.PrinterInfo.PaperHeightPx)) / Scale;
+  const double ox = (t.left - page.left) / Scale, oy = (t.top - page.top) / Scale;
+  return {roundEven(ox + f.left * sx), roundEven(oy + f.top * sy), roundEven(ox + f.right * sx),
+          roundEven(oy + f.bottom * sy)};
+}
+
+void TfrPreviewForm::ClearMark() {
+  if (Mark.page < 0) return;
+  Mark = {};
+  PBox->update();
+}
+
+void TfrPreviewForm::paintMark(QPainter& painter) {
+  if (Mark.page < 0 || !laidOut() || Mark.page >= Pages->Count()) return;
+  const Rect r = Layout.hitRect(Mark.page, Mark.found, OfsX, OfsY);
+  QtCanvas canvas(&painter, Rect{0, 0, PBox->width(), PBox->height()});
   canvas.setPen(PenSpec{clWhite, 1, PenStyle::Solid, PenMode::Xor});
-  const int x = page.left + OfsX + roundEven(f.left * s);
-  const int y = page.top + OfsY + roundEven(f.top * s);
-  for (int n = 0; n <= e; ++n) {
-    canvas.moveTo(x, y + n);
-    canvas.lineTo(x + d, y + n);
+  for (int y = r.top; y < r.bottom; ++y) {
+    canvas.moveTo(r.left, y);
+    canvas.lineTo(r.right, y);
   }
-  canvas.setPenMode(PenMode::Copy);
 }
 
 void TfrPreviewForm::ExitCommand() {
@@ -753,8 +751,12 @@ void TfrPreviewForm::ExitCommand() {
 }
 
 bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
-  if (!Pages) return false;
   const bool ctrl = mods & Qt::ControlModifier;
+  if (key == Qt::Key_O && ctrl && Report) {
+    OpenCommand();
+    return true;
+  }
+  if (!Pages) return false;
   switch (key) {
     case Qt::Key_Up:
       VScrollBar->setValue(VScrollBar->value() - kSmallChange);
@@ -788,8 +790,7 @@ bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
       return true;
     case Qt::Key_End:
       if (!ctrl) return false;
-      CurPage = AllPages();
-      ScrollToCurrentPage();
+      SetCurPage(AllPages());
       return true;
     case Qt::Key_Space:
       ProcMenu->popup(PBox->mapToGlobal(QPoint(0, 0)));
@@ -806,10 +807,6 @@ bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
         }
         FindNextCommand();
       }
-      return true;
-    case Qt::Key_O:
-      if (!ctrl) return false;
-      OpenCommand();
       return true;
     case Qt::Key_S:
       if (!ctrl) return false;
@@ -855,9 +852,9 @@ int TfrPreview::Page() const {
   return form_->CurPage;
 }
 void TfrPreview::SetPage(int page) {
-  if (!form_->Pages || page < 1 || page > form_->AllPages()) return;
-  form_->CurPage = page;
-  form_->ScrollToCurrentPage();
+  // The label follows at once: in a row of several pages the view may not
+  // scroll at all, and the label must still name the page gone to.
+  form_->SetCurPage(page);
 }
 int TfrPreview::AllPages() const {
   return form_->AllPages();

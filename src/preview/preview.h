@@ -6,6 +6,7 @@
 
 #include "prepared/emf_pages.h"
 #include "prepared/page_search.h"
+#include "preview/page_layout.h"
 
 class QActionGroup;
 class QLabel;
@@ -18,8 +19,6 @@ namespace orv {
 class TfrReport;
 class TfrPreview;
 class TfrPreviewForm;
-
-enum : uint8_t { zmCustom = 0, zmPageWidth = 1, zmWholePage = 2, zmTwoPages = 3 };
 
 // The zoom last chosen in any preview; a newly connected report starts with it.
 struct LastZoomState {
@@ -72,6 +71,14 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
+  QString FileName;   // the file the held pages came from; empty for a report's own pages
+  PageLayout Layout;  // where the pages sit; LayoutRect of each entry mirrors it
+  // The last find's hit, marked on screen until the view next scrolls, zooms
+  // or goes to another page; page -1 when nothing is marked.
+  struct FoundMark {
+    int page = -1;
+    Rect found;
+  } Mark;
 
   QWidget* PreviewPanel;
   TfrPBox* PBox;
@@ -130,6 +137,7 @@ class TfrPreviewForm : public QObject {
   void MouseMove(QPoint pt);
   void Wheel(int notches);
   void ShowHit();
+  void ClearMark();
 
  private:
   void onVScroll(int pos);
@@ -137,7 +145,14 @@ class TfrPreviewForm : public QObject {
   void checkZoomItem();
   void storeLastZoom();
   void markAllInvisible();
-  static int linkPage(const std::string& text, bool& isLink);
+  void pagesChanged();
+  bool laidOut() const { return Pages && Layout.count() == Pages->Count(); }
+  // Scrolls without letting the position choose the current page: the page
+  // the user went to stays current even when another one starts its row.
+  void scrollKeepingPage(int h, int v);
+  void paintMark(QPainter& painter);
+  Rect foundOnPage(int index, const Rect& found) const;
+  bool keepPage_ = false;
 };
 
 // The preview control a host window places.
@@ -175,6 +190,12 @@ class TfrPreview : public QFrame {
 
   TfrPreviewForm* form() const { return form_.get(); }
   std::function<void(TfrPreview&, int)> OnPageChanged;
+
+ signals:
+  // Any change of the zoom: a command, the popup, a new report.
+  void zoomChanged();
+  // A page store was taken over, loaded or let go; commands that need pages follow it.
+  void pagesChanged();
 
  private:
   std::unique_ptr<TfrPreviewForm> form_;

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -166,6 +167,8 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
   g2->addWidget(RB3, 2, 0);
   g2->addWidget(E2, 2, 1);
   g2->addWidget(Label2, 3, 0, 1, 2);
+  PagesError = new QLabel(GroupBox2);
+  g2->addWidget(PagesError, 4, 0, 1, 2);
   middle->addWidget(GroupBox2, 1);
 
   GroupBox3 = new QGroupBox(loadString(53043), this);
@@ -193,6 +196,8 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
   collate->addWidget(CollateCB);
   collate->addWidget(Label3);
   g3->addLayout(collate, 1, 1, 1, 2);
+  CopiesError = new QLabel(GroupBox3);
+  g3->addWidget(CopiesError, 3, 0, 1, 3);
   middle->addWidget(GroupBox3);
   root->addLayout(middle);
 
@@ -235,6 +240,17 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
   connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
   E2->installEventFilter(this);
   PB1->setCollated(CollateCB->isChecked());
+  for (QLabel* l : {PagesError, CopiesError}) {
+    l->setWordWrap(true);
+    l->setStyleSheet("color: #b00000");
+    l->hide();
+  }
+  // A changed field or choice takes its old complaint away.
+  connect(E1, &QLineEdit::textEdited, CopiesError, &QLabel::hide);
+  connect(E2, &QLineEdit::textEdited, PagesError, &QLabel::hide);
+  for (QRadioButton* rb : {RB1, RB2, RB3})
+    connect(rb, &QRadioButton::toggled, PagesError, &QLabel::hide);
+  connect(CB2, &QComboBox::currentIndexChanged, PagesError, &QLabel::hide);
 
   setFixedSize(sizeHint());
   if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -269,7 +285,65 @@ void TfrPrintForm::showProperties() {
   if (dialog.exec() == QDialog::Accepted) cups->takeSettings(printer.CurrentIndex, qp);
 }
 
+namespace {
+// Why the page choice prints nothing, or an empty text when it prints something.
+QString pageChoiceProblem(const TfrPrintForm& f) {
+  if (f.PageCount <= 0) return QString();
+  PageSelection selection;
+  if (f.RB2->isChecked()) {
+    selection = ParsePageList(std::to_string(f.CurrentPage), f.PageCount);
+  } else if (f.RB3->isChecked()) {
+    if (f.E2->text().trimmed().isEmpty())
+      return QString::fromUtf8("Informe as páginas a imprimir.");
+    selection = ParsePageList(encodeText(f.E2->text(), 1252), f.PageCount);
+  }
+  const int filter = f.CB2->currentIndex();
+  for (int page = 1; page <= f.PageCount; ++page)
+    if (selection.includes(page) && (filter == 0 || page % 2 == (filter == 1 ? 1 : 0)))
+      return QString();
+  if (filter != 0)
+    return QString::fromUtf8(filter == 1 ? "Nenhuma das páginas escolhidas é ímpar."
+                                         : "Nenhuma das páginas escolhidas é par.");
+  return QString::fromUtf8("Nenhuma página do relatório (1 a %1) foi escolhida.").arg(f.PageCount);
+}
+
+// Shows a reason beside its field, or hides the label when there is none.
+bool showProblem(QLabel* label, const QString& problem) {
+  label->setText(problem);
+  label->setVisible(!problem.isEmpty());
+  return problem.isEmpty();
+}
+}  // namespace
+
+bool TfrPrintForm::validate() {
+  QString copies, pages;
+  try {
+    parseInteger(encodeText(E1->text(), 1252));
+  } catch (const std::exception& e) {
+    copies = QString::fromUtf8(e.what());
+  }
+  try {
+    pages = pageChoiceProblem(*this);
+  } catch (const std::exception& e) {
+    pages = QString::fromUtf8(e.what());
+  }
+  const bool ok = showProblem(CopiesError, copies) & showProblem(PagesError, pages);
+  if (!ok) {
+    // The dialog is fixed in size; it grows by the reasons shown.
+    setFixedSize(sizeHint());
+    // Focusing the page field would choose "Páginas:", so only when it is chosen.
+    if (!copies.isEmpty())
+      E1->setFocus(Qt::OtherFocusReason);
+    else if (RB3->isChecked())
+      E2->setFocus(Qt::OtherFocusReason);
+  }
+  return ok;
+}
+
 void TfrPrintForm::done(int r) {
+  // Settings are not lost to a typing slip: the dialog stays open until
+  // what it holds can be printed.
+  if (r == QDialog::Accepted && !validate()) return;
   if (r != QDialog::Accepted) printerModel().SelectPrinter(OldIndex);
   QDialog::done(r);
 }
@@ -279,6 +353,8 @@ void PrintCommand(TfrReport& report, PrintPreviewLink& preview, QWidget* parent)
   if (preview.pageCount() <= 0 || printer.VirtualIndex == 0) return;
   installWidgetPrintUi();
   TfrPrintForm form(parent);
+  form.PageCount = preview.pageCount();
+  form.CurrentPage = preview.currentPage();
   form.E1->setText(QString::number(report.DefaultCopies));
   form.CollateCB->setChecked(report.DefaultCollate);
   const int remembered = printer.backend() ? printer.backend()->currentIndex() : 0;
@@ -298,13 +374,19 @@ void PrintCommand(TfrReport& report, PrintPreviewLink& preview, QWidget* parent)
     const int copies = parseInteger(encodeText(form.E1->text(), 1252));
     const bool collate = form.CollateCB->isChecked();
     const int filter = form.CB2->currentIndex();
+    // The job is named by the report's title, else by its file's name, so
+    // that the queue and the files a PDF printer writes can be told apart.
+    const std::string title = report.Title;
+    if (title.empty()) report.Title = encodeText(QFileInfo(preview.fileName()).fileName(), 1252);
     preview.disconnectPages();
     try {
       StartPrint(report, pageList, copies, filter, collate);
     } catch (...) {
+      report.Title = title;
       preview.connectPages();
       throw;
     }
+    report.Title = title;
     preview.connectPages();
   } catch (const std::exception& e) {
     QMessageBox::critical(parent, loadString(55206), QString::fromUtf8(e.what()));

@@ -87,9 +87,20 @@ class TfrPrintForm : public QDialog {
   QComboBox* CB2;
   QPushButton* Button1;
   QPushButton* Button2;
+  // Shown beside the copies and the page fields when what they hold cannot
+  // be printed; the dialog then stays open.
+  QLabel* CopiesError;
+  QLabel* PagesError;
   // The printer current when the dialog opened.
   int OldIndex = 0;
+  // The report's page count and the preview's current page, for checking
+  // the page choice before the dialog closes; 0 pages checks nothing.
+  int PageCount = 0;
+  int CurrentPage = 1;
 
+  // Checks the copies and the page choice; false (and the reasons shown
+  // beside the fields) when nothing or not a number was given.
+  bool validate();
   void done(int r) override;
 
  protected:
@@ -107,6 +118,8 @@ class PrintPreviewLink {
   virtual ~PrintPreviewLink() = default;
   virtual int pageCount() = 0;
   virtual int currentPage() = 0;  // 1-based
+  // The file the pages were loaded from; empty for pages the program made.
+  virtual QString fileName() { return QString(); }
   // Gives the page store back to the report, and takes it over again.
   virtual void disconnectPages() = 0;
   virtual void connectPages() = 0;

@@ -79,7 +79,7 @@ TEST_F(PageDrawTest, InvisiblePagesReleaseAndRebuildTheSame) {
   EXPECT_EQ(texts(0), (std::vector<std::string>{"primeiro", "segundo"}));
 }
 
-TEST_F(PageDrawTest, UnknownAddInFailsItsPageOnly) {
+TEST_F(PageDrawTest, UnknownAddInKeepsTheObjectsBeforeItAndSaysWhatIsMissing) {
   MemoryStream& bad = page();
   memo(bad, "A", "", "antes", 40);
   bad.writeU8(10);
@@ -91,11 +91,16 @@ TEST_F(PageDrawTest, UnknownAddInFailsItsPageOnly) {
   store.Entry(0).Visible = 1;
   try {
     store.Draw(0, canvas, area);
-    FAIL() << "an unknown class must fail its page";
-  } catch (const ClassNotFoundError& e) {
-    EXPECT_NE(std::string(e.what()).find("TfrNoSuchView"), std::string::npos);
+    FAIL() << "an unknown class must be reported";
+  } catch (const Error& e) {
+    // In words, with the page, and no bare class name with a carriage return.
+    EXPECT_EQ(std::string(e.what()), "page 1: unknown object type TfrNoSuchView");
   }
-  EXPECT_FALSE(store.Entry(0).ObjectPage);  // no half-built page kept
+  ASSERT_TRUE(store.Entry(0).ObjectPage);
+  EXPECT_EQ(store.Entry(0).ObjectPage->Objects.size(), 1u);  // what came before is drawn
+  std::vector<std::string> drawn;
+  for (const EmfTextRun& r : enumerateTextRuns(canvas.finish())) drawn.push_back(r.text);
+  EXPECT_EQ(drawn, std::vector<std::string>{"antes"});
   EXPECT_EQ(texts(1), std::vector<std::string>{"certo"});
 }
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPainter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
 #include "prepared/compressor.h"
+#include "prepared/frp_error.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
 
@@ -45,6 +47,15 @@ void addLink(PreparedPage& e, const std::string& name, const std::string& tag, i
   e.ObjectStream.rewind();
 }
 
+// How much of a rectangle of the image is dark.
+double darkShare(const QImage& img, const Rect& r) {
+  int dark = 0, all = 0;
+  for (int y = std::max(0, r.top); y < std::min(img.height(), r.bottom); ++y)
+    for (int x = std::max(0, r.left); x < std::min(img.width(), r.right); ++x, ++all)
+      if (qGray(img.pixel(x, y)) < 128) ++dark;
+  return all ? double(dark) / all : 0;
+}
+
 class PreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,6 +80,16 @@ class PreviewTest : public ::testing::Test {
     for (int i = 0; i < pages; ++i) r.EMFPages.AddPage(paper(9, 2100, 2970));
   }
   TfrPreviewForm& form() { return *preview->form(); }
+  // Finds a text, ignoring case, as if typed into the find dialog.
+  void findFromFirstPage(const QString& text) {
+    form().askFind = [text](QString& t, bool& c, bool& f) {
+      t = text;
+      c = false;
+      f = true;
+      return true;
+    };
+    preview->Find();
+  }
 
   TfrLZWCompressor compressor;
   TfrReport report;
@@ -198,15 +219,15 @@ TEST_F(PreviewTest, SaveForcesTheFrpExtension) {
   EXPECT_EQ(report.EMFPages.Count(), 0);
 }
 
-TEST_F(PreviewTest, CommandsDoNothingAfterClear) {
+TEST_F(PreviewTest, OnlyOpenWorksAfterClear) {
   fillA4(report, 2);
   preview->Connect(&report);
   preview->Clear();
   EXPECT_EQ(preview->AllPages(), 0);
   EXPECT_TRUE(form().Label1->text().isEmpty());
-  int asked = 0;
+  int opened = 0, asked = 0;
   form().askOpenFile = [&] {
-    ++asked;
+    ++opened;
     return QString();
   };
   form().askSaveFile = [&] {
@@ -218,13 +239,52 @@ TEST_F(PreviewTest, CommandsDoNothingAfterClear) {
     return false;
   };
   form().printCommand = [&] { ++asked; };
-  for (int key : {Qt::Key_O, Qt::Key_S, Qt::Key_P, Qt::Key_F})
+  for (int key : {Qt::Key_S, Qt::Key_P, Qt::Key_F})
     EXPECT_FALSE(form().KeyDown(key, Qt::ControlModifier));
-  preview->OpenFile();
   preview->SaveFile();
   preview->Print();
   preview->Find();
   EXPECT_EQ(asked, 0);
+  // Open must always work, or an empty viewer could never show a report again.
+  EXPECT_TRUE(form().KeyDown(Qt::Key_O, Qt::ControlModifier));
+  preview->OpenFile();
+  EXPECT_EQ(opened, 2);
+}
+
+TEST_F(PreviewTest, AFileThatFailsToLoadLeavesTheShownReportAsItWas) {
+  QTemporaryDir dir;
+  TfrReport source;
+  tools::buildListing(source, {3, 7, false});
+  const QString good = dir.filePath("r.frp"), bad = dir.filePath("bad.frp");
+  source.SavePreparedReport(good.toStdString());
+  QFile in(good), out(bad);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+  out.write(in.read(40));  // cut short in the first page
+  out.close();
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->LoadFromFile(good);
+  preview->SetPage(2);
+  QString picked = bad, error;
+  form().askOpenFile = [&] { return picked; };
+  form().showError = [&](const QString& text) { error = text; };
+  preview->OpenFile();
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_EQ(preview->AllPages(), 3);
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 2/3"));
+  EXPECT_TRUE(form().PreviewPanel->isVisible());
+  QImage img(800, 600, QImage::Format_RGB32);
+  QPainter p(&img);
+  form().Paint(p, QRegion(0, 0, 800, 600));
+  EXPECT_EQ(form().Pages->Entry(1).Visible, 1);  // still drawn
+  EXPECT_EQ(report.EMFPages.Count(), 0);         // nothing half-loaded left with the report
+  // And open still works after the failure.
+  error.clear();
+  picked = good;
+  preview->OpenFile();
+  EXPECT_TRUE(error.isEmpty());
+  EXPECT_EQ(preview->Page(), 1);
 }
 
 TEST_F(PreviewTest, LoadingAFileAndAMissingFile) {
@@ -278,6 +338,182 @@ TEST_F(PreviewTest, SearchAcrossPagesWithF3AndCase) {
   preview->Find();
   EXPECT_EQ(form().Search.FindPage, 3);
   EXPECT_EQ(form().CurPage, 1);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(PreviewTest, FindShowsItsHitMarkedUntilTheViewChanges) {
+  const std::vector<std::string> filler(37, "linha comum");
+  for (int i = 0; i < 500; ++i) {
+    std::vector<std::string> lines = filler;
+    if (i == 436) lines.push_back("agulha no palheiro");  // low on page 437
+    tools::addTextPage(report, lines);
+  }
+  preview->Connect(&report);
+  boxSize(800, 600);
+  findFromFirstPage("agulha no palheiro");
+  ASSERT_EQ(preview->Page(), 437);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 437/500"));
+  const Rect mark = form().Layout.hitRect(436, form().Search.FoundRect, form().OfsX, form().OfsY);
+  EXPECT_GE(mark.top, 0);
+  EXPECT_LE(mark.bottom, 600 + 1);  // the whole hit is in view
+  EXPECT_GE(mark.left, 0);
+  EXPECT_LE(mark.right, 800);
+
+  // Every paint shows the inverted hit, not just one that is at once painted over.
+  QImage img(800, 600, QImage::Format_RGB32);
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  EXPECT_GT(darkShare(img, mark), 0.6);
+  // Scrolling takes the mark away.
+  form().KeyDown(Qt::Key_Up, Qt::NoModifier);
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  const Rect moved{mark.left, mark.top + 10, mark.right, mark.bottom + 10};
+  EXPECT_LT(darkShare(img, moved), 0.3);
+
+  // A "Total geral" near the top of a small report is marked as well.
+  TfrReport small;
+  tools::addTextPage(small, {"primeira linha", "Total geral"});
+  tools::addTextPage(small, {"outra"});
+  tools::addTextPage(small, {"mais"});
+  preview->Connect(&small);
+  findFromFirstPage("Total geral");
+  const Rect top = form().Layout.hitRect(0, form().Search.FoundRect, form().OfsX, form().OfsY);
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  EXPECT_GT(darkShare(img, top), 0.6);
+  preview->SetZoom(50);  // and a zoom takes it away too
+  {
+    QPainter p(&img);
+    form().Paint(p, QRegion(0, 0, 800, 600));
+  }
+  EXPECT_LT(darkShare(img, top), 0.3);
+}
+
+TEST_F(PreviewTest, ZoomKeepsTheCurrentPage) {
+  fillA4(report, 10000);
+  preview->Connect(&report);
+  boxSize(1260, 780);
+  preview->OnePage();
+  preview->SetPage(4969);
+  form().ZoomItemChosen(10);
+  EXPECT_EQ(preview->Page(), 4969);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 4969/10000"));
+  const Rect r = form().Pages->Entry(4968).LayoutRect;
+  EXPECT_GE(r.top + form().OfsY, 0);
+  EXPECT_LT(r.top + form().OfsY, 600);
+  form().ZoomItemChosen(200);
+  EXPECT_EQ(preview->Page(), 4969);
+  EXPECT_EQ(form().Pages->Entry(4968).LayoutRect.top + form().OfsY, 10);
+}
+
+TEST_F(PreviewTest, APageWithAnUnknownObjectShowsWhatCameBeforeAndSaysWhy) {
+  fillA4(report, 2);
+  addLink(report.EMFPages.Entry(1), "Antes", "", 100, 100);
+  MemoryStream& s = report.EMFPages.Entry(1).ObjectStream;
+  s.seek(s.size());
+  s.writeU8(10);
+  writeString(s, "TfrNoSuchView");
+  s.rewind();
+  QTemporaryDir dir;
+  const QString path = dir.filePath("badpage.frp");
+  report.SavePreparedReport(path.toStdString());
+  report.EMFPages.Clear();
+
+  // frptool names the file, the page and what went wrong, in one line.
+  QProcess tool;
+  tool.start(ORV_FRPTOOL, {"text", path, "-p", "2"});
+  ASSERT_TRUE(tool.waitForFinished(30000));
+  EXPECT_NE(tool.exitCode(), 0);
+  EXPECT_EQ(QString::fromUtf8(tool.readAllStandardError()),
+            "frptool: " + path + ": page 2: unknown object type TfrNoSuchView\n");
+
+  // The viewer draws the object before the unknown one, and says why in Portuguese.
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->LoadFromFile(path);
+  preview->SetPage(2);
+  QImage img(800, 600, QImage::Format_RGB32);
+  QPainter p(&img);
+  form().Paint(p, QRegion(0, 0, 800, 600));
+  const Rect page = form().Pages->Entry(1).LayoutRect;
+  const Rect memo{page.left + form().OfsX + 100, page.top + form().OfsY + 100,
+                  page.left + form().OfsX + 200, page.top + form().OfsY + 120};
+  EXPECT_GT(darkShare(img, memo), 0.0);  // "link" is drawn
+  int red = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qRed(img.pixel(x, y)) > 200 && qGreen(img.pixel(x, y)) < 100) ++red;
+  EXPECT_GT(red, 20);
+  ASSERT_TRUE(form().Pages->Entry(1).ObjectPage);
+  EXPECT_EQ(portugueseReason(form().Pages->Entry(1).ObjectsError),
+            QString::fromUtf8("página 2: tipo de objeto desconhecido: TfrNoSuchView"));
+}
+
+TEST_F(PreviewTest, LoadErrorsAreShownInPortuguese) {
+  QTemporaryDir dir;
+  const QString bad = dir.filePath("curto.frp");
+  QFile f(bad);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("\x19\x01", 2);
+  f.close();
+  fillA4(report, 1);
+  preview->Connect(&report);
+  QString error;
+  form().showError = [&](const QString& text) { error = text; };
+  form().askOpenFile = [&] { return bad; };
+  preview->OpenFile();
+  EXPECT_EQ(error, bad + QString::fromUtf8(": fim inesperado dos dados ao ler o tamanho do nome "
+                                           "da impressora na posição 2"));
+}
+
+TEST_F(PreviewTest, ThePageLabelShowsWhole) {
+  fillA4(report, 10000);
+  preview->Connect(&report);
+  boxSize(800, 600);
+  auto fits = [&](int page) {
+    preview->SetPage(page);
+    QApplication::processEvents();
+    QLabel& l = *form().Label1;
+    return l.contentsRect().width() >= l.fontMetrics().horizontalAdvance(l.text());
+  };
+  EXPECT_TRUE(fits(9999)) << form().Label1->text().toStdString();
+  EXPECT_TRUE(fits(10000));
+  TfrReport other;
+  fillA4(other, 500);
+  preview->Connect(&other);
+  EXPECT_TRUE(fits(499));
+  EXPECT_TRUE(fits(1));
+}
+
+TEST_F(PreviewTest, TheLabelNamesThePageGoneToWhenPagesShareARow) {
+  fillA4(report, 500);
+  preview->Connect(&report);
+  boxSize(1700, 600);
+  preview->SetZoom(100);
+  ASSERT_EQ(form().Layout.columns(), 2);
+  preview->Next();  // beside page 1: nothing scrolls, the label still follows
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 2/500"));
+  preview->SetPage(300);
+  EXPECT_EQ(preview->Page(), 300);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 300/500"));
+  // Scrolling by hand still picks the page at the view's top.
+  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(preview->Page(), 299);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -71,14 +72,68 @@ TEST_F(PrintFormTest, CaptionsAndInitialState) {
   EXPECT_TRUE(f.RB1->isChecked());
   ASSERT_EQ(f.CB2->count(), 3);
   EXPECT_EQ(f.CB2->itemText(0), "Todas as páginas");
-  EXPECT_EQ(f.CB2->itemText(1), "Da página");
-  EXPECT_EQ(f.CB2->itemText(2), "Até a página");
+  // The filter's choices say what they print: odd and even pages.
+  EXPECT_EQ(f.CB2->itemText(1), "Páginas ímpares");
+  EXPECT_EQ(f.CB2->itemText(2), "Páginas pares");
   EXPECT_EQ(f.CB2->currentIndex(), 0);
   // The installed printers only, with the current one selected.
   ASSERT_EQ(f.CB1->count(), 3);
   EXPECT_EQ(f.CB1->itemText(2), "Etiquetas");
   EXPECT_EQ(f.CB1->currentIndex(), 1);
   EXPECT_EQ(f.OldIndex, 1);
+}
+
+TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
+  TfrPrintForm f;
+  f.PageCount = 3;
+  f.CurrentPage = 2;
+  f.E1->setText("1");
+  f.show();
+  auto ok = [&] {
+    QTest::mouseClick(f.Button1, Qt::LeftButton);
+    return !f.isVisible() && f.result() == QDialog::Accepted;
+  };
+  f.RB3->setChecked(true);
+  for (const char* bad : {"9", "3-1", "0", "abc", "1,,2", "", "-"}) {
+    f.E2->setText(bad);
+    EXPECT_FALSE(ok()) << bad;
+    EXPECT_TRUE(f.isVisible()) << bad;
+    EXPECT_TRUE(f.PagesError->isVisible()) << bad;
+    EXPECT_FALSE(f.PagesError->text().isEmpty()) << bad;
+  }
+  f.E2->setText("abc");
+  ok();
+  EXPECT_EQ(f.PagesError->text(), QString::fromUtf8("'abc' não é um valor inteiro válido"));
+  // Typing takes the complaint away; the settings are all still there.
+  QTest::keyClick(f.E2, Qt::Key_Backspace);
+  EXPECT_FALSE(f.PagesError->isVisible());
+  EXPECT_TRUE(f.RB3->isChecked());
+
+  f.E2->setText("2");
+  f.CB2->setCurrentIndex(1);  // odd pages of page 2: nothing
+  EXPECT_FALSE(ok());
+  EXPECT_TRUE(f.PagesError->text().contains(QString::fromUtf8("ímpar")));
+  f.E1->setText("x");
+  f.CB2->setCurrentIndex(2);
+  EXPECT_FALSE(ok());
+  EXPECT_TRUE(f.CopiesError->isVisible());
+  EXPECT_FALSE(f.PagesError->isVisible());
+  f.E1->setText("2");
+  EXPECT_TRUE(ok());
+
+  // The current page with the even filter: page 2 is even, page 1 would not be.
+  TfrPrintForm g;
+  g.PageCount = 3;
+  g.CurrentPage = 1;
+  g.E1->setText("1");
+  g.RB2->setChecked(true);
+  g.CB2->setCurrentIndex(2);
+  g.show();
+  QTest::mouseClick(g.Button1, Qt::LeftButton);
+  EXPECT_TRUE(g.isVisible());
+  g.CurrentPage = 2;
+  QTest::mouseClick(g.Button1, Qt::LeftButton);
+  EXPECT_FALSE(g.isVisible());
 }
 
 TEST_F(PrintFormTest, UpAndDownButtonsNeverGoBelowOne) {

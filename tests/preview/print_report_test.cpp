@@ -5,6 +5,7 @@
 #include "engine/report_print.h"
 #include "engine/tfr_report.h"
 #include "platform/emf_canvas.h"
+#include "preview/print_form.h"
 #include "printing/tfr_printer.h"
 
 namespace orv {
@@ -149,6 +150,30 @@ TEST_F(ReportPrintTest, InvalidPrinterIsReportedAndTheOldOneRestored) {
   SelectPrinterByName(report, "Nenhuma");
   EXPECT_EQ(report.PrinterName, "Nenhuma");
   EXPECT_EQ(printer->CurrentIndex, 0);
+}
+
+// A preview holding the report's pages, loaded from a file.
+class LoadedPreview : public PrintPreviewLink {
+ public:
+  int pageCount() override { return 3; }
+  int currentPage() override { return 1; }
+  QString fileName() override { return "/tmp/relat\u00f3rios/vendas-maio.frp"; }
+  void disconnectPages() override {}
+  void connectPages() override {}
+};
+
+TEST_F(ReportPrintTest, TheJobIsNamedByTheTitleElseByTheFile) {
+  report.ShowPrintDialog = false;
+  report.OnProgress = [](int) {};
+  LoadedPreview preview;
+  PrintCommand(report, preview);
+  ASSERT_GE(events.log.size(), 2u);
+  EXPECT_EQ(events.log[1], "begin vendas-maio.frp");
+  EXPECT_TRUE(report.Title.empty());  // the report's own title is left alone
+  events.log.clear();
+  report.Title = "Vendas";
+  PrintCommand(report, preview);
+  EXPECT_EQ(events.log[1], "begin Vendas");
 }
 
 }  // namespace
