@@ -177,6 +177,18 @@ class Renderer {
     x = snap(x);
     fill({x, std::min(y1, y2), x + std::max(1, U(1)), std::max(y1, y2)}, color);
   }
+  // A thin edge of a wall: a rule when it is level or upright, else a
+  // line of one device pixel (a filled sliver that thin may vanish).
+  void edge(Point a, Point b, Color color) {
+    if (a.y == b.y)
+      hrule(a.x, b.x, a.y, color);
+    else if (a.x == b.x)
+      vrule(a.x, a.y, b.y, color);
+    else if (U(1) >= 3)
+      thickLine(a, b, U(1), color);
+    else
+      hairline(a, b, color);
+  }
 
   // ---- text
   void useFont(const ChartFont& f, int32_t escapement = 0) {
@@ -613,7 +625,7 @@ void Renderer::drawCartesian(const Rect& area) {
       ticks = niceTicks(lo, hi, std::max(2, (front.height() - 2 * ch) / (vh * 2)));
       plot.left = front.left + valueLabelWidth(ticks) + tickGap;
       const double slot = double(plot.width()) / double(n);
-      const int32_t gap = px(ch * 0.8);
+      const int32_t gap = px(ch * 0.5);
       const size_t stepFlat = size_t(std::ceil((maxLabel + gap) / std::max(1.0, slot)));
       const size_t stepUp = size_t(std::ceil(ch * 1.3 / std::max(1.0, slot)));
       int32_t room = ch + tickGap;
@@ -673,7 +685,7 @@ void Renderer::drawCartesian(const Rect& area) {
         if (!w.hollow) polygon(pts, resolveColor(w.color));
         for (size_t i = 0; i < pts.size(); ++i) {
           const Point a = pts[i], b = pts[(i + 1) % pts.size()];
-          thickLine(a, b, std::max(1, U(1)), kWallLine);
+          edge(a, b, kWallLine);
         }
       };
       const Rect back{plot.left + dX, plot.top - dY, plot.right + dX, plot.bottom - dY};
@@ -700,14 +712,12 @@ void Renderer::drawCartesian(const Rect& area) {
       const int32_t w = c_.textWidth(text);
       if (!horizontal) {
         if (k > 0 && k < count) hrule(plot.left + dX, plot.right + dX, at - dY, kGrid);
-        if (dX > 0 || dY > 0)
-          thickLine({plot.left, at}, {plot.left + dX, at - dY}, std::max(1, U(1)), kGrid);
+        if (dX > 0 || dY > 0) edge({plot.left, at}, {plot.left + dX, at - dY}, kGrid);
         useFont(valueFont);
         c_.textOut(plot.left - tickGap - w, at - vh / 2, text);
       } else {
         if (k > 0 && k < count) vrule(at + dX, plot.top - dY, plot.bottom - dY, kGrid);
-        if (dX > 0 || dY > 0)
-          thickLine({at, plot.bottom}, {at + dX, plot.bottom - dY}, std::max(1, U(1)), kGrid);
+        if (dX > 0 || dY > 0) edge({at, plot.bottom}, {at + dX, plot.bottom - dY}, kGrid);
         useFont(valueFont);
         c_.textOut(at - w / 2, plot.bottom + tickGap, text);
       }
@@ -842,39 +852,48 @@ void Renderer::drawCartesian(const Rect& area) {
     const bool deep = dX > 0 || dY > 0;
     const Point d{px(sliceX), px(-sliceY)};
     const double lineT = std::max(1.0, 2.2 * u_);
-    // The band a line or an area's top leaves through the depth of its slice.
-    auto ribbon = [&](Color colour) {
-      for (size_t i = 0; i + 1 < at.size(); ++i)
-        polygon({at[i],
-                 at[i + 1],
-                 {at[i + 1].x + d.x, at[i + 1].y + d.y},
-                 {at[i].x + d.x, at[i].y + d.y}},
-                colour);
-    };
     if (kind == ChartSeriesKind::Area && !at.empty()) {
       const int32_t baseY = px(zero - zy);
+      // Each point owns the band from halfway to its left neighbour to
+      // halfway to its right one, in its own colour when the series colours
+      // each point; a single value still shows as a column.
+      struct Band {
+        Point left, top, right;
+        Color color;
+      };
+      std::vector<Band> bands;
+      const int32_t half = std::max(1, px(slot * 0.3));
+      for (size_t i = 0; i < at.size(); ++i) {
+        auto midway = [&](size_t j) {
+          return Point{(at[i].x + at[j].x) / 2, (at[i].y + at[j].y) / 2};
+        };
+        Point l = i > 0 ? midway(i - 1) : at[i], r = i + 1 < at.size() ? midway(i + 1) : at[i];
+        if (at.size() == 1) l = {at[i].x - half, at[i].y}, r = {at[i].x + half, at[i].y};
+        bands.push_back({l, at[i], r, pointColor(s, jj, i, s.colorEachPoint)});
+      }
       if (deep) {
-        ribbon(lighter(base, 0.3));
-        const Point last = at.back();
+        for (const Band& b : bands)
+          for (auto [a, e] : {std::pair{b.left, b.top}, std::pair{b.top, b.right}})
+            polygon({a, e, {e.x + d.x, e.y + d.y}, {a.x + d.x, a.y + d.y}}, lighter(b.color, 0.4));
+        const Point last = bands.back().right;
         polygon({last, {last.x + d.x, last.y + d.y}, {last.x + d.x, baseY + d.y}, {last.x, baseY}},
-                darker(base, 0.25));
+                darker(bands.back().color, 0.25));
       }
-      std::vector<Point> poly;
-      poly.push_back({at.front().x, baseY});
-      poly.insert(poly.end(), at.begin(), at.end());
-      poly.push_back({at.back().x, baseY});
-      if (at.size() == 1) {
-        // A single value still shows as a column of the slot's width.
-        const int32_t half = std::max(1, px(slot * 0.3));
-        poly = {{at[0].x - half, baseY},
-                {at[0].x - half, at[0].y},
-                {at[0].x + half, at[0].y},
-                {at[0].x + half, baseY}};
+      for (const Band& b : bands) {
+        polygon({{b.left.x, baseY}, b.left, b.top, b.right, {b.right.x, baseY}},
+                lighter(b.color, 0.15));
+        thickLine(b.left, b.top, lineT, b.color);
+        thickLine(b.top, b.right, lineT, b.color);
       }
-      polygon(poly, lighter(base, 0.15));
-      for (size_t i = 0; i + 1 < at.size(); ++i) thickLine(at[i], at[i + 1], lineT, base);
     } else if (kind == ChartSeriesKind::Line) {
-      if (deep) ribbon(lighter(base, 0.45));
+      if (deep) {
+        for (size_t i = 0; i + 1 < at.size(); ++i)
+          polygon({at[i],
+                   at[i + 1],
+                   {at[i + 1].x + d.x, at[i + 1].y + d.y},
+                   {at[i].x + d.x, at[i].y + d.y}},
+                  lighter(base, 0.45));
+      }
       for (size_t i = 0; i + 1 < at.size(); ++i) thickLine(at[i], at[i + 1], lineT, base);
       // Dots on the values while there is room for them.
       if (slot >= 6 * lineT) {
@@ -896,7 +915,10 @@ void Renderer::drawCartesian(const Rect& area) {
         Mark mk;
         mk.text = markText(s, pts[i], total);
         mk.place = pts[i].value >= 0 || kind != ChartSeriesKind::Area ? Mark::Above : Mark::Below;
-        mk.anchor = {at[i].x, at[i].y - U(4)};
+        // Above the top of the point's slice in 3D.
+        mk.anchor = kind == ChartSeriesKind::Point ? Point{at[i].x + d.x / 2, at[i].y + d.y / 2}
+                                                   : Point{at[i].x + d.x / 2, at[i].y + d.y};
+        mk.anchor.y -= U(4);
         mk.boxed = true;
         marks_.push_back(mk);
       }
