@@ -71,6 +71,7 @@ int run(const std::vector<std::string>& argv) {
   const int zoomPercent = args.intOption("--zoom", "", 100);
   if (zoomPercent < 10 || zoomPercent > 1000) throw UsageError("--zoom needs 10 to 1000");
   const Size size = parseSize(args.option("--size", "", "480x300"));
+  const bool picture = args.flag("--picture");
   v.OthersLabel = encodeText(QString::fromLocal8Bit(args.option("--others", "")), 1252);
   if (out.empty()) throw UsageError("missing -o OUT.png, OUT.pdf or OUT.emf");
   // Whatever is left are the memo lines; values may start with '-'.
@@ -80,6 +81,17 @@ int run(const std::vector<std::string>& argv) {
   v.Width = size.cx;
   v.Height = size.cy;
   modelState().Mode = DocumentMode::Running;
+  if (picture) {
+    // Through the picture form: the chart as it stands is stored as a
+    // metafile, which the view read back stretches into its rectangle.
+    EmfCanvas scratch({0, 0, 1, 1});
+    v.Draw(scratch);
+    v.Memo.clear();
+    MemoryStream record;
+    v.SaveRecord(record);
+    record.rewind();
+    v.LoadRecord(record);
+  }
 
   if (endsWith(out, ".emf")) {
     EmfCanvas meta({0, 0, size.cx + 1, size.cy + 1});
@@ -127,7 +139,7 @@ int run(const std::vector<std::string>& argv) {
 Registrar reg({"chart",
                "chart --kind line|area|point|bar|hbar|pie [--3d] [--series] [--marks N] "
                "[--top N --others LABEL] [--axes] [--no-legend] [--no-marks] [--one-color] "
-               "[--size WxH] [--zoom PERCENT] LINE... -o OUT.png|OUT.pdf|OUT.emf",
+               "[--size WxH] [--zoom PERCENT] [--picture] LINE... -o OUT.png|OUT.pdf|OUT.emf",
                "draw a chart view from its memo lines (labels, then values, items ended by ';')",
                run});
 

@@ -12,6 +12,9 @@
 #include "model/view_test_util.h"
 #include "platform/emf_canvas.h"
 #include "platform/emf_player.h"
+#include "prepared/emf_pages.h"
+#include "prepared/page_search.h"
+#include "printing/tfr_printer.h"
 
 namespace orv {
 namespace {
@@ -361,6 +364,38 @@ TEST(ChartView, DrawsAtZoomInsideItsScaledRectangle) {
   EXPECT_EQ(alfa, 2u);     // whole runs, as the search needs them
   EXPECT_EQ(v->Left, 20);  // the geometry is back
   EXPECT_EQ(v->Width, 400);
+}
+
+TEST(ChartView, APreparedPageWithAChartDrawsAndTheSearchFindsItsLabels) {
+  registerAddIns();
+  TfrPrinter::startUp(nullptr);
+  PageSetup setup;
+  setup.paper = {9, 2100, 2970, 0, -1};
+  setup.useMargins = true;
+  sharedPrinter().SetPaper(9, 2100, 2970, 0, -1, true);
+  sharedPrinter().FillPrinterInfo(setup.info);
+  TfrEMFPages store;
+  store.AddPage(setup);
+  MemoryStream& s = store.Entry(0).ObjectStream;
+  s.seek(s.size());
+  auto v = chartView({"Janeiro;Fevereiro;Mar\xE7o;", "120;340;95;"}, 5);
+  v->Name = "Chart1";
+  v->ExpandedText = v->Memo;
+  v->WriteObject(s);
+
+  const std::vector<SearchHit> hits = FindAll(store, "fevereiro", false);
+  ASSERT_EQ(hits.size(), 1u);  // the legend; the marks show the values
+  EXPECT_EQ(hits[0].page, 1);
+  EXPECT_EQ(hits[0].runText, "Fevereiro");
+  EXPECT_EQ(FindAll(store, "340", false).size(), 1u);
+  int wedges = 0;
+  PreparedPage& e = store.Entry(0);
+  const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+  e.Visible = 1;
+  EmfCanvas c(area);
+  store.Draw(0, c, area);
+  for (const auto& r : emftest::records(c.finish())) wedges += r.type == emf::EMR_PIE;
+  EXPECT_EQ(wedges, 3);
 }
 
 }  // namespace
