@@ -57,12 +57,10 @@ class TfrChartView : public TfrView {
   void EmitToPage(MemoryStream& stream) override;
   void LoadRecord(MemoryStream& stream) override;
   void SaveRecord(MemoryStream& stream) override;
-  // Slot 8: the band engine's notification for every text view it writes.
-  void Reserved8() override {}
-
-  // Called by the band engine for every text view `name` that was written
-  // and not split, with that view's expanded text: appends the value to the
-  // line it belongs to.
+  // The add-in notification (slot 8): the band engine calls it for every
+  // text view it wrote and did not split, on each view whose Flags carry
+  // flChartNotify. Appends the text view's first line to the memo line it
+  // belongs to (labels or titles, or the values of the current series).
   void CollectValue(const TfrView& textView);
   void CollectValue(std::string_view name, const StringList& expandedText);
 

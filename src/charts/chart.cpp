@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 
 #include "platform/canvas.h"
 #include "platform/emf_canvas.h"
@@ -97,6 +98,44 @@ struct LegendItem {
   ChartSeriesKind kind;
 };
 
+// Rectangles already taken, found by the cells of a coarse grid, so that a
+// chart with thousands of marks still places each one in constant time.
+class PlacedRects {
+ public:
+  void setCell(int32_t w, int32_t h) {
+    cellW_ = std::max(1, w);
+    cellH_ = std::max(1, h);
+  }
+  bool clashes(const Rect& r) const {
+    bool hit = false;
+    visit(r, [&](int64_t key) {
+      auto it = cells_.find(key);
+      if (it == cells_.end()) return;
+      for (size_t i : it->second)
+        if (rects_[i].intersects(r)) hit = true;
+    });
+    return hit;
+  }
+  void add(const Rect& r) {
+    rects_.push_back(r);
+    visit(r, [&](int64_t key) { cells_[key].push_back(rects_.size() - 1); });
+  }
+
+ private:
+  template <class F>
+  void visit(const Rect& r, F&& f) const {
+    const int64_t x0 = std::floor(double(r.left) / cellW_),
+                  x1 = std::floor(double(r.right) / cellW_);
+    const int64_t y0 = std::floor(double(r.top) / cellH_),
+                  y1 = std::floor(double(r.bottom) / cellH_);
+    for (int64_t y = y0; y <= y1; ++y)
+      for (int64_t x = x0; x <= x1; ++x) f((y << 32) ^ (x & 0xFFFFFFFF));
+  }
+  int32_t cellW_ = 64, cellH_ = 16;
+  std::vector<Rect> rects_;
+  std::unordered_map<int64_t, std::vector<size_t>> cells_;
+};
+
 struct Mark {
   enum Place { Above, Below, Right, Left } place = Above;
   Point anchor;
@@ -126,7 +165,7 @@ class Renderer {
   double u_ = 1;
   double shrink_ = 1;
   std::vector<Mark> marks_;
-  std::vector<Rect> placed_;
+  PlacedRects placed_;
 
   int32_t U(double v) const { return px(v * u_); }
 
@@ -225,8 +264,13 @@ class Renderer {
   void drawPie(const ChartSeries& s, size_t index, const Rect& cell, bool eachPoint);
   void drawCartesian(const Rect& area);
   void placeMarks();
-  void placePieMarks(std::vector<std::pair<Point, std::string>>& side, bool right, const Rect& cell,
-                     Point centre);
+  struct PieMark {
+    Point on;  // where the leader leaves the pie
+    std::string text;
+    double sweep;
+    int32_t y = 0;
+  };
+  void placePieMarks(std::vector<PieMark>& side, bool right, Point centre);
 };
 
 std::vector<LegendItem> Renderer::legendItems() const {
@@ -304,6 +348,7 @@ Rect Renderer::drawLegend(Rect& area) {
 void Renderer::run() {
   L_ = ChartLayout{};
   L_.chart = r_;
+  placed_.setCell(U(64), U(16));
   c_.save();
   c_.intersectClipRect(r_);
   fill(r_, ch_.backColor == clNone ? clWhite : resolveColor(ch_.backColor));
@@ -462,7 +507,7 @@ void Renderer::drawPie(const ChartSeries& s, size_t index, const Rect& cell, boo
     c_.pie(box, p0, p1);
   }
   if (!marks) return;
-  std::vector<std::pair<Point, std::string>> left, right;
+  std::vector<PieMark> left, right;
   for (size_t i = 0; i < pts.size(); ++i) {
     const auto [from, to] = wedges[i];
     if (to - from <= 0 || texts[i].empty()) continue;
@@ -471,43 +516,34 @@ void Renderer::drawPie(const ChartSeries& s, size_t index, const Rect& cell, boo
     const bool front = std::sin(a) < 0;
     // Marks of the front half start from the bottom of the pie's side.
     const Point on = rim(mid, front ? thick : 0);
-    (std::cos(a) >= 0 ? right : left).push_back({on, texts[i]});
+    (std::cos(a) >= 0 ? right : left).push_back({on, texts[i], to - from});
   }
   const Point centre{px(cx), px(cy)};
-  placePieMarks(right, true, cell, centre);
-  placePieMarks(left, false, cell, centre);
+  placePieMarks(right, true, centre);
+  placePieMarks(left, false, centre);
 }
 
-void Renderer::placePieMarks(std::vector<std::pair<Point, std::string>>& side, bool right,
-                             const Rect& cell, Point centre) {
-  if (side.empty()) return;
+void Renderer::placePieMarks(std::vector<PieMark>& items, bool right, Point centre) {
+  if (items.empty()) return;
   useFont(ch_.marksFont);
   const int32_t h = textHeight();
   const int32_t lineH = h + U(2);
-  // Too many for the height: the smallest wedges' marks go first. The marks
-  // of one side are spread from top to bottom without overlapping.
-  struct Item {
-    Point on;
-    std::string text;
-    int32_t y;
-  };
-  std::vector<Item> items;
   const int32_t leader = U(14);
-  for (auto& [on, text] : side) {
-    const double dx = double(on.x) - centre.x, dy = double(on.y) - centre.y;
+  for (PieMark& m : items) {
+    const double dx = double(m.on.x) - centre.x, dy = double(m.on.y) - centre.y;
     const double len = std::max(1.0, std::hypot(dx, dy));
-    items.push_back({on, text, px(on.y + dy / len * leader)});
+    m.y = px(m.on.y + dy / len * leader);
   }
-  std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.y < b.y; });
-  const int32_t room = std::max(1, (r_.height() - U(4)) / lineH);
-  while (int32_t(items.size()) > room) {
-    // Drop the one nearest a neighbour: crowded marks belong to thin wedges.
-    size_t worst = 0;
-    int32_t best = INT32_MAX;
-    for (size_t i = 0; i + 1 < items.size(); ++i)
-      if (items[i + 1].y - items[i].y < best) best = items[i + 1].y - items[i].y, worst = i + 1;
-    items.erase(items.begin() + ptrdiff_t(worst));
+  // More marks than lines on this side: the thinnest wedges lose theirs.
+  const size_t room = size_t(std::max(1, (r_.height() - U(4)) / lineH));
+  if (items.size() > room) {
+    std::nth_element(items.begin(), items.begin() + ptrdiff_t(room), items.end(),
+                     [](const PieMark& a, const PieMark& b) { return a.sweep > b.sweep; });
+    items.resize(room);
   }
+  // Spread from top to bottom without overlapping, each as near its wedge as may be.
+  std::sort(items.begin(), items.end(),
+            [](const PieMark& a, const PieMark& b) { return a.y < b.y; });
   const int32_t top = r_.top + U(2), bottom = r_.bottom - U(2);
   for (size_t i = 0; i < items.size(); ++i) {
     const int32_t least = i == 0 ? top + h / 2 : items[i - 1].y + lineH;
@@ -517,7 +553,7 @@ void Renderer::placePieMarks(std::vector<std::pair<Point, std::string>>& side, b
     const int32_t most = i + 1 == items.size() ? bottom - h / 2 : items[i + 1].y - lineH;
     items[i].y = std::min(items[i].y, most);
   }
-  for (const Item& it : items) {
+  for (const PieMark& it : items) {
     const double dx = double(it.on.x) - centre.x, dy = double(it.on.y) - centre.y;
     const double len = std::max(1.0, std::hypot(dx, dy));
     const Point elbow{px(it.on.x + dx / len * leader), it.y};
@@ -529,9 +565,8 @@ void Renderer::placePieMarks(std::vector<std::pair<Point, std::string>>& side, b
     int32_t x = right ? end.x + U(3) : end.x - U(3) - w;
     x = std::clamp(x, r_.left + U(2), std::max(r_.left + U(2), r_.right - U(2) - w));
     c_.textOut(x, it.y - h / 2, it.text);
-    placed_.push_back({x, it.y - h / 2, x + w, it.y - h / 2 + h});
+    placed_.add({x, it.y - h / 2, x + w, it.y - h / 2 + h});
   }
-  (void)cell;
 }
 
 // ------------------------------------------------------------ axes, bars, lines
@@ -778,6 +813,8 @@ void Renderer::drawCartesian(const Rect& area) {
       }
     }
   }
+  std::vector<double> totals;
+  for (size_t j = 0; j < m; ++j) totals.push_back(seriesTotal(ch_.series(j)));
   const double centreSpan = horizontal ? plot.top : plot.left;
   auto categoryCentre = [&](size_t i) { return centreSpan + (i + 0.5) * slot; };
 
@@ -825,7 +862,7 @@ void Renderer::drawCartesian(const Rect& area) {
           fill(face.isEmpty() ? Rect{face.left, face.top, face.right, face.top + 1} : face, col);
           if (b.marksVisible) {
             Mark mk;
-            mk.text = markText(b, p, seriesTotal(b));
+            mk.text = markText(b, p, totals[j]);
             if (!horizontal) {
               const bool up = p.value >= 0;
               mk.place = up ? Mark::Above : Mark::Below;
@@ -902,7 +939,7 @@ void Renderer::drawCartesian(const Rect& area) {
           dot(at[i], r, pointColor(s, jj, i, s.colorEachPoint), clWhite);
       }
     } else if (kind == ChartSeriesKind::Point) {
-      const int32_t r = std::clamp(px(slot * 0.18), std::max(1, U(2)), std::max(1, U(5)));
+      const int32_t r = std::clamp(px(slot * 0.18), std::max(1, U(3)), std::max(1, U(5)));
       for (size_t i = 0; i < at.size(); ++i) {
         const Color col = pointColor(s, jj, i, s.colorEachPoint);
         // In 3D the point sits in the middle of its slice of the depth.
@@ -910,7 +947,7 @@ void Renderer::drawCartesian(const Rect& area) {
       }
     }
     if (s.marksVisible) {
-      const double total = seriesTotal(s);
+      const double total = totals[jj];
       for (size_t i = 0; i < at.size(); ++i) {
         Mark mk;
         mk.text = markText(s, pts[i], total);
@@ -967,13 +1004,7 @@ void Renderer::placeMarks() {
     x = std::clamp(x, r_.left, std::max(r_.left, r_.right - bw));
     y = std::clamp(y, r_.top, std::max(r_.top, r_.bottom - bh));
     const Rect box{x, y, x + bw, y + bh};
-    bool clash = false;
-    for (const Rect& p : placed_)
-      if (p.intersects(box)) {
-        clash = true;
-        break;
-      }
-    if (clash) continue;
+    if (placed_.clashes(box)) continue;
     if (mk.boxed) {
       fill(box, kWallLine);
       const int32_t t = std::max(1, U(1));
@@ -981,7 +1012,7 @@ void Renderer::placeMarks() {
     }
     useFont(ch_.marksFont);
     c_.textOut(x + padX, y + padY, mk.text);
-    placed_.push_back(box);
+    placed_.add(box);
   }
 }
 
