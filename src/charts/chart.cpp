@@ -446,10 +446,11 @@ void Renderer::drawPie(const ChartSeries& s, size_t index, const Rect& cell, boo
     c_.ellipse(box);
     return;
   }
-  // Wedges run clockwise from twelve o'clock; angles are counter-clockwise
+  // Wedges run clockwise from the start; angles are counter-clockwise
   // degrees from three o'clock.
   std::vector<std::pair<double, double>> wedges;  // (end, start): end < start
-  double at = 90;
+  // The rotation turns the pie clockwise; 360 (or 0) starts at twelve.
+  double at = 90 - std::fmod(double(ch_.rotation), 360.0);
   for (const ChartPoint& p : pts) {
     const double sweep = std::abs(clampValue(p.value)) / total * 360;
     wedges.push_back({at - sweep, at});

@@ -102,10 +102,12 @@ class Chart {
   ChartWall leftWall, bottomWall, backWall;
   bool view3D = true;
   bool view3DWalls = true;
-  // Degrees. An elevation of 270 looks from the top, 360 from the front; an
-  // orthogonal view shows depth as an oblique offset up and to the right.
+  // Degrees. An elevation of 270 looks from the top, 360 from the front
+  // (it tilts a 3D pie); the rotation turns a pie clockwise from twelve
+  // o'clock. An orthogonal view shows depth as an oblique offset up and to
+  // the right.
   int32_t elevation = 345;
-  int32_t rotation = 345;
+  int32_t rotation = 360;
   bool orthogonal = true;
   int32_t depthPercent = 15;  // of the plot's smaller side
   bool axisVisible = true;

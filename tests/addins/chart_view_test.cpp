@@ -24,7 +24,10 @@ using viewtest::ModelStateGuard;
 class LocaleGuard {
  public:
   explicit LocaleGuard(const QLocale& l) { QLocale::setDefault(l); }
-  ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
+  ~LocaleGuard() { QLocale::setDefault(kept_); }
+
+ private:
+  QLocale kept_;
 };
 
 const QLocale kBrazil(QLocale::Portuguese, QLocale::Brazil);

@@ -24,7 +24,10 @@ constexpr Rect kBox{0, 0, 960, 600};
 class LocaleGuard {
  public:
   explicit LocaleGuard(const QLocale& l) { QLocale::setDefault(l); }
-  ~LocaleGuard() { QLocale::setDefault(QLocale::c()); }
+  ~LocaleGuard() { QLocale::setDefault(kept_); }
+
+ private:
+  QLocale kept_;
 };
 
 struct Recording {
@@ -285,6 +288,7 @@ TEST(Chart, CrowdedCategoryLabelsNeitherOverlapNorLeaveTheChart) {
 }
 
 TEST(Chart, MarksNeverCoverEachOther) {
+  LocaleGuard g(QLocale::c());
   Chart c;
   c.legendVisible = false;
   ChartSeries& s = c.addSeries(ChartSeriesKind::Line);
