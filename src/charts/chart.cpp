@@ -96,6 +96,7 @@ struct LegendItem {
   Color color;
   std::string text;
   ChartSeriesKind kind;
+  bool more = false;  // stands for the items that did not fit: no symbol
 };
 
 // Rectangles already taken, found by the cells of a coarse grid, so that a
@@ -278,10 +279,9 @@ std::vector<LegendItem> Renderer::legendItems() const {
   if (ch_.seriesCount() == 1) {
     // One series: the legend names its points.
     const ChartSeries& s = ch_.series(0);
-    const bool each = s.colorEachPoint || s.kind() == ChartSeriesKind::Pie;
     for (size_t i = 0; i < s.points().size(); ++i) {
       const ChartPoint& p = s.points()[i];
-      items.push_back({pointColor(s, 0, i, each),
+      items.push_back({pointColor(s, 0, i, s.colorEachPoint),
                        p.label.empty() ? formatChartNumber(p.value, -1) : p.label, s.kind()});
     }
   } else if (ch_.seriesCount() > 1 && ch_.series(0).kind() == ChartSeriesKind::Pie) {
@@ -318,7 +318,7 @@ Rect Renderer::drawLegend(Rect& area) {
   const size_t fit = size_t(std::max(1, area.height() / itemH));
   if (shown > fit) {
     shown = fit;
-    items[shown - 1] = {kLeader, "...", ChartSeriesKind::Bar};
+    items[shown - 1] = {kLeader, "...", ChartSeriesKind::Bar, true};
   }
   const int32_t height = int32_t(shown) * itemH;
   const Rect box{area.right - width, area.top + (area.height() - height) / 2, area.right,
@@ -327,8 +327,7 @@ Rect Renderer::drawLegend(Rect& area) {
     const LegendItem& it = items[i];
     const int32_t y = box.top + int32_t(i) * itemH;
     const int32_t sy = y + (itemH - sym) / 2;
-    if (it.text == "..." && it.color == kLeader) {
-      // no symbol for the continuation
+    if (it.more) {
     } else if (it.kind == ChartSeriesKind::Line) {
       const int32_t t = std::max(1, sym / 4);
       fill({box.left, sy + (sym - t) / 2, box.left + sym, sy + (sym - t) / 2 + t}, it.color);
