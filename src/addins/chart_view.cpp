@@ -167,7 +167,7 @@ void ChartOptions::write(MemoryStream& s) const {
 TfrChartView::TfrChartView() {
   TypeCode = gtAddIn;
   ClassStem = "Chart";
-  Flags |= flChartNotify;
+  Flags |= flAddInNotify;
 }
 
 void TfrChartView::DeclareProperties() {

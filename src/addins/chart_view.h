@@ -11,10 +11,6 @@
 
 namespace orv {
 
-// Bit 15 of Flags: the band engine hands every text view it writes to this
-// view (CollectValue).
-inline constexpr uint16_t flChartNotify = 0x8000;
-
 // The chart's settings, one block of 48 bytes in the record.
 struct ChartOptions {
   uint8_t SeriesKind = 0;  // 0 line, 1 area, 2 point, 3 bar, 4 horizontal bar, 5 pie
@@ -59,9 +55,9 @@ class TfrChartView : public TfrView {
   void SaveRecord(MemoryStream& stream) override;
   // The add-in notification (slot 8): the band engine calls it for every
   // text view it wrote and did not split, on each view whose Flags carry
-  // flChartNotify. Appends the text view's first line to the memo line it
+  // flAddInNotify. Appends the text view's first line to the memo line it
   // belongs to (labels or titles, or the values of the current series).
-  void CollectValue(const TfrView& textView);
+  void CollectValue(const TfrView& textView) override;
   void CollectValue(std::string_view name, const StringList& expandedText);
 
   // Fills the chart from the memo and draws it into DrawRect; false when

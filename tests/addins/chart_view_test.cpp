@@ -61,7 +61,7 @@ TEST(ChartView, NewViewHasTheDefaultOptionsAndIsRegistered) {
   auto* chart = dynamic_cast<TfrChartView*>(v.get());
   ASSERT_NE(chart, nullptr);
   EXPECT_EQ(chart->ClassStem, "Chart");
-  EXPECT_EQ(chart->Flags, flStretched | flChartNotify);
+  EXPECT_EQ(chart->Flags, flStretched | flAddInNotify);
   const ChartOptions& o = chart->Options;
   EXPECT_EQ(o.SeriesKind, 0);
   EXPECT_TRUE(o.Show3D && o.SingleSeries && o.LegendVisible && o.MarksVisible && o.PointColors);
@@ -217,6 +217,12 @@ TEST(ChartView, CollectsLabelsAndValuesAsTheirObjectsPrint) {
   v->CollectValue("Regiao", {"Leste"});
   v->CollectValue("Total", {"7"});
   EXPECT_EQ(v->Memo, (StringList{"Leste;", "7;"}));
+  // The run reaches it through the base class, with the text view itself.
+  auto memo = createMemoView();
+  memo->Name = "Total";
+  memo->ExpandedText = {"8", "9"};
+  static_cast<TfrView&>(*v).CollectValue(*memo);
+  EXPECT_EQ(v->Memo, (StringList{"Leste;", "7;8;"}));
   s.rewind();
   auto back = ReadPreparedObject(s);
   auto* read = dynamic_cast<TfrChartView*>(back.get());
