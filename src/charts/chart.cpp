@@ -151,9 +151,9 @@ class Renderer {
   Renderer(const Chart& chart, Canvas& canvas, const Rect& r, double scale, ChartLayout& layout)
       : ch_(chart), c_(canvas), r_(r), L_(layout) {
     u_ = std::clamp(scale > 0 ? scale : canvas.dpiY() / 96.0, 0.01, 1000.0);
-    // Small charts get smaller type, down to 70 %.
+    // Small charts get smaller type, down to 55 %.
     const double side = std::min(r.width(), r.height()) / u_;
-    shrink_ = std::clamp(side / 220.0, 0.7, 1.0);
+    shrink_ = std::clamp(side / 220.0, 0.55, 1.0);
   }
 
   void run();
@@ -596,7 +596,10 @@ void Renderer::drawCartesian(const Rect& area) {
     lo = std::min(lo, 0.0);
     hi = std::max(hi, 0.0);
   }
-  const bool axes = ch_.axisVisible;
+  // A chart too small to carry axis labels shows its series alone.
+  useFont(ch_.axisFonts[0]);
+  const bool axes =
+      ch_.axisVisible && area.height() >= 8 * textHeight() && area.width() >= 10 * textHeight();
 
   // Depth of the 3D view: the front plane leaves room up and to the right.
   Rect front = area;
@@ -623,6 +626,9 @@ void Renderer::drawCartesian(const Rect& area) {
       markRoom = textHeight() + U(8);
     }
   }
+  // Marks go beyond the high end, and below bars and areas under zero.
+  const int32_t roomHi = hi > 0 || !fromZero ? markRoom : 0;
+  const int32_t roomLo = lo < 0 && fromZero ? markRoom : 0;
 
   const ChartFont& valueFont = ch_.axisFonts[horizontal ? 1 : 0];
   const ChartFont& catFont = ch_.axisFonts[horizontal ? 0 : 1];
@@ -673,16 +679,16 @@ void Renderer::drawCartesian(const Rect& area) {
         labelStep = std::max<size_t>(1, stepFlat);
         labelCap = std::max(int32_t(0), px(slot * double(labelStep)) - gap);
       }
-      plot.bottom = front.bottom - room;
-      plot.top = front.top + markRoom;
+      plot.bottom = front.bottom - room - roomLo;
+      plot.top = front.top + roomHi;
       ticks = niceTicks(lo, hi, std::max(1, plot.height() / (vh * 2)));
       plot.left = front.left + valueLabelWidth(ticks) + tickGap;
     } else {
       const int32_t cap = std::max(int32_t(0), px(area.width() * 0.3));
       labelCap = std::min(maxLabel, cap);
-      plot.left = front.left + labelCap + tickGap;
+      plot.left = front.left + labelCap + tickGap + roomLo;
       plot.bottom = front.bottom - vh - tickGap;
-      plot.right = front.right - markRoom;
+      plot.right = front.right - roomHi;
       const double slot = double(plot.height()) / double(n);
       labelStep = std::max<size_t>(1, size_t(std::ceil(ch * 1.2 / std::max(1.0, slot))));
       ticks = niceTicks(lo, hi, 6);
@@ -692,10 +698,13 @@ void Renderer::drawCartesian(const Rect& area) {
       }
     }
   } else {
-    if (horizontal)
-      plot.right = front.right - markRoom;
-    else
-      plot.top = front.top + markRoom;
+    if (horizontal) {
+      plot.right = front.right - roomHi;
+      plot.left = front.left + roomLo;
+    } else {
+      plot.top = front.top + roomHi;
+      plot.bottom = front.bottom - roomLo;
+    }
     ticks = niceTicks(lo, hi, 5);
   }
   if (plot.width() <= 0 || plot.height() <= 0) return;
@@ -766,7 +775,8 @@ void Renderer::drawCartesian(const Rect& area) {
       const int32_t w = c_.textWidth(text);
       if (!horizontal) {
         const int32_t x = px(plot.left + (i + 0.5) * plot.width() / double(n));
-        const int32_t y = plot.bottom + tickGap;
+        // Below the marks of bars under zero.
+        const int32_t y = plot.bottom + roomLo + tickGap;
         if (rotated) {
           // Read upwards, ending just under the axis.
           useFont(catFont, 900);
