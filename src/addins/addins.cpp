@@ -1,6 +1,7 @@
 #include "addins/addins.h"
 
 #include "addins/barcode_view.h"
+#include "addins/chart_view.h"
 #include "addins/checkbox_view.h"
 #include "addins/shape_view.h"
 #include "model/factory.h"
@@ -27,6 +28,7 @@ void registerAddIns() {
   // Registering a class that is present already does nothing, so this is
   // safe to repeat. The hints are string-table numbers of the designer.
   RegisterAddIn<TfrShapeView>({}, "55226");
+  RegisterAddIn<TfrChartView>({}, "55225");
   RegisterAddIn<TfrRoundRectView>({}, "55344");
   RegisterAddIn<TfrBarCodeView>({}, "55338");
   RegisterAddIn<TfrCheckBoxView>({}, "55224");

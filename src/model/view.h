@@ -64,6 +64,9 @@ enum : uint8_t {
 
 // Bit 0 of Flags means "stretched" for every class.
 inline constexpr uint16_t flStretched = 0x1;
+// Bit 15 enters an add-in view in the report run's notification list
+// (CollectValue).
+inline constexpr uint16_t flAddInNotify = 0x8000;
 
 // The decimal separator this build formats numbers with by default (the
 // Brazilian locale's comma); the default display format of a view carries it.
@@ -223,7 +226,10 @@ class TfrView : public TfrObject {
   virtual void PaintFrame();
   // Picture-like views load their content from a database field (report run).
   virtual void LoadBlob(const BlobField& field);
-  virtual void Reserved8() {}
+  // The add-in notification: the report run calls it on the views that
+  // asked for it (Flags bit 15) for every text view it wrote and did not
+  // split. Nothing by default; the chart view collects its values here.
+  virtual void CollectValue(const TfrView& textView) {}
   // Called on every object of every page after a template load.
   virtual void AfterTemplateLoad() {}
   // The virtual constructor: a fresh object of the same class with its defaults.
