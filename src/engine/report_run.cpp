@@ -348,6 +348,8 @@ void TfrReportRun::restoreTemplatePositions() {
       for (TfrView* v : b->Objects) v->OwnerBand = nullptr;
     }
   designGeometry_.clear();
+  notified_.clear();
+  highlights_.clear();
 }
 
 void TfrReportRun::computeGeometry(PageRun& pr) {
@@ -375,6 +377,7 @@ void TfrReportRun::initPage(PageRun& pr) {
         // A condition that does not parse never highlights.
       }
     }
+    if (v.Flags & flAddInNotify) notified_[&page].push_back(&v);
     if (v.TypeCode == gtSubReport) {
       const int32_t target = static_cast<TfrSubReportView&>(v).SubReportPage;
       if (target >= 0 && target < int32_t(pages_.size())) pages_[target]->skipped = true;
@@ -917,8 +920,15 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
     v.Left += pr.xAdjust - pr.leftX;
     v.Top += b->y;
   }
+  const bool splitPart =
+      dynamic_cast<TfrStretcheable*>(&v) && static_cast<TfrStretcheable&>(v).StretchPass == 2;
   try {
     v.EmitToPage(report_.EMFPages.Entry(PageNo).ObjectStream);
+    // Objects that collect what text objects print (charts) hear of every
+    // text written whole.
+    if (v.TypeCode == gtMemo && !splitPart)
+      if (auto it = notified_.find(pr.page); it != notified_.end())
+        for (TfrView* listener : it->second) listener->CollectValue(v);
   } catch (const RunTerminated&) {
     kept.restore(v);
     throw;

@@ -176,6 +176,8 @@ class TfrReportRun : public ViewRunHooks {
   std::map<TfrView*, int32_t> stretched_;
   std::map<const TfrView*, std::string> highlights_;
   std::set<int32_t> footersPlaced_;
+  // Per page, the objects told of every text object written.
+  std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
   // Appending a template page to the prepared page of the one before.
   int32_t savedY_ = 0;
