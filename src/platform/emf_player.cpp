@@ -198,6 +198,22 @@ Color colorOf(uint32_t colorRef) {
   return colorRef & 0x00FFFFFF;
 }
 
+// A pen as CreatePen and the WMF pen record make it: width 0 is one device
+// pixel whatever the transform, any other width is in logical units and grows
+// with the mapping, the world transform and the stretch of the playback. Such
+// a pen wider than one unit cannot dash; the platform draws it solid.
+LogPen logicalPen(uint32_t style, int64_t width, Color color) {
+  LogPen p;
+  p.width = double(std::min<int64_t>(std::abs(width), INT32_MAX));
+  p.cosmetic = p.width == 0;
+  const uint32_t kind = style & PS_STYLE_MASK;
+  if (p.width > 1 && kind >= PS_DASH && kind <= PS_DASHDOTDOT)
+    style = (style & ~uint32_t(PS_STYLE_MASK)) | PS_SOLID;
+  p.style = style;
+  p.color = color;
+  return p;
+}
+
 PenStyle penStyleOf(uint32_t style) {
   switch (style & PS_STYLE_MASK) {
     case PS_DASH:
@@ -625,12 +641,16 @@ void Player::applyPen() {
   PenSpec p;
   p.color = dc_.pen.color;
   p.style = penStyleOf(dc_.pen.style);
-  int32_t w = 1;
-  if (!dc_.pen.cosmetic && dc_.pen.width > 0) {
+  // A cosmetic pen reaches the canvas as width 0, one pixel on a screen or a
+  // printer and still cosmetic when the canvas records a metafile itself.
+  p.width = 0;
+  if (!dc_.pen.cosmetic) {
     const double s = std::sqrt(std::abs(xf().det()));
-    w = std::clamp(toDevice(dc_.pen.width * s), 1, kMaxPenWidth);
+    // Snapped to a millionth first, so a width that is exactly a half at this
+    // stretch rounds the same way whatever the last bits of the scale are.
+    const double w = std::round(dc_.pen.width * s * 1e6) / 1e6;
+    p.width = std::clamp(toDevice(w), 1, kMaxPenWidth);
   }
-  p.width = w;
   p.mode = dc_.rop2 == R2_XORPEN      ? PenMode::Xor
            : dc_.rop2 == R2_NOTXORPEN ? PenMode::NotXor
                                       : PenMode::Copy;
@@ -1617,10 +1637,7 @@ void Player::emfRecord(const Rec& r) {
       GdiObject& o = objectSlot(r, r.u32(8));
       o = GdiObject{};
       o.kind = GdiObject::Kind::Pen;
-      o.pen.style = r.u32(12);
-      o.pen.width = r.i32(16);
-      o.pen.cosmetic = o.pen.width <= 1;
-      o.pen.color = colorOf(r.u32(24));
+      o.pen = logicalPen(r.u32(12), r.i32(16), colorOf(r.u32(24)));
       break;
     }
     case EMR_EXTCREATEPEN: {
@@ -2049,10 +2066,7 @@ void Player::wmfRecord(const Rec& r) {
       GdiObject& o = objects_[wmfFreeSlot(r)];
       o = GdiObject{};
       o.kind = GdiObject::Kind::Pen;
-      o.pen.style = pu(0);
-      o.pen.width = p(1);
-      o.pen.cosmetic = o.pen.width <= 1;
-      o.pen.color = pColor(3);
+      o.pen = logicalPen(pu(0), p(1), pColor(3));
       break;
     }
     case META_CREATEBRUSHINDIRECT: {
@@ -2278,6 +2292,13 @@ void playMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& de
   } else {
     player.playWmf(bytes, kind == MetafileKind::PlaceableWmf);
   }
+}
+
+void stretchDrawMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& rect) {
+  Rect inner = rect;
+  if (int64_t(inner.right) - inner.left > 1) --inner.right;
+  if (int64_t(inner.bottom) - inner.top > 1) --inner.bottom;
+  playMetafile(bytes, target, inner);
 }
 
 Size metafileSize(std::span<const uint8_t> b) {

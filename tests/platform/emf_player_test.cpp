@@ -212,6 +212,82 @@ TEST(EmfPlayer, MapsTheFrameOntoTheDestination) {
 
 // Frame 2540 (one inch) on a 96-dpi reference device: one logical unit of
 // MM_TEXT is one destination pixel when the destination is 96 pixels wide.
+// Pens as the platform makes them: width 0 and cosmetic extended pens are one
+// device pixel at any stretch; other widths are logical units and grow with
+// the stretch; a CreatePen pen wider than one unit draws solid. Each pen draws
+// a vertical line in its own colour, so both what reaches a recording canvas
+// and the pixels on the screen canvas can be told apart.
+TEST(EmfPlayer, PensScaleWithThePlaybackUnlessCosmetic) {
+  struct PenCase {
+    const char* what;
+    uint32_t color;
+    double logical;  // -1: one device pixel at every stretch
+  };
+  const PenCase pens[] = {
+      {"CreatePen width 0", 0x0000C0, -1},     {"CreatePen width 1", 0x00C000, 1},
+      {"CreatePen width 3", 0xC00000, 3},      {"cosmetic extended pen", 0xC0C000, -1},
+      {"geometric extended pen", 0x00C0C0, 3}, {"dashed width 3", 0xC000C0, 3},
+  };
+  // A picture of one inch, 96 x 96 logical pixels.
+  EmfBuilder b(2540, 2540, 8);
+  b.rec(EMR_CREATEPEN, {1, PS_SOLID, 0, 0, int32_t(pens[0].color)})
+      .rec(EMR_CREATEPEN, {2, PS_SOLID, 1, 0, int32_t(pens[1].color)})
+      .rec(EMR_CREATEPEN, {3, PS_SOLID, 3, 0, int32_t(pens[2].color)})
+      .rec(EMR_EXTCREATEPEN, {4, 0, 0, 0, 0, PS_SOLID, 1, BS_SOLID, int32_t(pens[3].color), 0, 0})
+      .rec(EMR_EXTCREATEPEN,
+           {5, 0, 0, 0, 0, PS_GEOMETRIC | PS_SOLID, 3, BS_SOLID, int32_t(pens[4].color), 0, 0})
+      .rec(EMR_CREATEPEN, {6, PS_DASH, 3, 0, int32_t(pens[5].color)});
+  for (int32_t i = 0; i < 6; ++i)
+    b.rec(EMR_SELECTOBJECT, {i + 1})
+        .rec(EMR_MOVETOEX, {10 + 15 * i, 10})
+        .rec(EMR_LINETO, {10 + 15 * i, 90});
+  const auto emf = b.finish();
+
+  for (double stretch : {1.0, 2.5, 6.25}) {
+    const int32_t side = int32_t(96 * stretch);
+    std::vector<uint8_t> keep;
+    const auto recs = replayRecords(emf, {0, 0, side, side}, keep);
+    const auto created = ofType(recs, EMR_CREATEPEN);
+    for (const PenCase& pen : pens) {
+      const int32_t want = pen.logical < 0 ? 0 : roundEven(pen.logical * stretch);
+      auto it = std::find_if(created.begin(), created.end(),
+                             [&](const Record& r) { return r.u(4) == pen.color; });
+      ASSERT_NE(it, created.end()) << pen.what;
+      EXPECT_EQ(it->i(2), want) << pen.what << " at " << stretch;
+      EXPECT_EQ(it->u(1), uint32_t(PS_SOLID)) << pen.what;
+    }
+
+    const QImage img = paintBytes({0, 0, side, side}, emf, {0, 0, side, side});
+    const int row = side / 2;
+    for (const PenCase& pen : pens) {
+      const QRgb c = toQColor(pen.color).rgb();
+      int n = 0;
+      for (int x = 0; x < side; ++x) n += img.pixel(x, row) == c;
+      const int want = pen.logical < 0 ? 1 : std::max(1, roundEven(pen.logical * stretch));
+      EXPECT_EQ(n, want) << pen.what << " at " << stretch;
+    }
+  }
+
+  // The WMF pen record follows the same rule: width 0 one pixel, width 1 one
+  // unit, here a tenth of an inch.
+  WmfBuilder w(true, 0, 0, 1000, 1000, 1000, 4);
+  w.rec(0x020B, {0, 0})
+      .rec(0x020C, {1000, 1000})
+      .rec(0x02FA, {0, 0, 0, 0x00FF, 0})
+      .rec(0x012D, {0})
+      .rec(0x0214, {100, 100})  // MOVETO y, x
+      .rec(0x0213, {900, 100})  // LINETO y, x
+      .rec(0x02FA, {0, 100, 0, 0, 0x00FF})
+      .rec(0x012D, {1})
+      .rec(0x0214, {100, 500})
+      .rec(0x0213, {900, 500});
+  std::vector<uint8_t> keep;
+  const auto created = ofType(replayRecords(w.finish(), {0, 0, 250, 250}, keep), EMR_CREATEPEN);
+  ASSERT_EQ(created.size(), 2u);
+  EXPECT_EQ(created[0].i(2), 0);
+  EXPECT_EQ(created[1].i(2), 25);
+}
+
 TEST(EmfPlayer, FollowsMappingModesAndWorldTransforms) {
   const Rect dest{0, 0, 96, 96};
   std::vector<uint8_t> keep;
