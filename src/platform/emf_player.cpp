@@ -1,9 +1,12 @@
 #include "platform/emf_player.h"
 
 #include <QImage>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygon>
 #include <QRegion>
 #include <QString>
+#include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -311,6 +314,10 @@ class Player {
   void applyPen();
   void applyBrush();
   bool penVisible() const;
+  bool ellipticPen();
+  void strokeLines(const std::vector<std::vector<Point>>& lines, const std::vector<bool>& closed);
+  void strokeElliptic(const std::vector<std::vector<Point>>& lines,
+                      const std::vector<bool>& closed);
   FontSpec deviceFont();
   void count(uint64_t points);
 
@@ -660,6 +667,99 @@ void Player::applyPen() {
   target_.setBkColor(dc_.bkColor);
 }
 
+// A geometric pen is a circle in logical units, so a transform that stretches
+// one way more than the other makes it an ellipse on the device: a line
+// across the stretch comes out thicker than one along it. That is what keeps
+// the bars of a barcode stretched along its length as wide as its modules.
+bool Player::ellipticPen() {
+  if (!penVisible() || dc_.pen.cosmetic) return false;
+  const Xform& m = xf();
+  const double det = std::abs(m.det());
+  const double alongX = std::hypot(m.m11, m.m12), alongY = std::hypot(m.m21, m.m22);
+  if (!(det > 0) || !(alongX > 0) || !(alongY > 0)) return false;
+  // How thick a logical horizontal and a logical vertical line come out.
+  const double horizontal = dc_.pen.width * det / alongX;
+  const double vertical = dc_.pen.width * det / alongY;
+  if (!std::isfinite(horizontal) || !std::isfinite(vertical)) return false;
+  return std::max(horizontal, vertical) > 1.5 && std::abs(horizontal - vertical) >= 0.5;
+}
+
+// Strokes device polylines with the selected pen.
+void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
+                         const std::vector<bool>& closed) {
+  if (!penVisible()) return;
+  if (ellipticPen()) {
+    strokeElliptic(lines, closed);
+    return;
+  }
+  applyPen();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    if (!closed[i] || lines[i].size() < 2) {
+      target_.polyline(lines[i]);
+      continue;
+    }
+    std::vector<Point> line = lines[i];
+    line.push_back(line.front());
+    target_.polyline(line);
+  }
+}
+
+// The canvas has round pens only: the stroke of an elliptic pen is outlined
+// in the space where the pen is round (the device undone by the transform),
+// brought back and filled with the pen's colour.
+void Player::strokeElliptic(const std::vector<std::vector<Point>>& lines,
+                            const std::vector<bool>& closed) {
+  const Xform& m = xf();
+  const QTransform linear(m.m11, m.m12, m.m21, m.m22, 0, 0);
+  bool invertible = false;
+  const QTransform undo = linear.inverted(&invertible);
+  if (!invertible) return;
+  QPainterPath path;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    path.moveTo(undo.map(QPointF(lines[i][0].x, lines[i][0].y)));
+    for (size_t k = 1; k < lines[i].size(); ++k)
+      path.lineTo(undo.map(QPointF(lines[i][k].x, lines[i][k].y)));
+    if (lines[i].size() == 1) path.lineTo(path.currentPosition());
+    if (closed[i]) path.closeSubpath();
+  }
+  // No wider than the largest pen the canvas would be given.
+  const double stretch = std::max(std::hypot(m.m11, m.m12), std::hypot(m.m21, m.m22));
+  const double width = std::min(dc_.pen.width, kMaxPenWidth / stretch);
+  QPainterPathStroker stroker;
+  stroker.setWidth(width);
+  const uint32_t ext = dc_.pen.style;
+  stroker.setCapStyle((ext & PS_ENDCAP_MASK) == PS_ENDCAP_FLAT     ? Qt::FlatCap
+                      : (ext & PS_ENDCAP_MASK) == PS_ENDCAP_SQUARE ? Qt::SquareCap
+                                                                   : Qt::RoundCap);
+  stroker.setJoinStyle((ext & PS_JOIN_MASK) == PS_JOIN_MITER   ? Qt::MiterJoin
+                       : (ext & PS_JOIN_MASK) == PS_JOIN_BEVEL ? Qt::BevelJoin
+                                                               : Qt::RoundJoin);
+  const QPainterPath outline = linear.map(stroker.createStroke(path)).simplified();
+  // The canvas puts a stroke of odd width on the pixels whose centres the
+  // line passes through and one of even width astride it: the same here,
+  // axis by axis, with the widths a vertical and a horizontal line get.
+  const double det = std::abs(m.det());
+  const int32_t acrossX = toDevice(width * det / std::hypot(m.m21, m.m22));
+  const int32_t acrossY = toDevice(width * det / std::hypot(m.m11, m.m12));
+  const double sx = acrossX % 2 ? 0.5 : 0, sy = acrossY % 2 ? 0.5 : 0;
+  applyPen();
+  PenSpec none = target_.pen();
+  none.style = PenStyle::Clear;
+  target_.setPen(none);
+  target_.setBrush(BrushSpec{dc_.pen.color, BrushStyle::Solid});
+  for (const QPolygonF& poly : outline.toFillPolygons()) {
+    std::vector<Point> pts;
+    pts.reserve(size_t(poly.size()));
+    for (const QPointF& q : poly) pts.push_back(toPoint({q.x() + sx, q.y() + sy}));
+    count(pts.size());
+    target_.polygon(pts);
+  }
+  applyPen();
+  applyBrush();
+}
+
 void Player::applyBrush() {
   target_.setBrush(BrushSpec{dc_.brush.color, dc_.brush.style});
 }
@@ -721,13 +821,9 @@ void Player::drawPath(bool fill, bool stroke) {
   path_.clear();
   if (polys.empty()) return;
   if (fill) fillDevicePolygons(polys, true, false);
-  if (stroke && penVisible()) {
-    applyPen();
-    for (size_t i = 0; i < polys.size(); ++i) {
-      std::vector<Point> line = polys[i];
-      if ((closed[i] || fill) && line.size() > 1) line.push_back(line.front());
-      target_.polyline(line);
-    }
+  if (stroke) {
+    if (fill) closed.assign(closed.size(), true);
+    strokeLines(polys, closed);
   }
 }
 
@@ -754,14 +850,7 @@ void Player::fillDevicePolygons(const std::vector<std::vector<Point>>& polys, bo
     target_.polygon(polys.size() == 1 ? std::span<const Point>(polys[0]) : joined);
     applyPen();
   }
-  if (stroke && penVisible()) {
-    for (const auto& p : polys) {
-      if (p.empty()) continue;
-      std::vector<Point> line = p;
-      line.push_back(p.front());
-      target_.polyline(line);
-    }
-  }
+  if (stroke) strokeLines(polys, std::vector<bool>(polys.size(), true));
 }
 
 // -- shapes --
@@ -771,10 +860,14 @@ void Player::lineTo(DPoint p) {
     pathLineTo(dev(p));
   } else {
     count(2);
-    applyPen();
     const Point a = toPoint(dev(dc_.current)), b = toPoint(dev(p));
-    target_.moveTo(a.x, a.y);
-    target_.lineTo(b.x, b.y);
+    if (ellipticPen()) {
+      strokeElliptic({{a, b}}, {false});
+    } else {
+      applyPen();
+      target_.moveTo(a.x, a.y);
+      target_.lineTo(b.x, b.y);
+    }
   }
   dc_.current = p;
 }
@@ -790,8 +883,7 @@ void Player::polyline(const std::vector<DPoint>& pts, bool fromCurrent) {
     if (fromCurrent) d.push_back(toPoint(dev(dc_.current)));
     for (const DPoint& p : pts) d.push_back(toPoint(dev(p)));
     count(d.size());
-    applyPen();
-    target_.polyline(d);
+    strokeLines({d}, {false});
   }
   if (fromCurrent) dc_.current = pts.back();
 }
@@ -809,6 +901,10 @@ void Player::polygon(const std::vector<DPoint>& pts) {
   ip.reserve(d.size());
   for (const DPoint& p : d) ip.push_back(toPoint(p));
   count(ip.size());
+  if (ellipticPen()) {
+    fillDevicePolygons({ip}, true, true);
+    return;
+  }
   applyPen();
   applyBrush();
   target_.polygon(ip);
@@ -829,7 +925,7 @@ void Player::polyPolygon(const std::vector<std::vector<DPoint>>& polys) {
     dp.push_back(std::move(ip));
   }
   if (inPath_ || dp.empty()) return;
-  if (dp.size() == 1) {
+  if (dp.size() == 1 && !ellipticPen()) {
     applyPen();
     applyBrush();
     target_.polygon(dp[0]);
@@ -871,14 +967,13 @@ void Player::bezier(const std::vector<DPoint>& pts, bool fromCurrent) {
   } else {
     std::vector<Point> ip;
     for (const DPoint& p : out) ip.push_back(toPoint(p));
-    applyPen();
-    target_.polyline(ip);
+    strokeLines({ip}, {false});
   }
   if (fromCurrent) dc_.current = ctrl[used - 1];
 }
 
 void Player::rectangle(double l, double t, double r, double b) {
-  if (inPath_ || !xf().axisAligned()) {
+  if (inPath_ || !xf().axisAligned() || ellipticPen()) {
     polygon({{l, t}, {r, t}, {r, b}, {l, b}});
     return;
   }
@@ -889,7 +984,7 @@ void Player::rectangle(double l, double t, double r, double b) {
 }
 
 void Player::ellipse(double l, double t, double r, double b) {
-  if (inPath_ || !xf().axisAligned()) {
+  if (inPath_ || !xf().axisAligned() || ellipticPen()) {
     polygon(arcPoints(l, t, r, b, {}, {}, true));
     return;
   }
@@ -900,7 +995,7 @@ void Player::ellipse(double l, double t, double r, double b) {
 }
 
 void Player::roundRect(double l, double t, double r, double b, double w, double h) {
-  if (inPath_ || !xf().axisAligned()) {
+  if (inPath_ || !xf().axisAligned() || ellipticPen()) {
     // Corners as quarter ellipses.
     const double x0 = std::min(l, r), x1 = std::max(l, r), y0 = std::min(t, b), y1 = std::max(t, b);
     const double rw = std::min(std::abs(w), x1 - x0) / 2, rh = std::min(std::abs(h), y1 - y0) / 2;
@@ -960,8 +1055,8 @@ std::vector<DPoint> Player::arcPoints(double l, double t, double r, double b, DP
 
 void Player::arc(ArcKind kind, double l, double t, double r, double b, DPoint start, DPoint end) {
   // The canvas draws counter-clockwise on the screen, as GDI does.
-  const bool simple =
-      !inPath_ && xf().axisAligned() && (kind == ArcKind::Arc || kind == ArcKind::Pie);
+  const bool simple = !inPath_ && xf().axisAligned() && !ellipticPen() &&
+                      (kind == ArcKind::Arc || kind == ArcKind::Pie);
   if (simple) {
     count(4);
     applyPen();

@@ -288,6 +288,41 @@ TEST(EmfPlayer, PensScaleWithThePlaybackUnlessCosmetic) {
   EXPECT_EQ(created[1].i(2), 25);
 }
 
+// Stretched three times as wide as high, a geometric pen becomes an ellipse:
+// a vertical line is three times as thick as a horizontal one, and a
+// rectangle's sides follow suit. Cosmetic pens stay one pixel either way.
+TEST(EmfPlayer, GeometricPensFollowAStretchThatIsNotTheSameBothWays) {
+  const auto emf = EmfBuilder(2540, 2540)
+                       .rec(EMR_CREATEPEN, {1, PS_SOLID, 2, 0, 0x0000C0})
+                       .rec(EMR_SELECTOBJECT, {1})
+                       .rec(EMR_MOVETOEX, {20, 10})
+                       .rec(EMR_LINETO, {20, 80})
+                       .rec(EMR_MOVETOEX, {40, 30})
+                       .rec(EMR_LINETO, {90, 30})
+                       .rec(EMR_SELECTOBJECT, {int32_t(kStockObject | NULL_BRUSH)})
+                       .rec(EMR_RECTANGLE, {40, 50, 80, 90})
+                       .rec(EMR_CREATEPEN, {2, PS_SOLID, 0, 0, 0x00C000})
+                       .rec(EMR_SELECTOBJECT, {2})
+                       .rec(EMR_MOVETOEX, {10, 10})
+                       .rec(EMR_LINETO, {10, 80})
+                       .finish();
+  const QImage img = paintBytes({0, 0, 300, 100}, emf, {0, 0, 288, 96});
+  auto run = [&](int x0, int y0, int dx, int dy, QRgb c) {
+    int n = 0;
+    for (int x = x0, y = y0; x >= 0 && y >= 0 && x < img.width() && y < img.height();
+         x += dx, y += dy)
+      n += img.pixel(x, y) == c;
+    return n;
+  };
+  const QRgb blue = qRgb(0xC0, 0, 0), green = qRgb(0, 0xC0, 0);
+  EXPECT_EQ(run(0, 50, 1, 0, green), 1) << "cosmetic pen";
+  EXPECT_EQ(run(40, 20, 1, 0, blue), 6) << "vertical line across the stretch";
+  EXPECT_EQ(run(255, 0, 0, 1, blue), 2) << "horizontal line along it";
+  // The rectangle (120..240 x 50..90): left side 6 wide, top side 2 high.
+  EXPECT_EQ(run(100, 70, 1, 0, blue), 12) << "left and right sides";
+  EXPECT_EQ(run(180, 40, 0, 1, blue), 4) << "top and bottom sides";
+}
+
 TEST(EmfPlayer, FollowsMappingModesAndWorldTransforms) {
   const Rect dest{0, 0, 96, 96};
   std::vector<uint8_t> keep;
