@@ -595,9 +595,10 @@ double blurredDifference(const QImage& a, const QImage& b) {
   return double(differ) / (double(w) * h);
 }
 
-// LibreOffice wrote the metafiles from two drawings and rendered each EMF to a
-// PNG at 96 pixels per inch (trimmed to the drawing). Our playback at the
-// metafile's own size, trimmed the same way, must look the same: the ink boxes
+// LibreOffice wrote the metafiles from three drawings and rendered each EMF to
+// a PNG at 96 pixels per inch, two of them also at twice and four times that
+// (trimmed to the drawing). Our playback at the same size, trimmed the same
+// way, must look the same: the ink boxes
 // agree within a few pixels and few pixels differ after a blur. The WMFs draw
 // thick lines as outline polygons and text without advances; the rotated
 // drawing's curve and turned texts land a pixel or two apart in the two
@@ -610,11 +611,19 @@ TEST(EmfPlayer, FilesFromLibreOfficeLookLikeItsOwnRendering) {
     Size size;  // the frame or bounding box at 96 pixels per inch
     int box;
     double differ;
+    int scale = 1;  // LibreOffice's rendering is of the picture this many times enlarged
   } files[] = {
       {"shapes.emf", "shapes.png", {373, 272}, 2, 0.03},
       {"shapes.wmf", "shapes.png", {373, 272}, 4, 0.05},
       {"rotated.emf", "rotated.png", {0, 0}, 4, 0.06},
       {"rotated.wmf", "rotated.png", {0, 0}, 4, 0.05},
+      // Enlarged, hairlines stay one pixel and wide lines grow. The pens
+      // drawing has nothing else, so it gets the tight limit.
+      {"shapes.emf", "shapes2.png", {373, 272}, 4, 0.035, 2},
+      {"shapes.emf", "shapes4.png", {373, 272}, 8, 0.04, 4},
+      {"pens.emf", "pens.png", {718, 1047}, 2, 0.002},
+      {"pens.emf", "pens2.png", {718, 1047}, 4, 0.002, 2},
+      {"pens.emf", "pens4.png", {718, 1047}, 8, 0.002, 4},
   };
   for (const auto& f : files) {
     const QImage ref(QString::fromStdString(dir + f.png));
@@ -626,14 +635,14 @@ TEST(EmfPlayer, FilesFromLibreOfficeLookLikeItsOwnRendering) {
       EXPECT_NEAR(size.cx, f.size.cx, 1) << f.name;
       EXPECT_NEAR(size.cy, f.size.cy, 1) << f.name;
     }
-    const Rect bounds{0, 0, size.cx + 20, size.cy + 20};
-    const QImage ours = paintBytes(bounds, bytes, {10, 10, 10 + size.cx, 10 + size.cy});
+    const int32_t w = size.cx * f.scale, h = size.cy * f.scale;
+    const QImage ours = paintBytes({0, 0, w + 20, h + 20}, bytes, {10, 10, 10 + w, 10 + h});
     const QImage ink = ours.copy(inkBox(ours));
-    EXPECT_NEAR(ink.width(), refInk.width(), f.box) << f.name;
-    EXPECT_NEAR(ink.height(), refInk.height(), f.box) << f.name;
+    EXPECT_NEAR(ink.width(), refInk.width(), f.box) << f.png;
+    EXPECT_NEAR(ink.height(), refInk.height(), f.box) << f.png;
     const double d = blurredDifference(ink, refInk);
-    EXPECT_LE(d, f.differ) << f.name;
-    if (d > f.differ) ink.save(QString("/tmp/emf_ours_%1.png").arg(f.name));
+    EXPECT_LE(d, f.differ) << f.png;
+    if (d > f.differ) ink.save(QString("/tmp/emf_ours_%1").arg(f.png));
   }
 }
 
