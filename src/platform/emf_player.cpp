@@ -138,6 +138,7 @@ struct LogPen {
   double width = 0;  // logical units; 0 = one device pixel
   bool cosmetic = true;
   Color color = clBlack;
+  bool extended = false;  // made by EMR_EXTCREATEPEN
 };
 
 struct LogBrush {
@@ -314,9 +315,10 @@ class Player {
   void applyPen();
   void applyBrush();
   bool penVisible() const;
-  bool ellipticPen();
+  bool outlinedPen();
+  std::span<const qreal> geometricDashes() const;
   void strokeLines(const std::vector<std::vector<Point>>& lines, const std::vector<bool>& closed);
-  void strokeElliptic(const std::vector<std::vector<Point>>& lines,
+  void strokeOutlined(const std::vector<std::vector<Point>>& lines,
                       const std::vector<bool>& closed);
   FontSpec deviceFont();
   void count(uint64_t points);
@@ -667,11 +669,13 @@ void Player::applyPen() {
   target_.setBkColor(dc_.bkColor);
 }
 
-// A geometric pen is a circle in logical units, so a transform that stretches
+// Pens the canvas cannot draw, whose strokes the player outlines itself. A
+// geometric pen is a circle in logical units, so a transform that stretches
 // one way more than the other makes it an ellipse on the device: a line
 // across the stretch comes out thicker than one along it. That is what keeps
 // the bars of a barcode stretched along its length as wide as its modules.
-bool Player::ellipticPen() {
+// And a wide geometric extended pen keeps its dashes, as long as its width.
+bool Player::outlinedPen() {
   if (!penVisible() || dc_.pen.cosmetic) return false;
   const Xform& m = xf();
   const double det = std::abs(m.det());
@@ -681,15 +685,35 @@ bool Player::ellipticPen() {
   const double horizontal = dc_.pen.width * det / alongX;
   const double vertical = dc_.pen.width * det / alongY;
   if (!std::isfinite(horizontal) || !std::isfinite(vertical)) return false;
-  return std::max(horizontal, vertical) > 1.5 && std::abs(horizontal - vertical) >= 0.5;
+  if (std::max(horizontal, vertical) <= 1.5) return false;
+  return !geometricDashes().empty() || std::abs(horizontal - vertical) >= 0.5;
+}
+
+// The dashes of a geometric extended pen, in pen widths; none for solid pens.
+std::span<const qreal> Player::geometricDashes() const {
+  static constexpr qreal kDash[] = {3, 1}, kDot[] = {1, 1}, kDashDot[] = {3, 1, 1, 1},
+                         kDashDotDot[] = {3, 1, 1, 1, 1, 1};
+  if (!dc_.pen.extended || dc_.pen.cosmetic) return {};
+  switch (dc_.pen.style & PS_STYLE_MASK) {
+    case PS_DASH:
+      return kDash;
+    case PS_DOT:
+      return kDot;
+    case PS_DASHDOT:
+      return kDashDot;
+    case PS_DASHDOTDOT:
+      return kDashDotDot;
+    default:
+      return {};
+  }
 }
 
 // Strokes device polylines with the selected pen.
 void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
                          const std::vector<bool>& closed) {
   if (!penVisible()) return;
-  if (ellipticPen()) {
-    strokeElliptic(lines, closed);
+  if (outlinedPen()) {
+    strokeOutlined(lines, closed);
     return;
   }
   applyPen();
@@ -705,10 +729,10 @@ void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
   }
 }
 
-// The canvas has round pens only: the stroke of an elliptic pen is outlined
-// in the space where the pen is round (the device undone by the transform),
-// brought back and filled with the pen's colour.
-void Player::strokeElliptic(const std::vector<std::vector<Point>>& lines,
+// The canvas has round, solid wide pens only: the stroke of an outlined pen is
+// made in the space where the pen is round (the device undone by the
+// transform), brought back and filled with the pen's colour.
+void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
                             const std::vector<bool>& closed) {
   const Xform& m = xf();
   const QTransform linear(m.m11, m.m12, m.m21, m.m22, 0, 0);
@@ -729,6 +753,8 @@ void Player::strokeElliptic(const std::vector<std::vector<Point>>& lines,
   const double width = std::min(dc_.pen.width, kMaxPenWidth / stretch);
   QPainterPathStroker stroker;
   stroker.setWidth(width);
+  const std::span<const qreal> dashes = geometricDashes();
+  if (!dashes.empty()) stroker.setDashPattern(QList<qreal>(dashes.begin(), dashes.end()));
   const uint32_t ext = dc_.pen.style;
   stroker.setCapStyle((ext & PS_ENDCAP_MASK) == PS_ENDCAP_FLAT     ? Qt::FlatCap
                       : (ext & PS_ENDCAP_MASK) == PS_ENDCAP_SQUARE ? Qt::SquareCap
@@ -861,8 +887,8 @@ void Player::lineTo(DPoint p) {
   } else {
     count(2);
     const Point a = toPoint(dev(dc_.current)), b = toPoint(dev(p));
-    if (ellipticPen()) {
-      strokeElliptic({{a, b}}, {false});
+    if (outlinedPen()) {
+      strokeOutlined({{a, b}}, {false});
     } else {
       applyPen();
       target_.moveTo(a.x, a.y);
@@ -901,7 +927,7 @@ void Player::polygon(const std::vector<DPoint>& pts) {
   ip.reserve(d.size());
   for (const DPoint& p : d) ip.push_back(toPoint(p));
   count(ip.size());
-  if (ellipticPen()) {
+  if (outlinedPen()) {
     fillDevicePolygons({ip}, true, true);
     return;
   }
@@ -925,7 +951,7 @@ void Player::polyPolygon(const std::vector<std::vector<DPoint>>& polys) {
     dp.push_back(std::move(ip));
   }
   if (inPath_ || dp.empty()) return;
-  if (dp.size() == 1 && !ellipticPen()) {
+  if (dp.size() == 1 && !outlinedPen()) {
     applyPen();
     applyBrush();
     target_.polygon(dp[0]);
@@ -973,7 +999,7 @@ void Player::bezier(const std::vector<DPoint>& pts, bool fromCurrent) {
 }
 
 void Player::rectangle(double l, double t, double r, double b) {
-  if (inPath_ || !xf().axisAligned() || ellipticPen()) {
+  if (inPath_ || !xf().axisAligned() || outlinedPen()) {
     polygon({{l, t}, {r, t}, {r, b}, {l, b}});
     return;
   }
@@ -984,7 +1010,7 @@ void Player::rectangle(double l, double t, double r, double b) {
 }
 
 void Player::ellipse(double l, double t, double r, double b) {
-  if (inPath_ || !xf().axisAligned() || ellipticPen()) {
+  if (inPath_ || !xf().axisAligned() || outlinedPen()) {
     polygon(arcPoints(l, t, r, b, {}, {}, true));
     return;
   }
@@ -995,7 +1021,7 @@ void Player::ellipse(double l, double t, double r, double b) {
 }
 
 void Player::roundRect(double l, double t, double r, double b, double w, double h) {
-  if (inPath_ || !xf().axisAligned() || ellipticPen()) {
+  if (inPath_ || !xf().axisAligned() || outlinedPen()) {
     // Corners as quarter ellipses.
     const double x0 = std::min(l, r), x1 = std::max(l, r), y0 = std::min(t, b), y1 = std::max(t, b);
     const double rw = std::min(std::abs(w), x1 - x0) / 2, rh = std::min(std::abs(h), y1 - y0) / 2;
@@ -1055,7 +1081,7 @@ std::vector<DPoint> Player::arcPoints(double l, double t, double r, double b, DP
 
 void Player::arc(ArcKind kind, double l, double t, double r, double b, DPoint start, DPoint end) {
   // The canvas draws counter-clockwise on the screen, as GDI does.
-  const bool simple = !inPath_ && xf().axisAligned() && !ellipticPen() &&
+  const bool simple = !inPath_ && xf().axisAligned() && !outlinedPen() &&
                       (kind == ArcKind::Arc || kind == ArcKind::Pie);
   if (simple) {
     count(4);
@@ -1742,6 +1768,7 @@ void Player::emfRecord(const Rec& r) {
       o.pen.style = r.u32(28);
       o.pen.width = r.u32(32);
       o.pen.cosmetic = !(o.pen.style & PS_GEOMETRIC);
+      o.pen.extended = true;
       if (r.u32(36) == BS_NULL) o.pen.style = PS_NULL;
       o.pen.color = colorOf(r.u32(40));
       break;

@@ -323,6 +323,40 @@ TEST(EmfPlayer, GeometricPensFollowAStretchThatIsNotTheSameBothWays) {
   EXPECT_EQ(run(180, 40, 0, 1, blue), 4) << "top and bottom sides";
 }
 
+// A wide geometric extended pen keeps its dashes, three widths on and one
+// off; a wide CreatePen pen of the same style draws solid.
+TEST(EmfPlayer, WideGeometricPensKeepTheirDashes) {
+  const auto emf =
+      EmfBuilder(2540, 2540)
+          .rec(EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, int32_t(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT),
+                                  4, BS_SOLID, 0x0000C0, 0, 0})
+          .rec(EMR_SELECTOBJECT, {1})
+          .rec(EMR_MOVETOEX, {8, 20})
+          .rec(EMR_LINETO, {88, 20})
+          .rec(EMR_CREATEPEN, {2, PS_DASH, 4, 0, 0x00C000})
+          .rec(EMR_SELECTOBJECT, {2})
+          .rec(EMR_MOVETOEX, {8, 60})
+          .rec(EMR_LINETO, {88, 60})
+          .finish();
+  const QImage img = paintBytes({0, 0, 96, 96}, emf, {0, 0, 96, 96});
+  auto runs = [&](int y, QRgb c) {
+    std::vector<int> out;
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) {
+      if (img.pixel(x, y) == c) {
+        ++n;
+      } else if (n) {
+        out.push_back(n);
+        n = 0;
+      }
+    }
+    if (n) out.push_back(n);
+    return out;
+  };
+  EXPECT_EQ(runs(20, qRgb(0xC0, 0, 0)), (std::vector<int>{12, 12, 12, 12, 12})) << "dashed";
+  EXPECT_EQ(runs(60, qRgb(0, 0xC0, 0)), (std::vector<int>{84})) << "solid, round caps";
+}
+
 TEST(EmfPlayer, FollowsMappingModesAndWorldTransforms) {
   const Rect dest{0, 0, 96, 96};
   std::vector<uint8_t> keep;
