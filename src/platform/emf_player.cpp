@@ -33,6 +33,7 @@ constexpr uint64_t kMaxImagePixels = 64'000'000;   // pixels of bitmaps decoded,
 constexpr uint64_t kMaxBitmapPixels = 16'000'000;  // one bitmap
 constexpr double kMaxCoord = 1 << 24;              // device coordinates are clamped to this
 constexpr int32_t kMaxPenWidth = 2000;
+constexpr size_t kMaxOutlinedPoints = 4096;  // in one stroke the player outlines itself
 constexpr int32_t kMaxFontHeight = 2000;
 constexpr int kMaxClipRects = 2000;
 constexpr size_t kMaxWmfObjects = 65535;
@@ -712,7 +713,11 @@ std::span<const qreal> Player::geometricDashes() const {
 void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
                          const std::vector<bool>& closed) {
   if (!penVisible()) return;
-  if (outlinedPen()) {
+  // Merging the outline of a long self-crossing line costs far more than its
+  // points: beyond a bound the canvas's round pen of the mean width does.
+  size_t points = 0;
+  for (const auto& l : lines) points += l.size();
+  if (points <= kMaxOutlinedPoints && outlinedPen()) {
     strokeOutlined(lines, closed);
     return;
   }
