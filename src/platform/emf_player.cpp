@@ -34,6 +34,7 @@ constexpr uint64_t kMaxBitmapPixels = 16'000'000;  // one bitmap
 constexpr double kMaxCoord = 1 << 24;              // device coordinates are clamped to this
 constexpr int32_t kMaxPenWidth = 2000;
 constexpr size_t kMaxOutlinedPoints = 4096;  // in one stroke the player outlines itself
+constexpr size_t kMaxJoinedPoints = 64;      // of those, in one it merges as a whole
 constexpr int32_t kMaxFontHeight = 2000;
 constexpr int kMaxClipRects = 2000;
 constexpr size_t kMaxWmfObjects = 65535;
@@ -744,30 +745,28 @@ void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
   bool invertible = false;
   const QTransform undo = linear.inverted(&invertible);
   if (!invertible) return;
-  QPainterPath path;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].empty()) continue;
-    path.moveTo(undo.map(QPointF(lines[i][0].x, lines[i][0].y)));
-    for (size_t k = 1; k < lines[i].size(); ++k)
-      path.lineTo(undo.map(QPointF(lines[i][k].x, lines[i][k].y)));
-    if (lines[i].size() == 1) path.lineTo(path.currentPosition());
-    if (closed[i]) path.closeSubpath();
-  }
   // No wider than the largest pen the canvas would be given.
   const double stretch = std::max(std::hypot(m.m11, m.m12), std::hypot(m.m21, m.m22));
   const double width = std::min(dc_.pen.width, kMaxPenWidth / stretch);
-  QPainterPathStroker stroker;
-  stroker.setWidth(width);
+  const uint32_t cap = dc_.pen.style & PS_ENDCAP_MASK, join = dc_.pen.style & PS_JOIN_MASK;
+  QPainterPathStroker stroker, solid;
+  for (QPainterPathStroker* st : {&stroker, &solid}) {
+    st->setWidth(width);
+    st->setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
+                    : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
+                                              : Qt::RoundCap);
+    st->setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+                     : join == PS_JOIN_BEVEL ? Qt::BevelJoin
+                                             : Qt::RoundJoin);
+  }
+  // A segment with more dashes than a page could show (a hostile line across
+  // millions of pixels) is drawn solid.
   const std::span<const qreal> dashes = geometricDashes();
+  qreal period = 0;
+  for (qreal d : dashes) period += d * width;
   if (!dashes.empty()) stroker.setDashPattern(QList<qreal>(dashes.begin(), dashes.end()));
-  const uint32_t ext = dc_.pen.style;
-  stroker.setCapStyle((ext & PS_ENDCAP_MASK) == PS_ENDCAP_FLAT     ? Qt::FlatCap
-                      : (ext & PS_ENDCAP_MASK) == PS_ENDCAP_SQUARE ? Qt::SquareCap
-                                                                   : Qt::RoundCap);
-  stroker.setJoinStyle((ext & PS_JOIN_MASK) == PS_JOIN_MITER   ? Qt::MiterJoin
-                       : (ext & PS_JOIN_MASK) == PS_JOIN_BEVEL ? Qt::BevelJoin
-                                                               : Qt::RoundJoin);
-  const QPainterPath outline = linear.map(stroker.createStroke(path)).simplified();
+  auto centre = [&](Point p) { return undo.map(QPointF(p.x, p.y)); };
+
   // The canvas puts a stroke of odd width on the pixels whose centres the
   // line passes through and one of even width astride it: the same here,
   // axis by axis, with the widths a vertical and a horizontal line get.
@@ -780,12 +779,47 @@ void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
   none.style = PenStyle::Clear;
   target_.setPen(none);
   target_.setBrush(BrushSpec{dc_.pen.color, BrushStyle::Solid});
-  for (const QPolygonF& poly : outline.toFillPolygons()) {
+  auto fill = [&](const QPolygonF& poly) {
     std::vector<Point> pts;
     pts.reserve(size_t(poly.size()));
     for (const QPointF& q : poly) pts.push_back(toPoint({q.x() + sx, q.y() + sy}));
     count(pts.size());
     target_.polygon(pts);
+  };
+
+  size_t points = 0;
+  for (const auto& l : lines) points += l.size();
+  if (dashes.empty() && (cap != PS_ENDCAP_ROUND || join != PS_JOIN_ROUND) &&
+      points <= kMaxJoinedPoints) {
+    // Square ends and corners need the whole outline, merged where it
+    // overlaps itself; that is affordable for short lines only.
+    QPainterPath path;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].empty()) continue;
+      path.moveTo(centre(lines[i][0]));
+      for (size_t k = 1; k < lines[i].size(); ++k) path.lineTo(centre(lines[i][k]));
+      if (lines[i].size() == 1) path.lineTo(path.currentPosition());
+      if (closed[i]) path.closeSubpath();
+    }
+    for (const QPolygonF& poly :
+         linear.map(stroker.createStroke(path)).simplified().toFillPolygons())
+      fill(poly);
+  } else {
+    // Segment by segment: with round ends and corners the strokes of the
+    // segments together are the stroke of the line, each one simple.
+    auto segment = [&](Point a, Point b) {
+      QPainterPath piece(centre(a));
+      piece.lineTo(centre(b));
+      const bool fewDashes = period > 0 && piece.length() / period <= kMaxOutlinedPoints;
+      const QPainterPath outline = (fewDashes ? stroker : solid).createStroke(piece);
+      for (const QPolygonF& poly : linear.map(outline).toSubpathPolygons()) fill(poly);
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::vector<Point>& l = lines[i];
+      if (l.size() == 1) segment(l[0], l[0]);
+      for (size_t k = 1; k < l.size(); ++k) segment(l[k - 1], l[k]);
+      if (closed[i] && l.size() > 2) segment(l.back(), l.front());
+    }
   }
   applyPen();
   applyBrush();
