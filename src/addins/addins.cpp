@@ -2,6 +2,7 @@
 
 #include "addins/barcode_view.h"
 #include "addins/checkbox_view.h"
+#include "addins/rich_view.h"
 #include "addins/shape_view.h"
 #include "model/factory.h"
 #include "model/state.h"
@@ -29,6 +30,8 @@ void registerAddIns() {
   RegisterAddIn<TfrShapeView>({}, "55226");
   RegisterAddIn<TfrRoundRectView>({}, "55344");
   RegisterAddIn<TfrBarCodeView>({}, "55338");
+  RegisterAddIn<TfrRichView>({}, "55223");
+  RegisterAddIn<TfrRxRichView>({}, "55343");
   RegisterAddIn<TfrCheckBoxView>({}, "55224");
 }
 
