@@ -33,6 +33,7 @@ struct CharFormat {
   int32_t color = 0;       // index into Document::colors; 0 = automatic (black)
   int32_t background = 0;  // index into Document::colors; 0 = none
   int8_t vertical = 0;     // 1 superscript, -1 subscript
+  int32_t kerning = 0;     // pairs are kerned from this size in half-points on; 0 never
   friend bool operator==(const CharFormat&, const CharFormat&) = default;
 };
 

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
+#include <tuple>
 
 #include "platform/canvas.h"
 #include "platform/codepage.h"
@@ -11,6 +14,67 @@
 
 namespace orv::rtf {
 namespace {
+
+// Layout works in sixteenths of a twip, with fonts measured at sixteen times
+// their size where the font cache allows: the widths of a long line then add
+// up as exactly as the fonts' design units allow.
+constexpr int64_t kSub = 16;
+constexpr int32_t kMaxEm = 8192;
+
+// How many times its size a font of em twips is measured at.
+int32_t fineness(int32_t em) {
+  int32_t k = int32_t(kSub);
+  while (k > 1 && int64_t(em) * k > kMaxEm) k /= 2;
+  return k;
+}
+
+int64_t floorDiv(int64_t a, int64_t b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// Pair kerning from a face's "kern" table (format 0, horizontal), in design
+// units, with the face's units per em.
+struct KernTable {
+  int upem = 2048;
+  std::map<uint32_t, int16_t> pairs;  // left glyph << 16 | right glyph
+};
+
+const KernTable& kernTable(const ScaledFont& font) {
+  static std::mutex mutex;
+  static std::map<std::tuple<QString, bool, bool>, KernTable> tables;
+  std::lock_guard lock(mutex);
+  auto key = std::make_tuple(font.family(), font.bold(), font.italic());
+  auto [it, inserted] = tables.try_emplace(key);
+  if (!inserted) return it->second;
+  KernTable& t = it->second;
+  const QRawFont raw = font.rawFont();
+  if (!raw.isValid()) return t;
+  const QByteArray head = raw.fontTable("head");
+  const QByteArray kern = raw.fontTable("kern");
+  auto u16 = [](const QByteArray& b, qsizetype at) -> int {
+    if (at < 0 || at + 2 > b.size()) return -1;
+    return (uint8_t(b[at]) << 8) | uint8_t(b[at + 1]);
+  };
+  if (u16(head, 18) >= 16) t.upem = u16(head, 18);
+  if (u16(kern, 0) != 0) return t;
+  const int tables16 = std::max(0, u16(kern, 2));
+  qsizetype at = 4;
+  for (int n = 0; n < tables16 && at + 14 <= kern.size(); ++n) {
+    const int length = u16(kern, at + 2), coverage = u16(kern, at + 4);
+    if (length < 14) break;
+    if ((coverage >> 8) == 0 && (coverage & 1) && !(coverage & 4)) {
+      const int count = std::max(0, u16(kern, at + 6));
+      for (int i = 0; i < count; ++i) {
+        const qsizetype e = at + 14 + qsizetype(i) * 6;
+        if (e + 6 > kern.size()) break;
+        t.pairs[uint32_t(u16(kern, e)) << 16 | uint32_t(u16(kern, e + 2))] =
+            int16_t(uint16_t(u16(kern, e + 4)));
+      }
+    }
+    at += length;
+  }
+  return t;
+}
 
 // Character sets tried, in this order, for a character the run's own font
 // cannot encode, so that a Cyrillic or Greek letter in a Western font still
@@ -50,7 +114,7 @@ struct Glyph {
   uint8_t byte = 0;
   uint8_t charset = 1;
   const CharFormat* format = nullptr;
-  int32_t advance = 0;  // twips; tabs get theirs during layout
+  int32_t advance = 0;  // layout units; tabs get theirs during layout
   int32_t ascent = 0;
   int32_t descent = 0;
 };
@@ -69,9 +133,12 @@ struct LineBox {
   int64_t height = 0;
   int64_t ascent = 0;
   int64_t descent = 0;
-  int64_t indent = 0;      // left edge of the line's text, twips from the area's left
-  int64_t limit = 0;       // right edge available, twips from the area's left
-  std::vector<int64_t> x;  // start of every glyph, twips from the area's left
+  int64_t baseline = 0;  // from the line's top
+  // Layout units from the area's left: the left edge of the line's text, the
+  // right edge it may reach, and where every glyph starts.
+  int64_t indent = 0;
+  int64_t limit = 0;
+  std::vector<int64_t> x;
   int64_t endX = 0;
 };
 
@@ -97,7 +164,7 @@ class Layout {
       if (start <= paraStart + len) break;
       paraStart += len + 1;
     }
-    int64_t y = area_.top;
+    int64_t y = int64_t(area_.top) * kSub;
     for (; p < doc_.paragraphs.size(); ++p) {
       const Paragraph& para = doc_.paragraphs[p];
       const int64_t len = paragraphLength(para);
@@ -107,21 +174,21 @@ class Layout {
       size_t pos = 0;
       while (true) {
         LineBox line = breakLine(para, glyphs, pos, first);
-        if (first) y += para.format.spaceBefore;
+        if (first) y += int64_t(para.format.spaceBefore) * kSub;
         line.top = y;
-        if (y + line.height > area_.bottom) {
+        if (y + line.height > int64_t(area_.bottom) * kSub) {
           result.nextChar = int32_t(paraStart + int64_t(offset + pos));
           return result;
         }
         if (placed) placed(line, para, glyphs, paraStart + int64_t(offset));
         y += line.height;
-        result.bottom = int32_t(std::clamp<int64_t>(y, INT32_MIN, INT32_MAX));
+        result.bottom = int32_t(std::clamp<int64_t>(-floorDiv(-y, kSub), INT32_MIN, INT32_MAX));
         pos = line.end;
         first = false;
         // A line break at the paragraph's end leaves one more, empty line.
         if (pos >= glyphs.size() && !line.forcedBreak) break;
       }
-      y += para.format.spaceAfter;
+      y += int64_t(para.format.spaceAfter) * kSub;
       paraStart += len + 1;
     }
     result.nextChar = length;
@@ -150,7 +217,10 @@ class Layout {
       skipped += r.text.size();
       const uint8_t own = charsetOf(doc_, r.format);
       const int32_t em = emTwips(r.format);
-      const FontSpec spec = fontOf(doc_, r.format, em, own);
+      const int32_t k = fineness(em);
+      const int64_t unit = kSub / k;
+      const FontSpec spec = fontOf(doc_, r.format, em * k, own);
+      const size_t firstGlyph = out.size();
       const int ownPage = codePageForFont(spec.face, own);
       const std::string encoded = encodeText(r.text, ownPage);
       for (size_t i = from; i < r.text.size(); ++i) {
@@ -173,22 +243,39 @@ class Layout {
         }
         g.byte = uint8_t(b.empty() ? '?' : b[0]);
         const ScaledFont& font =
-            scaledFont(g.charset == own ? spec : fontOf(doc_, r.format, em, g.charset));
-        g.advance = font.advance(g.byte);
-        g.ascent = font.metrics().ascent;
-        g.descent = font.metrics().descent;
-        if (r.format.vertical > 0) g.ascent += r.format.halfPoints * 10 / 3;
-        if (r.format.vertical < 0) g.descent += r.format.halfPoints * 10 / 6;
+            scaledFont(g.charset == own ? spec : fontOf(doc_, r.format, em * k, g.charset));
+        g.advance = int32_t(font.advance(g.byte) * unit);
+        g.ascent = int32_t(font.metrics().ascent * unit);
+        g.descent = int32_t(font.metrics().descent * unit);
+        if (r.format.vertical > 0) g.ascent += int32_t(r.format.halfPoints * 10 * kSub / 3);
+        if (r.format.vertical < 0) g.descent += int32_t(r.format.halfPoints * 10 * kSub / 6);
         out.push_back(g);
       }
+      if (r.format.kerning > 0 && r.format.halfPoints >= r.format.kerning)
+        kern(out, firstGlyph, scaledFont(spec), em);
     }
     return out;
   }
 
+  // Narrows the advances of kerned pairs among glyphs [from, end) of one run.
+  static void kern(std::vector<Glyph>& glyphs, size_t from, const ScaledFont& font, int32_t em) {
+    const KernTable& table = kernTable(font);
+    if (table.pairs.empty()) return;
+    for (size_t i = from; i + 1 < glyphs.size(); ++i) {
+      Glyph& a = glyphs[i];
+      const Glyph& b = glyphs[i + 1];
+      if (a.charset != b.charset || font.usesFallback(a.byte) || font.usesFallback(b.byte))
+        continue;
+      auto it = table.pairs.find(font.glyph(a.byte) << 16 | font.glyph(b.byte));
+      if (it == table.pairs.end()) continue;
+      a.advance += int32_t(std::lround(double(it->second) * em * kSub / table.upem));
+    }
+  }
+
   int64_t tabStop(const ParaFormat& pf, int64_t x) const {
     for (int32_t t : pf.tabs)
-      if (t > x) return t;
-    const int64_t step = std::max(1, doc_.defaultTab);
+      if (int64_t(t) * kSub > x) return int64_t(t) * kSub;
+    const int64_t step = int64_t(std::max(1, doc_.defaultTab)) * kSub;
     return (x / step + 1) * step;
   }
 
@@ -198,8 +285,8 @@ class Layout {
     LineBox line;
     line.first = pos;
     line.firstOfParagraph = first;
-    line.indent = int64_t(pf.leftIndent) + (first ? pf.firstIndent : 0);
-    line.limit = int64_t(area_.right) - area_.left - pf.rightIndent;
+    line.indent = (int64_t(pf.leftIndent) + (first ? pf.firstIndent : 0)) * kSub;
+    line.limit = (int64_t(area_.right) - area_.left - pf.rightIndent) * kSub;
     int64_t x = line.indent;
     size_t i = pos;
     size_t lastBreak = pos;
@@ -252,9 +339,10 @@ class Layout {
     if (line.first == line.end) {
       // An empty line is as high as its paragraph mark.
       const CharFormat& f = para.markFormat;
-      const ScaledFont& font = scaledFont(fontOf(doc_, f, emTwips(f), charsetOf(doc_, f)));
-      ascent = font.metrics().ascent;
-      descent = font.metrics().descent;
+      const int32_t em = emTwips(f), k = fineness(em);
+      const ScaledFont& font = scaledFont(fontOf(doc_, f, em * k, charsetOf(doc_, f)));
+      ascent = font.metrics().ascent * (kSub / k);
+      descent = font.metrics().descent * (kSub / k);
     }
     const int64_t natural = ascent + descent;
     const ParaFormat& pf = para.format;
@@ -262,13 +350,16 @@ class Layout {
     if (pf.lineMultiple && pf.lineSpacing > 0) {
       h = natural * pf.lineSpacing / 240;
     } else if (pf.lineSpacing > 0) {
-      h = std::max<int64_t>(natural, pf.lineSpacing);
+      h = std::max<int64_t>(natural, int64_t(pf.lineSpacing) * kSub);
     } else if (pf.lineSpacing < 0) {
-      h = -int64_t(pf.lineSpacing);
+      h = -int64_t(pf.lineSpacing) * kSub;
     }
     line.ascent = ascent;
     line.descent = descent;
     line.height = std::max<int64_t>(h, 1);
+    // Proportional spacing adds its room below the text, as LibreOffice and
+    // Word do; a fixed or minimum height puts the text at the line's foot.
+    line.baseline = pf.lineMultiple && h >= natural ? ascent : line.height - descent;
   }
 };
 
@@ -326,7 +417,7 @@ class LinePainter {
     }
     pos.back() = double(xOf(contentEnd - 1) + glyphs[contentEnd - 1].advance) + shift + added;
 
-    const int64_t baseline = line.top + line.height - line.descent;
+    const int64_t baseline = line.top + line.baseline;
     size_t i = line.first;
     while (i < contentEnd) {
       if (glyphs[i].ch == u'\t') {
@@ -337,7 +428,7 @@ class LinePainter {
       while (j < contentEnd && glyphs[j].ch != u'\t' && glyphs[j].format == glyphs[i].format &&
              glyphs[j].charset == glyphs[i].charset)
         ++j;
-      segment(glyphs, i, j, pos[i - line.first], pos[j - line.first], baseline);
+      segment(glyphs, i, j, &pos[i - line.first], baseline);
       i = j;
     }
   }
@@ -350,36 +441,32 @@ class LinePainter {
   double sx_ = 0;
   double sy_ = 0;
 
-  int32_t devX(double twips) const { return roundEven(target_.left + (twips)*sx_); }
-  int32_t devY(double twips) const { return roundEven(target_.top + (twips - area_.top) * sy_); }
+  int32_t devX(double units) const { return roundEven(target_.left + units / kSub * sx_); }
+  int32_t devY(double units) const {
+    return roundEven(target_.top + (units / kSub - area_.top) * sy_);
+  }
 
-  void segment(const std::vector<Glyph>& glyphs, size_t from, size_t to, double x0, double x1,
+  // Draws glyphs [from, to), the first of which starts at pos[0] and the
+  // next ones at pos[1], pos[2]...
+  void segment(const std::vector<Glyph>& glyphs, size_t from, size_t to, const double* pos,
                int64_t baseline) {
     const CharFormat& f = *glyphs[from].format;
     std::string bytes;
-    int32_t blanks = 0;
-    for (size_t k = from; k < to; ++k) {
-      bytes.push_back(char(glyphs[k].byte));
-      blanks += glyphs[k].ch == u' ';
-    }
+    for (size_t k = from; k < to; ++k) bytes.push_back(char(glyphs[k].byte));
     const int32_t em = roundEven(emTwips(f) * sy_);
     if (em <= 0) return;
     canvas_.setFont(fontOf(doc_, f, em, glyphs[from].charset));
-    canvas_.setTextJustification(0, 0);
-    canvas_.setTextCharacterExtra(0);
-    const int32_t left = devX(x0);
-    const int32_t want = devX(x1) - left;
-    const int32_t have = canvas_.textWidth(bytes);
-    // The device's rounded widths differ from the layout's: spread the
-    // difference so the run ends where the layout ends it.
-    if (blanks > 0) {
-      canvas_.setTextJustification(want - have, blanks);
-    } else if (!bytes.empty()) {
-      canvas_.setTextCharacterExtra((want - have) / int32_t(bytes.size()));
-    }
+    const int32_t left = devX(pos[0]);
+    const int32_t want = devX(pos[to - from]) - left;
+    // Every character goes where the layout put it: a device font is a whole
+    // number of pixels high, and its own widths would drift from the
+    // layout's along the run.
+    std::vector<int32_t> advances(to - from);
+    for (size_t k = 0; k < advances.size(); ++k) advances[k] = devX(pos[k + 1]) - devX(pos[k]);
+    canvas_.setTextAdvances(std::move(advances));
     int64_t shift = 0;
-    if (f.vertical > 0) shift = -int64_t(f.halfPoints) * 10 / 3;
-    if (f.vertical < 0) shift = int64_t(f.halfPoints) * 10 / 6;
+    if (f.vertical > 0) shift = -int64_t(f.halfPoints) * 10 * kSub / 3;
+    if (f.vertical < 0) shift = int64_t(f.halfPoints) * 10 * kSub / 6;
     const int32_t top = devY(double(baseline + shift)) - canvas_.textMetrics().ascent;
     const Color back = doc_.colorAt(f.background, clNone);
     if (back != clNone) {
@@ -390,8 +477,7 @@ class LinePainter {
     canvas_.setTextColor(doc_.colorAt(f.color, clBlack));
     const Rect clip = target_;
     canvas_.textOut(left, top, bytes, &clip, etoClipped);
-    canvas_.setTextJustification(0, 0);
-    canvas_.setTextCharacterExtra(0);
+    canvas_.setTextAdvances({});
   }
 };
 
@@ -422,8 +508,10 @@ std::vector<LaidLine> layoutLines(const Document& doc, int32_t start, const Rect
                                    const std::vector<Glyph>& glyphs, int64_t base) {
     size_t end = line.end;
     if (end > line.first && glyphs[end - 1].ch == kLineBreak) --end;
-    out.push_back({int32_t(base + int64_t(line.first)), int32_t(base + int64_t(end)),
-                   int32_t(line.top), int32_t(line.height)});
+    const int64_t top = floorDiv(line.top, kSub);
+    const int64_t bottom = -floorDiv(-(line.top + line.height), kSub);
+    out.push_back({int32_t(base + int64_t(line.first)), int32_t(base + int64_t(end)), int32_t(top),
+                   int32_t(bottom - top)});
   });
   return out;
 }

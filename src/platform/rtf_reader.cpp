@@ -380,6 +380,8 @@ class Reader {
       st_.fontSet = true;
     } else if (w == "fs") {
       f.halfPoints = p <= 0 ? 24 : int32_t(std::min<int64_t>(p, 3276));
+    } else if (w == "kerning") {
+      f.kerning = int32_t(std::clamp<int64_t>(p, 0, 3276));
     } else if (w == "b") {
       flag(f.bold);
     } else if (w == "i") {

@@ -33,6 +33,7 @@ void charFormat(std::string& out, const CharFormat& f) {
   if (f.background != 0) word(out, "highlight", f.background);
   if (f.vertical > 0) out += "\\super";
   if (f.vertical < 0) out += "\\sub";
+  if (f.kerning) word(out, "kerning", f.kerning);
   out += ' ';
 }
 
