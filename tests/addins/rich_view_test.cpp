@@ -281,5 +281,31 @@ TEST(RichView, DrawingPutsTheRunsIntoMetafileTextRecordsInsideTheView) {
   EXPECT_TRUE(enumerateTextRuns(c2.finish()).empty());
 }
 
+TEST(RichView, BreaksTheSameLinesOnScreenAndAtPrinterResolution) {
+  ModelStateGuard g(DocumentMode::Running, 25);
+  auto v = placed(
+      "\\qj Um relat\\'f3rio {\\b mensal} apresenta os resultados consolidados de "
+      "todas as filiais e compara cada indicador com as metas definidas pela "
+      "diretoria no in\\'edcio do ano fiscal",
+      200, 200);
+  auto runsAt = [&](double zoom) {
+    v->ZoomX = v->ZoomY = zoom;
+    EmfCanvas c({0, 0, 20000, 20000}, 600);
+    v->Draw(c);
+    return enumerateTextRuns(c.finish());
+  };
+  const auto screen = runsAt(1.0);
+  const double printer = 600 / (93 / 1.015);
+  const auto paper = runsAt(printer);
+  ASSERT_GT(screen.size(), 3u);
+  ASSERT_EQ(paper.size(), screen.size());
+  for (size_t i = 0; i < screen.size(); ++i) {
+    EXPECT_EQ(paper[i].text, screen[i].text) << i;
+    // The same place on the page, to within a screen pixel.
+    EXPECT_NEAR(paper[i].reference.x / printer, screen[i].reference.x, 1.0) << i;
+    EXPECT_NEAR(paper[i].reference.y / printer, screen[i].reference.y, 1.0) << i;
+  }
+}
+
 }  // namespace
 }  // namespace orv
