@@ -141,6 +141,15 @@ TEST(RichView, RecordEndPositionIsHonouredWhateverTheRtfHolds) {
   }
 }
 
+TEST(RichView, LoadBlobTakesTheFieldsRtf) {
+  TfrRichView v;
+  const std::string rtf = "{\\rtf1 do banco}";
+  v.LoadBlob({false, std::span(reinterpret_cast<const uint8_t*>(rtf.data()), rtf.size())});
+  EXPECT_EQ(v.RichContent.plainText(), u"do banco");
+  v.LoadBlob({true, {}});
+  EXPECT_TRUE(v.RichContent.paragraphs.empty());
+}
+
 TEST(RichView, EmptyTextHasNoContentAndItsMinimumHeight) {
   ModelStateGuard g(DocumentMode::Running, 25);
   registerAddIns();
