@@ -18,6 +18,7 @@ namespace {
 // Layout happens at the screen's resolution, so that a text breaks the same
 // way in the run that measured it, on screen and on paper.
 constexpr int32_t kScreenDpi = 96;
+constexpr int32_t kTwipsPerPixel = 1440 / kScreenDpi;
 constexpr int32_t kMaxHeightPixels = 1000000;
 // A restarting substitution that has replaced this many expressions is
 // looping on values that hold expressions themselves.
@@ -166,14 +167,24 @@ int32_t TfrRichView::NeededHeight() {
   const rtf::Document& doc = Scratch();
   const int32_t length = doc.length();
   const int32_t width = AreaWidthTwips();
+  // Only a layout that placed everything fits; one that placed nothing (the
+  // result is where it started) needs more room, not less.
+  auto fits = [&](int32_t pixels) {
+    const Rect area{0, 0, width, twips(int64_t(pixels) * 1440)};
+    return rtf::formatRange(doc, StartChar, area).nextChar >= length;
+  };
   int32_t lo = 0, hi = kMaxHeightPixels;
+  // More room never places fewer lines, so one layout into the tallest area
+  // tells where the answer lies and the search only confirms it.
+  const int32_t bottom =
+      rtf::formatRange(doc, StartChar, {0, 0, width, twips(int64_t(hi) * 1440)}).bottom;
+  const int32_t guess =
+      int32_t(std::min<int64_t>((int64_t(bottom) + kTwipsPerPixel - 1) / kTwipsPerPixel, hi));
+  if (guess + 1 < hi && fits(guess + 1)) hi = guess + 1;
+  if (guess - 2 > lo && !fits(guess - 2)) lo = guess - 2;
   while (hi - lo > 1) {
     const int32_t mid = lo + (hi - lo) / 2;
-    const int32_t next =
-        rtf::formatRange(doc, StartChar, {0, 0, width, twips(int64_t(mid) * 1440)}).nextChar;
-    // Only a layout that placed everything fits; one that placed nothing
-    // (the result is where it started) needs more room, not less.
-    if (next >= length) {
+    if (fits(mid)) {
       hi = mid;
     } else {
       lo = mid;
