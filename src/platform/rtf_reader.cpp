@@ -349,8 +349,12 @@ class Reader {
     CharFormat& f = st_.chr;
     ParaFormat& pf = st_.para;
     auto flag = [&](bool& b) { b = v != 0; };
-    if (w == "par" || w == "sect" || w == "page" || w == "row") {
+    if (w == "par" || w == "row") {
       endParagraph();
+    } else if (w == "sect") {
+      // A section ends a paragraph only when it ends text; after a "\par"
+      // it would make an empty one. Page breaks have no place in a box.
+      if (curTouched_) endParagraph();
     } else if (w == "line") {
       textChar(kLineBreak);
     } else if (w == "tab" || w == "cell") {

@@ -93,6 +93,8 @@ TEST(RtfReader, PositionsCountParagraphMarks) {
   EXPECT_EQ(d.text(), u"ab\r\rcd");
   EXPECT_EQ(d.length(), 6);
   EXPECT_TRUE(read(std::string_view("{\\rtf1 }")).empty());
+  // A section break after a paragraph mark and a page break add no paragraph.
+  EXPECT_EQ(read(std::string_view("{\\rtf1 a\\par\\sect b\\page c\\sect}")).text(), u"a\rbc");
   EXPECT_TRUE(read(std::string_view("")).paragraphs.empty());
 }
 
