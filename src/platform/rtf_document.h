@@ -37,6 +37,16 @@ struct CharFormat {
   friend bool operator==(const CharFormat&, const CharFormat&) = default;
 };
 
+// How the text after a tab meets its stop: starting there, centred on it,
+// ending there, or with its decimal separator on it.
+enum class TabKind : uint8_t { Left, Center, Right, Decimal };
+
+struct TabStop {
+  int32_t position = 0;  // twips from the left margin
+  TabKind kind = TabKind::Left;
+  friend bool operator==(const TabStop&, const TabStop&) = default;
+};
+
 struct ParaFormat {
   Align align = Align::Left;
   // Twips. The first-line indent is relative to the left one.
@@ -49,7 +59,7 @@ struct ParaFormat {
   // lineMultiple, sl/240 single lines.
   int32_t lineSpacing = 0;
   bool lineMultiple = false;
-  std::vector<int32_t> tabs;  // stop positions in twips from the left margin
+  std::vector<TabStop> tabs;
   friend bool operator==(const ParaFormat&, const ParaFormat&) = default;
 };
 

@@ -272,11 +272,33 @@ class Layout {
     }
   }
 
-  int64_t tabStop(const ParaFormat& pf, int64_t x) const {
-    for (int32_t t : pf.tabs)
-      if (int64_t(t) * kSub > x) return int64_t(t) * kSub;
+  // The nearest stop after x; past the paragraph's own stops the default
+  // ones, every defaultTab twips.
+  TabStop tabStop(const ParaFormat& pf, int64_t x) const {
+    const TabStop* best = nullptr;
+    for (const TabStop& t : pf.tabs)
+      if (int64_t(t.position) * kSub > x && (!best || t.position < best->position)) best = &t;
+    if (best) return {int32_t(best->position * kSub), best->kind};
     const int64_t step = int64_t(std::max(1, doc_.defaultTab)) * kSub;
-    return (x / step + 1) * step;
+    return {int32_t(std::min<int64_t>((x / step + 1) * step, INT32_MAX)), TabKind::Left};
+  }
+
+  // The advance of the tab at glyph i, which starts at x: the text after a
+  // right, centred or decimal stop (up to the next tab or line break) is
+  // placed against the stop, never before the tab itself.
+  int64_t tabAdvance(const ParaFormat& pf, const std::vector<Glyph>& glyphs, size_t i,
+                     int64_t x) const {
+    const TabStop stop = tabStop(pf, x);
+    if (stop.kind == TabKind::Left) return stop.position - x;
+    int64_t w = 0;
+    for (size_t j = i + 1; j < glyphs.size(); ++j) {
+      const char16_t c = glyphs[j].ch;
+      if (c == u'\t' || c == kLineBreak) break;
+      if (stop.kind == TabKind::Decimal && (c == u'.' || c == u',')) break;
+      w += glyphs[j].advance;
+    }
+    const int64_t before = stop.kind == TabKind::Center ? w / 2 : w;
+    return std::max<int64_t>(0, stop.position - x - before);
   }
 
   LineBox breakLine(const Paragraph& para, const std::vector<Glyph>& glyphs, size_t pos,
@@ -299,7 +321,7 @@ class Layout {
         line.forcedBreak = true;
         break;
       }
-      const int64_t adv = g.ch == u'\t' ? tabStop(pf, x) - x : g.advance;
+      const int64_t adv = g.ch == u'\t' ? tabAdvance(pf, glyphs, i, x) : g.advance;
       if (isBlank(g.ch)) {
         // Blanks at the end of a line hang past its edge.
         xs.push_back(x);

@@ -136,6 +136,7 @@ class Reader {
   int32_t pendingSkip_ = 0;
   int codePage_ = 1252;
   int64_t defaultFont_ = 0;
+  TabKind tabKind_ = TabKind::Left;  // for the next \tx
   std::map<int64_t, int32_t> fontByNumber_;
   Paragraph cur_;
   bool curTouched_ = false;
@@ -378,6 +379,7 @@ class Reader {
       st_.hidden = false;
     } else if (w == "pard") {
       pf = ParaFormat{};
+      tabKind_ = TabKind::Left;
     } else if (w == "f") {
       auto it = fontByNumber_.find(p);
       f.font = it == fontByNumber_.end() ? -1 : it->second;
@@ -434,7 +436,14 @@ class Reader {
     } else if (w == "slmult") {
       pf.lineMultiple = v != 0;
     } else if (w == "tx" || w == "tb") {
-      if (pf.tabs.size() < kMaxTabs) pf.tabs.push_back(clampTwips(p, 0));
+      if (pf.tabs.size() < kMaxTabs) pf.tabs.push_back({clampTwips(p, 0), tabKind_});
+      tabKind_ = TabKind::Left;
+    } else if (w == "tqr") {
+      tabKind_ = TabKind::Right;
+    } else if (w == "tqc") {
+      tabKind_ = TabKind::Center;
+    } else if (w == "tqdec") {
+      tabKind_ = TabKind::Decimal;
     } else {
       // Symbols written as words.
       static const std::pair<std::string_view, char16_t> kSymbols[] = {

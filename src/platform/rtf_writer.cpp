@@ -61,7 +61,12 @@ void paraFormat(std::string& out, const ParaFormat& p) {
     word(out, "sl", p.lineSpacing);
     word(out, "slmult", p.lineMultiple ? 1 : 0);
   }
-  for (int32_t t : p.tabs) word(out, "tx", t);
+  for (const TabStop& t : p.tabs) {
+    if (t.kind == TabKind::Center) out += "\\tqc";
+    if (t.kind == TabKind::Right) out += "\\tqr";
+    if (t.kind == TabKind::Decimal) out += "\\tqdec";
+    word(out, "tx", t.position);
+  }
   out += ' ';
 }
 

@@ -134,6 +134,15 @@ TEST(RtfLayout, IndentsTabsAndAlignmentPlaceTheRuns) {
   EXPECT_EQ(runs[0].text, "Nome");
   EXPECT_EQ(runs[0].reference.x, 900 / 15);
   EXPECT_EQ(runs[1].reference.x, 3000 / 15);
+  // The text after a right, centred or decimal stop ends at, is centred on,
+  // or has its separator on the stop.
+  runs =
+      drawn(doc("\\tqr\\tx3000\\tqc\\tx4500\\tqdec\\tx6000", "a\\tab 1.234,50\\tab meio\\tab 12,5"),
+            9000);
+  ASSERT_EQ(runs.size(), 4u);
+  EXPECT_NEAR(runs[1].reference.x + widthOf(u"1.234,50") / 15, 3000 / 15, 1);
+  EXPECT_NEAR(runs[2].reference.x + widthOf(u"meio") / 30, 4500 / 15, 1);
+  EXPECT_NEAR(runs[3].reference.x + widthOf(u"12") / 15, 6000 / 15, 1);
   runs = drawn(doc("\\li600\\fi-300"), 2400);
   ASSERT_GE(runs.size(), 2u);
   EXPECT_EQ(runs[0].reference.x, 300 / 15);

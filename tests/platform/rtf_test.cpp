@@ -17,7 +17,7 @@ const char* const kSample =
     "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
     "{\\stylesheet{\\s0 Normal;}}{\\info{\\title Hidden title}{\\author Someone}}"
     "{\\*\\generator Tests;}\\uc1"
-    "\\pard\\qj\\li720\\ri360\\fi-360\\sb120\\sa240\\sl-300\\slmult0\\tx1440\\tx2880 "
+    "\\pard\\qj\\li720\\ri360\\fi-360\\sb120\\sa240\\sl-300\\slmult0\\tx1440\\tqr\\tx2880 "
     "\\f0\\fs20 plain {\\b bold {\\i both}} \\ul under\\ulnone  {\\strike gone}\\par"
     "\\pard\\qc{\\f1 \\'c0\\'c1} \\u915? \\u-3913\\'3f x\\tab y\\line z\\par"
     "\\pard\\qr{\\cf1 red}{\\highlight2 marked}{\\super 2}{\\sub i}{\\*\\unknown skipped}"
@@ -43,7 +43,7 @@ TEST(RtfReader, ReadsParagraphAndCharacterFormatsFromTheTables) {
   EXPECT_EQ(p0.format.spaceBefore, 120);
   EXPECT_EQ(p0.format.spaceAfter, 240);
   EXPECT_EQ(p0.format.lineSpacing, -300);
-  EXPECT_EQ(p0.format.tabs, (std::vector<int32_t>{1440, 2880}));
+  EXPECT_EQ(p0.format.tabs, (std::vector<TabStop>{{1440, TabKind::Left}, {2880, TabKind::Right}}));
   // Groups give their formats back when they close.
   ASSERT_EQ(p0.runs.size(), 7u);
   EXPECT_EQ(p0.runs[0].text, u"plain ");
