@@ -1,13 +1,14 @@
 // Reads hostile RTF, writes it and reads it again: the model must come back
 // unchanged and write the same bytes. Then lays the text out into a small
 // area the input's first bytes pick, measuring from a start character and
-// drawing into a metafile. Nothing may crash, hang or allocate beyond what
-// the input justifies.
+// drawing into a metafile, and replaces its fields. Nothing may crash, hang
+// or allocate beyond what the input justifies.
 #include <QGuiApplication>
 #include <cstdint>
 #include <string>
 
 #include "platform/emf_canvas.h"
+#include "platform/error.h"
 #include "platform/rtf_document.h"
 #include "platform/rtf_layout.h"
 
@@ -46,5 +47,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       orv::rtf::formatRange(doc, start, area, &canvas, {10, 10, 390, 290});
   if (drawn.nextChar != measured.nextChar) __builtin_trap();
   (void)canvas.finish();
+
+  // Fields replaced by values that hold paragraph marks, line breaks and
+  // fields of their own: the result still writes and reads back unchanged.
+  orv::rtf::Document fields = doc;
+  try {
+    fields.replaceFields(
+        [](std::u16string_view inner) {
+          return inner.size() % 3 == 0 ? std::u16string(u"a\r\nb\nc") : std::u16string(u"[z]");
+        },
+        (data[2] & 1) != 0, uint8_t(204), 50);
+  } catch (const orv::Error&) {
+    // Values that keep producing fields.
+  }
+  if (!(orv::rtf::read(orv::rtf::write(fields)) == fields)) __builtin_trap();
   return 0;
 }

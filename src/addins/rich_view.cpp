@@ -32,26 +32,6 @@ int32_t twips(int64_t pixels1440) {
   return roundEven(double(pixels1440) / kScreenDpi);
 }
 
-// The closing bracket of the expression whose opening bracket is at `open`:
-// brackets nest, and quoted strings may hold any of them.
-size_t expressionEnd(std::u16string_view text, size_t open) {
-  int depth = 0;
-  bool quoted = false;
-  for (size_t i = open; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\'') {
-      quoted = !quoted;
-    } else if (quoted) {
-      continue;
-    } else if (c == u'[') {
-      ++depth;
-    } else if (c == u']' && --depth == 0) {
-      return i;
-    }
-  }
-  return std::u16string_view::npos;
-}
-
 uint8_t valueCharset() {
   const std::string s = loadString8(kValueCharsetString);
   const long v = s.empty() ? 1 : std::strtol(s.c_str(), nullptr, 10);
@@ -62,30 +42,18 @@ uint8_t valueCharset() {
 
 void substituteExpressions(rtf::Document& doc, const ExpressionValueText& value,
                            RichSubstitution rule, uint8_t charset) {
-  std::u16string text = doc.text();
-  size_t p = text.find(u'[');
-  int rounds = 0;
-  while (p != std::u16string::npos) {
-    const size_t e = expressionEnd(text, p);
-    if (e == std::u16string::npos) break;
-    const std::u16string inner = text.substr(p + 1, e - p - 1);
-    const std::string result = value(encodeText(inner, kSystemCodePage));
-    const bool restart = rule == RichSubstitution::RestartFromBeginning;
-    const QString decoded =
-        decodeBytes(result, restart ? kSystemCodePage : codePageForCharset(charset));
-    const int32_t before = doc.length();
-    doc.replace(int32_t(p), int32_t(e - p + 1), decoded.toStdU16String());
-    const int32_t inserted = doc.length() - before + int32_t(e - p + 1);
-    text = doc.text();
-    if (restart) {
-      if (++rounds > kMaxRestarts)
-        throw Error("the expressions of a rich text keep producing expressions");
-      p = text.find(u'[');
-    } else {
-      if (inserted > 0) doc.setCharset(int32_t(p), int32_t(p) + inserted, charset);
-      p = text.find(u'[', p + size_t(inserted));
-    }
-  }
+  const bool restart = rule == RichSubstitution::RestartFromBeginning;
+  const int valuePage = restart ? kSystemCodePage : codePageForCharset(charset);
+  // Searching again from the start finds nothing before the value just put
+  // in (the text before it holds no bracket), so searching the value again
+  // is the same and costs no second pass over the text.
+  doc.replaceFields(
+      [&](std::u16string_view inner) {
+        const std::string text =
+            value(encodeText(QStringView(inner.data(), qsizetype(inner.size())), kSystemCodePage));
+        return decodeBytes(text, valuePage).toStdU16String();
+      },
+      restart, restart ? std::nullopt : std::optional<uint8_t>(charset), kMaxRestarts);
 }
 
 // ------------------------------------------------------------ TfrRichView

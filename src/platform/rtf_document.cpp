@@ -1,6 +1,9 @@
 #include "platform/rtf_document.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include "platform/error.h"
 
 namespace orv::rtf {
 namespace {
@@ -143,21 +146,110 @@ void Document::replace(int32_t from, int32_t count, std::u16string_view insert) 
   paragraphs = fromFlat(f, 0, f.text.size(), 0);
 }
 
-void Document::setCharset(int32_t from, int32_t to, uint8_t charset) {
-  Flat f = toFlat(*this);
-  const size_t n = f.text.size();
-  const size_t a = size_t(std::clamp<int64_t>(from, 0, int64_t(n)));
-  const size_t b = size_t(std::clamp<int64_t>(to, int64_t(a), int64_t(n)));
-  auto fontFor = [&](int32_t font) {
+void Document::replaceFields(const std::function<std::u16string(std::u16string_view)>& value,
+                             bool rescan, std::optional<uint8_t> charset, int maxRescans) {
+  if (paragraphs.empty()) return;
+  const Flat f = toFlat(*this);
+  // One character with its format and, for a paragraph mark, the format of
+  // the paragraph it starts. The input still to read is kept reversed, so
+  // that a value to be searched again is put in front of it cheaply.
+  struct Cell {
+    char16_t c;
+    CharFormat format;
+    size_t nextPara;
+  };
+  std::vector<Cell> rest;
+  rest.reserve(f.text.size());
+  size_t para = 0;
+  std::vector<size_t> nextOf(f.text.size());
+  for (size_t i = 0; i < f.text.size(); ++i)
+    if (f.text[i] == kParagraphMark) nextOf[i] = ++para;
+  for (size_t i = f.text.size(); i-- > 0;) rest.push_back({f.text[i], f.formats[i], nextOf[i]});
+  std::vector<ParaFormat> paras = f.paras;
+
+  auto fontFor = [&](int32_t font, uint8_t cs) {
     FontEntry want{font >= 0 && size_t(font) < fonts.size() ? fonts[size_t(font)].name : "Arial",
-                   charset};
+                   cs};
     for (size_t i = 0; i < fonts.size(); ++i)
       if (fonts[i] == want) return int32_t(i);
     fonts.push_back(want);
     return int32_t(fonts.size() - 1);
   };
-  for (size_t i = a; i < b; ++i) f.formats[i].font = fontFor(f.formats[i].font);
-  paragraphs = fromFlat(f, 0, n, 0);
+
+  std::vector<Cell> out;
+  out.reserve(rest.size());
+  size_t current = 0;  // the paragraph being written
+  int rescans = 0;
+  while (!rest.empty()) {
+    if (rest.back().c != u'[') {
+      if (rest.back().c == kParagraphMark) current = rest.back().nextPara;
+      out.push_back(rest.back());
+      rest.pop_back();
+      continue;
+    }
+    // The closing bracket, looking ahead from the end of the reversed input.
+    size_t close = SIZE_MAX;
+    int depth = 0;
+    bool quoted = false;
+    for (size_t k = rest.size(); k-- > 0;) {
+      const char16_t c = rest[k].c;
+      if (c == u'\'') {
+        quoted = !quoted;
+      } else if (quoted) {
+        continue;
+      } else if (c == u'[') {
+        ++depth;
+      } else if (c == u']' && --depth == 0) {
+        close = k;
+        break;
+      }
+    }
+    if (close == SIZE_MAX) break;
+    std::u16string inner;
+    for (size_t k = rest.size() - 1; --k > close;) inner.push_back(rest[k].c);
+    CharFormat format = rest.back().format;
+    rest.resize(close);
+    const std::u16string text = value(inner);
+    if (charset) format.font = fontFor(format.font, *charset);
+    std::vector<Cell> cells;
+    for (size_t i = 0; i < text.size(); ++i) {
+      char16_t c = text[i];
+      if (c == u'\r') {
+        if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        // A new paragraph of the value's own takes the format of the one it is in.
+        paras.push_back(current < paras.size() ? paras[current] : ParaFormat{});
+        cells.push_back({kParagraphMark, format, paras.size() - 1});
+        continue;
+      }
+      if (c == u'\n') c = kLineBreak;
+      if (c < 0x20 && c != u'\t' && c != kLineBreak) continue;
+      cells.push_back({c, format, 0});
+    }
+    if (rescan) {
+      if (++rescans > maxRescans) throw Error("fields in a rich text keep producing fields");
+      rest.insert(rest.end(), cells.rbegin(), cells.rend());
+    } else {
+      for (const Cell& c : cells) {
+        if (c.c == kParagraphMark) current = c.nextPara;
+        out.push_back(c);
+      }
+    }
+  }
+  while (!rest.empty()) {
+    out.push_back(rest.back());
+    rest.pop_back();
+  }
+
+  Flat g;
+  g.lastMark = f.lastMark;
+  g.paras.push_back(paras.front());
+  for (const Cell& c : out) {
+    g.text.push_back(c.c);
+    g.formats.push_back(c.format);
+    if (c.c == kParagraphMark) g.paras.push_back(paras[c.nextPara]);
+  }
+  paragraphs = g.text.empty() ? std::vector<Paragraph>{Paragraph{g.paras[0], {}, g.lastMark}}
+                              : fromFlat(g, 0, g.text.size(), 0);
 }
 
 void Document::normalize() {

@@ -1,5 +1,7 @@
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -106,9 +108,15 @@ struct Document {
   // of the first replaced character (or of the one before when none is).
   // "\r" in `text` starts a new paragraph; "\n" is a line break.
   void replace(int32_t from, int32_t count, std::u16string_view text);
-  // Makes the characters in [from, to) use `charset`, adding a font entry of
-  // the same face with that character set when needed.
-  void setCharset(int32_t from, int32_t to, uint8_t charset);
+  // Replaces every bracketed field ("[...]": brackets nest, quoted strings
+  // may hold brackets) in one pass over the text, brackets included, by the
+  // text `value` gives for its inner text. The value takes the format of the
+  // opening bracket and, when `charset` is given, a font of that character
+  // set. With `rescan` a value is searched for fields again; more than
+  // `maxRescans` of them raise orv::Error. An opening bracket without its
+  // closing one ends the search.
+  void replaceFields(const std::function<std::u16string(std::u16string_view inner)>& value,
+                     bool rescan, std::optional<uint8_t> charset, int maxRescans);
 
   // Merges neighbouring runs of one format and drops empty runs.
   void normalize();

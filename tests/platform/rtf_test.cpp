@@ -155,9 +155,27 @@ TEST(RtfDocument, SlicesJoinToTheWholeAndEditsKeepFormats) {
   // Removing a paragraph mark joins the paragraphs.
   e.replace(10, 1, u"");
   EXPECT_EQ(e.paragraphs.size(), 1u);
-  e.setCharset(0, 5, 204);
-  EXPECT_EQ(e.fonts.back().charset, 204);
-  EXPECT_EQ(e.paragraphs[0].runs[0].format.font, int32_t(e.fonts.size() - 1));
+
+  // Fields: the value takes the opening bracket's format and the character
+  // set asked for; a paragraph mark in it starts a paragraph of the same
+  // format; a field across a paragraph mark joins the paragraphs.
+  Document f = read(std::string_view(
+      "{\\rtf1{\\fonttbl{\\f0\\fcharset0 Arial;}}\\qc\\f0 {\\b [x]} tail [y\\par z] end\\par "
+      "next ['[q]']}"));
+  std::vector<std::u16string> asked;
+  f.replaceFields(
+      [&](std::u16string_view inner) {
+        asked.emplace_back(inner);
+        return inner == u"x" ? std::u16string(u"v1\r\nv2") : std::u16string();
+      },
+      false, uint8_t(204), 0);
+  EXPECT_EQ(asked, (std::vector<std::u16string>{u"x", u"y\rz", u"'[q]'"}));
+  EXPECT_EQ(f.text(), u"v1\rv2 tail  end\rnext ");
+  ASSERT_EQ(f.paragraphs.size(), 3u);
+  EXPECT_EQ(f.paragraphs[1].format.align, Align::Center);
+  const CharFormat& v2 = f.paragraphs[1].runs[0].format;
+  EXPECT_TRUE(v2.bold);
+  EXPECT_EQ(f.fonts.at(size_t(v2.font)), (FontEntry{"Arial", 204}));
 }
 
 }  // namespace
