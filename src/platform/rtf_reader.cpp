@@ -29,6 +29,7 @@ struct State {
   ParaFormat para;
   int32_t uc = 1;
   bool hidden = false;
+  bool inTable = false;  // \intbl: the paragraph is a table row's cell
 };
 
 // Destinations whose content is never text for us, even without "\*".
@@ -137,6 +138,7 @@ class Reader {
   int codePage_ = 1252;
   int64_t defaultFont_ = 0;
   TabKind tabKind_ = TabKind::Left;  // for the next \tx
+  std::vector<int32_t> cellEdges_;   // right edges of the current row's cells
   std::map<int64_t, int32_t> fontByNumber_;
   Paragraph cur_;
   bool curTouched_ = false;
@@ -379,6 +381,13 @@ class Reader {
       st_.hidden = false;
     } else if (w == "pard") {
       pf = ParaFormat{};
+      st_.inTable = false;
+    } else if (w == "intbl") {
+      st_.inTable = true;
+    } else if (w == "trowd") {
+      cellEdges_.clear();
+    } else if (w == "cellx") {
+      if (cellEdges_.size() < kMaxTabs) cellEdges_.push_back(clampTwips(p, 0));
       tabKind_ = TabKind::Left;
     } else if (w == "f") {
       auto it = fontByNumber_.find(p);
@@ -455,6 +464,15 @@ class Reader {
     }
   }
 
+  // A table row becomes one paragraph whose cells are separated by tabs:
+  // the cells' edges are its tab stops unless it has stops of its own.
+  ParaFormat paraFormat() const {
+    ParaFormat pf = st_.para;
+    if (st_.inTable && pf.tabs.empty() && cellEdges_.size() > 1)
+      for (size_t i = 0; i + 1 < cellEdges_.size(); ++i) pf.tabs.push_back({cellEdges_[i]});
+    return pf;
+  }
+
   int32_t resolveFont(int64_t number) const {
     auto it = fontByNumber_.find(number);
     return it == fontByNumber_.end() ? -1 : it->second;
@@ -524,14 +542,14 @@ class Reader {
     const CharFormat f = effective();
     if (cur_.runs.empty() || !(cur_.runs.back().format == f)) cur_.runs.push_back({f, {}});
     cur_.runs.back().text.push_back(c);
-    cur_.format = st_.para;
+    cur_.format = paraFormat();
     cur_.markFormat = f;
     curTouched_ = true;
   }
 
   void endParagraph() {
     if (st_.dest != Dest::Text || !started_) return;
-    cur_.format = st_.para;
+    cur_.format = paraFormat();
     cur_.markFormat = effective();
     doc_.paragraphs.push_back(std::move(cur_));
     cur_ = Paragraph{};

@@ -87,6 +87,16 @@ TEST(RtfReader, ReadsParagraphAndCharacterFormatsFromTheTables) {
             u"plain bold both under gone\nАБ Γ \uF0B7 x\ty\nz\nredmarked2i after\nlast");
 }
 
+TEST(RtfReader, TableRowsBecomeParagraphsWithTheirCellsAtTabStops) {
+  const Document d = read(std::string_view(
+      "{\\rtf1\\trowd\\cellx2000\\cellx5000\\cellx7000\\pard\\intbl Nome\\cell Cidade\\cell "
+      "UF\\cell\\row\\pard depois\\par}"));
+  ASSERT_EQ(d.paragraphs.size(), 2u);
+  EXPECT_EQ(d.paragraphs[0].runs[0].text, u"Nome\tCidade\tUF\t");
+  EXPECT_EQ(d.paragraphs[0].format.tabs, (std::vector<TabStop>{{2000}, {5000}}));
+  EXPECT_TRUE(d.paragraphs[1].format.tabs.empty());
+}
+
 TEST(RtfReader, PositionsCountParagraphMarks) {
   const Document d = read(std::string_view("{\\rtf1 ab\\par\\par cd\\par}"));
   ASSERT_EQ(d.paragraphs.size(), 3u);
