@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev libmuparser-dev
   # fonts the reports name, through metric-compatible substitutes
   fontconfig fonts-liberation fonts-dejavu-core
+  # a face with one regular style only, for the synthesized bold and italic tests
+  fonts-dejavu-extra
   # test oracles and tools used by the test suite
   xvfb xauth xdotool openbox zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf

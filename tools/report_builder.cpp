@@ -4,6 +4,7 @@
 #include <QImage>
 #include <random>
 
+#include "addins/barcode_view.h"
 #include "model/memo_view.h"
 #include "model/state.h"
 #include "model/views.h"
@@ -146,18 +147,48 @@ void buildListing(TfrReport& report, const ReportSpec& spec) {
   }
 }
 
-void addTextPage(TfrReport& report, const std::vector<std::string>& lines) {
+namespace {
+
+// Appends an A4 page and lets `fill` write its objects.
+template <typename Fill>
+void addA4Page(TfrReport& report, Fill fill) {
   const PageSetup setup = a4Setup();
   TfrEMFPages& store = report.EMFPages;
   store.AddPage(setup);
   Page page{store.Entry(store.Count() - 1).ObjectStream};
   page.s.seek(page.s.size());
-  int y = 40;
-  for (const std::string& line : lines) {
-    page.memo(40, y, 600, 20, line, "Arial", 10, 0, frtaLeft);
-    y += 24;
-  }
+  fill(page);
   page.s.rewind();
+}
+
+}  // namespace
+
+void addTextPage(TfrReport& report, const std::vector<std::string>& lines) {
+  addA4Page(report, [&](Page& page) {
+    int y = 40;
+    for (const std::string& line : lines) {
+      page.memo(40, y, 600, 20, line, "Arial", 10, 0, frtaLeft);
+      y += 24;
+    }
+  });
+}
+
+void addBarcodePage(TfrReport& report, const std::vector<BarcodeSpec>& codes) {
+  addA4Page(report, [&](Page& page) {
+    int y = 60;
+    for (const BarcodeSpec& code : codes) {
+      TfrBarCodeView v;
+      v.Left = 80;
+      v.Top = y;
+      v.Width = 200;
+      v.Height = 70;
+      v.BarType = uint8_t(code.type);
+      v.CalcCheckSum = code.checksum;
+      v.ExpandedText = {code.text};
+      page.put(v);
+      y += 110;
+    }
+  });
 }
 
 }  // namespace orv::tools

@@ -22,4 +22,14 @@ void buildListing(TfrReport& report, const ReportSpec& spec);
 // A page holding exactly the given text lines, one memo each, for tests.
 void addTextPage(TfrReport& report, const std::vector<std::string>& lines);
 
+struct BarcodeSpec {
+  int type = 0;  // a TfrBarcodeType
+  std::string text;
+  bool checksum = false;
+};
+
+// An A4 page of barcode views at one pixel a module, one under the other with
+// room around each for a scanner, each with its human-readable line.
+void addBarcodePage(TfrReport& report, const std::vector<BarcodeSpec>& codes);
+
 }  // namespace orv::tools

@@ -3,6 +3,7 @@
 #include "addins/barcode_view.h"
 #include "addins/chart_view.h"
 #include "addins/checkbox_view.h"
+#include "addins/rich_view.h"
 #include "addins/shape_view.h"
 #include "model/factory.h"
 #include "model/state.h"
@@ -31,6 +32,8 @@ void registerAddIns() {
   RegisterAddIn<TfrChartView>({}, "55225");
   RegisterAddIn<TfrRoundRectView>({}, "55344");
   RegisterAddIn<TfrBarCodeView>({}, "55338");
+  RegisterAddIn<TfrRichView>({}, "55223");
+  RegisterAddIn<TfrRxRichView>({}, "55343");
   RegisterAddIn<TfrCheckBoxView>({}, "55224");
 }
 

@@ -139,7 +139,8 @@ void TfrBarCodeView::Draw(Canvas& canvas) {
   try {
     PaintBackground();
     // A recording without area has nothing to stretch.
-    if (dx > 0 && dy > 0 && !DrawRect.isEmpty()) playMetafile(lastMetafile_, canvas, DrawRect);
+    if (dx > 0 && dy > 0 && !DrawRect.isEmpty())
+      stretchDrawMetafile(lastMetafile_, canvas, DrawRect);
     PaintFrame();
   } catch (...) {
     RestoreGeometry();

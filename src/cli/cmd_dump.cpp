@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "addins/rich_view.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "model/page.h"
@@ -56,6 +57,10 @@ std::string viewJson(TfrView& v) {
     out += ",\"image\":{\"kind\":" + num(int(pic->Picture.kind())) +
            ",\"width\":" + num(pic->Picture.width()) + ",\"height\":" + num(pic->Picture.height()) +
            ",\"bytes\":" + num(int64_t(pic->Picture.bytes().size())) + "}";
+  }
+  if (auto* rich = dynamic_cast<TfrRichView*>(&v)) {
+    const QString text = QString::fromStdU16String(rich->RichContent.plainText());
+    out += ",\"richText\":" + jsonString(text.toStdString());
   }
   if (v.PropertyList.empty()) v.DeclareProperties();
   out += ",\"properties\":{";

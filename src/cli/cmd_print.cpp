@@ -4,6 +4,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_common.h"
+#include "cli/print_commands.h"
 #include "engine/report_print.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
@@ -57,11 +58,7 @@ int run(const std::vector<std::string>& argv) {
   return kExitOk;
 }
 
-Registrar reg({"print",
-               "print FILE [--printer NAME] [--pages LIST] [--copies N] [--collate] [--odd|--even] "
-               "[--title TEXT]",
-               "print a prepared report on an installed printer (progress on standard error)",
-               run});
+Registrar reg({"print", kPrintUsage, kPrintSummary, run});
 
 }  // namespace
 }  // namespace orv::cli

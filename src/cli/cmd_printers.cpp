@@ -3,6 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_common.h"
+#include "cli/print_commands.h"
 #include "printing/cups_backend.h"
 #include "printing/tfr_printer.h"
 
@@ -67,8 +68,7 @@ int run(const std::vector<std::string>& argv) {
   return kExitOk;
 }
 
-Registrar reg({"printers", "printers [--json]",
-               "list the printers with their papers and bins as the printer model sees them", run});
+Registrar reg({"printers", kPrintersUsage, kPrintersSummary, run});
 
 }  // namespace
 }  // namespace orv::cli

@@ -68,6 +68,7 @@ bool Canvas::rectVisible(const Rect& r) const {
 }
 
 std::vector<int32_t> Canvas::charAdvances(std::string_view text) const {
+  if (!state_.advances.empty() && state_.advances.size() == text.size()) return state_.advances;
   const ScaledFont& f = scaledFont(state_.font);
   std::vector<int32_t> adv(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -99,7 +100,8 @@ std::vector<int32_t> Canvas::charAdvances(std::string_view text) const {
 Size Canvas::textExtent(std::string_view text) const {
   const ScaledFont& f = scaledFont(state_.font);
   int64_t cx = 0;
-  if (state_.justifyBreaks > 0 && state_.justifyExtra != 0) {
+  if ((state_.justifyBreaks > 0 && state_.justifyExtra != 0) ||
+      (!state_.advances.empty() && state_.advances.size() == text.size())) {
     for (int32_t a : charAdvances(text)) cx += a;
   } else {
     for (char c : text) cx += f.advance(uint8_t(c));

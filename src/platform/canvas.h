@@ -1,12 +1,11 @@
 #pragma once
+#include <QRegion>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <QRegion>
 
 #include "platform/color.h"
 #include "platform/geometry.h"
@@ -40,7 +39,15 @@ struct TextMetrics {
   int32_t maxCharWidth = 0;
 };
 
-enum class PenStyle : uint8_t { Solid = 0, Dash = 1, Dot = 2, DashDot = 3, DashDotDot = 4, Clear = 5, InsideFrame = 6 };
+enum class PenStyle : uint8_t {
+  Solid = 0,
+  Dash = 1,
+  Dot = 2,
+  DashDot = 3,
+  DashDotDot = 4,
+  Clear = 5,
+  InsideFrame = 6
+};
 enum class PenMode : uint8_t { Copy, Xor, NotXor };
 
 struct PenSpec {
@@ -88,9 +95,12 @@ struct CanvasState {
   BkMode bkMode = BkMode::Opaque;
   Color bkColor = clWhite;
   Color textColor = clBlack;
-  int32_t charExtra = 0;        // extra pixels after every character
-  int32_t justifyExtra = 0;     // pixels spread over the break characters of the next text out
+  int32_t charExtra = 0;     // extra pixels after every character
+  int32_t justifyExtra = 0;  // pixels spread over the break characters of the next text out
   int32_t justifyBreaks = 0;
+  // Like ExtTextOut's lpDx: the advance of every character of the next text
+  // output of exactly that length; empty means the font's own.
+  std::vector<int32_t> advances;
   Point current;                // move-to position
   std::optional<QRegion> clip;  // device coordinates; none = whole surface
 };
@@ -141,6 +151,8 @@ class Canvas {
     state_.justifyExtra = extra;
     state_.justifyBreaks = breaks;
   }
+
+  void setTextAdvances(std::vector<int32_t> advances) { state_.advances = std::move(advances); }
 
   // Whole-state save and restore, like SaveDC/RestoreDC.
   virtual void save();

@@ -1,9 +1,12 @@
 #include "platform/emf_player.h"
 
 #include <QImage>
+#include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygon>
 #include <QRegion>
 #include <QString>
+#include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -30,6 +33,8 @@ constexpr uint64_t kMaxImagePixels = 64'000'000;   // pixels of bitmaps decoded,
 constexpr uint64_t kMaxBitmapPixels = 16'000'000;  // one bitmap
 constexpr double kMaxCoord = 1 << 24;              // device coordinates are clamped to this
 constexpr int32_t kMaxPenWidth = 2000;
+constexpr size_t kMaxOutlinedPoints = 4096;  // in one stroke the player outlines itself
+constexpr size_t kMaxJoinedPoints = 64;      // of those, in one it merges as a whole
 constexpr int32_t kMaxFontHeight = 2000;
 constexpr int kMaxClipRects = 2000;
 constexpr size_t kMaxWmfObjects = 65535;
@@ -135,6 +140,7 @@ struct LogPen {
   double width = 0;  // logical units; 0 = one device pixel
   bool cosmetic = true;
   Color color = clBlack;
+  bool extended = false;  // made by EMR_EXTCREATEPEN
 };
 
 struct LogBrush {
@@ -196,6 +202,22 @@ struct Figure {
 Color colorOf(uint32_t colorRef) {
   // A COLORREF may carry palette flags in its top byte; the colour is the rest.
   return colorRef & 0x00FFFFFF;
+}
+
+// A pen as CreatePen and the WMF pen record make it: width 0 is one device
+// pixel whatever the transform, any other width is in logical units and grows
+// with the mapping, the world transform and the stretch of the playback. Such
+// a pen wider than one unit cannot dash; the platform draws it solid.
+LogPen logicalPen(uint32_t style, int64_t width, Color color) {
+  LogPen p;
+  p.width = double(std::min<int64_t>(std::abs(width), INT32_MAX));
+  p.cosmetic = p.width == 0;
+  const uint32_t kind = style & PS_STYLE_MASK;
+  if (p.width > 1 && kind >= PS_DASH && kind <= PS_DASHDOTDOT)
+    style = (style & ~uint32_t(PS_STYLE_MASK)) | PS_SOLID;
+  p.style = style;
+  p.color = color;
+  return p;
 }
 
 PenStyle penStyleOf(uint32_t style) {
@@ -295,6 +317,11 @@ class Player {
   void applyPen();
   void applyBrush();
   bool penVisible() const;
+  bool outlinedPen();
+  std::span<const qreal> geometricDashes() const;
+  void strokeLines(const std::vector<std::vector<Point>>& lines, const std::vector<bool>& closed);
+  void strokeOutlined(const std::vector<std::vector<Point>>& lines,
+                      const std::vector<bool>& closed);
   FontSpec deviceFont();
   void count(uint64_t points);
 
@@ -625,12 +652,16 @@ void Player::applyPen() {
   PenSpec p;
   p.color = dc_.pen.color;
   p.style = penStyleOf(dc_.pen.style);
-  int32_t w = 1;
-  if (!dc_.pen.cosmetic && dc_.pen.width > 0) {
+  // A cosmetic pen reaches the canvas as width 0, one pixel on a screen or a
+  // printer and still cosmetic when the canvas records a metafile itself.
+  p.width = 0;
+  if (!dc_.pen.cosmetic) {
     const double s = std::sqrt(std::abs(xf().det()));
-    w = std::clamp(toDevice(dc_.pen.width * s), 1, kMaxPenWidth);
+    // Snapped to a millionth first, so a width that is exactly a half at this
+    // stretch rounds the same way whatever the last bits of the scale are.
+    const double w = std::round(dc_.pen.width * s * 1e6) / 1e6;
+    p.width = std::clamp(toDevice(w), 1, kMaxPenWidth);
   }
-  p.width = w;
   p.mode = dc_.rop2 == R2_XORPEN      ? PenMode::Xor
            : dc_.rop2 == R2_NOTXORPEN ? PenMode::NotXor
                                       : PenMode::Copy;
@@ -638,6 +669,160 @@ void Player::applyPen() {
   target_.setPen(p);
   target_.setBkMode(dc_.bkMode);
   target_.setBkColor(dc_.bkColor);
+}
+
+// Pens the canvas cannot draw, whose strokes the player outlines itself. A
+// geometric pen is a circle in logical units, so a transform that stretches
+// one way more than the other makes it an ellipse on the device: a line
+// across the stretch comes out thicker than one along it. That is what keeps
+// the bars of a barcode stretched along its length as wide as its modules.
+// And a wide geometric extended pen keeps its dashes, as long as its width.
+bool Player::outlinedPen() {
+  if (!penVisible() || dc_.pen.cosmetic) return false;
+  const Xform& m = xf();
+  const double det = std::abs(m.det());
+  const double alongX = std::hypot(m.m11, m.m12), alongY = std::hypot(m.m21, m.m22);
+  if (!(det > 0) || !(alongX > 0) || !(alongY > 0)) return false;
+  // How thick a logical horizontal and a logical vertical line come out.
+  const double horizontal = dc_.pen.width * det / alongX;
+  const double vertical = dc_.pen.width * det / alongY;
+  if (!std::isfinite(horizontal) || !std::isfinite(vertical)) return false;
+  if (std::max(horizontal, vertical) <= 1.5) return false;
+  return !geometricDashes().empty() || std::abs(horizontal - vertical) >= 0.5;
+}
+
+// The dashes of a geometric extended pen, in pen widths; none for solid pens.
+std::span<const qreal> Player::geometricDashes() const {
+  static constexpr qreal kDash[] = {3, 1}, kDot[] = {1, 1}, kDashDot[] = {3, 1, 1, 1},
+                         kDashDotDot[] = {3, 1, 1, 1, 1, 1};
+  if (!dc_.pen.extended || dc_.pen.cosmetic) return {};
+  switch (dc_.pen.style & PS_STYLE_MASK) {
+    case PS_DASH:
+      return kDash;
+    case PS_DOT:
+      return kDot;
+    case PS_DASHDOT:
+      return kDashDot;
+    case PS_DASHDOTDOT:
+      return kDashDotDot;
+    default:
+      return {};
+  }
+}
+
+// Strokes device polylines with the selected pen.
+void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
+                         const std::vector<bool>& closed) {
+  if (!penVisible()) return;
+  // Merging the outline of a long self-crossing line costs far more than its
+  // points: beyond a bound the canvas's round pen of the mean width does.
+  size_t points = 0;
+  for (const auto& l : lines) points += l.size();
+  if (points <= kMaxOutlinedPoints && outlinedPen()) {
+    strokeOutlined(lines, closed);
+    return;
+  }
+  applyPen();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    if (!closed[i] || lines[i].size() < 2) {
+      target_.polyline(lines[i]);
+      continue;
+    }
+    std::vector<Point> line = lines[i];
+    line.push_back(line.front());
+    target_.polyline(line);
+  }
+}
+
+// The canvas has round, solid wide pens only: the stroke of an outlined pen is
+// made in the space where the pen is round (the device undone by the
+// transform), brought back and filled with the pen's colour.
+void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
+                            const std::vector<bool>& closed) {
+  const Xform& m = xf();
+  const QTransform linear(m.m11, m.m12, m.m21, m.m22, 0, 0);
+  bool invertible = false;
+  const QTransform undo = linear.inverted(&invertible);
+  if (!invertible) return;
+  // No wider than the largest pen the canvas would be given.
+  const double stretch = std::max(std::hypot(m.m11, m.m12), std::hypot(m.m21, m.m22));
+  const double width = std::min(dc_.pen.width, kMaxPenWidth / stretch);
+  const uint32_t cap = dc_.pen.style & PS_ENDCAP_MASK, join = dc_.pen.style & PS_JOIN_MASK;
+  QPainterPathStroker stroker, solid;
+  for (QPainterPathStroker* st : {&stroker, &solid}) {
+    st->setWidth(width);
+    st->setCapStyle(cap == PS_ENDCAP_FLAT     ? Qt::FlatCap
+                    : cap == PS_ENDCAP_SQUARE ? Qt::SquareCap
+                                              : Qt::RoundCap);
+    st->setJoinStyle(join == PS_JOIN_MITER   ? Qt::MiterJoin
+                     : join == PS_JOIN_BEVEL ? Qt::BevelJoin
+                                             : Qt::RoundJoin);
+  }
+  // A segment with more dashes than a page could show (a hostile line across
+  // millions of pixels) is drawn solid.
+  const std::span<const qreal> dashes = geometricDashes();
+  qreal period = 0;
+  for (qreal d : dashes) period += d * width;
+  if (!dashes.empty()) stroker.setDashPattern(QList<qreal>(dashes.begin(), dashes.end()));
+  auto centre = [&](Point p) { return undo.map(QPointF(p.x, p.y)); };
+
+  // The canvas puts a stroke of odd width on the pixels whose centres the
+  // line passes through and one of even width astride it: the same here,
+  // axis by axis, with the widths a vertical and a horizontal line get.
+  const double det = std::abs(m.det());
+  const int32_t acrossX = toDevice(width * det / std::hypot(m.m21, m.m22));
+  const int32_t acrossY = toDevice(width * det / std::hypot(m.m11, m.m12));
+  const double sx = acrossX % 2 ? 0.5 : 0, sy = acrossY % 2 ? 0.5 : 0;
+  applyPen();
+  PenSpec none = target_.pen();
+  none.style = PenStyle::Clear;
+  target_.setPen(none);
+  target_.setBrush(BrushSpec{dc_.pen.color, BrushStyle::Solid});
+  auto fill = [&](const QPolygonF& poly) {
+    std::vector<Point> pts;
+    pts.reserve(size_t(poly.size()));
+    for (const QPointF& q : poly) pts.push_back(toPoint({q.x() + sx, q.y() + sy}));
+    count(pts.size());
+    target_.polygon(pts);
+  };
+
+  size_t points = 0;
+  for (const auto& l : lines) points += l.size();
+  if (dashes.empty() && (cap != PS_ENDCAP_ROUND || join != PS_JOIN_ROUND) &&
+      points <= kMaxJoinedPoints) {
+    // Square ends and corners need the whole outline, merged where it
+    // overlaps itself; that is affordable for short lines only.
+    QPainterPath path;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].empty()) continue;
+      path.moveTo(centre(lines[i][0]));
+      for (size_t k = 1; k < lines[i].size(); ++k) path.lineTo(centre(lines[i][k]));
+      if (lines[i].size() == 1) path.lineTo(path.currentPosition());
+      if (closed[i]) path.closeSubpath();
+    }
+    for (const QPolygonF& poly :
+         linear.map(stroker.createStroke(path)).simplified().toFillPolygons())
+      fill(poly);
+  } else {
+    // Segment by segment: with round ends and corners the strokes of the
+    // segments together are the stroke of the line, each one simple.
+    auto segment = [&](Point a, Point b) {
+      QPainterPath piece(centre(a));
+      piece.lineTo(centre(b));
+      const bool fewDashes = period > 0 && piece.length() / period <= kMaxOutlinedPoints;
+      const QPainterPath outline = (fewDashes ? stroker : solid).createStroke(piece);
+      for (const QPolygonF& poly : linear.map(outline).toSubpathPolygons()) fill(poly);
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const std::vector<Point>& l = lines[i];
+      if (l.size() == 1) segment(l[0], l[0]);
+      for (size_t k = 1; k < l.size(); ++k) segment(l[k - 1], l[k]);
+      if (closed[i] && l.size() > 2) segment(l.back(), l.front());
+    }
+  }
+  applyPen();
+  applyBrush();
 }
 
 void Player::applyBrush() {
@@ -701,13 +886,9 @@ void Player::drawPath(bool fill, bool stroke) {
   path_.clear();
   if (polys.empty()) return;
   if (fill) fillDevicePolygons(polys, true, false);
-  if (stroke && penVisible()) {
-    applyPen();
-    for (size_t i = 0; i < polys.size(); ++i) {
-      std::vector<Point> line = polys[i];
-      if ((closed[i] || fill) && line.size() > 1) line.push_back(line.front());
-      target_.polyline(line);
-    }
+  if (stroke) {
+    if (fill) closed.assign(closed.size(), true);
+    strokeLines(polys, closed);
   }
 }
 
@@ -734,14 +915,7 @@ void Player::fillDevicePolygons(const std::vector<std::vector<Point>>& polys, bo
     target_.polygon(polys.size() == 1 ? std::span<const Point>(polys[0]) : joined);
     applyPen();
   }
-  if (stroke && penVisible()) {
-    for (const auto& p : polys) {
-      if (p.empty()) continue;
-      std::vector<Point> line = p;
-      line.push_back(p.front());
-      target_.polyline(line);
-    }
-  }
+  if (stroke) strokeLines(polys, std::vector<bool>(polys.size(), true));
 }
 
 // -- shapes --
@@ -751,10 +925,14 @@ void Player::lineTo(DPoint p) {
     pathLineTo(dev(p));
   } else {
     count(2);
-    applyPen();
     const Point a = toPoint(dev(dc_.current)), b = toPoint(dev(p));
-    target_.moveTo(a.x, a.y);
-    target_.lineTo(b.x, b.y);
+    if (outlinedPen()) {
+      strokeOutlined({{a, b}}, {false});
+    } else {
+      applyPen();
+      target_.moveTo(a.x, a.y);
+      target_.lineTo(b.x, b.y);
+    }
   }
   dc_.current = p;
 }
@@ -770,8 +948,7 @@ void Player::polyline(const std::vector<DPoint>& pts, bool fromCurrent) {
     if (fromCurrent) d.push_back(toPoint(dev(dc_.current)));
     for (const DPoint& p : pts) d.push_back(toPoint(dev(p)));
     count(d.size());
-    applyPen();
-    target_.polyline(d);
+    strokeLines({d}, {false});
   }
   if (fromCurrent) dc_.current = pts.back();
 }
@@ -789,6 +966,10 @@ void Player::polygon(const std::vector<DPoint>& pts) {
   ip.reserve(d.size());
   for (const DPoint& p : d) ip.push_back(toPoint(p));
   count(ip.size());
+  if (outlinedPen()) {
+    fillDevicePolygons({ip}, true, true);
+    return;
+  }
   applyPen();
   applyBrush();
   target_.polygon(ip);
@@ -809,7 +990,7 @@ void Player::polyPolygon(const std::vector<std::vector<DPoint>>& polys) {
     dp.push_back(std::move(ip));
   }
   if (inPath_ || dp.empty()) return;
-  if (dp.size() == 1) {
+  if (dp.size() == 1 && !outlinedPen()) {
     applyPen();
     applyBrush();
     target_.polygon(dp[0]);
@@ -851,14 +1032,13 @@ void Player::bezier(const std::vector<DPoint>& pts, bool fromCurrent) {
   } else {
     std::vector<Point> ip;
     for (const DPoint& p : out) ip.push_back(toPoint(p));
-    applyPen();
-    target_.polyline(ip);
+    strokeLines({ip}, {false});
   }
   if (fromCurrent) dc_.current = ctrl[used - 1];
 }
 
 void Player::rectangle(double l, double t, double r, double b) {
-  if (inPath_ || !xf().axisAligned()) {
+  if (inPath_ || !xf().axisAligned() || outlinedPen()) {
     polygon({{l, t}, {r, t}, {r, b}, {l, b}});
     return;
   }
@@ -869,7 +1049,7 @@ void Player::rectangle(double l, double t, double r, double b) {
 }
 
 void Player::ellipse(double l, double t, double r, double b) {
-  if (inPath_ || !xf().axisAligned()) {
+  if (inPath_ || !xf().axisAligned() || outlinedPen()) {
     polygon(arcPoints(l, t, r, b, {}, {}, true));
     return;
   }
@@ -880,7 +1060,7 @@ void Player::ellipse(double l, double t, double r, double b) {
 }
 
 void Player::roundRect(double l, double t, double r, double b, double w, double h) {
-  if (inPath_ || !xf().axisAligned()) {
+  if (inPath_ || !xf().axisAligned() || outlinedPen()) {
     // Corners as quarter ellipses.
     const double x0 = std::min(l, r), x1 = std::max(l, r), y0 = std::min(t, b), y1 = std::max(t, b);
     const double rw = std::min(std::abs(w), x1 - x0) / 2, rh = std::min(std::abs(h), y1 - y0) / 2;
@@ -940,8 +1120,8 @@ std::vector<DPoint> Player::arcPoints(double l, double t, double r, double b, DP
 
 void Player::arc(ArcKind kind, double l, double t, double r, double b, DPoint start, DPoint end) {
   // The canvas draws counter-clockwise on the screen, as GDI does.
-  const bool simple =
-      !inPath_ && xf().axisAligned() && (kind == ArcKind::Arc || kind == ArcKind::Pie);
+  const bool simple = !inPath_ && xf().axisAligned() && !outlinedPen() &&
+                      (kind == ArcKind::Arc || kind == ArcKind::Pie);
   if (simple) {
     count(4);
     applyPen();
@@ -1617,10 +1797,7 @@ void Player::emfRecord(const Rec& r) {
       GdiObject& o = objectSlot(r, r.u32(8));
       o = GdiObject{};
       o.kind = GdiObject::Kind::Pen;
-      o.pen.style = r.u32(12);
-      o.pen.width = r.i32(16);
-      o.pen.cosmetic = o.pen.width <= 1;
-      o.pen.color = colorOf(r.u32(24));
+      o.pen = logicalPen(r.u32(12), r.i32(16), colorOf(r.u32(24)));
       break;
     }
     case EMR_EXTCREATEPEN: {
@@ -1630,6 +1807,7 @@ void Player::emfRecord(const Rec& r) {
       o.pen.style = r.u32(28);
       o.pen.width = r.u32(32);
       o.pen.cosmetic = !(o.pen.style & PS_GEOMETRIC);
+      o.pen.extended = true;
       if (r.u32(36) == BS_NULL) o.pen.style = PS_NULL;
       o.pen.color = colorOf(r.u32(40));
       break;
@@ -2049,10 +2227,7 @@ void Player::wmfRecord(const Rec& r) {
       GdiObject& o = objects_[wmfFreeSlot(r)];
       o = GdiObject{};
       o.kind = GdiObject::Kind::Pen;
-      o.pen.style = pu(0);
-      o.pen.width = p(1);
-      o.pen.cosmetic = o.pen.width <= 1;
-      o.pen.color = pColor(3);
+      o.pen = logicalPen(pu(0), p(1), pColor(3));
       break;
     }
     case META_CREATEBRUSHINDIRECT: {
@@ -2278,6 +2453,13 @@ void playMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& de
   } else {
     player.playWmf(bytes, kind == MetafileKind::PlaceableWmf);
   }
+}
+
+void stretchDrawMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& rect) {
+  Rect inner = rect;
+  if (int64_t(inner.right) - inner.left > 1) --inner.right;
+  if (int64_t(inner.bottom) - inner.top > 1) --inner.bottom;
+  playMetafile(bytes, target, inner);
 }
 
 Size metafileSize(std::span<const uint8_t> b) {

@@ -29,6 +29,13 @@ MetafileKind metafileKind(std::span<const uint8_t> bytes);
 // stays. The work a file can cause is bounded whatever it claims.
 void playMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& dest);
 
+// Stretch-draws a metafile picture into a rectangle as the platform's canvas
+// does: the rectangle is taken to include its right column and bottom row,
+// so the picture's frame lands on it less those. A picture recorded at one
+// pixel per unit and drawn into a rectangle one wider than it keeps its
+// pixels where they were.
+void stretchDrawMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& rect);
+
 // The picture's size in pixels at 96 per inch: from the frame of an EMF, the
 // bounding box of a placeable WMF, the window of a plain WMF. Throws
 // orv::Error for bytes that are no metafile.

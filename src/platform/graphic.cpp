@@ -142,7 +142,7 @@ void Graphic::draw(Canvas& canvas, const Rect& dest) const {
   if (isEmpty() || !d_->readable || dest.isEmpty()) return;
   if (d_->kind == Kind::Metafile) {
     try {
-      playMetafile(d_->bytes, canvas, dest);
+      stretchDrawMetafile(d_->bytes, canvas, dest);
     } catch (const Error&) {
       // What was played before the damage stays; the rest is left out.
     }

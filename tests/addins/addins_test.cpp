@@ -7,6 +7,7 @@
 
 #include "addins/barcode_view.h"
 #include "addins/checkbox_view.h"
+#include "addins/rich_view.h"
 #include "addins/shape_view.h"
 #include "model/factory.h"
 #include "model/view_test_util.h"
@@ -67,6 +68,9 @@ std::vector<std::unique_ptr<TfrView>> samples() {
   cb->CheckStyle = csCheck;
   cb->Memo = {"1"};
   out.push_back(std::move(cb));
+  auto rich = std::make_unique<TfrRxRichView>();
+  rich->RichContent = rtf::read(std::string_view("{\\rtf1 Texto {\\b rico}\\par fim}"));
+  out.push_back(std::move(rich));
   for (auto& v : out) {
     v->Left = 12, v->Top = 34, v->Width = 56, v->Height = 78;
     v->FillColor = rgb(1, 2, 3);

@@ -4,11 +4,14 @@
 #include <QPolygon>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "addins/barcode.h"
+#include "addins/barcode_view.h"
 #include "platform/canvas.h"
+#include "platform/emf_canvas.h"
 #include "platform/qt_canvas.h"
 
 namespace orv::test {
@@ -73,24 +76,71 @@ inline Box boxOf(const std::vector<BarPolygon>& polys) {
   return b;
 }
 
-// Draws the barcode alone on white with `quiet` pixels of margin on every side,
-// through the canvas the screen and printers use.
+// A white image of the given size with `draw` done on it through the canvas
+// the screen and printers use.
+template <typename Draw>
+QImage paintOnWhite(int width, int height, Draw draw) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  {
+    QtCanvas canvas(&painter, Rect{0, 0, image.width(), image.height()});
+    draw(canvas);
+  }
+  painter.end();
+  return image;
+}
+
+// Draws the barcode alone on white with `quiet` pixels of margin on every side.
 inline QImage renderBarcode(TfrBarcode& b, int quiet) {
   b.setLeft(0);
   b.setTop(0);
   const Box box = boxOf(b.BarPolygons(b.BuildModuleString()));
   b.setLeft(quiet - box.left);
   b.setTop(quiet - box.top);
-  QImage image(box.right - box.left + 1 + 2 * quiet, box.bottom - box.top + 1 + 2 * quiet,
-               QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
+  return paintOnWhite(box.right - box.left + 1 + 2 * quiet, box.bottom - box.top + 1 + 2 * quiet,
+                      [&](Canvas& c) { b.DrawBarcode(c); });
+}
+
+// Draws a barcode view on white at a zoom, the way the preview draws a page
+// (the view at (`quiet`, `quiet`) report pixels, everything scaled by `zoom`).
+// The model state must be in running mode, or the zoom is ignored.
+inline QImage renderView(TfrBarCodeView& v, double zoom, int quiet) {
+  v.Left = quiet;
+  v.Top = quiet;
+  v.ZoomX = v.ZoomY = zoom;
+  v.ShiftX = v.ShiftY = 0;
   {
-    QtCanvas canvas(&painter, Rect{0, 0, image.width(), image.height()});
-    b.DrawBarcode(canvas);
+    // The first drawing sets the view's length along the bars.
+    EmfCanvas scratch({0, 0, 16, 16});
+    v.Draw(scratch);
   }
-  painter.end();
-  return image;
+  return paintOnWhite(int(std::ceil((v.Width + 2 * quiet) * zoom)),
+                      int(std::ceil((v.Height + 2 * quiet) * zoom)), [&](Canvas& c) { v.Draw(c); });
+}
+
+// The narrowest dark and light runs along a row (or a column) of an image,
+// between its first and last dark pixel.
+struct Runs {
+  int bar = INT_MAX, space = INT_MAX;
+};
+inline Runs narrowestRuns(const QImage& img, int at, bool column = false) {
+  const int n = column ? img.height() : img.width();
+  std::vector<bool> dark(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+    dark[size_t(i)] = qGray(column ? img.pixel(at, i) : img.pixel(i, at)) < 128;
+  Runs r;
+  int first = 0, last = n - 1;
+  while (first < n && !dark[size_t(first)]) ++first;
+  while (last >= first && !dark[size_t(last)]) --last;
+  for (int i = first; i <= last;) {
+    int j = i;
+    while (j <= last && dark[size_t(j)] == dark[size_t(i)]) ++j;
+    int& narrowest = dark[size_t(i)] ? r.bar : r.space;
+    narrowest = std::min(narrowest, j - i);
+    i = j;
+  }
+  return r;
 }
 
 // The module string as modules: '1' for a bar module, '0' for a space module,

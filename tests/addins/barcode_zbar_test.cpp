@@ -15,6 +15,8 @@
 
 #include "addins/barcode.h"
 #include "addins/barcode_test_util.h"
+#include "addins/barcode_view.h"
+#include "model/view_test_util.h"
 
 namespace orv {
 namespace {
@@ -68,17 +70,56 @@ class ZbarReads : public ::testing::Test {
         // smoothing the image keeps exactly the drawn pixels.
         if (modul == 1) image = image.scaled(image.size() * 2);
         Sample s;
-        s.file = "b" + std::to_string(samples_.size()) + ".png";
+        s.file = std::string("b").append(std::to_string(samples_.size())).append(".png");
         s.label = std::string(barcodeTypeInfo(typ)->displayName) + " \"" + text + "\"" +
                   (checksum ? " with check" : "") + ", modul " + std::to_string(modul) +
                   ", angle " + std::to_string(angle);
-        s.expected = expected;
-        s.type = type;
-        s.orientation = orientationOf(angle);
-        s.gs1 = gs1;
-        ASSERT_TRUE(image.save(dir_.filePath(QString::fromStdString(s.file)))) << s.label;
-        samples_.push_back(s);
+        keep(image, s, expected, type, angle, gs1);
       }
+  }
+
+  // Saves the image for the zbar run, with what zbar must read from it.
+  void keep(const QImage& image, Sample s, const std::string& expected, const std::string& type,
+            int angle, bool gs1) {
+    s.expected = expected;
+    s.type = type;
+    s.orientation = orientationOf(angle);
+    s.gs1 = gs1;
+    ASSERT_TRUE(image.save(dir_.filePath(QString::fromStdString(s.file)))) << s.label;
+    samples_.push_back(s);
+  }
+
+  // Draws a barcode view as a page at `zoom` draws it; its narrowest bar and
+  // space must be within one pixel of the zoomed module (one report pixel).
+  // From two pixels a module on, zbar must read it too; below that, whether
+  // it reads even a perfect drawing depends on where the pixel edges fall.
+  // At 100 % the modules are whole pixels, and enlarged they read.
+  void addView(int typ, const std::string& text, bool checksum, const std::string& expected,
+               const std::string& type, double zoom, int rotation, bool gs1 = false,
+               double barZoom = 1) {
+    viewtest::ModelStateGuard running(DocumentMode::Running);
+    TfrBarCodeView v;
+    v.BarType = uint8_t(typ);
+    v.Memo = {text};
+    v.CalcCheckSum = checksum;
+    v.Rotation = rotation;
+    v.Zoom = barZoom;
+    v.Width = rotation == 90 ? 60 : 100;
+    v.Height = rotation == 90 ? 100 : 60;
+    const int quiet = int(16 * barZoom);  // eleven modules and more
+    QImage image = test::renderView(v, zoom, quiet);
+    Sample s;
+    s.file = std::string("v").append(std::to_string(samples_.size())).append(".png");
+    s.label = std::string(barcodeTypeInfo(typ)->displayName) + " view \"" + text + "\" at " +
+              std::to_string(int(zoom * 100)) + " %, angle " + std::to_string(rotation) +
+              ", bars zoomed " + std::to_string(barZoom);
+    const test::Runs runs = test::narrowestRuns(image, int((quiet + 10) * zoom), rotation == 90);
+    EXPECT_NEAR(runs.bar, zoom * barZoom, 1.0) << s.label << ": narrowest bar";
+    EXPECT_NEAR(runs.space, zoom * barZoom, 1.0) << s.label << ": narrowest space";
+    const double module = zoom * barZoom;
+    if (module != 1 && module < 2) return;
+    if (module == 1) image = image.scaled(image.size() * 2);
+    keep(image, s, expected, type, rotation, gs1);
   }
 
   // One zbar run over all images; its XML report names each image.
@@ -186,23 +227,25 @@ TEST_F(ZbarReads, EanAndUpc) {
   checkAll();
 }
 
+// The UPC-A number a UPC-E number of number system 0 stands for.
+std::string expanded(const std::string& d) {
+  switch (d[5]) {
+    case '0':
+    case '1':
+    case '2':
+      return "0" + d.substr(0, 2) + d[5] + "0000" + d.substr(2, 3);
+    case '3':
+      return "0" + d.substr(0, 3) + "00000" + d.substr(3, 2);
+    case '4':
+      return "0" + d.substr(0, 4) + "00000" + d[4];
+    default:
+      return "0" + d.substr(0, 5) + "0000" + d[5];
+  }
+}
+
 // zbar reports UPC-E with its number system and the check digit of the
 // UPC-A number it stands for; it does not read number system 1.
 TEST_F(ZbarReads, UpcEAndAddOns) {
-  auto expanded = [](const std::string& d) {
-    switch (d[5]) {
-      case '0':
-      case '1':
-      case '2':
-        return "0" + d.substr(0, 2) + d[5] + "0000" + d.substr(2, 3);
-      case '3':
-        return "0" + d.substr(0, 3) + "00000" + d.substr(3, 2);
-      case '4':
-        return "0" + d.substr(0, 4) + "00000" + d[4];
-      default:
-        return "0" + d.substr(0, 5) + "0000" + d[5];
-    }
-  };
   std::vector<std::string> upce = texts(kDigits, 6, 6, 5);
   upce.push_back("123456");
   upce.push_back("100004");
@@ -324,6 +367,52 @@ TEST_F(ZbarReads, TwoOfFiveInterleavedAndCodabar) {
   for (std::string t : texts("0123456789-$:/.+", 1, 12, 6))
     add(bcCodeCodabar, t, false, "A" + t + "B", "Codabar");
   add(bcCodeCodabar, "31-117-013", false, "A31-117-013B", "Codabar");
+  checkAll();
+}
+
+// The views stretch a one-pixel-per-module recording into the page: at the
+// preview's zooms each symbology zbar knows still reads, its narrowest bars
+// and spaces as wide as the zoom makes a module.
+TEST_F(ZbarReads, ViewsAtEveryScreenZoom) {
+  struct Case {
+    int typ;
+    std::string text;
+    bool checksum;
+    std::string expected, type;
+    bool gs1 = false;
+  };
+  const std::vector<Case> cases = {
+      {bcCodeEAN13, "400638133393", true, "4006381333931", "EAN-13"},
+      {bcCodeEAN8, "5512345", true, std::string("5512345") + mod10("5512345"), "EAN-8"},
+      {bcCodeUPC_A, "03600029145", true, std::string("03600029145") + mod10("03600029145"),
+       "UPC-A"},
+      {bcCodeUPC_E0, "123456", true, "0123456" + std::string(1, mod10(expanded("123456"))),
+       "UPC-E"},
+      {bcCodeUPC_Supp2, "12", false, "12", "EAN-2"},
+      {bcCodeUPC_Supp5, "52495", false, "52495", "EAN-5"},
+      {bcCode39, "ORVALEN 39", false, "ORVALEN 39", "CODE-39"},
+      {bcCode39Extended, "Abc", false, fullAscii("Abc"), "CODE-39"},
+      {bcCode93, "CODE 93", false, "CODE 93", "CODE-93"},
+      {bcCode93Extended, "Hello", false, "Hello", "CODE-93"},
+      {bcCode128A, "ORVALEN", false, "ORVALEN", "CODE-128"},
+      {bcCode128B, "Orvalen 1.0", false, "Orvalen 1.0", "CODE-128"},
+      {bcCode128C, "123456", false, "123456", "CODE-128"},
+      {bcCodeEAN128A, "ABC", false, "ABC", "CODE-128", true},
+      {bcCodeEAN128B, "Orvalen", false, "Orvalen", "CODE-128", true},
+      {bcCodeEAN128C, "12345678", false, "12345678", "CODE-128", true},
+      {bcCode_2_5_interleaved, "12345678", false, "12345678", "I2/5"},
+      {bcCodeCodabar, "31-117", false, "A31-117B", "Codabar"},
+  };
+  for (const Case& c : cases) {
+    for (double zoom : {1.0, 1.5, 2.0, 3.0, 4.0})
+      addView(c.typ, c.text, c.checksum, c.expected, c.type, zoom, 0, c.gs1);
+    for (double zoom : {2.0, 3.0})
+      addView(c.typ, c.text, c.checksum, c.expected, c.type, zoom, 90, c.gs1);
+    // The view's own zoom stretches the bars along the barcode only; the
+    // pen must follow that stretch, not the page's, at either turn.
+    for (int rotation : {0, 90})
+      addView(c.typ, c.text, c.checksum, c.expected, c.type, 1.5, rotation, c.gs1, 2);
+  }
   checkAll();
 }
 

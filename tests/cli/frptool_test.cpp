@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "addins/addins.h"
+#include "addins/rich_view.h"
 #include "engine/tfr_report.h"
 #include "prepared/compressor.h"
 #include "printing/tfr_printer.h"
@@ -181,6 +183,58 @@ TEST_F(FrptoolTest, DrawingAndTextCommands) {
     EXPECT_TRUE(pdfText.contains(QString::fromUtf8("página 2 de 2"))) << pdfText.toStdString();
     EXPECT_FALSE(pdfText.contains(QString::fromUtf8("página 1 de 2")));
   }
+}
+
+// frptool on a prepared page holding rich text: the text command and the
+// search find its words, dump lists its plain text, render draws it.
+TEST(FrptoolRichText, TextDumpAndRenderShowRichTextObjects) {
+  registerAddIns();
+  TfrPrinter::startUp(nullptr);
+  QTemporaryDir dir;
+  TfrReport report;
+  PageSetup a4;
+  a4.paper = {9, 2100, 2970, 0, -1};
+  report.EMFPages.AddPage(a4);
+  MemoryStream& s = report.EMFPages.Entry(0).ObjectStream;
+  s.seek(s.size());
+  TfrRichView v;
+  v.Left = 40, v.Top = 40, v.Width = 400, v.Height = 120;
+  v.RichContent = rtf::read(std::string_view(
+      "{\\rtf1{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0\\fs24 Rela\\'e7\\'e3o {\\b anual}\\par "
+      "segunda linha}"));
+  v.WriteObject(s);
+  s.rewind();
+  const QString file = dir.filePath("rich.frp");
+  report.SavePreparedReport(file.toStdString());
+
+  Result r = frptool({"text", file});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("Relação "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("anual"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("segunda linha"), std::string::npos) << r.out;
+  EXPECT_EQ(frptool({"find", file, "SEGUNDA"}).code, 0);
+
+  r = frptool({"dump", "--json", file});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+  const QJsonObject rich = o["objects"].toArray().at(0).toObject();
+  EXPECT_EQ(rich["class"].toString(), "TfrRichView");
+  EXPECT_EQ(rich["richText"].toString(), QString::fromUtf8("Relação anual\nsegunda linha"));
+
+  const QString png = dir.filePath("rich.png");
+  r = frptool({"render", file, "-o", png});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const QImage img(png);
+  ASSERT_FALSE(img.isNull());
+  // Ink inside the object's box and nowhere else.
+  int inside = 0, outside = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      if (qGray(img.pixel(x, y)) > 128) continue;
+      (x >= 40 && x < 440 && y >= 40 && y < 160 ? inside : outside) += 1;
+    }
+  EXPECT_GT(inside, 100);
+  EXPECT_EQ(outside, 0);
 }
 
 }  // namespace

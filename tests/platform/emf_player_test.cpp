@@ -212,6 +212,151 @@ TEST(EmfPlayer, MapsTheFrameOntoTheDestination) {
 
 // Frame 2540 (one inch) on a 96-dpi reference device: one logical unit of
 // MM_TEXT is one destination pixel when the destination is 96 pixels wide.
+// Pens as the platform makes them: width 0 and cosmetic extended pens are one
+// device pixel at any stretch; other widths are logical units and grow with
+// the stretch; a CreatePen pen wider than one unit draws solid. Each pen draws
+// a vertical line in its own colour, so both what reaches a recording canvas
+// and the pixels on the screen canvas can be told apart.
+TEST(EmfPlayer, PensScaleWithThePlaybackUnlessCosmetic) {
+  struct PenCase {
+    const char* what;
+    uint32_t color;
+    double logical;  // -1: one device pixel at every stretch
+  };
+  const PenCase pens[] = {
+      {"CreatePen width 0", 0x0000C0, -1},     {"CreatePen width 1", 0x00C000, 1},
+      {"CreatePen width 3", 0xC00000, 3},      {"cosmetic extended pen", 0xC0C000, -1},
+      {"geometric extended pen", 0x00C0C0, 3}, {"dashed width 3", 0xC000C0, 3},
+  };
+  // A picture of one inch, 96 x 96 logical pixels.
+  EmfBuilder b(2540, 2540, 8);
+  b.rec(EMR_CREATEPEN, {1, PS_SOLID, 0, 0, int32_t(pens[0].color)})
+      .rec(EMR_CREATEPEN, {2, PS_SOLID, 1, 0, int32_t(pens[1].color)})
+      .rec(EMR_CREATEPEN, {3, PS_SOLID, 3, 0, int32_t(pens[2].color)})
+      .rec(EMR_EXTCREATEPEN, {4, 0, 0, 0, 0, PS_SOLID, 1, BS_SOLID, int32_t(pens[3].color), 0, 0})
+      .rec(EMR_EXTCREATEPEN,
+           {5, 0, 0, 0, 0, PS_GEOMETRIC | PS_SOLID, 3, BS_SOLID, int32_t(pens[4].color), 0, 0})
+      .rec(EMR_CREATEPEN, {6, PS_DASH, 3, 0, int32_t(pens[5].color)});
+  for (int32_t i = 0; i < 6; ++i)
+    b.rec(EMR_SELECTOBJECT, {i + 1})
+        .rec(EMR_MOVETOEX, {10 + 15 * i, 10})
+        .rec(EMR_LINETO, {10 + 15 * i, 90});
+  const auto emf = b.finish();
+
+  for (double stretch : {1.0, 2.5, 6.25}) {
+    const int32_t side = int32_t(96 * stretch);
+    std::vector<uint8_t> keep;
+    const auto recs = replayRecords(emf, {0, 0, side, side}, keep);
+    const auto created = ofType(recs, EMR_CREATEPEN);
+    for (const PenCase& pen : pens) {
+      const int32_t want = pen.logical < 0 ? 0 : roundEven(pen.logical * stretch);
+      auto it = std::find_if(created.begin(), created.end(),
+                             [&](const Record& r) { return r.u(4) == pen.color; });
+      ASSERT_NE(it, created.end()) << pen.what;
+      EXPECT_EQ(it->i(2), want) << pen.what << " at " << stretch;
+      EXPECT_EQ(it->u(1), uint32_t(PS_SOLID)) << pen.what;
+    }
+
+    const QImage img = paintBytes({0, 0, side, side}, emf, {0, 0, side, side});
+    const int row = side / 2;
+    for (const PenCase& pen : pens) {
+      const QRgb c = toQColor(pen.color).rgb();
+      int n = 0;
+      for (int x = 0; x < side; ++x) n += img.pixel(x, row) == c;
+      const int want = pen.logical < 0 ? 1 : std::max(1, roundEven(pen.logical * stretch));
+      EXPECT_EQ(n, want) << pen.what << " at " << stretch;
+    }
+  }
+
+  // The WMF pen record follows the same rule: width 0 one pixel, width 1 one
+  // unit, here a tenth of an inch.
+  WmfBuilder w(true, 0, 0, 1000, 1000, 1000, 4);
+  w.rec(0x020B, {0, 0})
+      .rec(0x020C, {1000, 1000})
+      .rec(0x02FA, {0, 0, 0, 0x00FF, 0})
+      .rec(0x012D, {0})
+      .rec(0x0214, {100, 100})  // MOVETO y, x
+      .rec(0x0213, {900, 100})  // LINETO y, x
+      .rec(0x02FA, {0, 100, 0, 0, 0x00FF})
+      .rec(0x012D, {1})
+      .rec(0x0214, {100, 500})
+      .rec(0x0213, {900, 500});
+  std::vector<uint8_t> keep;
+  const auto created = ofType(replayRecords(w.finish(), {0, 0, 250, 250}, keep), EMR_CREATEPEN);
+  ASSERT_EQ(created.size(), 2u);
+  EXPECT_EQ(created[0].i(2), 0);
+  EXPECT_EQ(created[1].i(2), 25);
+}
+
+// Stretched three times as wide as high, a geometric pen becomes an ellipse:
+// a vertical line is three times as thick as a horizontal one, and a
+// rectangle's sides follow suit. Cosmetic pens stay one pixel either way.
+TEST(EmfPlayer, GeometricPensFollowAStretchThatIsNotTheSameBothWays) {
+  const auto emf = EmfBuilder(2540, 2540)
+                       .rec(EMR_CREATEPEN, {1, PS_SOLID, 2, 0, 0x0000C0})
+                       .rec(EMR_SELECTOBJECT, {1})
+                       .rec(EMR_MOVETOEX, {20, 10})
+                       .rec(EMR_LINETO, {20, 80})
+                       .rec(EMR_MOVETOEX, {40, 30})
+                       .rec(EMR_LINETO, {90, 30})
+                       .rec(EMR_SELECTOBJECT, {int32_t(kStockObject | NULL_BRUSH)})
+                       .rec(EMR_RECTANGLE, {40, 50, 80, 90})
+                       .rec(EMR_CREATEPEN, {2, PS_SOLID, 0, 0, 0x00C000})
+                       .rec(EMR_SELECTOBJECT, {2})
+                       .rec(EMR_MOVETOEX, {10, 10})
+                       .rec(EMR_LINETO, {10, 80})
+                       .finish();
+  const QImage img = paintBytes({0, 0, 300, 100}, emf, {0, 0, 288, 96});
+  auto run = [&](int x0, int y0, int dx, int dy, QRgb c) {
+    int n = 0;
+    for (int x = x0, y = y0; x >= 0 && y >= 0 && x < img.width() && y < img.height();
+         x += dx, y += dy)
+      n += img.pixel(x, y) == c;
+    return n;
+  };
+  const QRgb blue = qRgb(0xC0, 0, 0), green = qRgb(0, 0xC0, 0);
+  EXPECT_EQ(run(0, 50, 1, 0, green), 1) << "cosmetic pen";
+  EXPECT_EQ(run(40, 20, 1, 0, blue), 6) << "vertical line across the stretch";
+  EXPECT_EQ(run(255, 0, 0, 1, blue), 2) << "horizontal line along it";
+  // The rectangle (120..240 x 50..90): left side 6 wide, top side 2 high.
+  EXPECT_EQ(run(100, 70, 1, 0, blue), 12) << "left and right sides";
+  EXPECT_EQ(run(180, 40, 0, 1, blue), 4) << "top and bottom sides";
+}
+
+// A wide geometric extended pen keeps its dashes, three widths on and one
+// off; a wide CreatePen pen of the same style draws solid.
+TEST(EmfPlayer, WideGeometricPensKeepTheirDashes) {
+  const auto emf =
+      EmfBuilder(2540, 2540)
+          .rec(EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, int32_t(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT),
+                                  4, BS_SOLID, 0x0000C0, 0, 0})
+          .rec(EMR_SELECTOBJECT, {1})
+          .rec(EMR_MOVETOEX, {8, 20})
+          .rec(EMR_LINETO, {88, 20})
+          .rec(EMR_CREATEPEN, {2, PS_DASH, 4, 0, 0x00C000})
+          .rec(EMR_SELECTOBJECT, {2})
+          .rec(EMR_MOVETOEX, {8, 60})
+          .rec(EMR_LINETO, {88, 60})
+          .finish();
+  const QImage img = paintBytes({0, 0, 96, 96}, emf, {0, 0, 96, 96});
+  auto runs = [&](int y, QRgb c) {
+    std::vector<int> out;
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) {
+      if (img.pixel(x, y) == c) {
+        ++n;
+      } else if (n) {
+        out.push_back(n);
+        n = 0;
+      }
+    }
+    if (n) out.push_back(n);
+    return out;
+  };
+  EXPECT_EQ(runs(20, qRgb(0xC0, 0, 0)), (std::vector<int>{12, 12, 12, 12, 12})) << "dashed";
+  EXPECT_EQ(runs(60, qRgb(0, 0xC0, 0)), (std::vector<int>{84})) << "solid, round caps";
+}
+
 TEST(EmfPlayer, FollowsMappingModesAndWorldTransforms) {
   const Rect dest{0, 0, 96, 96};
   std::vector<uint8_t> keep;
@@ -484,9 +629,10 @@ double blurredDifference(const QImage& a, const QImage& b) {
   return double(differ) / (double(w) * h);
 }
 
-// LibreOffice wrote the metafiles from two drawings and rendered each EMF to a
-// PNG at 96 pixels per inch (trimmed to the drawing). Our playback at the
-// metafile's own size, trimmed the same way, must look the same: the ink boxes
+// LibreOffice wrote the metafiles from three drawings and rendered each EMF to
+// a PNG at 96 pixels per inch, two of them also at twice and four times that
+// (trimmed to the drawing). Our playback at the same size, trimmed the same
+// way, must look the same: the ink boxes
 // agree within a few pixels and few pixels differ after a blur. The WMFs draw
 // thick lines as outline polygons and text without advances; the rotated
 // drawing's curve and turned texts land a pixel or two apart in the two
@@ -499,11 +645,19 @@ TEST(EmfPlayer, FilesFromLibreOfficeLookLikeItsOwnRendering) {
     Size size;  // the frame or bounding box at 96 pixels per inch
     int box;
     double differ;
+    int scale = 1;  // LibreOffice's rendering is of the picture this many times enlarged
   } files[] = {
       {"shapes.emf", "shapes.png", {373, 272}, 2, 0.03},
       {"shapes.wmf", "shapes.png", {373, 272}, 4, 0.05},
       {"rotated.emf", "rotated.png", {0, 0}, 4, 0.06},
       {"rotated.wmf", "rotated.png", {0, 0}, 4, 0.05},
+      // Enlarged, hairlines stay one pixel and wide lines grow. The pens
+      // drawing has nothing else, so it gets the tight limit.
+      {"shapes.emf", "shapes2.png", {373, 272}, 4, 0.035, 2},
+      {"shapes.emf", "shapes4.png", {373, 272}, 8, 0.04, 4},
+      {"pens.emf", "pens.png", {718, 1047}, 2, 0.002},
+      {"pens.emf", "pens2.png", {718, 1047}, 4, 0.002, 2},
+      {"pens.emf", "pens4.png", {718, 1047}, 8, 0.002, 4},
   };
   for (const auto& f : files) {
     const QImage ref(QString::fromStdString(dir + f.png));
@@ -515,14 +669,14 @@ TEST(EmfPlayer, FilesFromLibreOfficeLookLikeItsOwnRendering) {
       EXPECT_NEAR(size.cx, f.size.cx, 1) << f.name;
       EXPECT_NEAR(size.cy, f.size.cy, 1) << f.name;
     }
-    const Rect bounds{0, 0, size.cx + 20, size.cy + 20};
-    const QImage ours = paintBytes(bounds, bytes, {10, 10, 10 + size.cx, 10 + size.cy});
+    const int32_t w = size.cx * f.scale, h = size.cy * f.scale;
+    const QImage ours = paintBytes({0, 0, w + 20, h + 20}, bytes, {10, 10, 10 + w, 10 + h});
     const QImage ink = ours.copy(inkBox(ours));
-    EXPECT_NEAR(ink.width(), refInk.width(), f.box) << f.name;
-    EXPECT_NEAR(ink.height(), refInk.height(), f.box) << f.name;
+    EXPECT_NEAR(ink.width(), refInk.width(), f.box) << f.png;
+    EXPECT_NEAR(ink.height(), refInk.height(), f.box) << f.png;
     const double d = blurredDifference(ink, refInk);
-    EXPECT_LE(d, f.differ) << f.name;
-    if (d > f.differ) ink.save(QString("/tmp/emf_ours_%1.png").arg(f.name));
+    EXPECT_LE(d, f.differ) << f.png;
+    if (d > f.differ) ink.save(QString("/tmp/emf_ours_%1").arg(f.png));
   }
 }
 

@@ -127,7 +127,8 @@ TEST(Graphic, MetafilesArePlayedIntoTheDestination) {
   EXPECT_TRUE(std::ranges::equal(g.bytes(), bytes));
   EXPECT_TRUE(g.toImage().isNull());
   ImageRecorder canvas;
-  g.draw(canvas, {100, 100, 180, 140});
+  // A stretch-draw takes the rectangle to include its right and bottom edge.
+  g.draw(canvas, {100, 100, 181, 141});
   ASSERT_EQ(canvas.fills.size(), 1u);
   EXPECT_EQ(canvas.fills[0], (Rect{100, 100, 180, 140}));
   // Cut inside its records: the header still loads, playing stops quietly.

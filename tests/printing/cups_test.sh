@@ -218,6 +218,24 @@ else
   echo "FAIL cups-pdf wrote no file"; tail -5 "$T/log/error_log"; fail=1
 fi
 
+# Printed barcodes scan: the page through cups-pdf, rasterised at 384 dpi.
+if command -v zbarimg >/dev/null && command -v pdftoppm >/dev/null; then
+  title="orv-cups-codes-$$"
+  run_print barcodes "$T/frp/barcodes.frp" --printer cupspdf --title "$title"
+  jobs_done
+  out=$(ls "$home"/PDF/*"$title"*.pdf 2>/dev/null | head -1)
+  if [ -n "$out" ]; then
+    pdftoppm -r 384 -gray -png -singlefile "$out" "$T/codes" 2>/dev/null
+    check "cups-pdf: printed barcodes scan" "4006381333931,ORVALEN 39,Orvalen 1.0" \
+      "$(zbarimg -q --raw "$T/codes.png" 2>/dev/null | sort | paste -sd, -)"
+    rm -f "$out"
+  else
+    echo "FAIL cups-pdf wrote no barcode file"; fail=1
+  fi
+else
+  echo "skip printed barcodes: zbarimg or pdftoppm missing"
+fi
+
 # With no printer at all the print command does nothing, and the virtual
 # printer still serves the layout.
 lpadmin -x pdf; lpadmin -x cupspdf
