@@ -3,9 +3,11 @@
 namespace orv {
 class TfrReport;
 
-// Puts the cover page into the report's store: the program's picture centred
-// on an A4 page and the title line across the content width. It stands for
-// running the built-in template until the report engine runs it.
+// Loads the start-up report the program carries (a template in its
+// "ReportForm" form) into the report and runs it through the engine, so that
+// the report's store holds the cover page. A run that fails has shown its
+// "Erro" box and leaves the store empty; a form that cannot be read raises
+// Error.
 void prepareStartupReport(TfrReport& report);
 
 }  // namespace orv

@@ -1002,8 +1002,10 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
       p.started = true;
       lastBottom = room;
       wrote = true;
-      // The rest starts at the top of the next page, as tall as its lines.
-      const int32_t rest = remainingHeight(v);
+      // The rest starts at the top of the next page, as tall as its lines;
+      // for other stretchable objects, as tall as what lay below the room.
+      const int32_t rest =
+          dynamic_cast<TfrMemoView*>(&v) ? remainingHeight(v) : std::max(0, bottom - room);
       if (rest > 0) {
         p.top = room;
         p.height = rest;
