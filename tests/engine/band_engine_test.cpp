@@ -334,3 +334,83 @@ TEST_F(BandEngine, MultiColumnBandsFillAcrossBeforeGoingDown) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, NestedGroupsCloseInnerFootersFirstAndReopenFromTheGroupThatBroke) {
+  Rows sales(report, "Sales",
+             {{{"UF", Variant("PE")}, {"CITY", Variant("Recife")}, {"N", Variant(1)}},
+              {{"UF", Variant("PE")}, {"CITY", Variant("Olinda")}, {"N", Variant(2)}},
+              {{"UF", Variant("RN")}, {"CITY", Variant("Natal")}, {"N", Variant(3)}}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { sales.lookup(n, v); };
+  band(btGroupHeader, "Outer", 20, 20, "[UF]");
+  memo("OuterHead", 0, 22, 300, 16, {"UF [UF]"});
+  band(btGroupHeader, "Inner", 50, 20, "[CITY]");
+  memo("InnerHead", 0, 52, 300, 16, {"Cidade [CITY]"});
+  band(btMasterData, "Data", 80, 20, "Sales");
+  memo("Row", 0, 82, 300, 16, {"[N]"});
+  band(btGroupFooter, "InnerFoot", 110, 20);
+  memo("InnerEnd", 0, 112, 300, 16, {"fim [CITY]"});
+  band(btGroupFooter, "OuterFoot", 140, 20);
+  memo("OuterEnd", 0, 142, 300, 16, {"fim [UF]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> texts;
+  for (const Placed& p : objects(0)) texts.push_back(p.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"UF PE", "Cidade Recife", "1", "fim Recife",
+                                             "Cidade Olinda", "2", "fim Olinda", "fim PE",
+                                             "UF RN", "Cidade Natal", "3", "fim Natal",
+                                             "fim RN"}));
+}
+
+TEST_F(BandEngine, PageColumnsFillDownThenAcrossWithColumnHeadersAndFooters) {
+  page->Columns = 2;
+  page->ColumnGap = 20;
+  band(btColumnHeader, "CH", 10, 20);
+  memo("ColHead", 0, 12, 100, 16, {"Coluna"});
+  band(btMasterData, "Data", 40, 100, "14");
+  memo("Row", 0, 42, 100, 16, {"[LINE#]"});
+  band(btColumnFooter, "CF", 200, 20);
+  memo("ColFoot", 0, 202, 100, 16, {"fim"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  TfrPage& tpl = report.Pages.Page(0);
+  const int32_t colWidth = (tpl.RightEdge() - tpl.LeftEdge() - 20) / 2;
+  const auto heads = named(0, "ColHead");
+  ASSERT_EQ(heads.size(), 2u);
+  EXPECT_EQ(heads[0].left, 0);
+  EXPECT_EQ(heads[1].left, colWidth + 20);
+  EXPECT_EQ(heads[1].top, heads[0].top);
+  const auto rows = named(0, "Row");
+  ASSERT_FALSE(rows.empty());
+  // The second column starts at the top of the column area again.
+  size_t firstRight = 0;
+  while (firstRight < rows.size() && rows[firstRight].left == 0) ++firstRight;
+  ASSERT_LT(firstRight, rows.size());
+  EXPECT_EQ(rows[firstRight].top, rows[0].top);
+  EXPECT_EQ(rows[firstRight].text, std::to_string(firstRight + 1));
+  // Every column is closed by its footer.
+  EXPECT_EQ(named(0, "ColFoot").size(), 2u);
+}
+
+TEST_F(BandEngine, AGroupHeaderWithRepeatHeaderComesBackAtTheTopOfANewPage) {
+  std::vector<std::map<std::string, Variant>> rows;
+  for (int i = 0; i < 60; ++i) rows.push_back({{"G", Variant("A")}, {"N", Variant(i + 1)}});
+  Rows data(report, "Data", rows);
+  report.OnGetValue = [&](const std::string& n, Variant& v) { data.lookup(n, v); };
+  auto& g = band(btGroupHeader, "GH", 20, 20, "[G]");
+  g.Flags = bfRepeatHeader;
+  memo("Head", 0, 22, 300, 16, {"Grupo [G]"});
+  band(btMasterData, "Rows", 60, 30, "Data");
+  memo("Row", 0, 62, 300, 16, {"[N]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GT(report.EMFPages.Count(), 1);
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    const auto objs = objects(i);
+    ASSERT_FALSE(objs.empty());
+    EXPECT_EQ(objs[0].text, "Grupo A") << "page " << i + 1;
+    EXPECT_EQ(objs[0].top, top() + 2) << "page " << i + 1;
+  }
+}
+
+}  // namespace
+}  // namespace orv
