@@ -299,6 +299,7 @@ void TfrReportRun::pageLoop() {
   report_.Dictionary.ClearCache();
   ErrorFlag = false;
   PageNo = 0;
+  packedUpTo_ = 0;
   footersPlaced_.clear();
   pages_.clear();
   byPage_.clear();
@@ -923,7 +924,7 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
   const bool splitPart =
       dynamic_cast<TfrStretcheable*>(&v) && static_cast<TfrStretcheable&>(v).StretchPass == 2;
   try {
-    v.EmitToPage(report_.EMFPages.Entry(PageNo).ObjectStream);
+    v.EmitToPage(report_.EMFPages.Entry(PageNo).Objects());
     // Objects that collect what text objects print (charts) hear of every
     // text written whole.
     if (v.TypeCode == gtMemo && !splitPart)
@@ -1106,6 +1107,9 @@ void TfrReportRun::addPreparedPage() {
   setup.info = page.PrinterInfo;
   store.AddPage(setup);
   PageNo = store.Count() - 1;
+  // The pages before this one are complete: their footers stand.
+  for (packedUpTo_ = std::min(packedUpTo_, PageNo); packedUpTo_ < PageNo; ++packedUpTo_)
+    store.Pack(packedUpTo_);
 }
 
 void TfrReportRun::startNewPage() {

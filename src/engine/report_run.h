@@ -179,6 +179,7 @@ class TfrReportRun : public ViewRunHooks {
   // Per page, the objects told of every text object written.
   std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
+  int32_t packedUpTo_ = 0;
   // Appending a template page to the prepared page of the one before.
   int32_t savedY_ = 0;
   int32_t savedBottom_ = 0;

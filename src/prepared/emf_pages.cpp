@@ -387,6 +387,26 @@ void TfrEMFPages::pushPaper(PreparedPage& e) {
   printer.FillPrinterInfo(e.PrinterInfo);
 }
 
+void TfrEMFPages::Pack(int index) {
+  PreparedPage& e = Entry(index);
+  if (e.Stored || e.ObjectPage) return;
+  // Always the built-in codec: these bytes never leave the store except
+  // through the reading above, which only knows that one.
+  TLZWCompressor codec;
+  MemoryStream& objects = e.ObjectStream;
+  objects.rewind();
+  MemoryStream packed;
+  codec.Compress(objects, packed);
+  auto source = std::make_shared<MemorySource>();
+  source->bytes = packed.takeBytes();
+  e.Stored.size = source->bytes.size();
+  e.Stored.unpackedSize = objects.size();
+  e.Stored.offset = 0;
+  e.Stored.packed = true;
+  e.Stored.source = std::move(source);
+  e.ObjectStream = MemoryStream();
+}
+
 MemoryStream& PreparedPage::Objects() {
   if (Stored) {
     ObjectStream = ObjectsCopy();

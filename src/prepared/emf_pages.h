@@ -130,6 +130,10 @@ class TfrEMFPages {
   void Add(int index, const PageSetup& page);
   void AddPage(const PageSetup& page);
   void Delete(int index);
+  // Packs a page built in memory, as a loaded report's pages are kept: a
+  // long report being prepared then costs its compressed size. The page is
+  // unpacked again on its next use.
+  void Pack(int index);
   // Exchanges the pages (and what the last load found) with another store;
   // each keeps its own parent. The preview takes a report's pages over this way.
   void swap(TfrEMFPages& other) noexcept {

@@ -117,6 +117,8 @@ TEST_F(BandEngine, RecordsThatOverflowStartNewPagesWithHeadersAndFooters) {
   const int32_t perPage = (bottom - (top() + 20)) / 25;
   const int pages = (100 + perPage - 1) / perPage;
   ASSERT_EQ(report.EMFPages.Count(), pages);
+  // Finished pages are kept packed while the run goes on.
+  for (int i = 0; i + 1 < pages; ++i) EXPECT_TRUE(report.EMFPages.Entry(i).Stored.packed) << i;
   int seen = 0;
   for (int i = 0; i < pages; ++i) {
     const auto head = named(i, "HeaderText");
