@@ -99,4 +99,12 @@ bool TfrDataDictionary::isDictionaryVariable(std::string_view name) const {
   return !name.empty() && name[0] != ' ' && Variables.IndexOf(name) >= 0;
 }
 
+bool TfrDataDictionary::FieldOf(std::string_view name, TfrCacheItem& item) {
+  if (!IsVariable(name)) return false;
+  auto it = cache_.find(upperCase(name));
+  if (it == cache_.end()) return false;
+  item = it->second;
+  return true;
+}
+
 }  // namespace orv

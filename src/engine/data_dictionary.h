@@ -41,6 +41,8 @@ class TfrDataDictionary {
   bool IsVariable(std::string_view name);
   Variant GetValue(std::string_view name);
   void ClearCache() { cache_.clear(); }
+  // The data set and field a name stands for, when it names a field.
+  bool FieldOf(std::string_view name, TfrCacheItem& item);
 
   // Finds a data set by component name (null when there is none).
   std::function<TfrDataset*(std::string_view)> FindDataset;

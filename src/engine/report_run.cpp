@@ -314,6 +314,7 @@ void TfrReportRun::pageLoop() {
   }
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) initPage(*pr);
+  bindFields();
   // Objects moved onto bands get their template positions back when the
   // pass ends, so that a second pass starts from the template as it was.
   struct Restore {
@@ -339,6 +340,31 @@ void TfrReportRun::pageLoop() {
   }
   cur_ = nullptr;
   modelState().CurrentPage = nullptr;
+}
+
+void TfrReportRun::bindFields() {
+  // An object whose whole text is one reference to a database field shows
+  // that field: a picture its image, a text its value.
+  for (auto& pr : pages_)
+    for (auto& obj : pr->page->Objects) {
+      TfrView& v = *obj;
+      if (v.TypeCode == gtBand || v.Memo.size() != 1) continue;
+      if (v.TypeCode == gtMemo && (v.Flags & flTextOnly)) continue;
+      const std::string& line = v.Memo[0];
+      if (line.size() < 3 || line.front() != '[') continue;
+      size_t pos = 0;
+      std::string inner;
+      try {
+        inner = readBracketed(line, pos);
+      } catch (const std::exception&) {
+        continue;
+      }
+      if (pos != line.size()) continue;
+      TfrCacheItem item;
+      if (!report_.Dictionary.FieldOf(inner, item) || !item.DataSet) continue;
+      v.BlobSourceSet = item.DataSet;
+      v.BlobSourceField = item.FieldName;
+    }
 }
 
 void TfrReportRun::restoreTemplatePositions() {
@@ -1333,15 +1359,7 @@ void TfrReportRun::ExpandExpressions(TfrView& view, std::string& text) {
 }
 
 void TfrReportRun::BeforePrint(TfrView& view) {
-  if (view.BlobSourceSet && !view.BlobSourceField.empty()) {
-    DatasetField f = findDatasetField(view.BlobSourceSet, view.BlobSourceField);
-    if (f.dataSet && f.index >= 0) {
-      const bool isNull = f.dataSet->FieldIsNull(f.index);
-      const std::vector<uint8_t> bytes =
-          isNull ? std::vector<uint8_t>() : f.dataSet->FieldBytes(f.index);
-      view.LoadBlob(BlobField{isNull, bytes});
-    }
-  }
+  loadBlobField(view);
   if (report_.OnBeforePrint) report_.OnBeforePrint(view.ExpandedText, view);
 }
 

@@ -119,6 +119,7 @@ class TfrReportRun : public ViewRunHooks {
   void runPass();
   void pageLoop();
   void restoreTemplatePositions();
+  void bindFields();
   void initPage(PageRun& pr);
   void formPage(PageRun& pr, bool normalMode);
   void computeGeometry(PageRun& pr);

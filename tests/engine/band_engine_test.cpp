@@ -2,10 +2,13 @@
 // lands and what each prepared page holds.
 #include <gtest/gtest.h>
 
+#include <QSqlQuery>
+#include <QTemporaryDir>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "engine/data_connection.h"
 #include "engine/dataset.h"
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
@@ -360,9 +363,8 @@ TEST_F(BandEngine, NestedGroupsCloseInnerFootersFirstAndReopenFromTheGroupThatBr
   std::vector<std::string> texts;
   for (const Placed& p : objects(0)) texts.push_back(p.text);
   EXPECT_EQ(texts, (std::vector<std::string>{"UF PE", "Cidade Recife", "1", "fim Recife",
-                                             "Cidade Olinda", "2", "fim Olinda", "fim PE",
-                                             "UF RN", "Cidade Natal", "3", "fim Natal",
-                                             "fim RN"}));
+                                             "Cidade Olinda", "2", "fim Olinda", "fim PE", "UF RN",
+                                             "Cidade Natal", "3", "fim Natal", "fim RN"}));
 }
 
 TEST_F(BandEngine, PageColumnsFillDownThenAcrossWithColumnHeadersAndFooters) {
@@ -412,6 +414,40 @@ TEST_F(BandEngine, AGroupHeaderWithRepeatHeaderComesBackAtTheTopOfANewPage) {
     EXPECT_EQ(objs[0].text, "Grupo A") << "page " << i + 1;
     EXPECT_EQ(objs[0].top, top() + 2) << "page " << i + 1;
   }
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, DatabaseFieldsReachTextsByDataSetAndByPlainName) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("vendas.db").toStdString();
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "band-engine-setup");
+    db.setDatabaseName(QString::fromStdString(path));
+    ASSERT_TRUE(db.open());
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec("CREATE TABLE orders (id INTEGER, client TEXT, amount NUMERIC)"));
+    ASSERT_TRUE(
+        q.exec("INSERT INTO orders VALUES (1, 'Ana', 10.5), (2, 'Bruno', 20), "
+               "(3, 'Caio', 7.25)"));
+    db.close();
+  }
+  QSqlDatabase::removeDatabase("band-engine-setup");
+  QSqlDatabase db = openDatabaseUrl("sqlite:" + path);
+  addDatasetSpec(report.Components, "Orders=SELECT id, client, amount FROM orders ORDER BY id",
+                 &db);
+  band(btMasterData, "Data", 40, 20, "Orders");
+  memo("Row", 0, 42, 300, 16, {"[Orders.\"client\"]: [amount]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> texts;
+  for (const Placed& p : named(0, "Row")) texts.push_back(p.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Ana: 10,5", "Bruno: 20", "Caio: 7,25"}));
+  report.Components.clear();
+  closeDatabase(db);
 }
 
 }  // namespace
