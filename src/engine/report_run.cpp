@@ -295,8 +295,15 @@ void TfrReportRun::reportProgress(int32_t n) {
   if (Terminated) throw RunTerminated();
 }
 
+void TfrReportRun::step() {
+  if (++steps_ > Limits.MaxSteps)
+    throw Error("o relatório passou de " + std::to_string(Limits.MaxSteps) +
+                " registros e faixas e foi interrompido");
+}
+
 void TfrReportRun::pageLoop() {
   report_.Dictionary.ClearCache();
+  steps_ = 0;
   ErrorFlag = false;
   PageNo = 0;
   packedUpTo_ = 0;
@@ -671,6 +678,7 @@ void TfrReportRun::dataLoop(PageRun& pr, int level, int deepest) {
     queue_.push_back(b->HeaderBand);
     initAggregates(b->FooterBand);
     while (!ds.Eof() && !Terminated) {
+      step();
       queue_.push_back(b);
       if (b->PrintIfSubsetEmpty) placeQueue();
       bool counted = true;
@@ -746,6 +754,7 @@ int32_t TfrReportRun::fitHeight(TfrBand* b) {
 
 bool TfrReportRun::printBand(TfrBand* b) {
   if (!b || !b->IsPresent()) return true;
+  step();
   PageRun& pr = *cur_;
   TfrBand* const outer = band_;
   band_ = b;

@@ -27,6 +27,9 @@ struct RunLimits {
   int32_t MaxPages = 100000;
   // Rounds of a band split that place nothing before the run gives up.
   int32_t MaxIdleSplitRounds = 100;
+  // Records read and bands placed in one pass: a counted band of a billion
+  // empty records would otherwise keep the program busy for hours.
+  int64_t MaxSteps = 20000000;
 };
 
 // One run of a report: the single or double pass over its template pages, the
@@ -150,6 +153,8 @@ class TfrReportRun : public ViewRunHooks {
   void startNewColumn(TfrBand* forBand);
   void addPreparedPage();
   void reportProgress(int32_t n);
+  // Counts one record or band placement against the run's bound.
+  void step();
 
   // Where scripts and aggregates take part.
   void runPageScript(TfrPage& page);
@@ -181,6 +186,7 @@ class TfrReportRun : public ViewRunHooks {
   std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
   int32_t packedUpTo_ = 0;
+  int64_t steps_ = 0;
   // Appending a template page to the prepared page of the one before.
   int32_t savedY_ = 0;
   int32_t savedBottom_ = 0;

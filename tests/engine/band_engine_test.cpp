@@ -452,3 +452,19 @@ TEST_F(BandEngine, DatabaseFieldsReachTextsByDataSetAndByPlainName) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, ARunThatWouldNeverEndStopsWithAClearError) {
+  // A billion records on a band of no height never fill a page.
+  band(btMasterData, "Data", 40, 0, "1000000000");
+  ASSERT_FALSE(report.PrepareReport());
+  EXPECT_NE(report.LastError.find("20000000 registros e faixas e foi interrompido"),
+            std::string::npos)
+      << report.LastError;
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+}
+
+}  // namespace
+}  // namespace orv
