@@ -598,6 +598,8 @@ void TfrReportRun::formPage(PageRun& pr, bool normal) {
     printBand(pr.bands[btReportTitle]);
     if (store.Count() == before) {
       if (TfrBand* ph = pr.bands[btPageHeader]; ph && ph->OnFirstPage) printBand(ph);
+      // Without a column header the columns start below what is placed so far.
+      pr.columnTop = pr.curY;
       printBand(pr.bands[btColumnHeader]);
     }
     int deepest = 0;
@@ -1160,6 +1162,7 @@ void TfrReportRun::startNewPage() {
   pr.curColumn = 0;
   pr.xAdjust = pr.leftX;
   printBand(pr.bands[btPageHeader]);
+  pr.columnTop = pr.curY;
   printBand(pr.bands[btColumnHeader]);
 }
 

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -464,6 +465,36 @@ TEST_F(BandEngine, ARunThatWouldNeverEndStopsWithAClearError) {
             std::string::npos)
       << report.LastError;
   EXPECT_EQ(report.EMFPages.Count(), 0);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, ARepeatedHeaderOpensEveryNewColumnToo) {
+  page->Columns = 2;
+  page->ColumnGap = 20;
+  auto& mh = band(btMasterHeader, "MH", 20, 20);
+  mh.Flags = bfRepeatHeader;
+  memo("Head", 0, 22, 100, 16, {"Nome"});
+  band(btMasterData, "Data", 60, 100, "25");
+  memo("Row", 0, 62, 100, 16, {"[LINE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GT(report.EMFPages.Count(), 1);
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    const auto heads = named(i, "Head");
+    const auto rows = named(i, "Row");
+    // One header per column that holds rows, at the top of the column.
+    std::set<int32_t> columns;
+    for (const Placed& r : rows) columns.insert(r.left);
+    ASSERT_EQ(heads.size(), columns.size()) << "page " << i + 1;
+    for (const Placed& h : heads) {
+      EXPECT_EQ(h.top, top() + 2) << "page " << i + 1;
+      EXPECT_TRUE(columns.count(h.left)) << "page " << i + 1;
+    }
+  }
 }
 
 }  // namespace
