@@ -1233,6 +1233,18 @@ TfrBand* TfrReportRun::lineBand() const {
   return first ? first : b;
 }
 
+const std::string* TfrReportRun::infoText(const std::string& name) const {
+  static const std::pair<const char*, std::string TfrReport::*> kInfo[] = {
+      {"REPORTCOMMENT", &TfrReport::InfoComment}, {"REPORTNAME", &TfrReport::InfoName},
+      {"REPORTAUTOR", &TfrReport::InfoAuthor},    {"VMAJOR", &TfrReport::InfoVersionMajor},
+      {"VMINOR", &TfrReport::InfoVersionMinor},   {"VRELEASE", &TfrReport::InfoVersionRelease},
+      {"VBUILD", &TfrReport::InfoVersionBuild},
+  };
+  for (const auto& [key, member] : kInfo)
+    if (name == key) return &(report_.*member);
+  return nullptr;
+}
+
 bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
   const PageRun* pr = cur_;
   if (n == "VALUE") {
@@ -1255,20 +1267,8 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
     value = Variant(pr ? pr->currentRecord : 0);
   } else if (n == "TOTALPAGES") {
     value = Variant(TotalPages);
-  } else if (n == "REPORTCOMMENT") {
-    value = Variant(report_.InfoComment);
-  } else if (n == "REPORTNAME") {
-    value = Variant(report_.InfoName);
-  } else if (n == "REPORTAUTOR") {
-    value = Variant(report_.InfoAuthor);
-  } else if (n == "VMAJOR") {
-    value = Variant(report_.InfoVersionMajor);
-  } else if (n == "VMINOR") {
-    value = Variant(report_.InfoVersionMinor);
-  } else if (n == "VRELEASE") {
-    value = Variant(report_.InfoVersionRelease);
-  } else if (n == "VBUILD") {
-    value = Variant(report_.InfoVersionBuild);
+  } else if (const std::string* info = infoText(n)) {
+    value = Variant(*info);
   } else if (n == "REPORTDATE") {
     value = Variant::dateTime(report_.CreatedAt);
   } else if (n == "REPORTLASTCHANGE") {

@@ -165,6 +165,8 @@ class TfrReportRun : public ViewRunHooks {
   // Names.
   TfrBand* lineBand() const;
   bool specialValue(const std::string& name, Variant& value);
+  // The report's information texts by their names in expressions.
+  const std::string* infoText(const std::string& name) const;
   bool fieldValue(const std::string& name, Variant& value);
   bool objectProperty(const std::string& name, Variant& value);
 
