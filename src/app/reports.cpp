@@ -62,7 +62,7 @@ int TfReports::Run(const QStringList& args) {
       QMessageBox::critical(fPreview.get(), loadString(55206), decodeBytes(e.what(), 1252));
     }
   }
-  fPreview->setWindowState(Qt::WindowMaximized);
+  fPreview->RestoreWindow();
   fPreview->exec();
   return 0;
 }

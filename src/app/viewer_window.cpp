@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -106,6 +107,8 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   file->addSeparator();
   file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview, &TfrPreview::Print);
   file->addSeparator();
+  RecentMenu = file->addMenu(u("Arquivos &recentes"));
+  file->addSeparator();
   file->addAction(u("Sai&r"), this, &QDialog::accept);
   QMenu* edit = menuBar->addMenu(u("&Editar"));
   edit->addAction(u("Localizar Texto"), QKeySequence("Ctrl+F"), frPreview, &TfrPreview::Find);
@@ -129,6 +132,8 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   layout->setMenuBar(menuBar);
   layout->addWidget(toolBar);
   layout->addWidget(frPreview, 1);
+  setUpDesktop();
+  layout->addWidget(StatusBar);
 
   // The window sees every key before its controls.
   qApp->installEventFilter(this);
@@ -137,8 +142,14 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
 
 bool TfPreview::event(QEvent* e) {
   if (e->type() == QEvent::WindowActivate) {
-    Spd100->setChecked(true);
-    frPreview->SetZoom(100);
+    // The zoom the user left the reader with comes back once, at the start;
+    // every later activation is the usual return to 100 %.
+    const bool first = !activatedOnce_;
+    activatedOnce_ = true;
+    if (!first || !restoreZoom()) {
+      Spd100->setChecked(true);
+      frPreview->SetZoom(100);
+    }
   }
   return QDialog::event(e);
 }

@@ -4,6 +4,10 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QFileSystemWatcher;
+class QMenu;
+class QStatusBar;
+class QTimer;
 class QToolButton;
 
 namespace orv {
@@ -29,9 +33,36 @@ class TfPreview : public QDialog {
   // Replaces the input box in tests; returns the answer (the initial text when cancelled).
   std::function<QString(const QString& initial)> askPage;
 
+  // What a Linux desktop adds around the Part's window (viewer_desktop.cpp):
+  // file name in the title, recent files, drag and drop, reload when the file
+  // changes on disk, and remembered folders, zoom and geometry.
+  QStatusBar* StatusBar;
+  QMenu* RecentMenu;
+  // Opens a report handed over by the desktop (a drop, the recent list). A
+  // file that is gone is said so and leaves the pages as they are.
+  void OpenReport(const QString& path);
+  // Re-reads the shown file after it changed on disk (run by the watcher).
+  void ReloadChangedFile();
+  // Saved geometry when there is one, maximised otherwise.
+  void RestoreWindow();
+  void showStatus(const QString& text);
+
  protected:
   bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
+  void done(int result) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+
+ private:
+  void setUpDesktop();
+  void reportChanged();
+  void fillRecentMenu();
+  bool restoreZoom();
+  QFileSystemWatcher* watcher_ = nullptr;
+  QTimer* reloadTimer_ = nullptr;
+  int reloadTries_ = 0;
+  bool activatedOnce_ = false;
 };
 
 }  // namespace orv

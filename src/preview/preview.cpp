@@ -22,6 +22,7 @@
 #include "model/page.h"
 #include "platform/codepage.h"
 #include "platform/qt_canvas.h"
+#include "platform/settings.h"
 #include "platform/strings.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
@@ -222,7 +223,9 @@ void TfrPreviewForm::Connect(TfrReport* report) {
       break;
   }
   PreviewPanel->show();
+  FileName.clear();
   ResetView(true);
+  reportChanged();
 }
 
 void TfrPreviewForm::Disconnect() {
@@ -233,7 +236,20 @@ void TfrPreviewForm::Clear() {
   if (!Pages) return;
   Pages.reset();
   PreviewPanel->hide();
+  FileName.clear();
   ResetView(true);
+  reportChanged();
+}
+
+void TfrPreviewForm::ShowStatus(const QString& text) {
+  if (Control && Control->OnStatus)
+    Control->OnStatus(text);
+  else
+    Label2->setText(text);
+}
+
+void TfrPreviewForm::reportChanged() {
+  if (Control && Control->OnReportChanged) Control->OnReportChanged(*Control);
 }
 
 void TfrPreviewForm::markAllInvisible() {
@@ -600,6 +616,7 @@ void TfrPreviewForm::LoadFile(const QString& name) {
     throw;
   }
   TakeOver();
+  FileName = QFileInfo(name).absoluteFilePath();
   PreviewPanel->show();
   CurPage = 1;
   FormResize();
@@ -608,14 +625,16 @@ void TfrPreviewForm::LoadFile(const QString& name) {
   ScrollToCurrentPage();
   PaintEnabled = true;
   PBox->update();
+  reportChanged();
 }
 
 void TfrPreviewForm::OpenCommand() {
   if (!Pages) return;
   const QString name = askOpenFile ? askOpenFile()
                                    : QFileDialog::getOpenFileName(PreviewPanel->window(), QString(),
-                                                                  QString(), fileFilter());
+                                                                  lastDialogFolder(), fileFilter());
   if (name.isEmpty()) return;
+  rememberDialogFolder(name);
   try {
     LoadFile(name);
   } catch (const std::exception& e) {
@@ -627,9 +646,10 @@ void TfrPreviewForm::SaveCommand() {
   if (!Pages) return;
   const QString name = askSaveFile ? askSaveFile()
                                    : QFileDialog::getSaveFileName(
-                                         PreviewPanel->window(), QString(), QString(), fileFilter(),
-                                         nullptr, QFileDialog::DontConfirmOverwrite);
+                                         PreviewPanel->window(), QString(), lastDialogFolder(),
+                                         fileFilter(), nullptr, QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
+  rememberDialogFolder(name);
   SaveTo(name);
 }
 
@@ -858,6 +878,9 @@ void TfrPreview::SetPage(int page) {
   if (!form_->Pages || page < 1 || page > form_->AllPages()) return;
   form_->CurPage = page;
   form_->ScrollToCurrentPage();
+}
+QString TfrPreview::FileName() const {
+  return form_->FileName;
 }
 int TfrPreview::AllPages() const {
   return form_->AllPages();

@@ -72,6 +72,7 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
+  QString FileName;  // the file the pages came from, absolute; empty for a report run here
 
   QWidget* PreviewPanel;
   TfrPBox* PBox;
@@ -113,6 +114,10 @@ class TfrPreviewForm : public QObject {
   void ZoomItemChosen(int tag);
 
   void LoadFile(const QString& name);
+  // Reads FileName again. The new pages replace the old ones only when the
+  // whole file loads; otherwise the old pages stay and `error` says why. The
+  // current page (as far as the new report has it) and the zoom are kept.
+  bool ReloadFile(QString* error);
   void OpenCommand();
   void SaveCommand();
   void SaveTo(QString name);
@@ -130,6 +135,9 @@ class TfrPreviewForm : public QObject {
   void MouseMove(QPoint pt);
   void Wheel(int notches);
   void ShowHit();
+  // A passing note for the user ("Texto não encontrado"): the host's status
+  // area when it has one, else the link label.
+  void ShowStatus(const QString& text);
 
  private:
   void onVScroll(int pos);
@@ -137,6 +145,7 @@ class TfrPreviewForm : public QObject {
   void checkZoomItem();
   void storeLastZoom();
   void markAllInvisible();
+  void reportChanged();
   static int linkPage(const std::string& text, bool& isLink);
 };
 
@@ -175,6 +184,10 @@ class TfrPreview : public QFrame {
 
   TfrPreviewForm* form() const { return form_.get(); }
   std::function<void(TfrPreview&, int)> OnPageChanged;
+  // After pages were connected, loaded, reloaded or cleared.
+  std::function<void(TfrPreview&)> OnReportChanged;
+  std::function<void(const QString&)> OnStatus;
+  QString FileName() const;
 
  private:
   std::unique_ptr<TfrPreviewForm> form_;

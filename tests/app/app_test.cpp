@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -43,6 +44,8 @@ TEST(AboutTest, VersionAndMailLink) {
 class ViewerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Closing the window writes the user's settings; never into the real ones.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     TfrPrinter::startUp(nullptr);
     reports = std::make_unique<TfReports>(QString(), false);
     tools::buildListing(reports->frReport, {5, 3, false});
@@ -50,6 +53,7 @@ class ViewerTest : public ::testing::Test {
   }
   TfPreview& window() { return *reports->fPreview; }
   TfrPreview& preview() { return *window().frPreview; }
+  QTemporaryDir settingsDir;
   std::unique_ptr<TfReports> reports;
 };
 
