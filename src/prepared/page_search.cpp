@@ -7,6 +7,7 @@
 #include "platform/emf_canvas.h"
 #include "platform/emf_player.h"
 #include "prepared/emf_pages.h"
+#include "prepared/search_cache.h"
 
 namespace orv {
 
@@ -66,12 +67,28 @@ void beginSearch(SearchState& state, const std::string& text, bool caseSensitive
   state.FindText = caseSensitive ? text : searchUpper(text);
 }
 
-bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)>& pageDone) {
+bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)>& pageDone,
+              SearchCache* cache) {
   if (st.FindText.empty()) return false;
+  // The joined runs keep a 0 byte between runs, so a text holding one could
+  // match across them; such a search simply draws every page.
+  if (st.FindText.find('\0') != std::string::npos) cache = nullptr;
   while (st.FindPage < pages.Count()) {
     bool found = false;
     size_t after = 0;
+    if (cache && st.FindRecord == 0 && cache->has(st.FindPage) &&
+        !cache->mayContain(st.FindPage, st.FindText, st.FindCase)) {
+      ++st.FindPage;
+      if (pageDone && !pageDone(st.FindPage)) break;
+      continue;
+    }
+    const bool record = cache && !cache->has(st.FindPage);
+    std::string joined;
     scanPage(pages, st.FindPage, [&](const EmfTextRun& run) {
+      if (record) {
+        joined += run.text;
+        joined += '\0';
+      }
       if (run.recordIndex < size_t(st.FindRecord)) return true;
       const std::string text = st.FindCase ? run.text : searchUpper(run.text);
       if (text.find(st.FindText) == std::string::npos) return true;
@@ -85,6 +102,8 @@ bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)
       st.FindRecord = int(after);
       return true;
     }
+    // Only a page read to its end is known; a scan stopped at a hit is not.
+    if (record) cache->store(st.FindPage, std::move(joined));
     releasePage(pages, st.FindPage);
     st.FindRecord = 0;
     ++st.FindPage;

@@ -8,6 +8,7 @@
 
 namespace orv {
 
+class SearchCache;
 class TfrEMFPages;
 
 // Where a search stands: what it looks for and where the next one starts.
@@ -33,8 +34,10 @@ void beginSearch(SearchState& state, const std::string& text, bool caseSensitive
 // released again, so memory stays at one page. Returns whether something was
 // found; then FindPage is the hit's page and FindRecord the record after it.
 // `pageDone` is called after each page searched and may return false to stop.
+// With a cache, pages it knows not to hold the text are passed over without
+// drawing them, and pages drawn in full are added to it.
 bool FindNext(TfrEMFPages& pages, SearchState& state,
-              const std::function<bool(int page)>& pageDone = {});
+              const std::function<bool(int page)>& pageDone = {}, SearchCache* cache = nullptr);
 
 // Every hit of a text in every page, in order: the page (1-based), the bounds
 // of the text record and the record's whole text (for tools).

@@ -24,6 +24,7 @@
 #include "platform/qt_canvas.h"
 #include "platform/settings.h"
 #include "platform/strings.h"
+#include "preview/job_progress.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
 
@@ -193,6 +194,7 @@ TfrPreviewForm::~TfrPreviewForm() {
 
 void TfrPreviewForm::TakeOver() {
   Pages.reset();
+  SearchRuns.clear();
   if (!Report) return;
   Pages = std::make_unique<TfrEMFPages>(Report);
   Pages->swap(Report->EMFPages);
@@ -235,6 +237,7 @@ void TfrPreviewForm::Disconnect() {
 void TfrPreviewForm::Clear() {
   if (!Pages) return;
   Pages.reset();
+  SearchRuns.clear();
   PreviewPanel->hide();
   FileName.clear();
   ResetView(true);
@@ -720,9 +723,20 @@ void TfrPreviewForm::FindCommand() {
 void TfrPreviewForm::FindNextCommand() {
   if (!Report || !Pages || Search.FindText.empty()) return;
   PaintEnabled = false;
-  bool found = false;
+  bool found = false, cancelled = false;
   try {
-    found = FindNext(*Pages, Search);
+    // The window closes before the hit is shown: the repaint it would cause
+    // on leaving would wipe the hit's marking.
+    const int first = Search.FindPage, total = AllPages();
+    JobProgress progress(PreviewPanel->window(), loadString(53000), total - first);
+    found = FindNext(
+        *Pages, Search,
+        [&](int page) {
+          return progress.step(page - first, loadString(55004) + " " + QString::number(page) + "/" +
+                                                 QString::number(total));
+        },
+        &SearchRuns);
+    cancelled = progress.cancelled();
   } catch (const std::exception& e) {
     PaintEnabled = true;
     if (showError) showError(decodeBytes(e.what(), 1252));
@@ -734,7 +748,10 @@ void TfrPreviewForm::FindNextCommand() {
     ShowHit();
   }
   PaintEnabled = true;
-  if (!found) PBox->update();
+  if (!found) {
+    PBox->update();
+    ShowStatus(QString::fromUtf8(cancelled ? "Busca cancelada" : "Texto não encontrado"));
+  }
 }
 
 void TfrPreviewForm::ShowHit() {

@@ -6,6 +6,7 @@
 
 #include "prepared/emf_pages.h"
 #include "prepared/page_search.h"
+#include "prepared/search_cache.h"
 
 class QActionGroup;
 class QLabel;
@@ -72,7 +73,8 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
-  QString FileName;  // the file the pages came from, absolute; empty for a report run here
+  SearchCache SearchRuns;  // what searches have read of the held pages
+  QString FileName;        // the file the pages came from, absolute; empty for a report run here
 
   QWidget* PreviewPanel;
   TfrPBox* PBox;

@@ -31,6 +31,7 @@ bool TfrPreviewForm::ReloadFile(QString* error) {
   // Hits and record numbers of the old pages mean nothing in the new ones.
   Search.FindPage = 0;
   Search.FindRecord = 0;
+  SearchRuns.clear();
   CurPage = std::min(oldPage, AllPages());
   FormResize();
   if (CurPage == oldPage) VScrollBar->setValue(VScrollBar->value() + intoPage);

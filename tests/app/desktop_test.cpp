@@ -24,6 +24,7 @@
 #include "app/viewer_window.h"
 #include "platform/settings.h"
 #include "prepared/page_search.h"
+#include "preview/job_progress.h"
 #include "preview/preview.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
@@ -290,6 +291,50 @@ TEST_F(DesktopTest, TheWatcherNoticesARewrite) {
   // Still watched after the rename that replaced the file.
   saveReport(path, 4, 5);
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.frPreview->AllPages() == 4; }, 5000));
+}
+
+TEST_F(DesktopTest, EscapeCancelsALongSearchAndLeavesTheViewerOpen) {
+  TfReports v(QString(), false);
+  tools::buildListing(v.frReport, {1500, 1, false});
+  TfPreview& w = *v.fPreview;
+  w.frPreview->Connect(&v.frReport);
+  w.show();
+  TfrPreviewForm& f = *w.frPreview->form();
+  f.askFind = [](QString& t, bool& c, bool& first) {
+    t = "QXZJWKVQ";
+    c = false;
+    first = true;
+    return true;
+  };
+  const int before = JobProgress::showAfterMs;
+  JobProgress::showAfterMs = 0;
+  QString caption;
+  // Runs at the first events the search lets through: those of its window.
+  QTimer::singleShot(0, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->isVisible() && top->inherits("QProgressDialog")) {
+        caption = top->windowTitle();
+        QTest::keyClick(top, Qt::Key_Escape);
+      }
+  });
+  w.frPreview->Find();
+  JobProgress::showAfterMs = before;
+  EXPECT_EQ(caption, "Localizar");
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.StatusBar->currentMessage(), "Busca cancelada");
+  EXPECT_LT(f.Search.FindPage, 1500);
+  EXPECT_GT(f.SearchRuns.bytes(), 0u);
+
+  f.askFind = [](QString& t, bool& c, bool& first) {
+    t = "QXZJWKVQ";
+    c = false;
+    first = false;  // from the current page: page 1, the same pages again
+    return true;
+  };
+  w.frPreview->Find();
+  EXPECT_EQ(w.StatusBar->currentMessage(), QString::fromUtf8("Texto não encontrado"));
+  EXPECT_EQ(f.Search.FindPage, 1500);
+  EXPECT_EQ(w.frPreview->Page(), 1);
 }
 
 }  // namespace
