@@ -105,6 +105,9 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   file->addAction(u("&Abrir"), QKeySequence("Ctrl+A"), frPreview, &TfrPreview::OpenFile);
   file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview, &TfrPreview::SaveFile);
   file->addSeparator();
+  file->addAction(u("&Exportar como PDF…"), frPreview, &TfrPreview::ExportPdf);
+  file->addAction(u("Exportar página como i&magem…"), frPreview, &TfrPreview::ExportImage);
+  file->addSeparator();
   file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview, &TfrPreview::Print);
   file->addSeparator();
   RecentMenu = file->addMenu(u("Arquivos &recentes"));

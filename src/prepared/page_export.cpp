@@ -65,8 +65,10 @@ bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevic
     const double scale = kPdfDpi / kReportPixelsPerInch;
     const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
                  roundEven(e.PrinterInfo.PaperHeightPx * scale)};
-    QtCanvas canvas(&painter, r, kPdfDpi, kPdfDpi);
-    drawPageOnce(pages, i, canvas, r, scale);
+    {
+      QtCanvas canvas(&painter, r, kPdfDpi, kPdfDpi);
+      drawPageOnce(pages, i, canvas, r, scale);
+    }
     if (progress && !progress(++done, total)) {
       painter.end();
       return false;

@@ -126,6 +126,8 @@ class TfrPreviewForm : public QObject {
   void PrintCommand();
   void FindCommand();
   void FindNextCommand();
+  void ExportPdfCommand();    // "Exportar como PDF..."
+  void ExportImageCommand();  // "Exportar página como imagem..."
   void ExitCommand();
   // Keys forwarded by a host; returns whether the key was consumed.
   bool KeyDown(int key, Qt::KeyboardModifiers mods);
@@ -179,6 +181,8 @@ class TfrPreview : public QFrame {
   void Print();
   void Find();
   void FindNext();
+  void ExportPdf();
+  void ExportImage();
   void Clear();
   void setScrollBars(ScrollBarsKind kind);
   void setPopupMenu(QMenu* menu);
