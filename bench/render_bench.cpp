@@ -22,6 +22,8 @@
 #include "platform/qt_canvas.h"
 #include "prepared/compressor.h"
 #include "prepared/emf_pages.h"
+#include "prepared/page_search.h"
+#include "prepared/search_cache.h"
 #include "preview/preview.h"
 #include "printing/tfr_printer.h"
 
@@ -138,6 +140,46 @@ void BM_OpenAndPaintFirstPage(benchmark::State& state) {
   state.counters["pages"] = form.AllPages();
 }
 BENCHMARK(BM_OpenAndPaintFirstPage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Searching every page for a text that is on none, as F3 does after the find
+// dialog: without a cache (every page drawn, as before the cache existed), the
+// first search that fills a cache, and the same search again with it.
+bool searchAbsent(TfrEMFPages& pages, SearchCache* cache) {
+  SearchState st;
+  beginSearch(st, "QXZJWKVQ", false);
+  return FindNext(pages, st, {}, cache);
+}
+
+void BM_SearchAbsentWithoutCache(benchmark::State& state) {
+  TfrEMFPages& pages = loadedReport().EMFPages;
+  for (auto _ : state) benchmark::DoNotOptimize(searchAbsent(pages, nullptr));
+  state.counters["pages"] = pages.Count();
+}
+BENCHMARK(BM_SearchAbsentWithoutCache)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SearchAbsentFirst(benchmark::State& state) {
+  TfrEMFPages& pages = loadedReport().EMFPages;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    SearchCache cache;
+    benchmark::DoNotOptimize(searchAbsent(pages, &cache));
+    bytes = cache.bytes();
+    state.PauseTiming();
+    cache.clear();
+    state.ResumeTiming();
+  }
+  state.counters["cache_MB"] = double(bytes) / (1 << 20);
+}
+BENCHMARK(BM_SearchAbsentFirst)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SearchAbsentRepeated(benchmark::State& state) {
+  TfrEMFPages& pages = loadedReport().EMFPages;
+  SearchCache cache;
+  searchAbsent(pages, &cache);
+  for (auto _ : state) benchmark::DoNotOptimize(searchAbsent(pages, &cache));
+  state.counters["cache_MB"] = double(cache.bytes()) / (1 << 20);
+}
+BENCHMARK(BM_SearchAbsentRepeated)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Page with the largest object stream: the densest one to draw.
 int densestPage(const std::string& file) {

@@ -8,7 +8,7 @@
 # render_bench and scroll_bench (default: build-bench). WORK_DIR keeps the
 # generated reports and PDFs between runs (default: /tmp/orv-bench).
 # Needs mutool (mupdf-tools), pdftotext (poppler-utils) and hyperfine.
-# SECTIONS picks what runs (default "1 2 3 4 5"); RUNS is hyperfine's run count
+# SECTIONS picks what runs (default "1 2 3 4 5 6"); RUNS is hyperfine's run count
 # for the short commands, SEARCH_RUNS for the search (each run takes minutes).
 set -eu
 
@@ -17,7 +17,7 @@ BUILD=$(cd "${1:-$ROOT/build-bench}" && pwd)
 WORK=${2:-/tmp/orv-bench}
 RUNS=${RUNS:-10}
 SEARCH_RUNS=${SEARCH_RUNS:-3}
-SECTIONS=${SECTIONS:-1 2 3 4 5}
+SECTIONS=${SECTIONS:-1 2 3 4 5 6}
 PAGES=${PAGES:-10000}
 FRPTOOL=$BUILD/src/frptool
 FRPGEN=$BUILD/tools/frpgen
@@ -156,5 +156,24 @@ print("%d steps over %d pages in a %dx%d box, %.1f s: start RSS %.1f MB, peak %.
       "at most %d pages with live objects"
       % (b["steps"], b["pages"], b["box_w"], b["box_h"], b["real_time"] / 1000, b["start_rss_MB"],
          b["peak_rss_MB"], b["end_rss_MB"], b["max_live_pages"]))
+EOF
+fi
+
+if want 6; then
+echo
+echo "== 6. searching again: the preview's cache of page texts"
+"$RENDER_BENCH" --report big.frp --benchmark_filter=SearchAbsent \
+  --benchmark_repetitions=3 --benchmark_out=search.json --benchmark_out_format=json >/dev/null 2>&1
+python3 - search.json "$PAGES" <<'EOF'
+import json, sys
+med = {}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    if b.get("aggregate_name") == "median":
+        med[b["run_name"].split("/")[0]] = b
+none, first, again = (med["BM_SearchAbsent" + n]["real_time"] for n in ("WithoutCache", "First", "Repeated"))
+print("%s pages, absent text: without cache %.0f ms; first search filling the cache %.0f ms, "
+      "ratio %.2f to without; repeated %.1f ms, ratio %.3f to the first; cache %.1f MB"
+      % (sys.argv[2], none, first, first / none, again, again / first,
+         med["BM_SearchAbsentRepeated"]["cache_MB"]))
 EOF
 fi

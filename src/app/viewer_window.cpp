@@ -118,9 +118,13 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   edit->addAction(u("Ir à página"), QKeySequence("Ctrl+I"), this, &TfPreview::GotoPage);
   QMenu* view = menuBar->addMenu(u("E&xibir"));
   // The zoom items only call the preview; the buttons keep their state.
-  view->addAction(u("Zoom em 100%"), this, [this] { frPreview->SetZoom(100); });
+  view->addAction(u("Zoom em 100%"), QKeySequence("Ctrl+0"), this,
+                  [this] { frPreview->SetZoom(100); });
   view->addAction(u("Página Inteira"), frPreview, &TfrPreview::OnePage);
   view->addAction(u("Largura da Tela"), frPreview, &TfrPreview::PageWidth);
+  QAction* zoomIn = view->addAction(u("Ampliar"), frPreview, &TfrPreview::ZoomIn);
+  zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
+  view->addAction(u("Reduzir"), QKeySequence::ZoomOut, frPreview, &TfrPreview::ZoomOut);
   view->addSeparator();
   view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);
   view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);

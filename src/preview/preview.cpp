@@ -85,6 +85,12 @@ void TfrPBox::resizeEvent(QResizeEvent*) {
 }
 
 void TfrPBox::wheelEvent(QWheelEvent* e) {
+  if (e->modifiers() & Qt::ControlModifier) {
+    if (e->angleDelta().y() != 0)
+      form_->ZoomStep(e->angleDelta().y() > 0 ? 1 : -1, e->position().toPoint());
+    e->accept();
+    return;
+  }
   const int notches = e->angleDelta().y() / 120;
   if (notches) form_->Wheel(-notches);
   e->accept();
@@ -949,6 +955,12 @@ void TfrPreview::Find() {
 }
 void TfrPreview::FindNext() {
   form_->KeyDown(Qt::Key_F3, Qt::NoModifier);
+}
+void TfrPreview::ZoomIn() {
+  form_->ZoomStep(1);
+}
+void TfrPreview::ZoomOut() {
+  form_->ZoomStep(-1);
 }
 void TfrPreview::Clear() {
   form_->Clear();

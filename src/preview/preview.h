@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "prepared/emf_pages.h"
 #include "prepared/page_search.h"
@@ -28,6 +29,10 @@ struct LastZoomState {
   uint8_t Mode = zmCustom;
 };
 LastZoomState& lastZoom();
+
+// The zoom level after `scale` in a direction (+1 larger, -1 smaller), as
+// Ctrl+plus, Ctrl+minus and Ctrl+wheel step: 10 % to 400 %.
+double nextZoomLevel(double scale, int direction);
 
 // The paint box: paints the pages and takes the mouse.
 class TfrPBox : public QWidget {
@@ -114,6 +119,11 @@ class TfrPreviewForm : public QObject {
   void SetZoom(double percent);
   void SetZoomMode(uint8_t mode);
   void ZoomItemChosen(int tag);
+  // Custom zoom that keeps the report point under `anchor` (paint-box
+  // pixels) where it is: Ctrl+wheel zooms around the mouse.
+  void ZoomAround(double newScale, QPoint anchor);
+  // One zoom level up or down, around the anchor or the box's centre.
+  void ZoomStep(int direction, std::optional<QPoint> anchor = std::nullopt);
 
   void LoadFile(const QString& name);
   // Reads FileName again. The new pages replace the old ones only when the
@@ -183,6 +193,8 @@ class TfrPreview : public QFrame {
   void FindNext();
   void ExportPdf();
   void ExportImage();
+  void ZoomIn();
+  void ZoomOut();
   void Clear();
   void setScrollBars(ScrollBarsKind kind);
   void setPopupMenu(QMenu* menu);

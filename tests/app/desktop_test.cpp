@@ -95,6 +95,14 @@ class DesktopTest : public ::testing::Test {
     v->ShowReport();
     return v;
   }
+  // A shown viewer on a listing of that many pages.
+  std::unique_ptr<TfReports> shownViewer(int pages) {
+    auto v = std::make_unique<TfReports>(QString(), false);
+    tools::buildListing(v->frReport, {pages, 1, false});
+    v->fPreview->frPreview->Connect(&v->frReport);
+    v->fPreview->show();
+    return v;
+  }
   QTemporaryDir dir;
   TfrLZWCompressor compressor;
 };
@@ -294,11 +302,8 @@ TEST_F(DesktopTest, TheWatcherNoticesARewrite) {
 }
 
 TEST_F(DesktopTest, EscapeCancelsALongSearchAndLeavesTheViewerOpen) {
-  TfReports v(QString(), false);
-  tools::buildListing(v.frReport, {1500, 1, false});
-  TfPreview& w = *v.fPreview;
-  w.frPreview->Connect(&v.frReport);
-  w.show();
+  auto v = shownViewer(1500);
+  TfPreview& w = *v->fPreview;
   TfrPreviewForm& f = *w.frPreview->form();
   f.askFind = [](QString& t, bool& c, bool& first) {
     t = "QXZJWKVQ";
@@ -335,6 +340,28 @@ TEST_F(DesktopTest, EscapeCancelsALongSearchAndLeavesTheViewerOpen) {
   EXPECT_EQ(w.StatusBar->currentMessage(), QString::fromUtf8("Texto não encontrado"));
   EXPECT_EQ(f.Search.FindPage, 1500);
   EXPECT_EQ(w.frPreview->Page(), 1);
+}
+
+TEST_F(DesktopTest, ZoomKeysAndMenuEntries) {
+  auto v = shownViewer(3);
+  TfPreview& w = *v->fPreview;
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QWidget* box = w.frPreview->form()->PBox;
+  QTest::keyClick(box, Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(w.frPreview->Zoom(), 125);
+  QTest::keyClick(box, Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(w.frPreview->Zoom(), 150);
+  QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
+  QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
+  QTest::keyClick(box, Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(w.frPreview->Zoom(), 75);
+  QTest::keyClick(box, Qt::Key_0, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(w.frPreview->Zoom(), 100);
+  QStringList view;
+  for (QAction* a : w.findChildren<QAction*>()) view << a->text();
+  EXPECT_TRUE(view.contains("Ampliar"));
+  EXPECT_TRUE(view.contains("Reduzir"));
 }
 
 }  // namespace
