@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -21,6 +22,7 @@
 #include "platform/settings.h"
 #include "platform/strings.h"
 #include "preview/preview.h"
+#include "preview/thumbnail_panel.h"
 
 namespace orv {
 
@@ -51,6 +53,18 @@ QString droppedReport(const QMimeData* data) {
 
 void TfPreview::setUpDesktop() {
   setAcceptDrops(true);
+  Splitter = new QSplitter(Qt::Horizontal);
+  Thumbnails = new ThumbnailPanel(frPreview);
+  Thumbnails->hide();
+  Splitter->addWidget(Thumbnails);
+  Splitter->addWidget(frPreview);
+  Splitter->setStretchFactor(1, 1);
+  Splitter->setChildrenCollapsible(false);
+  auto previous = frPreview->OnPageChanged;
+  frPreview->OnPageChanged = [this, previous](TfrPreview& p, int page) {
+    if (previous) previous(p, page);
+    Thumbnails->setCurrentPage(page);
+  };
   StatusBar = new QStatusBar;
   StatusBar->setSizeGripEnabled(false);
   watcher_ = new QFileSystemWatcher(this);
@@ -73,6 +87,7 @@ void TfPreview::showStatus(const QString& text) {
 }
 
 void TfPreview::reportChanged() {
+  Thumbnails->reportChanged();
   const QString file = frPreview->FileName();
   setWindowTitle(file.isEmpty() ? loadString(101)
                                 : QFileInfo(file).fileName() + u(" — ") + loadString(101));

@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -14,6 +15,7 @@
 #include "app/icons.h"
 #include "platform/strings.h"
 #include "preview/preview.h"
+#include "preview/thumbnail_panel.h"
 
 namespace orv {
 
@@ -126,6 +128,10 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
   view->addAction(u("Reduzir"), QKeySequence::ZoomOut, frPreview, &TfrPreview::ZoomOut);
   view->addSeparator();
+  ShowThumbnails = view->addAction(u("&Miniaturas"), QKeySequence(Qt::Key_F4), this,
+                                   [this](bool on) { Thumbnails->setVisible(on); });
+  ShowThumbnails->setCheckable(true);
+  view->addSeparator();
   view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);
   view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);
   view->addAction(u("Próxima Página"), frPreview, &TfrPreview::Next);
@@ -138,8 +144,8 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   layout->setSpacing(0);
   layout->setMenuBar(menuBar);
   layout->addWidget(toolBar);
-  layout->addWidget(frPreview, 1);
   setUpDesktop();
+  layout->addWidget(Splitter, 1);
   layout->addWidget(StatusBar);
 
   // The window sees every key before its controls.

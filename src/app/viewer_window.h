@@ -6,6 +6,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QFileSystemWatcher;
 class QMenu;
+class QSplitter;
 class QStatusBar;
 class QTimer;
 class QToolButton;
@@ -13,6 +14,7 @@ class QToolButton;
 namespace orv {
 
 class TfrPreview;
+class ThumbnailPanel;
 
 // The viewer window: tool bar, menus and the preview control. Every command
 // is a thin call into the preview, except go to page, about and close.
@@ -38,6 +40,9 @@ class TfPreview : public QDialog {
   // changes on disk, and remembered folders, zoom and geometry.
   QStatusBar* StatusBar;
   QMenu* RecentMenu;
+  QSplitter* Splitter;  // the thumbnails beside the preview
+  ThumbnailPanel* Thumbnails;
+  QAction* ShowThumbnails;  // "Exibir" › "Miniaturas", F4
   // Opens a report handed over by the desktop (a drop, the recent list). A
   // file that is gone is said so and leaves the pages as they are.
   void OpenReport(const QString& path);

@@ -26,6 +26,7 @@
 #include "prepared/page_search.h"
 #include "preview/job_progress.h"
 #include "preview/preview.h"
+#include "preview/thumbnail_panel.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
 
@@ -362,6 +363,42 @@ TEST_F(DesktopTest, ZoomKeysAndMenuEntries) {
   for (QAction* a : w.findChildren<QAction*>()) view << a->text();
   EXPECT_TRUE(view.contains("Ampliar"));
   EXPECT_TRUE(view.contains("Reduzir"));
+}
+
+TEST_F(DesktopTest, ThumbnailsAreHiddenAtStartDrawnLazilyAndLeadToTheirPage) {
+  auto v = shownViewer(2000);
+  TfPreview& w = *v->fPreview;
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  ThumbnailPanel& panel = *w.Thumbnails;
+  EXPECT_TRUE(panel.isHidden());
+  EXPECT_EQ(panel.Model->drawn(), 0);
+  QTest::keyClick(w.frPreview->form()->PBox, Qt::Key_F4);
+  ASSERT_TRUE(panel.isVisible());
+  EXPECT_TRUE(w.ShowThumbnails->isChecked());
+  QTest::qWait(50);
+  EXPECT_EQ(panel.Model->rowCount(), 2000);
+  // Only the thumbnails in sight are drawn, not two thousand.
+  const int inSight = panel.height() / ThumbnailModel::kThumbSize.height() + 2;
+  EXPECT_GT(panel.Model->drawn(), 0);
+  EXPECT_LE(panel.Model->drawn(), inSight + 2);
+
+  const QModelIndex second = panel.Model->index(1);
+  QTest::mouseClick(panel.viewport(), Qt::LeftButton, {}, panel.visualRect(second).center());
+  EXPECT_EQ(w.frPreview->Page(), 2);
+  // The panel follows the page the preview shows, far down too.
+  w.frPreview->SetPage(1500);
+  EXPECT_EQ(panel.currentIndex().row(), 1499);
+  QTest::qWait(50);
+  EXPECT_TRUE(panel.viewport()->rect().intersects(panel.visualRect(panel.currentIndex())));
+  EXPECT_LE(panel.Model->drawn(), 3 * inSight + 4);
+
+  QTest::keyClick(w.frPreview->form()->PBox, Qt::Key_F4);
+  EXPECT_TRUE(panel.isHidden());
+  // A report loaded while the panel is hidden is read when it is shown again.
+  w.frPreview->LoadFromFile(saveReport("outro.frp", 3));
+  QTest::keyClick(w.frPreview->form()->PBox, Qt::Key_F4);
+  EXPECT_EQ(panel.Model->rowCount(), 3);
 }
 
 }  // namespace
