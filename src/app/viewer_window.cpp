@@ -136,6 +136,7 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);
   view->addAction(u("Próxima Página"), frPreview, &TfrPreview::Next);
   view->addAction(u("Última Página"), frPreview, &TfrPreview::Last);
+  view->addAction(u("&Voltar"), QKeySequence("Alt+Left"), frPreview, &TfrPreview::Back);
   QMenu* help = menuBar->addMenu(u("Aj&uda"));
   help->addAction(u("Sobre..."), this, &TfPreview::About);
 

@@ -258,6 +258,7 @@ void TfrPreviewForm::ShowStatus(const QString& text) {
 }
 
 void TfrPreviewForm::reportChanged() {
+  Places.clear();
   if (Control && Control->OnReportChanged) Control->OnReportChanged(*Control);
 }
 
@@ -564,7 +565,10 @@ void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global)
     if (hit.handled) {
       bool isLink = false;
       const int target = linkPage(hit.text, isLink);
-      if (isLink && target <= Pages->Count()) SetCurPage(target);
+      if (isLink && target <= Pages->Count()) {
+        RememberPlace();
+        SetCurPage(target);
+      }
       if (!isLink && !hit.text.empty()) Label2->setText(decodeBytes(hit.text, 1252));
       return;
     }
@@ -961,6 +965,9 @@ void TfrPreview::ZoomIn() {
 }
 void TfrPreview::ZoomOut() {
   form_->ZoomStep(-1);
+}
+void TfrPreview::Back() {
+  form_->GoBack();
 }
 void TfrPreview::Clear() {
   form_->Clear();

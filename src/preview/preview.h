@@ -125,6 +125,16 @@ class TfrPreviewForm : public QObject {
   // One zoom level up or down, around the anchor or the box's centre.
   void ZoomStep(int direction, std::optional<QPoint> anchor = std::nullopt);
 
+  // Where the user was before following page links, newest last (Alt+Left).
+  struct Place {
+    int page;
+    double x, y;  // scroll position from the page's corner, in report pixels
+  };
+  std::vector<Place> Places;
+  void RememberPlace();
+  // Returns to the last remembered place; false when there is none.
+  bool GoBack();
+
   void LoadFile(const QString& name);
   // Reads FileName again. The new pages replace the old ones only when the
   // whole file loads; otherwise the old pages stay and `error` says why. The
@@ -195,6 +205,8 @@ class TfrPreview : public QFrame {
   void ExportImage();
   void ZoomIn();
   void ZoomOut();
+  // Back to where the user was before the last page link followed.
+  void Back();
   void Clear();
   void setScrollBars(ScrollBarsKind kind);
   void setPopupMenu(QMenu* menu);

@@ -360,9 +360,15 @@ TEST_F(DesktopTest, ZoomKeysAndMenuEntries) {
   QTest::keyClick(box, Qt::Key_0, Qt::ControlModifier);
   EXPECT_DOUBLE_EQ(w.frPreview->Zoom(), 100);
   QStringList view;
-  for (QAction* a : w.findChildren<QAction*>()) view << a->text();
+  QStringList keys;
+  for (QAction* a : w.findChildren<QAction*>()) {
+    view << a->text();
+    keys << a->shortcut().toString();
+  }
   EXPECT_TRUE(view.contains("Ampliar"));
   EXPECT_TRUE(view.contains("Reduzir"));
+  EXPECT_TRUE(keys.contains("Alt+Left"));
+  EXPECT_TRUE(keys.contains("F4"));
 }
 
 TEST_F(DesktopTest, ThumbnailsAreHiddenAtStartDrawnLazilyAndLeadToTheirPage) {
