@@ -55,10 +55,15 @@ void releasePage(TfrEMFPages& pages, int index) {
 
 }  // namespace
 
-std::string searchUpper(const std::string& text) {
+void upperInto(std::string_view text, std::string& out) {
   const auto& t = upperTable();
-  std::string out(text);
-  for (char& c : out) c = char(t[uint8_t(c)]);
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[i] = char(t[uint8_t(text[i])]);
+}
+
+std::string searchUpper(const std::string& text) {
+  std::string out;
+  upperInto(text, out);
   return out;
 }
 
@@ -73,6 +78,7 @@ bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)
   // The joined runs keep a 0 byte between runs, so a text holding one could
   // match across them; such a search simply draws every page.
   if (st.FindText.find('\0') != std::string::npos) cache = nullptr;
+  std::string upper;
   while (st.FindPage < pages.Count()) {
     bool found = false;
     size_t after = 0;
@@ -90,7 +96,13 @@ bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)
         joined += '\0';
       }
       if (run.recordIndex < size_t(st.FindRecord)) return true;
-      const std::string text = st.FindCase ? run.text : searchUpper(run.text);
+      // Compared in place, or upper-cased into one buffer reused for every
+      // run: the scan allocates nothing per run.
+      std::string_view text = run.text;
+      if (!st.FindCase) {
+        upperInto(run.text, upper);
+        text = upper;
+      }
       if (text.find(st.FindText) == std::string::npos) return true;
       // The stored bounds are inclusive; the hit rectangle keeps them as they are.
       st.FoundRect = run.bounds;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/geometry.h"
@@ -22,6 +23,8 @@ struct SearchState {
 
 // Upper-cases 8-bit text of the system code page the way the search compares.
 std::string searchUpper(const std::string& text);
+// The same into a buffer the caller reuses.
+void upperInto(std::string_view text, std::string& out);
 
 // Sets the text and case rule of a new search (the text is upper-cased when
 // case does not matter).
