@@ -12,7 +12,7 @@ packages=(
   # fonts the reports name, through metric-compatible substitutes
   fontconfig fonts-liberation fonts-dejavu-core
   # test oracles and tools used by the test suite
-  xvfb xauth zbar-tools mupdf-tools poppler-utils imagemagick
+  xvfb xauth xdotool zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3
