@@ -21,6 +21,7 @@
 #include "platform/desktop_integration.h"
 #include "platform/settings.h"
 #include "platform/strings.h"
+#include "preview/job_progress.h"
 #include "preview/preview.h"
 #include "preview/thumbnail_panel.h"
 
@@ -107,6 +108,12 @@ void TfPreview::reportChanged() {
 void TfPreview::ReloadChangedFile() {
   const QString file = frPreview->FileName();
   if (file.isEmpty()) return;
+  // Never under a search, an export, a print or any dialog: they hold pages
+  // of the old report (printing even holds the whole store). Later, then.
+  if (JobProgress::busy() || QApplication::activeModalWidget() || !frPreview->form()->Pages) {
+    reloadTimer_->start();
+    return;
+  }
   if (!QFileInfo::exists(file)) {
     if (++reloadTries_ < kReloadTries) {
       reloadTimer_->start();

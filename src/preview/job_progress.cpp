@@ -20,6 +20,7 @@ class ProgressWindow : public QProgressDialog {
 }  // namespace
 
 int JobProgress::showAfterMs = 400;
+int JobProgress::running_ = 0;
 
 JobProgress::JobProgress(QWidget* parent, const QString& caption, int total)
     : dialog_(std::make_unique<ProgressWindow>(parent)), total_(std::max(1, total)) {
@@ -32,11 +33,13 @@ JobProgress::JobProgress(QWidget* parent, const QString& caption, int total)
   dialog_->setAutoReset(false);
   dialog_->setMinimumWidth(320);
   dialog_->setValue(0);
-  sinceStart_.start();
   sinceUpdate_.start();
+  ++running_;
 }
 
-JobProgress::~JobProgress() = default;
+JobProgress::~JobProgress() {
+  --running_;
+}
 
 bool JobProgress::step(int done, const QString& label) {
   if (dialog_->wasCanceled()) return false;

@@ -29,12 +29,15 @@ class JobProgress {
   // Shows the window at once instead of after a short delay (tests, and work
   // known to be long).
   static int showAfterMs;
+  // Whether some work is running under a progress window: what could change
+  // the pages under it (a reload) must wait.
+  static bool busy() { return running_ > 0; }
 
  private:
   std::unique_ptr<QProgressDialog> dialog_;
   QElapsedTimer sinceUpdate_;
-  QElapsedTimer sinceStart_;
   int total_;
+  static int running_;
 };
 
 }  // namespace orv

@@ -283,9 +283,15 @@ TEST_F(DesktopTest, ReloadKeepsPageAndZoomAndSurvivesABadFile) {
   EXPECT_TRUE(w.StatusBar->currentMessage().contains(QString::fromUtf8("não pôde ser lido")));
   EXPECT_FALSE(PageTextRuns(*f.Pages, 6).empty());
 
-  // A shorter report keeps as much of the place as it has.
+  // A shorter report keeps as much of the place as it has; it waits for a
+  // search or an export running on the old pages to end.
   saveReport(path, 2, 3);
-  w.ReloadChangedFile();
+  {
+    JobProgress job(&w, "Localizar", 10);
+    w.ReloadChangedFile();
+    EXPECT_EQ(w.frPreview->AllPages(), 7);
+  }
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w.frPreview->AllPages() == 2; }, 5000));
   EXPECT_EQ(w.frPreview->AllPages(), 2);
   EXPECT_EQ(w.frPreview->Page(), 2);
 }
