@@ -621,9 +621,13 @@ void TfrPreviewForm::Wheel(int notches) {
 void TfrPreviewForm::LoadFile(const QString& name) {
   if (!Report) return;
   Pages.reset();
+  SearchRuns.clear();
   try {
     Report->LoadPreparedReport(name.toStdString());
   } catch (...) {
+    // The old pages are gone; so is the file they came from.
+    FileName.clear();
+    reportChanged();
     PreviewPanel->update();
     PBox->update();
     throw;

@@ -116,6 +116,15 @@ TEST_F(DesktopTest, TitleCarriesTheFileName) {
   EXPECT_EQ(w.windowTitle(), QString::fromUtf8("relatorio.frp — Report Orvalen 1.0"));
   w.frPreview->Clear();
   EXPECT_EQ(w.windowTitle(), "Report Orvalen 1.0");
+  // A file that does not load leaves no pages and no name behind.
+  w.frPreview->LoadFromFile(saveReport("relatorio.frp", 2));
+  QFile bad(dir.filePath("ruim.frp"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("isto não é um relatório");
+  bad.close();
+  EXPECT_THROW(w.frPreview->LoadFromFile(bad.fileName()), std::exception);
+  EXPECT_EQ(w.frPreview->AllPages(), 0);
+  EXPECT_EQ(w.windowTitle(), "Report Orvalen 1.0");
 }
 
 TEST_F(DesktopTest, RecentFilesNewestFirstAndInTheDesktopList) {
