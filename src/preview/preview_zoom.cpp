@@ -53,6 +53,7 @@ void TfrPreviewForm::ZoomAround(double newScale, QPoint anchor) {
   HScrollBar->setValue(roundEven(after.left + rx * Scale) - anchor.x());
   VScrollBar->setValue(roundEven(after.top + ry * Scale) - anchor.y());
   PBox->update();
+  ShowStatus(QString("Zoom %1%").arg(std::lround(Scale * 100)));
 }
 
 void TfrPreviewForm::ZoomStep(int direction, std::optional<QPoint> anchor) {

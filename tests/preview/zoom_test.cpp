@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -69,6 +70,7 @@ TEST_F(ZoomTest, CtrlWheelKeepsThePointUnderTheMouse) {
   ASSERT_EQ(before.page, 1);
   for (int i = 0; i < 4; ++i) ctrlWheel(mouse, 120);  // 125, 150, 200, 300 %
   EXPECT_DOUBLE_EQ(preview.Zoom(), 300);
+  EXPECT_EQ(form().Label2->text(), "Zoom 300%");
   Spot after = under(mouse);
   EXPECT_EQ(after.page, 1);
   // Within a pixel of the screen, whatever the rounding of the layout.
