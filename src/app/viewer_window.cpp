@@ -112,7 +112,7 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   file->addSeparator();
   file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview, &TfrPreview::Print);
   file->addSeparator();
-  RecentMenu = file->addMenu(u("Arquivos &recentes"));
+  RecentMenu = file->addMenu(u("Arquivos re&centes"));
   file->addSeparator();
   file->addAction(u("Sai&r"), this, &QDialog::accept);
   QMenu* edit = menuBar->addMenu(u("&Editar"));
