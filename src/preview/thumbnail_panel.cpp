@@ -67,6 +67,9 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
       return QString::number(page + 1);
     case Qt::DecorationRole: {
       if (QImage* hit = cache_.object(page)) return *hit;
+      // While printing holds the store there is nothing to draw; that blank
+      // must not be remembered for the page.
+      if (!preview_->form()->Pages) return picture(page);
       auto* img = new QImage(picture(page));
       const QImage copy = *img;
       cache_.insert(page, img, int(img->sizeInBytes()));
