@@ -1,5 +1,6 @@
 #include "preview/job_progress.h"
 
+#include <QApplication>
 #include <QProgressDialog>
 #include <algorithm>
 
@@ -10,6 +11,30 @@ namespace orv {
 namespace {
 // Redrawing the bar more often than this costs more than the steps it shows.
 constexpr int kUpdateMs = 40;
+
+// Work that ran this long without its window has kept the user waiting long
+// enough to type or click at the window behind it.
+constexpr int kTypeAheadMs = 100;
+
+// Swallows the user's input while it is flushed.
+class InputEater : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+        return true;
+      default:
+        return false;
+    }
+  }
+};
 
 class ProgressWindow : public QProgressDialog {
  public:
@@ -34,10 +59,22 @@ JobProgress::JobProgress(QWidget* parent, const QString& caption, int total)
   dialog_->setMinimumWidth(320);
   dialog_->setValue(0);
   sinceUpdate_.start();
+  sinceStart_.start();
   ++running_;
 }
 
 JobProgress::~JobProgress() {
+  // Keys and clicks given while the work ran before its window appeared would
+  // reach the viewer only now, long after they were meant; an Escape among
+  // them would close it. They are dropped, as the window would have taken
+  // them. The work still counts as running meanwhile, so that nothing the
+  // flush lets through (a reload's timer) touches its pages.
+  if (!dialog_->isVisible() && sinceStart_.elapsed() >= kTypeAheadMs) {
+    InputEater eater;
+    qApp->installEventFilter(&eater);
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&eater);
+  }
   --running_;
 }
 

@@ -36,6 +36,7 @@ class JobProgress {
  private:
   std::unique_ptr<QProgressDialog> dialog_;
   QElapsedTimer sinceUpdate_;
+  QElapsedTimer sinceStart_;
   int total_;
   static int running_;
 };

@@ -358,6 +358,27 @@ TEST_F(DesktopTest, EscapeCancelsALongSearchAndLeavesTheViewerOpen) {
   EXPECT_EQ(w.frPreview->Page(), 1);
 }
 
+TEST_F(DesktopTest, EscapeTypedBeforeTheProgressWindowShowsIsDropped) {
+  auto v = shownViewer(1500);
+  TfPreview& w = *v->fPreview;
+  w.frPreview->form()->askFind = [](QString& t, bool& c, bool& first) {
+    t = "QXZJWKVQ";
+    c = false;
+    first = true;
+    return true;
+  };
+  const int before = JobProgress::showAfterMs;
+  JobProgress::showAfterMs = 1000000;  // the window never comes
+  // Waiting in the queue while the search runs, as a key typed meanwhile does.
+  QCoreApplication::postEvent(w.frPreview->form()->PBox,
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  w.frPreview->Find();
+  JobProgress::showAfterMs = before;
+  QApplication::processEvents();
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.StatusBar->currentMessage(), QString::fromUtf8("Texto não encontrado"));
+}
+
 TEST_F(DesktopTest, ZoomKeysAndMenuEntries) {
   auto v = shownViewer(3);
   TfPreview& w = *v->fPreview;
