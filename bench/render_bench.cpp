@@ -19,9 +19,12 @@
 #include "engine/tfr_report.h"
 #include "model/printer_info.h"
 #include "platform/emf_canvas.h"
+#include "platform/emf_player.h"
 #include "platform/qt_canvas.h"
 #include "prepared/compressor.h"
 #include "prepared/emf_pages.h"
+#include "prepared/page_search.h"
+#include "prepared/search_cache.h"
 #include "preview/preview.h"
 #include "printing/tfr_printer.h"
 
@@ -138,6 +141,74 @@ void BM_OpenAndPaintFirstPage(benchmark::State& state) {
   state.counters["pages"] = form.AllPages();
 }
 BENCHMARK(BM_OpenAndPaintFirstPage)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Searching every page for a text that is on none, as F3 does after the find
+// dialog: the search as it was before the cache (every page drawn, each run
+// upper-cased into a new string), the first search that fills a cache, and
+// the same search again with it.
+constexpr const char* kAbsent = "QXZJWKVQ";
+
+bool searchAbsent(TfrEMFPages& pages, SearchCache* cache) {
+  SearchState st;
+  beginSearch(st, kAbsent, false);
+  return FindNext(pages, st, {}, cache);
+}
+
+bool searchAbsentAsBefore(TfrEMFPages& pages) {
+  const std::string needle = searchUpper(kAbsent);
+  for (int i = 0; i < pages.Count(); ++i) {
+    PreparedPage& e = pages.Entry(i);
+    const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+    std::vector<uint8_t> emf;
+    {
+      EmfCanvas canvas(area);
+      e.Visible = 1;
+      pages.Draw(i, canvas, area);
+      emf = canvas.finish();
+    }
+    bool found = false;
+    forEachTextRun(emf, [&](const EmfTextRun& run) {
+      const std::string text = searchUpper(run.text);
+      found = text.find(needle) != std::string::npos;
+      return !found;
+    });
+    e.Visible = 0;
+    e.ObjectPage.reset();
+    if (found) return true;
+  }
+  return false;
+}
+
+void BM_SearchAbsentAsBefore(benchmark::State& state) {
+  TfrEMFPages& pages = loadedReport().EMFPages;
+  for (auto _ : state) benchmark::DoNotOptimize(searchAbsentAsBefore(pages));
+  state.counters["pages"] = pages.Count();
+}
+BENCHMARK(BM_SearchAbsentAsBefore)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SearchAbsentFirst(benchmark::State& state) {
+  TfrEMFPages& pages = loadedReport().EMFPages;
+  size_t bytes = 0;
+  for (auto _ : state) {
+    SearchCache cache;
+    benchmark::DoNotOptimize(searchAbsent(pages, &cache));
+    bytes = cache.bytes();
+    state.PauseTiming();
+    cache.clear();
+    state.ResumeTiming();
+  }
+  state.counters["cache_MB"] = double(bytes) / (1 << 20);
+}
+BENCHMARK(BM_SearchAbsentFirst)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SearchAbsentRepeated(benchmark::State& state) {
+  TfrEMFPages& pages = loadedReport().EMFPages;
+  SearchCache cache;
+  searchAbsent(pages, &cache);
+  for (auto _ : state) benchmark::DoNotOptimize(searchAbsent(pages, &cache));
+  state.counters["cache_MB"] = double(cache.bytes()) / (1 << 20);
+}
+BENCHMARK(BM_SearchAbsentRepeated)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Page with the largest object stream: the densest one to draw.
 int densestPage(const std::string& file) {

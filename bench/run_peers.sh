@@ -8,7 +8,7 @@
 # render_bench and scroll_bench (default: build-bench). WORK_DIR keeps the
 # generated reports and PDFs between runs (default: /tmp/orv-bench).
 # Needs mutool (mupdf-tools), pdftotext (poppler-utils) and hyperfine.
-# SECTIONS picks what runs (default "1 2 3 4 5"); RUNS is hyperfine's run count
+# SECTIONS picks what runs (default "1 2 3 4 5 6"); RUNS is hyperfine's run count
 # for the short commands, SEARCH_RUNS for the search (each run takes minutes).
 set -eu
 
@@ -17,7 +17,7 @@ BUILD=$(cd "${1:-$ROOT/build-bench}" && pwd)
 WORK=${2:-/tmp/orv-bench}
 RUNS=${RUNS:-10}
 SEARCH_RUNS=${SEARCH_RUNS:-3}
-SECTIONS=${SECTIONS:-1 2 3 4 5}
+SECTIONS=${SECTIONS:-1 2 3 4 5 6}
 PAGES=${PAGES:-10000}
 FRPTOOL=$BUILD/src/frptool
 FRPGEN=$BUILD/tools/frpgen
@@ -156,5 +156,30 @@ print("%d steps over %d pages in a %dx%d box, %.1f s: start RSS %.1f MB, peak %.
       "at most %d pages with live objects"
       % (b["steps"], b["pages"], b["box_w"], b["box_h"], b["real_time"] / 1000, b["start_rss_MB"],
          b["peak_rss_MB"], b["end_rss_MB"], b["max_live_pages"]))
+EOF
+fi
+
+if want 6; then
+echo
+echo "== 6. searching again: the preview's cache of page texts"
+# Repetitions interleaved at random, so that a change in the machine's load
+# falls on all three alike.
+"$RENDER_BENCH" --report big.frp --benchmark_filter=SearchAbsent \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_repetitions=3 --benchmark_out=search.json --benchmark_out_format=json >/dev/null 2>&1
+python3 - search.json "$PAGES" <<'EOF'
+import json, sys
+med = {}
+for b in json.load(open(sys.argv[1]))["benchmarks"]:
+    if b.get("aggregate_name") == "median":
+        med[b["run_name"].split("/")[0]] = b
+def times(key):
+    return tuple(med["BM_SearchAbsent" + n][key] for n in ("AsBefore", "First", "Repeated"))
+for key, what in (("real_time", "wall"), ("cpu_time", "CPU")):
+    none, first, again = times(key)
+    print("%s pages, absent text, %s: search as before the cache %.0f ms; first search filling "
+          "the cache %.0f ms, ratio %.2f to before; repeated %.1f ms, ratio %.3f to the first"
+          % (sys.argv[2], what, none, first, first / none, again, again / first))
+print("cache: %.1f MB" % med["BM_SearchAbsentRepeated"]["cache_MB"])
 EOF
 fi

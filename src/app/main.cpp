@@ -9,7 +9,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Sistema Orvalen Report Reader");
-  QApplication::setApplicationDisplayName("Sistema Orvalen Report Reader");
+  // The windows name themselves ("relatorio.frp — Report Orvalen 1.0"); an
+  // empty display name keeps Qt from appending the program's name to them.
+  QApplication::setApplicationDisplayName(QString());
   orv::installQtTranslations();
   // Add-in classes register before any report is read; the printers are the
   // system's, with the virtual printer when there are none.

@@ -77,7 +77,7 @@ void TfReports::LoadArgument(const QStringList& args) {
 int TfReports::Run(const QStringList& args) {
   ShowReport();
   LoadArgument(args);
-  fPreview->setWindowState(Qt::WindowMaximized);
+  fPreview->RestoreWindow();
   fPreview->exec();
   return 0;
 }

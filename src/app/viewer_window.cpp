@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -15,6 +16,7 @@
 #include "app/icons.h"
 #include "platform/strings.h"
 #include "preview/preview.h"
+#include "preview/thumbnail_panel.h"
 
 namespace orv {
 
@@ -107,8 +109,14 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   needPages_ << file->addAction(u("&Salvar Como"), QKeySequence("Ctrl+B"), frPreview,
                                 &TfrPreview::SaveFile);
   file->addSeparator();
+  needPages_ << file->addAction(u("&Exportar como PDF…"), frPreview, &TfrPreview::ExportPdf);
+  needPages_ << file->addAction(u("Exportar página como i&magem…"), frPreview,
+                                &TfrPreview::ExportImage);
+  file->addSeparator();
   needPages_ << file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview,
                                 &TfrPreview::Print);
+  file->addSeparator();
+  RecentMenu = file->addMenu(u("Arquivos re&centes"));
   file->addSeparator();
   file->addAction(u("Sai&r"), this, &QDialog::accept);
   QMenu* edit = menuBar->addMenu(u("&Editar"));
@@ -118,14 +126,23 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
                                 &TfPreview::GotoPage);
   QMenu* view = menuBar->addMenu(u("E&xibir"));
   // The zoom items only call the preview; the buttons keep their state.
-  view->addAction(u("Zoom em 100%"), this, [this] { frPreview->SetZoom(100); });
+  view->addAction(u("Zoom em 100%"), QKeySequence("Ctrl+0"), this,
+                  [this] { frPreview->SetZoom(100); });
   view->addAction(u("Página Inteira"), frPreview, &TfrPreview::OnePage);
   view->addAction(u("Largura da Página"), frPreview, &TfrPreview::PageWidth);
+  QAction* zoomIn = view->addAction(u("Ampliar"), frPreview, &TfrPreview::ZoomIn);
+  zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
+  view->addAction(u("Reduzir"), QKeySequence::ZoomOut, frPreview, &TfrPreview::ZoomOut);
+  view->addSeparator();
+  ShowThumbnails = view->addAction(u("&Miniaturas"), QKeySequence(Qt::Key_F4), this,
+                                   [this](bool on) { Thumbnails->setVisible(on); });
+  ShowThumbnails->setCheckable(true);
   view->addSeparator();
   view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);
   view->addAction(u("Página Anterior"), frPreview, &TfrPreview::Prev);
   view->addAction(u("Próxima Página"), frPreview, &TfrPreview::Next);
   view->addAction(u("Última Página"), frPreview, &TfrPreview::Last);
+  view->addAction(u("&Voltar"), QKeySequence("Alt+Left"), frPreview, &TfrPreview::Back);
   needPages_ << view->actions();
   QMenu* help = menuBar->addMenu(u("Aj&uda"));
   help->addAction(u("Sobre..."), this, &TfPreview::About);
@@ -135,9 +152,8 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   layout->setSpacing(0);
   layout->setMenuBar(menuBar);
   layout->addWidget(toolBar);
-  layout->addWidget(frPreview, 1);
-  StatusBar = new QStatusBar;
-  StatusBar->setSizeGripEnabled(false);
+  setUpDesktop();
+  layout->addWidget(Splitter, 1);
   layout->addWidget(StatusBar);
 
   connect(frPreview, &TfrPreview::zoomChanged, this, &TfPreview::showZoom);
@@ -150,14 +166,17 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
 }
 
 bool TfPreview::event(QEvent* e) {
-  // Only the first activation starts the view at 100 %: every dialog of the
-  // program (find, go to page, print, about) activates the window again when
-  // it closes, and resetting the zoom then threw away the zoom the user chose
-  // and the place the find or go-to had just scrolled to.
+  // Only the first activation sets the zoom: the one the user left the
+  // reader with when there is one, else 100 %. Every dialog of the program
+  // (find, go to page, print, about) activates the window again when it
+  // closes, and setting the zoom then threw away the zoom the user chose and
+  // the place the find or go-to had just scrolled to.
   if (e->type() == QEvent::WindowActivate && !activated_) {
     activated_ = true;
-    Spd100->setChecked(true);
-    frPreview->SetZoom(100);
+    if (!restoreZoom()) {
+      Spd100->setChecked(true);
+      frPreview->SetZoom(100);
+    }
   }
   return QDialog::event(e);
 }

@@ -5,7 +5,6 @@
 
 #include "engine/tfr_report.h"
 #include "prepared/compressor.h"
-#include "printing/page_list.h"
 
 namespace orv::cli {
 
@@ -20,9 +19,6 @@ struct Session {
   TfrReport report;
   TfrLZWCompressor compressor;
 };
-
-// Writes the selected pages as a PDF with real text, each on its own paper.
-void writePdf(TfrEMFPages& pages, const PageSelection& selection, const std::string& out);
 
 // Text of the system code page as UTF-8, for output.
 std::string toUtf8(const std::string& cp1252);

@@ -1,6 +1,7 @@
 // frptool prepare: runs a report template into a prepared report.
 #include <unistd.h>
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <cstdio>
 #include <map>
@@ -11,6 +12,7 @@
 #include "engine/data_connection.h"
 #include "engine/report_ui.h"
 #include "model/text_util.h"
+#include "prepared/page_export.h"
 #include "platform/codepage.h"
 
 namespace orv::cli {
@@ -129,7 +131,17 @@ int runPrepare(const std::vector<std::string>& argv) {
       throw FileError(out, e.what());
     }
   }
-  if (!pdf.empty()) writePdf(report.EMFPages, PageSelection{}, pdf);
+  if (!pdf.empty()) {
+    std::vector<int> all(size_t(report.EMFPages.Count()));
+    for (size_t i = 0; i < all.size(); ++i) all[i] = int(i);
+    QFile file(QString::fromStdString(pdf));
+    try {
+      if (!file.open(QIODevice::WriteOnly)) throw ExportError("cannot write the PDF");
+      writePagesPdf(report.EMFPages, all, file);
+    } catch (const ExportError& e) {
+      throw FileError(pdf, e.what());
+    }
+  }
   return kExitOk;
 }
 

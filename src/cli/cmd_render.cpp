@@ -1,7 +1,6 @@
+#include <QFile>
 #include <QImage>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 
@@ -9,60 +8,10 @@
 #include "cli/cli_common.h"
 #include "model/printer_info.h"
 #include "platform/qt_canvas.h"
+#include "prepared/page_export.h"
 #include "printing/page_list.h"
 
 namespace orv::cli {
-namespace {
-
-// Qt's PNG quality is the inverse of the compression level; 80 asks for the
-// fastest deflate level, which on pages that are mostly white paper costs a few
-// per cent in size and saves most of the time spent writing the file.
-constexpr int kPngQuality = 80;
-
-// Draws one page on a canvas whose page rectangle is `pageRect` at `scale`
-// device pixels per report pixel.
-void drawPage(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect, double scale) {
-  PreparedPage& e = pages.Entry(index);
-  e.Visible = 1;
-  pages.Draw(index, canvas, pageTargetRect(e, pageRect, scale));
-  e.Visible = 0;
-  e.ObjectPage.reset();
-}
-
-}  // namespace
-
-void writePdf(TfrEMFPages& pages, const PageSelection& sel, const std::string& out) {
-  // 600 dots per inch keeps every report pixel on the exact device grid.
-  constexpr int kDpi = 600;
-  QPdfWriter pdf(QString::fromStdString(out));
-  pdf.setResolution(kDpi);
-  pdf.setCreator("Sistema Orvalen Report Reader");
-  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-  QPainter painter;
-  bool first = true;
-  for (int i = 0; i < pages.Count(); ++i) {
-    if (!sel.all && !sel.includes(i + 1)) continue;
-    const PreparedPage& e = pages.Entry(i);
-    const QPageSize size(QSizeF(e.PaperWidth / 10.0, e.PaperHeight / 10.0), QPageSize::Millimeter,
-                         QString(), QPageSize::ExactMatch);
-    pdf.setPageSize(size);
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    if (first) {
-      if (!painter.begin(&pdf)) throw FileError(out, "cannot write the PDF");
-      first = false;
-    } else {
-      pdf.newPage();
-    }
-    const double scale = kDpi / kReportPixelsPerInch;
-    const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
-                 roundEven(e.PrinterInfo.PaperHeightPx * scale)};
-    QtCanvas canvas(&painter, r, kDpi, kDpi);
-    drawPage(pages, i, canvas, r, scale);
-  }
-  if (first) throw UsageError("no page selected");
-  painter.end();
-}
-
 namespace {
 
 int runRender(const std::vector<std::string>& argv) {
@@ -79,15 +28,11 @@ int runRender(const std::vector<std::string>& argv) {
   Session s;
   s.load(path);
   s.checkPage(path, page);
-  PreparedPage& e = s.report.EMFPages.Entry(page - 1);
-  const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
-  const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
-  QImage img(w, h, QImage::Format_RGB32);
-  img.fill(Qt::white);
-  {
-    QPainter painter(&img);
-    QtCanvas canvas(&painter, Rect{0, 0, w, h});
-    drawPage(s.report.EMFPages, page - 1, canvas, Rect{0, 0, w, h}, zoom);
+  QImage img;
+  try {
+    img = renderPageImage(s.report.EMFPages, page - 1, zoom);
+  } catch (const ExportError& e) {
+    throw FileError(out, e.what());
   }
   if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
     throw FileError(out, "cannot write the image");
@@ -110,7 +55,17 @@ int runPdf(const std::vector<std::string>& argv) {
   } catch (const Error& e) {
     throw UsageError(std::string("--pages: ") + e.what());
   }
-  writePdf(pages, sel, out);
+  std::vector<int> indices;
+  for (int i = 0; i < pages.Count(); ++i)
+    if (sel.all || sel.includes(i + 1)) indices.push_back(i);
+  if (indices.empty()) throw UsageError("no page selected");
+  QFile file(QString::fromStdString(out));
+  try {
+    if (!file.open(QIODevice::WriteOnly)) throw ExportError("cannot write the PDF");
+    writePagesPdf(pages, indices, file);
+  } catch (const ExportError& e) {
+    throw FileError(out, e.what());
+  }
   return kExitOk;
 }
 
@@ -139,7 +94,7 @@ int runThumbnail(const std::vector<std::string>& argv) {
   {
     QPainter painter(&big);
     QtCanvas canvas(&painter, Rect{0, 0, w * 2, h * 2});
-    drawPage(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
+    drawPageOnce(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
   }
   const QImage img = big.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))

@@ -1,12 +1,15 @@
 #include "prepared/page_search.h"
 
 #include <QChar>
+#include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "platform/codepage.h"
 #include "platform/emf_canvas.h"
 #include "platform/emf_player.h"
 #include "prepared/emf_pages.h"
+#include "prepared/search_cache.h"
 
 namespace orv {
 
@@ -54,10 +57,15 @@ void releasePage(TfrEMFPages& pages, int index) {
 
 }  // namespace
 
-std::string searchUpper(const std::string& text) {
+void upperInto(std::string_view text, std::string& out) {
   const auto& t = upperTable();
-  std::string out(text);
-  for (char& c : out) c = char(t[uint8_t(c)]);
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) out[i] = char(t[uint8_t(text[i])]);
+}
+
+std::string searchUpper(const std::string& text) {
+  std::string out;
+  upperInto(text, out);
   return out;
 }
 
@@ -66,24 +74,97 @@ void beginSearch(SearchState& state, const std::string& text, bool caseSensitive
   state.FindText = caseSensitive ? text : searchUpper(text);
 }
 
-bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)>& pageDone) {
-  if (st.FindText.empty()) return false;
-  while (st.FindPage < pages.Count()) {
-    bool found = false;
-    size_t after = 0;
-    scanPage(pages, st.FindPage, [&](const EmfTextRun& run) {
-      if (run.recordIndex < size_t(st.FindRecord)) return true;
-      const std::string text = st.FindCase ? run.text : searchUpper(run.text);
-      if (text.find(st.FindText) == std::string::npos) return true;
-      // The stored bounds are inclusive; the hit rectangle keeps them as they are.
-      st.FoundRect = run.bounds;
-      after = run.recordIndex + 1;
-      found = true;
-      return false;
-    });
-    if (found) {
-      st.FindRecord = int(after);
+namespace {
+
+// A page's runs read as one string, a 0 byte after each, with where each run
+// ends; the buffers are reused from page to page.
+struct JoinedPage {
+  struct Run {
+    Rect bounds;
+    size_t record;
+    size_t end;  // offset just past the run's text in `text`
+  };
+  std::string text, upper;
+  std::vector<Run> runs;
+
+  void read(TfrEMFPages& pages, int index) {
+    text.clear();
+    runs.clear();
+    scanPage(pages, index, [&](const EmfTextRun& run) {
+      text += run.text;
+      runs.push_back({run.bounds, run.recordIndex, text.size()});
+      text += '\0';
       return true;
+    });
+  }
+  // The first run holding the needle, in drawing order, or null. One scan of
+  // the whole page instead of one per run; the 0 bytes keep a match inside
+  // one run, so the first match is in the first run that holds the text.
+  const Run* find(const std::string& needle, bool caseSensitive) {
+    std::string_view hay = text;
+    if (!caseSensitive) {
+      upperInto(text, upper);
+      hay = upper;
+    }
+    const size_t at = hay.find(needle);
+    if (at == std::string::npos) return nullptr;
+    const auto it = std::lower_bound(runs.begin(), runs.end(), at,
+                                     [](const Run& r, size_t a) { return r.end <= a; });
+    return it == runs.end() ? nullptr : &*it;
+  }
+};
+
+// Continues inside a page after the hit at FindRecord: only later records count.
+bool findAfterRecord(TfrEMFPages& pages, SearchState& st, std::string& upper) {
+  bool found = false;
+  scanPage(pages, st.FindPage, [&](const EmfTextRun& run) {
+    if (run.recordIndex < size_t(st.FindRecord)) return true;
+    std::string_view text = run.text;
+    if (!st.FindCase) {
+      upperInto(run.text, upper);
+      text = upper;
+    }
+    if (text.find(st.FindText) == std::string::npos) return true;
+    // The stored bounds are inclusive; the hit rectangle keeps them as they are.
+    st.FoundRect = run.bounds;
+    st.FindRecord = int(run.recordIndex + 1);
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+}  // namespace
+
+bool FindNext(TfrEMFPages& pages, SearchState& st, const std::function<bool(int)>& pageDone,
+              SearchCache* cache) {
+  if (st.FindText.empty()) return false;
+  // The joined runs keep a 0 byte between runs, so a text holding one could
+  // match across them; such a search looks at every run on its own.
+  const bool joinable = st.FindText.find('\0') == std::string::npos;
+  if (!joinable) cache = nullptr;
+  JoinedPage page;
+  std::string upper;
+  while (st.FindPage < pages.Count()) {
+    if (st.FindRecord > 0 || !joinable) {
+      if (findAfterRecord(pages, st, upper)) return true;
+    } else if (!cache || !cache->has(st.FindPage) ||
+               cache->mayContain(st.FindPage, st.FindText, st.FindCase)) {
+      page.read(pages, st.FindPage);
+      const JoinedPage::Run* hit = page.find(st.FindText, st.FindCase);
+      // The page was read to its end either way, so it is known now.
+      if (cache && !cache->has(st.FindPage)) cache->store(st.FindPage, page.text);
+      if (hit) {
+        st.FoundRect = hit->bounds;
+        st.FindRecord = int(hit->record + 1);
+        return true;
+      }
+    } else {
+      // Known not to hold the text: not drawn at all, so nothing to release.
+      st.FindRecord = 0;
+      ++st.FindPage;
+      if (pageDone && !pageDone(st.FindPage)) break;
+      continue;
     }
     releasePage(pages, st.FindPage);
     st.FindRecord = 0;

@@ -2,12 +2,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/geometry.h"
 
 namespace orv {
 
+class SearchCache;
 class TfrEMFPages;
 
 // Where a search stands: what it looks for and where the next one starts.
@@ -21,6 +23,8 @@ struct SearchState {
 
 // Upper-cases 8-bit text of the system code page the way the search compares.
 std::string searchUpper(const std::string& text);
+// The same into a buffer the caller reuses.
+void upperInto(std::string_view text, std::string& out);
 
 // Sets the text and case rule of a new search (the text is upper-cased when
 // case does not matter).
@@ -33,8 +37,10 @@ void beginSearch(SearchState& state, const std::string& text, bool caseSensitive
 // released again, so memory stays at one page. Returns whether something was
 // found; then FindPage is the hit's page and FindRecord the record after it.
 // `pageDone` is called after each page searched and may return false to stop.
+// With a cache, pages it knows not to hold the text are passed over without
+// drawing them, and pages drawn in full are added to it.
 bool FindNext(TfrEMFPages& pages, SearchState& state,
-              const std::function<bool(int page)>& pageDone = {});
+              const std::function<bool(int page)>& pageDone = {}, SearchCache* cache = nullptr);
 
 // Every hit of a text in every page, in order: the page (1-based), the bounds
 // of the text record and the record's whole text (for tools).

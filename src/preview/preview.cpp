@@ -22,8 +22,10 @@
 #include "model/page.h"
 #include "platform/codepage.h"
 #include "platform/qt_canvas.h"
+#include "platform/settings.h"
 #include "platform/strings.h"
 #include "prepared/frp_error.h"
+#include "preview/job_progress.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
 
@@ -96,6 +98,12 @@ void TfrPBox::resizeEvent(QResizeEvent*) {
 }
 
 void TfrPBox::wheelEvent(QWheelEvent* e) {
+  if (e->modifiers() & Qt::ControlModifier) {
+    if (e->angleDelta().y() != 0)
+      form_->ZoomStep(e->angleDelta().y() > 0 ? 1 : -1, e->position().toPoint());
+    e->accept();
+    return;
+  }
   const int notches = e->angleDelta().y() / 120;
   if (notches) form_->Wheel(-notches);
   e->accept();
@@ -205,6 +213,7 @@ TfrPreviewForm::~TfrPreviewForm() {
 
 void TfrPreviewForm::TakeOver() {
   Pages.reset();
+  SearchRuns.clear();
   if (!Report) return;
   Pages = std::make_unique<TfrEMFPages>(Report);
   Pages->swap(Report->EMFPages);
@@ -236,6 +245,7 @@ void TfrPreviewForm::Connect(TfrReport* report) {
       break;
   }
   PreviewPanel->show();
+  FileName.clear();
   ResetView(true);
   pagesChanged();
 }
@@ -248,8 +258,9 @@ void TfrPreviewForm::Disconnect() {
 void TfrPreviewForm::Clear() {
   if (!Pages) return;
   Pages.reset();
-  FileName.clear();
+  SearchRuns.clear();
   PreviewPanel->hide();
+  FileName.clear();
   ResetView(true);
   pagesChanged();
 }
@@ -261,6 +272,20 @@ void TfrPreviewForm::pagesChanged() {
     frame->setFixedWidth(std::max(kLabelFrameWidth, text + kLabelFrameMargin));
   }
   if (Control) emit Control->pagesChanged();
+  // Thumbnails, title, history and the watched file follow the pages too.
+  reportChanged();
+}
+
+void TfrPreviewForm::ShowStatus(const QString& text) {
+  if (Control && Control->OnStatus)
+    Control->OnStatus(text);
+  else
+    Label2->setText(text);
+}
+
+void TfrPreviewForm::reportChanged() {
+  Places.clear();
+  if (Control && Control->OnReportChanged) Control->OnReportChanged(*Control);
 }
 
 void TfrPreviewForm::markAllInvisible() {
@@ -520,7 +545,10 @@ void TfrPreviewForm::MouseDown(QPoint pt, Qt::MouseButton button, QPoint global)
     if (hit.handled) {
       bool isLink = false;
       const int target = preview_labels::linkPage(hit.text, isLink);
-      if (isLink && target <= Pages->Count()) SetCurPage(target);
+      if (isLink && target <= Pages->Count()) {
+        RememberPlace();
+        SetCurPage(target);
+      }
       if (!isLink && !hit.text.empty()) Label2->setText(decodeBytes(hit.text, 1252));
       return;
     }
@@ -581,7 +609,7 @@ void TfrPreviewForm::LoadFile(const QString& name) {
   }
   Pages.reset();
   TakeOver();
-  FileName = name;
+  FileName = QFileInfo(name).absoluteFilePath();
   PreviewPanel->show();
   CurPage = 1;
   FormResize();
@@ -599,8 +627,9 @@ void TfrPreviewForm::OpenCommand() {
   if (!Report) return;
   const QString name = askOpenFile ? askOpenFile()
                                    : QFileDialog::getOpenFileName(PreviewPanel->window(), QString(),
-                                                                  QString(), fileFilter());
+                                                                  lastDialogFolder(), fileFilter());
   if (name.isEmpty()) return;
+  rememberDialogFolder(name);
   try {
     LoadFile(name);
   } catch (const std::exception& e) {
@@ -612,9 +641,10 @@ void TfrPreviewForm::SaveCommand() {
   if (!Pages) return;
   const QString name = askSaveFile ? askSaveFile()
                                    : QFileDialog::getSaveFileName(
-                                         PreviewPanel->window(), QString(), QString(), fileFilter(),
-                                         nullptr, QFileDialog::DontConfirmOverwrite);
+                                         PreviewPanel->window(), QString(), lastDialogFolder(),
+                                         fileFilter(), nullptr, QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
+  rememberDialogFolder(name);
   SaveTo(name);
 }
 
@@ -686,9 +716,20 @@ void TfrPreviewForm::FindCommand() {
 void TfrPreviewForm::FindNextCommand() {
   if (!Report || !Pages || Search.FindText.empty()) return;
   PaintEnabled = false;
-  bool found = false;
+  bool found = false, cancelled = false;
   try {
-    found = FindNext(*Pages, Search);
+    // The progress window closes before the hit is scrolled to and marked,
+    // so nothing of it covers the hit.
+    const int first = Search.FindPage, total = AllPages();
+    JobProgress progress(PreviewPanel->window(), loadString(53000), total - first);
+    found = FindNext(
+        *Pages, Search,
+        [&](int page) {
+          return progress.step(page - first, loadString(55004) + " " + QString::number(page) + "/" +
+                                                 QString::number(total));
+        },
+        &SearchRuns);
+    cancelled = progress.cancelled();
   } catch (const std::exception& e) {
     PaintEnabled = true;
     if (showError) showError(portugueseMessage(e));
@@ -700,7 +741,10 @@ void TfrPreviewForm::FindNextCommand() {
     ShowHit();
   }
   PaintEnabled = true;
-  if (!found) PBox->update();
+  if (!found) {
+    PBox->update();
+    ShowStatus(QString::fromUtf8(cancelled ? "Busca cancelada" : "Texto não encontrado"));
+  }
 }
 
 void TfrPreviewForm::ShowHit() {
@@ -856,6 +900,9 @@ void TfrPreview::SetPage(int page) {
   // scroll at all, and the label must still name the page gone to.
   form_->SetCurPage(page);
 }
+QString TfrPreview::FileName() const {
+  return form_->FileName;
+}
 int TfrPreview::AllPages() const {
   return form_->AllPages();
 }
@@ -906,6 +953,15 @@ void TfrPreview::Find() {
 }
 void TfrPreview::FindNext() {
   form_->KeyDown(Qt::Key_F3, Qt::NoModifier);
+}
+void TfrPreview::ZoomIn() {
+  form_->ZoomStep(1);
+}
+void TfrPreview::ZoomOut() {
+  form_->ZoomStep(-1);
+}
+void TfrPreview::Back() {
+  form_->GoBack();
 }
 void TfrPreview::Clear() {
   form_->Clear();

@@ -3,9 +3,11 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "prepared/emf_pages.h"
 #include "prepared/page_search.h"
+#include "prepared/search_cache.h"
 #include "preview/page_layout.h"
 
 class QActionGroup;
@@ -26,6 +28,10 @@ struct LastZoomState {
   uint8_t Mode = zmCustom;
 };
 LastZoomState& lastZoom();
+
+// The zoom level after `scale` in a direction (+1 larger, -1 smaller), as
+// Ctrl+plus, Ctrl+minus and Ctrl+wheel step: 10 % to 400 %.
+double nextZoomLevel(double scale, int direction);
 
 // The paint box: paints the pages and takes the mouse.
 class TfrPBox : public QWidget {
@@ -71,7 +77,9 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
-  QString FileName;   // the file the held pages came from; empty for a report's own pages
+  SearchCache SearchRuns;  // what searches have read of the held pages
+  // The file the held pages came from, absolute; empty for a report's own pages.
+  QString FileName;
   PageLayout Layout;  // where the pages sit; LayoutRect of each entry mirrors it
   // The last find's hit, marked on screen until the view next scrolls, zooms
   // or goes to another page; page -1 when nothing is marked.
@@ -118,14 +126,35 @@ class TfrPreviewForm : public QObject {
   void SetZoom(double percent);
   void SetZoomMode(uint8_t mode);
   void ZoomItemChosen(int tag);
+  // Custom zoom that keeps the report point under `anchor` (paint-box
+  // pixels) where it is: Ctrl+wheel zooms around the mouse.
+  void ZoomAround(double newScale, QPoint anchor);
+  // One zoom level up or down, around the anchor or the box's centre.
+  void ZoomStep(int direction, std::optional<QPoint> anchor = std::nullopt);
+
+  // Where the user was before following page links, newest last (Alt+Left).
+  struct Place {
+    int page;
+    double x, y;  // scroll position from the page's corner, in report pixels
+  };
+  std::vector<Place> Places;
+  void RememberPlace();
+  // Returns to the last remembered place; false when there is none.
+  bool GoBack();
 
   void LoadFile(const QString& name);
+  // Reads FileName again. The new pages replace the old ones only when the
+  // whole file loads; otherwise the old pages stay and `error` says why. The
+  // current page (as far as the new report has it) and the zoom are kept.
+  bool ReloadFile(QString* error);
   void OpenCommand();
   void SaveCommand();
   void SaveTo(QString name);
   void PrintCommand();
   void FindCommand();
   void FindNextCommand();
+  void ExportPdfCommand();    // "Exportar como PDF..."
+  void ExportImageCommand();  // "Exportar página como imagem..."
   void ExitCommand();
   // Keys forwarded by a host; returns whether the key was consumed.
   bool KeyDown(int key, Qt::KeyboardModifiers mods);
@@ -138,6 +167,9 @@ class TfrPreviewForm : public QObject {
   void Wheel(int notches);
   void ShowHit();
   void ClearMark();
+  // A passing note for the user ("Texto não encontrado"): the host's status
+  // area when it has one, else the link label.
+  void ShowStatus(const QString& text);
 
  private:
   void onVScroll(int pos);
@@ -153,6 +185,7 @@ class TfrPreviewForm : public QObject {
   void paintMark(QPainter& painter);
   Rect foundOnPage(int index, const Rect& found) const;
   bool keepPage_ = false;
+  void reportChanged();
 };
 
 // The preview control a host window places.
@@ -183,6 +216,12 @@ class TfrPreview : public QFrame {
   void Print();
   void Find();
   void FindNext();
+  void ExportPdf();
+  void ExportImage();
+  void ZoomIn();
+  void ZoomOut();
+  // Back to where the user was before the last page link followed.
+  void Back();
   void Clear();
   void setScrollBars(ScrollBarsKind kind);
   void setPopupMenu(QMenu* menu);
@@ -190,6 +229,10 @@ class TfrPreview : public QFrame {
 
   TfrPreviewForm* form() const { return form_.get(); }
   std::function<void(TfrPreview&, int)> OnPageChanged;
+  // After pages were connected, loaded, reloaded or cleared.
+  std::function<void(TfrPreview&)> OnReportChanged;
+  std::function<void(const QString&)> OnStatus;
+  QString FileName() const;
 
  signals:
   // Any change of the zoom: a command, the popup, a new report.

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -110,6 +111,8 @@ QPushButton* buttonNamed(QWidget& w, const char* text) {
 class ViewerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Closing the window writes the user's settings; never into the real ones.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     TfrPrinter::startUp(nullptr);
     reports = std::make_unique<TfReports>(QString(), false);
     tools::buildListing(reports->frReport, {5, 3, false});
@@ -117,6 +120,7 @@ class ViewerTest : public ::testing::Test {
   }
   TfPreview& window() { return *reports->fPreview; }
   TfrPreview& preview() { return *window().frPreview; }
+  QTemporaryDir settingsDir;
   std::unique_ptr<TfReports> reports;
 };
 
@@ -192,7 +196,9 @@ TEST_F(ViewerTest, CommandsThatNeedPagesAreDisabledWithoutThem) {
   for (QToolButton* b : {window().SpdSave, window().SpdPrint, window().SpdFind, window().SpdGoto,
                          window().SpdNext, window().SpdLast, window().Spd100})
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
-  for (const char* text : {"&Salvar Como", "&Imprimir", "Localizar Texto", "Ir à página"}) {
+  for (const char* text :
+       {"&Salvar Como", "&Imprimir", "Localizar Texto", "Ir à página", "&Exportar como PDF…",
+        "Exportar página como i&magem…", "Ampliar", "&Voltar"}) {
     QAction* a = findAction(window(), text);
     ASSERT_NE(a, nullptr) << text;
     EXPECT_FALSE(a->isEnabled()) << text;
@@ -208,6 +214,7 @@ TEST_F(ViewerTest, CommandsThatNeedPagesAreDisabledWithoutThem) {
   preview().LoadFromFile(path);
   EXPECT_TRUE(window().SpdPrint->isEnabled());
   EXPECT_TRUE(findAction(window(), "&Imprimir")->isEnabled());
+  EXPECT_TRUE(findAction(window(), "&Exportar como PDF…")->isEnabled());
 }
 
 TEST_F(ViewerTest, ActivationPressesSpd100) {

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Starts the real reader under Xvfb on a generated report, waits for its
 # window, takes a screenshot and checks that the page area shows a page:
-# grey background, a white page and dark text on it. Then it finds a text of
-# the page's title through the find dialog, as a user would, and checks that
-# the hit is marked: its inverted rectangle turns the title's white dark.
-# Usage: screenshot_test.sh READER FRPGEN [KEEP_PNG]
+# grey background, a white page and dark text on it. Then, driven by xdotool
+# like a user, it finds a text of the page's title through the find dialog and
+# checks that the hit is marked (its inverted rectangle turns the title's white
+# dark), opens the thumbnail panel (F4) and zooms to 400 % (Ctrl+plus), and
+# checks each in a screenshot of its own.
+# Usage: screenshot_test.sh READER FRPGEN [KEEP_PNG]  (KEEP_PNG-find.png,
+# KEEP_PNG-thumbs.png and KEEP_PNG-400.png are kept beside it)
 set -u
 reader=$1
 frpgen=$2
@@ -50,7 +53,7 @@ if [ -z "$ok" ]; then
 fi
 echo "page seen: grey=$grey white=$white dark=$dark"
 
-command -v xdotool >/dev/null || { echo "SKIP: xdotool missing, find hit not checked"; exit 0; }
+command -v xdotool >/dev/null || { echo "xdotool missing: find, thumbnails and zoom not looked at"; exit 0; }
 # Dark pixels in the top band of the page, where the report's title is.
 title_dark() {
   convert "$1" -crop 100%x20%+0+60 +repage -colorspace gray -threshold 50% -negate \
@@ -78,3 +81,45 @@ if [ -z "$marked" ]; then
   exit 1
 fi
 echo "find hit marked: title dark pixels $before before, $after after"
+
+# The window is named after the file it shows.
+xdotool search --name 'teste\.frp' | grep -qx "$win" || { echo "no window named after the file"; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$win")"
+# White in a strip along the window's left edge: grey page area before, the
+# white thumbnails once the panel is open.
+strip() {
+  convert "$1" -crop "80x400+$((X + 10))+$((Y + 120))" +repage -fill black +opaque white \
+    -format '%[fx:int(mean*w*h)]' info:
+}
+before=$(strip "$shot")
+xdotool key F4
+thumbs=$work/thumbs.png
+for _ in $(seq 20); do
+  sleep 0.3
+  import -window root "$thumbs" 2>/dev/null || continue
+  after=$(strip "$thumbs")
+  [ "$after" -gt $((before + 8000)) ] && break
+done
+[ -n "$keep" ] && cp "$thumbs" "${keep%.png}-thumbs.png"
+[ "$after" -gt $((before + 8000)) ] || { echo "no thumbnail panel: white $before -> $after"; exit 1; }
+echo "thumbnail panel seen: white in the left strip $before -> $after"
+
+# 100 % -> 125, 150, 200, 300, 400 %. At 400 % the body text's tall letters
+# stand 30 pixels and more; at 100 % not even the title's do.
+for _ in 1 2 3 4 5; do xdotool key ctrl+plus; sleep 0.2; done
+tall() {
+  convert "$1" -crop "$((WIDTH - 220))x$((HEIGHT - 160))+$((X + 180))+$((Y + 100))" +repage \
+    -colorspace gray -threshold 50% -negate -define connected-components:verbose=true \
+    -define connected-components:area-threshold=20 -connected-components 8 null: 2>/dev/null |
+    awk 'NR > 1 { split($2, a, "[x+]"); if (a[2] >= 30 && a[2] <= 120) n++ } END { print n + 0 }'
+}
+zoom=$work/zoom.png
+for _ in $(seq 20); do
+  sleep 0.3
+  import -window root "$zoom" 2>/dev/null || continue
+  letters=$(tall "$zoom")
+  [ "$letters" -ge 5 ] && break
+done
+[ -n "$keep" ] && cp "$zoom" "${keep%.png}-400.png"
+[ "$letters" -ge 5 ] || { echo "no 400 % zoom seen: $letters tall letters (at 100 %: $(tall "$shot"))"; exit 1; }
+echo "400 % zoom seen: $letters letters 30 pixels or taller (at 100 %: $(tall "$shot"))"

@@ -1,0 +1,81 @@
+#include "prepared/page_export.h"
+
+#include <QIODevice>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+
+#include "model/printer_info.h"
+#include "platform/qt_canvas.h"
+#include "prepared/emf_pages.h"
+
+namespace orv {
+
+void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect,
+                  double scale) {
+  PreparedPage& e = pages.Entry(index);
+  e.Visible = 1;
+  try {
+    pages.Draw(index, canvas, pageTargetRect(e, pageRect, scale));
+  } catch (...) {
+    e.Visible = 0;
+    throw;
+  }
+  e.Visible = 0;
+  e.ObjectPage.reset();
+}
+
+QImage renderPageImage(TfrEMFPages& pages, int index, double zoom) {
+  const PreparedPage& e = pages.Entry(index);
+  const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
+  const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
+  if (qint64(w) * h > kMaxImagePixels) throw ExportError("the image would be too large");
+  QImage img(w, h, QImage::Format_RGB32);
+  if (img.isNull()) throw ExportError("not enough memory for the image");
+  img.fill(Qt::white);
+  QPainter painter(&img);
+  QtCanvas canvas(&painter, Rect{0, 0, w, h});
+  drawPageOnce(pages, index, canvas, Rect{0, 0, w, h}, zoom);
+  return img;
+}
+
+bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevice& out,
+                   const std::function<bool(int, int)>& progress) {
+  QPdfWriter pdf(&out);
+  pdf.setResolution(kPdfDpi);
+  pdf.setCreator("Sistema Orvalen Report Reader");
+  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+  QPainter painter;
+  bool first = true;
+  int done = 0;
+  const int total = int(indices.size());
+  for (int i : indices) {
+    const PreparedPage& e = pages.Entry(i);
+    const QPageSize size(QSizeF(e.PaperWidth / 10.0, e.PaperHeight / 10.0), QPageSize::Millimeter,
+                         QString(), QPageSize::ExactMatch);
+    pdf.setPageSize(size);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    if (first) {
+      if (!painter.begin(&pdf)) throw ExportError("cannot write the PDF");
+      first = false;
+    } else {
+      pdf.newPage();
+    }
+    const double scale = kPdfDpi / kReportPixelsPerInch;
+    const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
+                 roundEven(e.PrinterInfo.PaperHeightPx * scale)};
+    {
+      QtCanvas canvas(&painter, r, kPdfDpi, kPdfDpi);
+      drawPageOnce(pages, i, canvas, r, scale);
+    }
+    if (progress && !progress(++done, total)) {
+      painter.end();
+      return false;
+    }
+  }
+  if (!first) painter.end();
+  return true;
+}
+
+}  // namespace orv

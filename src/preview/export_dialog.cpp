@@ -1,0 +1,305 @@
+#include "preview/export_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "model/printer_info.h"
+#include "platform/codepage.h"
+#include "platform/settings.h"
+#include "platform/strings.h"
+#include "prepared/frp_error.h"
+#include "prepared/page_export.h"
+#include "preview/job_progress.h"
+#include "preview/preview.h"
+#include "printing/page_list.h"
+
+namespace orv {
+
+namespace {
+constexpr const char* kDpiKey = "ExportResolution";
+constexpr int kDefaultDpi = 150;
+
+QString u(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+QDialogButtonBox* okCancel(QDialog* d) {
+  auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  box->button(QDialogButtonBox::Ok)->setText(loadString(55000));
+  box->button(QDialogButtonBox::Cancel)->setText(loadString(55001));
+  QObject::connect(box, &QDialogButtonBox::accepted, d, &QDialog::accept);
+  QObject::connect(box, &QDialogButtonBox::rejected, d, &QDialog::reject);
+  return box;
+}
+
+QLabel* problemLabel() {
+  auto* l = new QLabel;
+  l->setStyleSheet("color: #b00000");
+  l->setWordWrap(true);
+  l->hide();
+  return l;
+}
+
+// Checks the file before the work starts; says what is wrong in `problem`.
+bool fileAcceptable(QDialog* d, ExportFileField* file, QLabel* problem) {
+  const QString path = file->path();
+  if (path.isEmpty()) {
+    problem->setText(u("Informe o nome do arquivo."));
+    problem->show();
+    file->Edit->setFocus();
+    return false;
+  }
+  if (!QFileInfo(QFileInfo(path).absolutePath()).isDir()) {
+    problem->setText(u("A pasta %1 não existe.").arg(QFileInfo(path).absolutePath()));
+    problem->show();
+    return false;
+  }
+  if (QFileInfo::exists(path) && !file->overwriteAgreed() &&
+      QMessageBox::question(
+          d, d->windowTitle(),
+          u("O arquivo %1 já existe. Deseja substituí-lo?").arg(QFileInfo(path).fileName())) !=
+          QMessageBox::Yes)
+    return false;
+  return true;
+}
+
+QString defaultName(TfrPreviewForm& form, const QString& suffix) {
+  const QString base =
+      form.FileName.isEmpty() ? u("relatorio") : QFileInfo(form.FileName).completeBaseName();
+  return lastDialogFolder() + "/" + base + "." + suffix;
+}
+// Runs an export dialog, proposing a name beside the last folder used.
+template <class Dialog>
+bool askExport(TfrPreviewForm& form, Dialog& d, const char* suffix, QString& path) {
+  d.File->Edit->setText(defaultName(form, suffix));
+  if (d.exec() != QDialog::Accepted) return false;
+  path = d.File->path();
+  rememberDialogFolder(path);
+  return true;
+}
+}  // namespace
+
+ExportFileField::ExportFileField(const QString& filter, const QString& suffix, QWidget* parent)
+    : QWidget(parent), filter_(filter), suffix_(suffix) {
+  Edit = new QLineEdit;
+  Edit->setMinimumWidth(320);
+  auto* browse = new QPushButton(u("&Procurar..."));
+  auto* l = new QHBoxLayout(this);
+  l->setContentsMargins(0, 0, 0, 0);
+  l->addWidget(Edit, 1);
+  l->addWidget(browse);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString start = Edit->text().isEmpty() ? lastDialogFolder() : Edit->text();
+    const QString name = QFileDialog::getSaveFileName(window(), QString(), start, filter_);
+    if (name.isEmpty()) return;
+    Edit->setText(name);
+    confirmed_ = path();
+  });
+}
+
+QString ExportFileField::path() const {
+  const QString text = Edit->text().trimmed();
+  if (text.isEmpty()) return {};
+  const QFileInfo fi(text);
+  return fi.suffix().isEmpty() ? fi.absoluteFilePath() + "." + suffix_ : fi.absoluteFilePath();
+}
+
+bool ExportFileField::overwriteAgreed() const {
+  return !confirmed_.isEmpty() && confirmed_ == path();
+}
+
+ExportPdfDialog::ExportPdfDialog(int pageCount, int currentPage, QWidget* parent)
+    : QDialog(parent), count_(pageCount), current_(currentPage) {
+  setWindowTitle(u("Exportar como PDF"));
+  File = new ExportFileField(u("PDF (*.pdf)"), "pdf");
+  AllPages = new QRadioButton(u("&Todas as páginas"));
+  CurrentPage = new QRadioButton(u("Página &atual (%1)").arg(currentPage));
+  PageList = new QRadioButton(u("Pá&ginas:"));
+  PageListEdit = new QLineEdit;
+  PageListEdit->setPlaceholderText(u("por exemplo 1,3,5-12"));
+  PageListEdit->setEnabled(false);
+  AllPages->setChecked(true);
+  connect(PageList, &QRadioButton::toggled, PageListEdit, &QLineEdit::setEnabled);
+  connect(PageListEdit, &QLineEdit::textEdited, PageList, [this] { PageList->setChecked(true); });
+  auto* group = new QGroupBox(u("Páginas"));
+  auto* g = new QFormLayout(group);
+  g->addRow(AllPages);
+  g->addRow(CurrentPage);
+  g->addRow(PageList, PageListEdit);
+  Problem = problemLabel();
+  auto* l = new QVBoxLayout(this);
+  auto* fileRow = new QFormLayout;
+  fileRow->addRow(u("&Arquivo:"), File);
+  l->addLayout(fileRow);
+  l->addWidget(group);
+  l->addWidget(Problem);
+  l->addWidget(okCancel(this));
+}
+
+void ExportPdfDialog::accept() {
+  Indices.clear();
+  if (CurrentPage->isChecked()) {
+    Indices.push_back(current_ - 1);
+  } else {
+    PageSelection sel;
+    try {
+      sel = ParsePageList(PageList->isChecked() ? PageListEdit->text().toStdString() : "", count_);
+    } catch (const Error&) {
+      Problem->setText(
+          u("A lista de páginas não é válida: use números e intervalos como 1,3,5-12."));
+      Problem->show();
+      PageListEdit->setFocus();
+      return;
+    }
+    for (int i = 0; i < count_; ++i)
+      if (sel.all || sel.includes(i + 1)) Indices.push_back(i);
+  }
+  if (Indices.empty()) {
+    Problem->setText(
+        u("Nenhuma página do relatório está na lista (o relatório tem %1).").arg(count_));
+    Problem->show();
+    return;
+  }
+  if (!fileAcceptable(this, File, Problem)) return;
+  QDialog::accept();
+}
+
+ExportImageDialog::ExportImageDialog(int pageCount, int currentPage, QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle(u("Exportar página como imagem"));
+  File = new ExportFileField(u("Imagem PNG (*.png)"), "png");
+  Page = new QSpinBox;
+  Page->setRange(1, std::max(1, pageCount));
+  Page->setValue(currentPage);
+  Resolution = new QSpinBox;
+  Resolution->setRange(36, 1200);
+  Resolution->setSingleStep(50);
+  Resolution->setSuffix(" dpi");
+  Resolution->setValue(previewSettings()->value(kDpiKey, kDefaultDpi).toInt());
+  Problem = problemLabel();
+  auto* form = new QFormLayout;
+  form->addRow(u("&Arquivo:"), File);
+  form->addRow(u("&Página:"), Page);
+  form->addRow(u("&Resolução:"), Resolution);
+  auto* l = new QVBoxLayout(this);
+  l->addLayout(form);
+  l->addWidget(Problem);
+  l->addWidget(okCancel(this));
+}
+
+void ExportImageDialog::accept() {
+  if (!fileAcceptable(this, File, Problem)) return;
+  previewSettings()->setValue(kDpiKey, Resolution->value());
+  QDialog::accept();
+}
+
+ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vector<int>& indices,
+                       QString* error) {
+  if (!form.Pages) return ExportResult::Failed;
+  QSaveFile file(path);
+  auto fail = [&](const QString& why) {
+    if (error) *error = why;
+    file.cancelWriting();
+    return ExportResult::Failed;
+  };
+  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
+  bool complete = false;
+  {
+    JobProgress progress(form.PreviewPanel->window(), u("Exportar como PDF"), int(indices.size()));
+    try {
+      complete = writePagesPdf(*form.Pages, indices, file, [&](int done, int total) {
+        return progress.step(done, u("Página %1 de %2").arg(done).arg(total));
+      });
+    } catch (const std::exception& e) {
+      form.PBox->update();
+      return fail(portugueseMessage(e));
+    }
+  }
+  form.PBox->update();
+  if (!complete) {
+    file.cancelWriting();
+    return ExportResult::Cancelled;
+  }
+  if (!file.commit()) return fail(file.errorString());
+  return ExportResult::Done;
+}
+
+ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page, int dpi,
+                             QString* error) {
+  if (!form.Pages || page < 1 || page > form.AllPages()) return ExportResult::Failed;
+  QImage img;
+  try {
+    img = renderPageImage(*form.Pages, page - 1, dpi / kReportPixelsPerInch);
+  } catch (const std::exception& e) {
+    form.PBox->update();
+    if (error) *error = portugueseMessage(e);
+    return ExportResult::Failed;
+  }
+  form.PBox->update();
+  // Images carry their resolution, so they print at the page's size.
+  const int dpm = int(std::lround(dpi / 0.0254));
+  img.setDotsPerMeterX(dpm);
+  img.setDotsPerMeterY(dpm);
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !img.save(&file, "PNG", kPngQuality) || !file.commit()) {
+    if (error) *error = file.errorString();
+    return ExportResult::Failed;
+  }
+  return ExportResult::Done;
+}
+
+void TfrPreviewForm::ExportPdfCommand() {
+  if (!Pages) return;
+  ExportPdfDialog d(AllPages(), CurPage, PreviewPanel->window());
+  QString path, error;
+  if (!askExport(*this, d, "pdf", path)) return;
+  switch (exportPdf(*this, path, d.Indices, &error)) {
+    case ExportResult::Done:
+      ShowStatus(u("PDF gravado: %1 (%2 página(s))")
+                     .arg(QFileInfo(path).fileName())
+                     .arg(d.Indices.size()));
+      break;
+    case ExportResult::Cancelled:
+      ShowStatus(u("Exportação cancelada; nenhum arquivo foi gravado."));
+      break;
+    case ExportResult::Failed:
+      if (showError) showError(u("Não foi possível gravar %1: %2").arg(path, error));
+      break;
+  }
+}
+
+void TfrPreviewForm::ExportImageCommand() {
+  if (!Pages) return;
+  ExportImageDialog d(AllPages(), CurPage, PreviewPanel->window());
+  QString path, error;
+  if (!askExport(*this, d, "png", path)) return;
+  if (exportPageImage(*this, path, d.Page->value(), d.Resolution->value(), &error) ==
+      ExportResult::Done)
+    ShowStatus(u("Imagem gravada: %1").arg(QFileInfo(path).fileName()));
+  else if (showError)
+    showError(u("Não foi possível gravar %1: %2").arg(path, error));
+}
+
+void TfrPreview::ExportPdf() {
+  form()->ExportPdfCommand();
+}
+
+void TfrPreview::ExportImage() {
+  form()->ExportImageCommand();
+}
+
+}  // namespace orv

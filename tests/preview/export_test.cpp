@@ -1,0 +1,141 @@
+// Export from the window: a PDF of chosen pages with real text, a page as a
+// PNG at a chosen resolution, and a cancelled export that leaves nothing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+
+#include "engine/tfr_report.h"
+#include "model/printer_info.h"
+#include "preview/export_dialog.h"
+#include "preview/job_progress.h"
+#include "preview/preview.h"
+#include "printing/tfr_printer.h"
+#include "report_builder.h"
+
+namespace orv {
+namespace {
+
+// What poppler reads from a PDF: its page count and its text.
+QString run(const QString& tool, const QStringList& args) {
+  QProcess p;
+  p.start(tool, args);
+  p.waitForFinished(30000);
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TfrPrinter::startUp(nullptr);
+    tools::addTextPage(report, {"primeira pagina"});
+    tools::addTextPage(report, {"segunda pagina"});
+    tools::addTextPage(report, {"terceira pagina"});
+    preview.resize(800, 600);
+    preview.Connect(&report);
+  }
+  TfrPreviewForm& form() { return *preview.form(); }
+  QTemporaryDir dir;
+  TfrReport report;
+  TfrPreview preview;
+};
+
+TEST_F(ExportTest, PdfOfAPageListHoldsThosePagesAsText) {
+  const QString pdf = dir.filePath("parte.pdf");
+  QString error;
+  ASSERT_EQ(exportPdf(form(), pdf, {0, 2}, &error), ExportResult::Done) << error.toStdString();
+  if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "no poppler";
+  EXPECT_TRUE(run("pdfinfo", {pdf}).contains(QRegularExpression("Pages:\\s+2\\n")));
+  const QString text = run("pdftotext", {pdf, "-"});
+  EXPECT_TRUE(text.contains("primeira pagina")) << text.toStdString();
+  EXPECT_TRUE(text.contains("terceira pagina"));
+  EXPECT_FALSE(text.contains("segunda"));
+}
+
+TEST_F(ExportTest, PageImageHasTheChosenResolution) {
+  const QString png = dir.filePath("p2.png");
+  QString error;
+  ASSERT_EQ(exportPageImage(form(), png, 2, 300, &error), ExportResult::Done);
+  QImage img(png);
+  ASSERT_FALSE(img.isNull());
+  const PrinterInfo& info = form().Pages->Entry(1).PrinterInfo;
+  EXPECT_EQ(img.width(), int(std::nearbyint(info.PaperWidthPx * 300 / kReportPixelsPerInch)));
+  EXPECT_EQ(img.height(), int(std::nearbyint(info.PaperHeightPx * 300 / kReportPixelsPerInch)));
+  EXPECT_NEAR(img.dotsPerMeterX() * 0.0254, 300, 0.5);
+  // Dark text somewhere near the top left, where the page's line is.
+  int dark = 0;
+  for (int y = 0; y < img.height() / 4; ++y)
+    for (int x = 0; x < img.width() / 2; ++x) dark += qGray(img.pixel(x, y)) < 100;
+  EXPECT_GT(dark, 100);
+  EXPECT_EQ(exportPageImage(form(), png, 4, 300, &error), ExportResult::Failed);
+}
+
+TEST_F(ExportTest, CancelledExportLeavesTheOldFileAlone) {
+  for (int i = 0; i < 3000; ++i) tools::addTextPage(report, {"mais uma pagina"});
+  preview.Connect(&report);
+  const QString pdf = dir.filePath("antigo.pdf");
+  {
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("o arquivo de antes");
+  }
+  std::vector<int> all(form().AllPages());
+  for (int i = 0; i < int(all.size()); ++i) all[i] = i;
+  const int before = JobProgress::showAfterMs;
+  JobProgress::showAfterMs = 0;
+  bool sawWindow = false;
+  QTimer::singleShot(0, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->isVisible() && top->inherits("QProgressDialog")) {
+        sawWindow = true;
+        QTest::keyClick(top, Qt::Key_Escape);
+      }
+  });
+  QString error;
+  EXPECT_EQ(exportPdf(form(), pdf, all, &error), ExportResult::Cancelled);
+  JobProgress::showAfterMs = before;
+  EXPECT_TRUE(sawWindow);
+  QFile f(pdf);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "o arquivo de antes");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"antigo.pdf"}));
+}
+
+TEST_F(ExportTest, PdfDialogChecksThePageList) {
+  ExportPdfDialog d(3, 2);
+  d.File->Edit->setText(dir.filePath("r"));
+  EXPECT_EQ(d.File->path(), dir.filePath("r.pdf"));
+  d.PageList->setChecked(true);
+  d.PageListEdit->setText("1,x");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+  EXPECT_FALSE(d.Problem->isHidden());
+  d.PageListEdit->setText("7-9");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+  EXPECT_TRUE(d.Problem->text().contains("3"));
+  d.PageListEdit->setText("3, 2-");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(d.Indices, std::vector<int>({1, 2}));
+  d.CurrentPage->setChecked(true);
+  d.accept();
+  EXPECT_EQ(d.Indices, std::vector<int>({1}));
+  d.File->Edit->setText("");
+  d.setResult(QDialog::Rejected);
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,0 +1,102 @@
+// Searches that remember what they read: the same answers as drawing every
+// page, without drawing the pages again.
+#include "prepared/search_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+
+#include "engine/tfr_report.h"
+#include "prepared/page_search.h"
+#include "preview/preview.h"
+#include "printing/tfr_printer.h"
+#include "report_builder.h"
+
+namespace orv {
+namespace {
+
+class SearchCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TfrPrinter::startUp(nullptr);
+    tools::addTextPage(report, {"primeira linha", "Total geral", "nada"});
+    tools::addTextPage(report, {"TOTAL da pagina", "outra", "total de novo"});
+    tools::addTextPage(report, {"sem nada", "geral"});
+    tools::addTextPage(report, {"total parcial"});
+  }
+  // Every hit from the first page on, as (page, bounds.top) pairs.
+  std::vector<std::pair<int, int>> allHits(const std::string& text, bool caseSensitive,
+                                           SearchCache* cache) {
+    SearchState st;
+    beginSearch(st, text, caseSensitive);
+    std::vector<std::pair<int, int>> hits;
+    while (FindNext(report.EMFPages, st, {}, cache))
+      hits.emplace_back(st.FindPage + 1, st.FoundRect.top);
+    return hits;
+  }
+  // Pages that can no longer be drawn: any drawing raises an error.
+  void breakEveryPage() {
+    for (int i = 0; i < report.EMFPages.Count(); ++i) {
+      MemoryStream& s = report.EMFPages.Entry(i).ObjectStream;
+      s = MemoryStream();
+      s.writeU8(10);
+      writeString(s, "TfrNoSuchView");
+      s.rewind();
+    }
+  }
+  TfrReport report;
+};
+
+TEST_F(SearchCacheTest, SameHitsAsDrawingWhateverTheCaseRule) {
+  SearchCache cache;
+  const auto plain = allHits("total", false, nullptr);
+  ASSERT_EQ(plain.size(), 4u);
+  EXPECT_EQ(allHits("total", false, &cache), plain);
+  // Every page was read to its end once all hits were passed.
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(cache.has(i)) << i;
+  EXPECT_EQ(allHits("total", false, &cache), plain);
+  EXPECT_EQ(allHits("total", true, &cache), allHits("total", true, nullptr));
+  EXPECT_EQ(allHits("total", true, &cache).size(), 2u);
+  EXPECT_EQ(allHits("TOTAL", true, &cache).size(), 1u);
+  // Runs never run into each other, cached or not.
+  EXPECT_TRUE(allHits("geral nada", false, &cache).empty());
+  EXPECT_TRUE(allHits("lGeral", false, &cache).empty());
+}
+
+TEST_F(SearchCacheTest, AnAbsentTextIsNotDrawnForTwice) {
+  SearchCache cache;
+  EXPECT_TRUE(allHits("QXZJWKVQ", false, &cache).empty());
+  EXPECT_GT(cache.bytes(), 0u);
+  breakEveryPage();
+  // Drawing would raise the unknown class's error; the cache answers instead.
+  EXPECT_TRUE(allHits("QXZJWKVQ", false, &cache).empty());
+  EXPECT_TRUE(allHits("zzz", true, &cache).empty());
+  EXPECT_THROW(allHits("zzz", true, nullptr), std::exception);
+  // A text the cache cannot rule out sends the search back to the page.
+  EXPECT_THROW(allHits("parcial", false, &cache), std::exception);
+  cache.clear();
+  EXPECT_FALSE(cache.has(0));
+  EXPECT_THROW(allHits("QXZJWKVQ", false, &cache), std::exception);
+}
+
+TEST_F(SearchCacheTest, ThePreviewForgetsThePagesItNoLongerHolds) {
+  TfrPreview preview;
+  preview.resize(800, 600);
+  preview.Connect(&report);
+  TfrPreviewForm& f = *preview.form();
+  f.askFind = [](QString& t, bool& c, bool& first) {
+    t = "ausente";
+    c = false;
+    first = true;
+    return true;
+  };
+  preview.Find();
+  EXPECT_TRUE(f.SearchRuns.has(3));
+  EXPECT_EQ(f.Label2->text(), QString::fromUtf8("Texto não encontrado"));
+  EXPECT_EQ(f.CurPage, 1);
+  preview.Clear();
+  EXPECT_FALSE(f.SearchRuns.has(0));
+}
+
+}  // namespace
+}  // namespace orv
