@@ -220,6 +220,17 @@ int32_t TfrRichView::UnusedHeight() {
   return std::abs(Height - h) + 2 * GapY + roundEven(2 * double(FrameWidth));
 }
 
+int32_t TfrRichView::RemainingHeight() {
+  CopyToScratch();
+  SubstituteScratch(RunValueText());
+  if (PrintedUpTo >= Scratch().length()) return 0;
+  const int32_t kept = StartChar;
+  StartChar = PrintedUpTo;
+  const int32_t h = NeededHeight();
+  StartChar = kept;
+  return h;
+}
+
 void TfrRichView::EmitToPage(MemoryStream& stream) {
   try {
     emitAddInView(

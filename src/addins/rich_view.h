@@ -64,6 +64,7 @@ class TfrRichView : public TfrStretcheable {
   int32_t CalcHeight() override;
   int32_t MinLineHeight() override { return 8; }
   int32_t UnusedHeight() override;
+  int32_t RemainingHeight() override;
 
   // The scratch copy that substitution, measuring and splitting work on.
   virtual rtf::Document& Scratch() const;

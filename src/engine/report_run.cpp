@@ -1042,8 +1042,8 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
       wrote = true;
       // The rest starts at the top of the next page, as tall as its lines;
       // for other stretchable objects, as tall as what lay below the room.
-      const int32_t rest =
-          dynamic_cast<TfrMemoView*>(&v) ? remainingHeight(v) : std::max(0, bottom - room);
+      int32_t rest = s.RemainingHeight();
+      if (rest < 0) rest = std::max(0, bottom - room);
       if (rest > 0) {
         p.top = room;
         p.height = rest;
@@ -1061,25 +1061,6 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     b->y = pr.curY;
   }
   pr.curY = b->y + lastBottom;
-}
-
-int32_t TfrReportRun::remainingHeight(TfrView& v) {
-  auto* memo = dynamic_cast<TfrMemoView*>(&v);
-  if (!memo) return v.Height;
-  StringList rest = memo->ExpandedText;
-  while (!rest.empty() && rest.back() == std::string(1, kParagraphEnd)) rest.pop_back();
-  if (rest.empty()) return 0;
-  // The lines still to print are wrapped already; laying them out again
-  // gives their height.
-  const StringList kept = memo->ExpandedText;
-  memo->ExpandedText = rest;
-  memo->ApplyBandAlign(scratchCanvas());
-  memo->ApplyScale();
-  memo->WrapMemo();
-  const int32_t h = memo->TextBlockHeight;
-  memo->RestoreGeometry();
-  memo->ExpandedText = kept;
-  return std::max<int32_t>(h, 1);
 }
 
 void TfrReportRun::runSubReport(TfrBand* b, TfrView& v) {

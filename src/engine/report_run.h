@@ -141,8 +141,6 @@ class TfrReportRun : public ViewRunHooks {
   void placeBand(TfrBand* band);
   bool checkFit(TfrBand* band, int32_t height, bool onlyReport = false);
   void splitBand(TfrBand* band, int32_t height);
-  // The height the unprinted rest of a split object needs.
-  int32_t remainingHeight(TfrView& view);
   void writeObjects(TfrBand* band);
   void emitObject(TfrBand* band, TfrView& view);
   int32_t stretchedHeight(TfrBand* band);

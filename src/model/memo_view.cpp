@@ -656,6 +656,23 @@ int32_t TfrMemoView::CalcHeight() {
   return result;
 }
 
+int32_t TfrMemoView::RemainingHeight() {
+  // The lines still to print are wrapped already; laying them out again gives
+  // their height.
+  StringList rest = ExpandedText;
+  while (!rest.empty() && rest.back() == std::string(1, kParagraphEnd)) rest.pop_back();
+  if (rest.empty()) return 0;
+  const StringList kept = ExpandedText;
+  ExpandedText = rest;
+  ApplyBandAlign(scratchCanvas());
+  ApplyScale();
+  WrapMemo();
+  const int32_t h = TextBlockHeight;
+  RestoreGeometry();
+  ExpandedText = kept;
+  return std::max<int32_t>(h, 1);
+}
+
 int32_t TfrMemoView::MinLineHeight() {
   const int64_t fontHeight = Font.Height();
   LineStep = clamp32(int64_t(LineSpacing) - fontHeight);

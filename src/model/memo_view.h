@@ -130,6 +130,7 @@ class TfrMemoView : public TfrStretcheable {
   int32_t CalcHeight() override;
   int32_t MinLineHeight() override;
   int32_t UnusedHeight() override;
+  int32_t RemainingHeight() override;
 
   // The steps of laying out and drawing, each replaceable by a derived text
   // view. WrapMemo and ShowMemo work on the geometry ApplyScale left.

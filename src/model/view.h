@@ -281,6 +281,9 @@ class TfrStretcheable : public TfrView {
   virtual int32_t MinLineHeight() = 0;
   // Height left below the last whole line.
   virtual int32_t UnusedHeight() = 0;
+  // After a part was written in split mode: the height the rest still needs,
+  // 0 when nothing is left, -1 when the object cannot tell.
+  virtual int32_t RemainingHeight() { return -1; }
 };
 
 // A dialog control on a dialog page. This program shows prepared reports and

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "addins/addins.h"
+#include "addins/rich_view.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
 #include "engine/tfr_report.h"
@@ -495,6 +497,42 @@ TEST_F(BandEngine, ARepeatedHeaderOpensEveryNewColumnToo) {
       EXPECT_TRUE(columns.count(h.left)) << "page " << i + 1;
     }
   }
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, ALongRichTextSplitsOverPagesEachPartStartingWhereTheLastStopped) {
+  registerAddIns();
+  std::string body;
+  for (int i = 0; i < 200; ++i) body += "Par\\'e1grafo " + std::to_string(i) + " [PAGE#]\\par ";
+  auto& b = band(btMasterData, "Data", 40, 30, "1");
+  b.Flags = bfStretched | bfBreaked;
+  auto& rich = place<TfrRichView>(*page, "Rich", 0, 40, 400, 30);
+  rich.RichContent =
+      rtf::read("{\\rtf1{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0\\fs20 " + body + "}");
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GE(report.EMFPages.Count(), 3);
+  // Every paragraph comes once, in order; each part's expressions are
+  // replaced on the page it stands on.
+  int next = 0;
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    report.EMFPages.BuildObjects(i);
+    const auto& objs = report.EMFPages.Entry(i).ObjectPage->Objects;
+    ASSERT_EQ(objs.size(), 1u) << "page " << i + 1;
+    auto* part = dynamic_cast<TfrRichView*>(objs[0].get());
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(part->Top, top()) << "page " << i + 1;
+    const QStringList lines =
+        QString::fromStdU16String(part->RichContent.text()).split('\r', Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty()) << "page " << i + 1;
+    for (const QString& line : lines)
+      EXPECT_EQ(line, QString::fromUtf8("Parágrafo %1 %2").arg(next++).arg(i + 1));
+  }
+  EXPECT_EQ(next, 200);
 }
 
 }  // namespace
