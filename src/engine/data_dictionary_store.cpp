@@ -71,11 +71,16 @@ void TfrDataDictionary::LoadFromStream(MemoryStream& s) {
   // Category headings begin with a blank and a dictionary begins with one.
   // Lists stored the other way round (variables marked, headings plain) are
   // turned round.
+  // The list is built anew: renaming in place would meet names the turn has
+  // not reached yet ("A" beside " A") and leave them half turned, so that
+  // every load would turn them again.
   if (Variables.Count() > 0 && !Variables.nameAt(0).starts_with(' ')) {
+    TfrVariables turned;
     for (int i = 0; i < Variables.Count(); ++i) {
       const std::string name = Variables.nameAt(i);
-      Variables.setNameAt(i, name.starts_with(' ') ? name.substr(1) : ' ' + name);
+      turned.setValue(name.starts_with(' ') ? name.substr(1) : ' ' + name, Variables.valueAt(i));
     }
+    Variables = std::move(turned);
   }
   if (marker == kPreviousMarker) {
     // Without a way to find data sets, no alias can be judged dangling.

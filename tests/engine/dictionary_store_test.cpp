@@ -74,6 +74,27 @@ TEST_F(DictionaryStoreTest, NamesStoredTheOtherWayRoundAreTurned) {
   EXPECT_EQ(dict.Variables.value("media").toString(), "2");
 }
 
+TEST_F(DictionaryStoreTest, NamesThatMeetWhenTurnedAreAllTurnedAndStayTurned) {
+  // "A" and " A" swap places in the turn; a rename in place would find the
+  // other still there and leave both as they were, and every later load
+  // would turn the rest again.
+  load(Bytes().i16(-2).i32(3).str("A").str("1").str(" A").str("2").str("B").str("3").i32(0).i32(0));
+  ASSERT_EQ(dict.Variables.Count(), 3);
+  EXPECT_EQ(dict.Variables.nameAt(0), " A");
+  EXPECT_EQ(dict.Variables.nameAt(1), "A");
+  EXPECT_EQ(dict.Variables.nameAt(2), " B");
+  EXPECT_EQ(dict.Variables.value(" a").toString(), "1");
+  EXPECT_EQ(dict.Variables.value("a").toString(), "2");
+  MemoryStream first;
+  dict.SaveToStream(first);
+  first.rewind();
+  TfrDataDictionary again;
+  again.LoadFromStream(first);
+  MemoryStream second;
+  again.SaveToStream(second);
+  EXPECT_EQ(second.bytes(), first.bytes());
+}
+
 TEST_F(DictionaryStoreTest, PreviousFormDropsEmptyBandSourcesAndLostDataSets) {
   const Bytes b = Bytes()
                       .i16(-1)
