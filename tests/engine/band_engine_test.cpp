@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "addins/addins.h"
+#include "addins/chart_view.h"
 #include "addins/rich_view.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
@@ -533,6 +534,37 @@ TEST_F(BandEngine, ALongRichTextSplitsOverPagesEachPartStartingWhereTheLastStopp
       EXPECT_EQ(line, QString::fromUtf8("Parágrafo %1 %2").arg(next++).arg(i + 1));
   }
   EXPECT_EQ(next, 200);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, AChartCollectsTheTextsItNamesAsTheRunWritesThem) {
+  registerAddIns();
+  band(btMasterData, "Data", 40, 20, "3");
+  memo("Label", 0, 42, 100, 16, {"M[LINE#]"});
+  memo("Amount", 120, 42, 100, 16, {"[LINE# * 10]"});
+  band(btReportSummary, "Summary", 100, 200);
+  auto& chart = place<TfrChartView>(*page, "Chart", 0, 100, 400, 200);
+  chart.Flags |= flAddInNotify;
+  chart.LegendObject = "Label";
+  chart.ValueObject = "Amount";
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const auto charts = named(0, "Chart");
+  ASSERT_EQ(charts.size(), 1u);
+  EXPECT_EQ(charts[0].text, "M1;M2;M3;|10;20;30;");
+  EXPECT_GT(charts[0].top, named(0, "Label").back().top);
+
+  // With several series each print of the legend object starts a series.
+  page = &report.Pages.Page(0);
+  auto* again = dynamic_cast<TfrChartView*>(page->FindObject("Chart"));
+  ASSERT_NE(again, nullptr);
+  again->Options.SingleSeries = false;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(named(0, "Chart")[0].text, "M1;M2;M3;|10;|20;|30;");
 }
 
 }  // namespace
