@@ -84,7 +84,7 @@ void buildOrdersListing(TfrReport& report) {
   TfrPage& page = a4(report);
   band(page, "PageHeader", btPageHeader, 0, 24).Flags = bfOnFirstPage;
   memo(page, "HeaderText", 0, 2, 400, 18, {"Pedidos por cidade - p\xE1gina [PAGE#]"});
-  band(page, "CityHeader", btGroupHeader, 40, 22, "[CITY]");
+  band(page, "CityHeader", btGroupHeader, 40, 22, "[Orders.\"CITY\"]");
   memo(page, "CityTitle", 0, 42, 400, 18, {"Cidade: [CITY] ([CITY_COUNT] pedidos)"});
   band(page, "Orders", btMasterData, 80, 18, "Orders");
   memo(page, "OrderId", 20, 80, 80, 16, {"[ID]"});
