@@ -1,11 +1,14 @@
 // Writes large, realistic prepared reports for tests and benchmarks:
 //   frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture]
-// or, with --template, the sample report template (".frf") instead.
+// or, with --template, the sample report template (".frf") instead; with
+// --band NAME one of the small band-engine templates (band_templates.h).
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
+#include "band_templates.h"
 #include "prepared/compressor.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
@@ -18,6 +21,7 @@ int main(int argc, char** argv) {
   std::string out;
   bool plain = false;
   bool asTemplate = false;
+  std::string bandKind;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--pages" && i + 1 < argc)
@@ -30,19 +34,23 @@ int main(int argc, char** argv) {
       spec.picture = false;
     else if (a == "--template")
       asTemplate = true;
+    else if (a == "--band" && i + 1 < argc)
+      bandKind = argv[++i];
     else if (out.empty() && a[0] != '-')
       out = a;
     else {
       std::fprintf(
           stderr,
-          "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template\n");
+          "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template "
+          "[--band title|five|pages|groups|split|orders]\n");
       return 64;
     }
   }
   if (out.empty() || spec.pages < 0) {
     std::fprintf(
         stderr,
-        "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template\n");
+        "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template "
+        "[--band title|five|pages|groups|split|orders]\n");
     return 64;
   }
   try {
@@ -51,7 +59,15 @@ int main(int argc, char** argv) {
     compressor.setEnabled(!plain);
     orv::TfrReport report;
     if (asTemplate) {
-      orv::tools::buildSampleTemplate(report);
+      orv::tools::BandTemplate kind;
+      if (bandKind == "orders")
+        orv::tools::buildOrdersListing(report);
+      else if (orv::tools::bandTemplateByName(bandKind, kind))
+        orv::tools::buildBandTemplate(report, kind);
+      else if (bandKind.empty())
+        orv::tools::buildSampleTemplate(report);
+      else
+        throw std::runtime_error("unknown band template " + bandKind);
       report.SaveToFile(out);
       return 0;
     }

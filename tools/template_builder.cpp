@@ -15,17 +15,10 @@ std::string cp(const char* utf8) {
 }
 
 TfrBandView& band(TfrPage& page, std::string name, uint16_t type, int y, int h) {
-  TfrBandView& b = place<TfrBandView>(page, std::move(name), 0, y, page.RightEdge(), h);
-  b.FrameTyp = type;
-  return b;
+  return placeBand(page, std::move(name), type, y, h, page.RightEdge());
 }
 
-TfrMemoView& memo(TfrPage& page, std::string name, int x, int y, int w, int h,
-                  std::vector<std::string> lines) {
-  TfrMemoView& m = place<TfrMemoView>(page, std::move(name), x, y, w, h);
-  m.Memo = std::move(lines);
-  return m;
-}
+constexpr auto memo = placeMemo;
 
 }  // namespace
 

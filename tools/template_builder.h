@@ -3,6 +3,8 @@
 #include <string>
 
 #include "engine/tfr_report.h"
+#include "model/memo_view.h"
+#include "model/views.h"
 
 namespace orv::tools {
 
@@ -24,6 +26,23 @@ View& place(TfrPage& page, std::string name, int x, int y, int w, int h) {
   v->Width = w;
   v->Height = h;
   return static_cast<View&>(*page.Add(std::move(v)));
+}
+
+// A band view of the given type spanning `width`, with its data-set name or
+// group condition.
+inline TfrBandView& placeBand(TfrPage& page, std::string name, uint16_t type, int y, int h,
+                              int width, std::string source = {}) {
+  TfrBandView& b = place<TfrBandView>(page, std::move(name), 0, y, width, h);
+  b.FrameTyp = type;
+  b.FormatStr = std::move(source);
+  return b;
+}
+
+inline TfrMemoView& placeMemo(TfrPage& page, std::string name, int x, int y, int w, int h,
+                              std::vector<std::string> lines) {
+  TfrMemoView& m = place<TfrMemoView>(page, std::move(name), x, y, w, h);
+  m.Memo = std::move(lines);
+  return m;
 }
 
 }  // namespace orv::tools

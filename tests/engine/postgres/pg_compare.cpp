@@ -1,17 +1,22 @@
 // Reads the same rows from SQLite and from PostgreSQL through the report's
 // data sets and checks that both give the same fields, kinds, values, blobs
-// and bookmarks. Run by pg_test.sh against a private server:
+// and bookmarks, and that one report template prepared over each gives the
+// same pages. Run by pg_test.sh against a private server:
 //   orv_pg_compare WORKDIR POSTGRESQL-URL [ANOTHER-URL-OF-THE-SAME-DATABASE]
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QImage>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <cstdio>
 #include <string>
 
+#include "band_templates.h"
 #include "engine/data_components.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
+#include "engine/tfr_report.h"
+#include "model/page.h"
+#include "printing/tfr_printer.h"
 
 using namespace orv;
 
@@ -139,10 +144,91 @@ void compare(TfrDBDataSet& sa, TfrDBDataSet& sb) {
   check(a.FieldValue(0) == b.FieldValue(0), "position after Exit");
 }
 
+// ------------------------------------------------------------ same pages
+
+constexpr int kOrders = 4000;
+
+// Orders of a few cities, each city's count known to the query, so that the
+// listing has group headers, footers and page breaks.
+void loadOrders(QSqlDatabase& db) {
+  QSqlQuery q(db);
+  exec(q,
+       "CREATE TABLE orders (id INTEGER, customer VARCHAR(40), city VARCHAR(30), "
+       "amount NUMERIC(12,2))");
+  static const char* cities[] = {"Aracaju", "Belém", "Natal", "Recife", "Salvador", "São Luís"};
+  db.transaction();
+  if (!q.prepare("INSERT INTO orders VALUES (?, ?, ?, ?)"))
+    throw Error("setup failed: " + q.lastError().text().toStdString());
+  for (int i = 1; i <= kOrders; ++i) {
+    q.addBindValue(i);
+    q.addBindValue(QString::fromUtf8("Cliente %1 – ç").arg(i % 37));
+    q.addBindValue(QString::fromUtf8(cities[(i * 7 + i / 13) % 6]));
+    q.addBindValue((i * 389 % 100000) / 100.0 + 0.25);
+    if (!q.exec()) throw Error("insert failed: " + q.lastError().text().toStdString());
+  }
+  db.commit();
+}
+
+struct Placed {
+  std::string name, text;
+  int32_t left, top, width, height;
+  bool operator==(const Placed&) const = default;
+};
+
+std::vector<std::vector<Placed>> prepareOrders(QSqlDatabase& db) {
+  TfrReport report;
+  report.ShowProgress = false;
+  tools::buildOrdersListing(report);
+  addDatasetSpec(report.Components,
+                 "Orders=SELECT id AS ID, customer AS CUSTOMER, city AS CITY, amount AS AMOUNT, "
+                 "(SELECT COUNT(*) FROM orders c WHERE c.city = o.city) AS CITY_COUNT "
+                 "FROM orders o ORDER BY o.city, o.id",
+                 &db);
+  if (!report.PrepareReport()) throw Error("the listing failed: " + report.LastError);
+  std::vector<std::vector<Placed>> pages;
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    report.EMFPages.BuildObjects(i);
+    std::vector<Placed> page;
+    for (auto& v : report.EMFPages.Entry(i).ObjectPage->Objects) {
+      std::string text;
+      for (const std::string& line : v->Memo) text += line + "|";
+      page.push_back({v->Name, text, v->Left, v->Top, v->Width, v->Height});
+    }
+    pages.push_back(std::move(page));
+  }
+  return pages;
+}
+
+void compareListings(QSqlDatabase& lite, QSqlDatabase& pg) {
+  const auto a = prepareOrders(lite);
+  const auto b = prepareOrders(pg);
+  check(a.size() > 10, "the listing has " + std::to_string(a.size()) + " pages");
+  check(a.size() == b.size(), "page count: sqlite " + std::to_string(a.size()) + ", postgresql " +
+                                  std::to_string(b.size()));
+  size_t orders = 0, cityHeaders = 0;
+  for (size_t p = 0; p < std::min(a.size(), b.size()); ++p) {
+    check(a[p].size() == b[p].size(), "objects on page " + std::to_string(p + 1));
+    for (size_t i = 0; i < std::min(a[p].size(), b[p].size()); ++i) {
+      const Placed &x = a[p][i], &y = b[p][i];
+      check(x == y, "page " + std::to_string(p + 1) + " object " + std::to_string(i) + ": sqlite " +
+                        x.name + " (" + std::to_string(x.left) + ", " + std::to_string(x.top) +
+                        ") \"" + x.text + "\", postgresql " + y.name + " (" +
+                        std::to_string(y.left) + ", " + std::to_string(y.top) + ") \"" + y.text +
+                        "\"");
+      orders += x.name == "OrderId";
+      cityHeaders += x.name == "CityTitle";
+    }
+  }
+  check(orders == size_t(kOrders), "orders listed: " + std::to_string(orders));
+  check(cityHeaders >= 6, "city headers: " + std::to_string(cityHeaders));
+  std::printf("SQLite and PostgreSQL gave the same %zu pages of the orders listing\n", a.size());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  QGuiApplication app(argc, argv);
+  TfrPrinter::startUp(nullptr);
   if (argc < 3) {
     std::fprintf(stderr, "usage: orv_pg_compare WORKDIR POSTGRESQL-URL [ANOTHER-URL]\n");
     return 2;
@@ -154,11 +240,13 @@ int main(int argc, char** argv) {
       w.setDatabaseName(QString::fromStdString(sqlitePath));
       if (!w.open()) throw Error("cannot create " + sqlitePath);
       load(w, false);
+      loadOrders(w);
       w.close();
     }
     QSqlDatabase::removeDatabase("writer");
     QSqlDatabase pg = openDatabaseUrl(argv[2]);
     load(pg, true);
+    loadOrders(pg);
     QSqlDatabase lite = openDatabaseUrl("sqlite:" + sqlitePath);
     {
       TfrDataComponents components;
@@ -190,6 +278,7 @@ int main(int argc, char** argv) {
                 message.find("relation \"missing_table\" does not exist") != std::string::npos,
             "error message: " + message);
     }
+    compareListings(lite, pg);
     closeDatabase(lite);
     closeDatabase(pg);
     // The same server reached with everything in the URL's query keys.

@@ -1,0 +1,99 @@
+#include "band_templates.h"
+
+#include "model/memo_view.h"
+#include "model/views.h"
+#include "template_builder.h"
+
+namespace orv::tools {
+
+namespace {
+
+TfrPage& a4(TfrReport& report) {
+  report.ClearTemplate();
+  TfrPage& page = report.Pages.Add();
+  page.Name = "Page1";
+  page.ChangePaper(9, 2100, 2970, poPortrait, -1);
+  page.UseMargins = true;
+  page.Margins = {20, 30, 20, 40};
+  return page;
+}
+
+TfrBandView& band(TfrPage& page, std::string name, uint16_t type, int y, int h,
+                  std::string source = {}) {
+  return placeBand(page, std::move(name), type, y, h, 700, std::move(source));
+}
+
+constexpr auto memo = placeMemo;
+
+}  // namespace
+
+void buildBandTemplate(TfrReport& report, BandTemplate kind) {
+  TfrPage& page = a4(report);
+  switch (kind) {
+    case BandTemplate::Title:
+      band(page, "Title", btReportTitle, 10, 40);
+      memo(page, "TitleText", 20, 15, 400, 20, {"T\xEDtulo [PAGE#]"});
+      break;
+    case BandTemplate::FiveRecords:
+      band(page, "Data", btMasterData, 40, 25, "5");
+      memo(page, "Row", 0, 42, 300, 20, {"Linha [LINE#]"});
+      break;
+    case BandTemplate::PageBands:
+      band(page, "Header", btPageHeader, 0, 20).Flags = bfOnFirstPage;
+      memo(page, "HeaderText", 0, 2, 300, 16,
+           {"Cabe\xE7"
+            "alho [PAGE#]"});
+      band(page, "Data", btMasterData, 40, 25, "60");
+      memo(page, "Row", 0, 42, 300, 20, {"Linha [LINE#]"});
+      band(page, "Footer", btPageFooter, 900, 30).Flags = bfOnFirstPage | bfOnLastPage;
+      memo(page, "FooterText", 0, 905, 300, 20, {"P\xE1gina [PAGE#]"});
+      break;
+    case BandTemplate::Groups:
+      band(page, "GroupHead", btGroupHeader, 20, 20, "[LINE#] > 4");
+      memo(page, "GroupTitle", 0, 22, 300, 16, {"Grupo"});
+      band(page, "Data", btMasterData, 60, 20, "10");
+      memo(page, "Row", 20, 62, 300, 16, {"Linha [LINE#]"});
+      band(page, "GroupFoot", btGroupFooter, 100, 20);
+      memo(page, "GroupEnd", 0, 102, 300, 16, {"Fim do grupo"});
+      break;
+    case BandTemplate::SplitText: {
+      std::vector<std::string> lines;
+      for (int i = 1; i <= 150; ++i) lines.push_back("linha " + std::to_string(i));
+      band(page, "Data", btMasterData, 40, 30, "1").Flags = bfStretched | bfBreaked;
+      memo(page, "Long", 0, 40, 400, 30, std::move(lines));
+      break;
+    }
+  }
+}
+
+bool bandTemplateByName(const std::string& name, BandTemplate& kind) {
+  static const std::pair<const char*, BandTemplate> names[] = {{"title", BandTemplate::Title},
+                                                               {"five", BandTemplate::FiveRecords},
+                                                               {"pages", BandTemplate::PageBands},
+                                                               {"groups", BandTemplate::Groups},
+                                                               {"split", BandTemplate::SplitText}};
+  for (const auto& [n, k] : names)
+    if (name == n) {
+      kind = k;
+      return true;
+    }
+  return false;
+}
+
+void buildOrdersListing(TfrReport& report) {
+  TfrPage& page = a4(report);
+  band(page, "PageHeader", btPageHeader, 0, 24).Flags = bfOnFirstPage;
+  memo(page, "HeaderText", 0, 2, 400, 18, {"Pedidos por cidade - p\xE1gina [PAGE#]"});
+  band(page, "CityHeader", btGroupHeader, 40, 22, "[Orders.\"CITY\"]");
+  memo(page, "CityTitle", 0, 42, 400, 18, {"Cidade: [CITY] ([CITY_COUNT] pedidos)"});
+  band(page, "Orders", btMasterData, 80, 18, "Orders");
+  memo(page, "OrderId", 20, 80, 80, 16, {"[ID]"});
+  memo(page, "OrderCustomer", 110, 80, 300, 16, {"[CUSTOMER]"});
+  memo(page, "OrderAmount", 420, 80, 120, 16, {"[Orders.\"AMOUNT\"]"});
+  band(page, "CityFooter", btGroupFooter, 120, 22);
+  memo(page, "CityEnd", 0, 122, 500, 18, {"Fim de [CITY]: \xFAltimo pedido [ID]"});
+  band(page, "PageFooter", btPageFooter, 1000, 24).Flags = bfOnFirstPage | bfOnLastPage;
+  memo(page, "FooterText", 0, 1002, 300, 18, {"P\xE1gina [PAGE#]"});
+}
+
+}  // namespace orv::tools

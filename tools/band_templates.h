@@ -1,0 +1,28 @@
+#pragma once
+#include <string>
+
+#include "engine/tfr_report.h"
+
+namespace orv::tools {
+
+// Small templates that exercise one piece of the band engine each, for the
+// command-line tests and as seeds of the preparation fuzzer.
+enum class BandTemplate {
+  Title,        // a report title alone
+  FiveRecords,  // a data band over the counted data set "5"
+  PageBands,    // page header and footer with [PAGE#] around 60 records
+  Groups,       // a group header on [LINE#] > 4 with its footer
+  SplitText,    // one stretched, breakable record taller than two pages
+};
+void buildBandTemplate(TfrReport& report, BandTemplate kind);
+// The name frpgen takes for a kind ("title", "five", "pages", "groups",
+// "split"); false when the name is none of them.
+bool bandTemplateByName(const std::string& name, BandTemplate& kind);
+
+// A listing of the data set "Orders" (fields ID, CUSTOMER, CITY, AMOUNT,
+// CITY_COUNT, ordered by city): page header and footer with [PAGE#], a group
+// header on the city with its footer, and one data band whose text reaches
+// the fields both plainly and as [Orders."AMOUNT"].
+void buildOrdersListing(TfrReport& report);
+
+}  // namespace orv::tools
