@@ -179,7 +179,14 @@ bool TfrReportRun::Prepare() {
   // The run may change the template (scripts, objects moved onto bands); it
   // is put back afterwards.
   MemoryStream saved;
-  report_.SaveToStream(saved);
+  try {
+    report_.SaveToStream(saved);
+  } catch (const std::exception& e) {
+    ErrorFlag = true;
+    ErrorText = e.what();
+    report_.EMFPages.Clear();
+    return false;
+  }
 
   if (report_.OnBeginDoc) report_.OnBeginDoc();
   try {
@@ -297,7 +304,7 @@ void TfrReportRun::reportProgress(int32_t n) {
 
 void TfrReportRun::step() {
   if (++steps_ > Limits.MaxSteps)
-    throw Error("o relatório passou de " + std::to_string(Limits.MaxSteps) +
+    throw Error("o relat\xF3rio passou de " + std::to_string(Limits.MaxSteps) +
                 " registros e faixas e foi interrompido");
 }
 
@@ -393,9 +400,13 @@ void TfrReportRun::computeGeometry(PageRun& pr) {
   pr.leftX = page.LeftEdge();
   pr.rightX = page.RightEdge();
   pr.bottom = page.BottomEdge();
-  pr.columnCount = std::max(1, page.Columns);
-  pr.columnGap = page.ColumnGap;
-  pr.columnWidth = (pr.rightX - pr.leftX - (pr.columnCount - 1) * pr.columnGap) / pr.columnCount;
+  // A damaged page may ask for any number of columns and any gap; the sums
+  // stay in 64 bits and the results within the coordinate range.
+  pr.columnCount = std::clamp(page.Columns, 1, 1000);
+  pr.columnGap = clampCoordinate(page.ColumnGap);
+  pr.columnWidth =
+      clampCoordinate((int64_t(pr.rightX) - pr.leftX - int64_t(pr.columnCount - 1) * pr.columnGap) /
+                      pr.columnCount);
 }
 
 void TfrReportRun::initPage(PageRun& pr) {
@@ -866,7 +877,7 @@ void TfrReportRun::placeBand(TfrBand* b) {
   const bool fixed = keepsOwnY(b->Type);
   if (b->Stretched) {
     const int32_t h = stretchedHeight(b);
-    if (!b->SplitFlag) checkFit(b, h);
+    if (!fixed && !b->SplitFlag) checkFit(b, h);
     if (b->SplitFlag) {
       splitBand(b, h);
     } else {
@@ -1056,7 +1067,8 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     idleRounds = wrote ? 0 : idleRounds + 1;
     if (idleRounds > Limits.MaxIdleSplitRounds)
       throw Error("o objeto \"" + pending.front().view->Name +
-                  "\" não cabe em nenhuma página: a divisão da banda não avança");
+                  "\" n\xE3o cabe em nenhuma p\xE1gina: a divis\xE3o da banda n\xE3o avan\xE7"
+                  "a");
     startNewColumn(b);
     b->y = pr.curY;
   }
@@ -1115,8 +1127,8 @@ void TfrReportRun::printPageFooters(bool treatAsFirstPage) {
 void TfrReportRun::addPreparedPage() {
   TfrEMFPages& store = report_.EMFPages;
   if (store.Count() >= Limits.MaxPages)
-    throw Error("o relatório passou de " + std::to_string(Limits.MaxPages) +
-                " páginas e foi interrompido");
+    throw Error("o relat\xF3rio passou de " + std::to_string(Limits.MaxPages) +
+                " p\xE1ginas e foi interrompido");
   const TfrPage& page = *cur_->page;
   PageSetup setup;
   setup.paper = {page.PaperSize, page.PaperWidth, page.PaperHeight, page.Orientation, page.Bin};
@@ -1132,6 +1144,17 @@ void TfrReportRun::addPreparedPage() {
 
 void TfrReportRun::startNewPage() {
   PageRun& pr = *cur_;
+  // Bands placed while a page opens (footers, headers) may ask for a new page
+  // themselves; a template where that never settles is stopped.
+  struct Depth {
+    int& d;
+    explicit Depth(int& depth) : d(depth) { ++d; }
+    ~Depth() { --d; }
+  } depth(newPageDepth_);
+  if (newPageDepth_ > kMaxNewPageDepth)
+    throw Error(
+        "as faixas de cabe\xE7"
+        "alho e rodap\xE9 n\xE3o cabem na p\xE1gina");
   reportProgress(PageNo + 1);
   if (!pr.suppressRepeated) printBand(pr.bands[btColumnFooter]);
   printPageFooters(false);
@@ -1193,7 +1216,7 @@ void TfrReportRun::GetValue(const std::string& name, Variant& value) {
   }
   if (specialValue(name, value)) return;
   if (name == resolving_) {
-    throw Error("Símbolo indefinido \"" + name + "\"");
+    throw Error("S\xEDmbolo indefinido \"" + name + "\"");
   }
   const std::string outer = resolving_;
   resolving_ = name;
@@ -1282,8 +1305,9 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
 
 bool TfrReportRun::fieldValue(const std::string& name, Variant& value) {
   // A plain field name belongs to the data set of the current band's level.
-  if (!band_ || !cur_) return false;
-  const uint16_t t = band_->Type;
+  if (!cur_) return false;
+  // Group conditions are computed between bands: they read the master level.
+  const uint16_t t = band_ ? band_->Type : uint16_t(btMasterData);
   TfrBand* source = nullptr;
   if (t == btDetailData || t == btDetailFooter)
     source = cur_->bands[btDetailData];

@@ -187,6 +187,8 @@ class TfrReportRun : public ViewRunHooks {
   bool subReportTookOver_ = false;
   int32_t packedUpTo_ = 0;
   int64_t steps_ = 0;
+  int newPageDepth_ = 0;
+  static constexpr int kMaxNewPageDepth = 32;
   // Appending a template page to the prepared page of the one before.
   int32_t savedY_ = 0;
   int32_t savedBottom_ = 0;

@@ -303,7 +303,7 @@ TEST_F(BandEngine, AnUnknownNameFailsTheRunWithItsMessageAndLeavesNoPages) {
   memo("Broken", 0, 12, 300, 20, {"[NINGUEM]"});
   EXPECT_FALSE(report.PrepareReport());
   EXPECT_EQ(report.EMFPages.Count(), 0);
-  EXPECT_NE(report.LastError.find("Símbolo indefinido \"NINGUEM\""), std::string::npos)
+  EXPECT_NE(report.LastError.find("S\xEDmbolo indefinido \"NINGUEM\""), std::string::npos)
       << report.LastError;
   EXPECT_NE(report.LastError.find("Objeto: Broken"), std::string::npos) << report.LastError;
   // The template is as it was.
