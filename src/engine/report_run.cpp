@@ -757,9 +757,9 @@ void TfrReportRun::dataLoop(PageRun& pr, int level, int deepest) {
 
 int32_t TfrReportRun::fitHeight(TfrBand* b) {
   if (b->IsDataBand() && b->Next && !b->Next->DataSet) {
-    int32_t h = 0;
+    int64_t h = 0;
     for (TfrBand* c = b; c && (c == b || !c->DataSet); c = c->Next) h += c->dy;
-    return h;
+    return clampCoordinate(h);
   }
   if (b->Stretched) return stretchedHeight(b);
   return b->dy;
@@ -810,7 +810,7 @@ bool TfrReportRun::printBand(TfrBand* b) {
     if (b->Type != btPageFooter && b->Type != btOverlay && b->Type != btColumnFooter &&
         b->Type != btNone) {
       const int32_t h = fitHeight(b);
-      if (pr.curY + h > pr.bottom && !b->SplitFlag) {
+      if (int64_t(pr.curY) + h > pr.bottom && !b->SplitFlag) {
         if (pr.bottom - pr.topY >= h || pr.curY != pr.topY) {
           if (pr.skipped) {
             band_ = outer;
@@ -882,7 +882,7 @@ void TfrReportRun::placeBand(TfrBand* b) {
       splitBand(b, h);
     } else {
       writeObjects(b);
-      if (!subReportTookOver_) pr.curY = b->y + h;
+      if (!subReportTookOver_) pr.curY = clampCoordinate(int64_t(b->y) + h);
     }
     restoreStretchedObjects(b);
   } else {
@@ -891,13 +891,15 @@ void TfrReportRun::placeBand(TfrBand* b) {
       splitBand(b, b->dy);
     } else {
       writeObjects(b);
-      if (!fixed && !subReportTookOver_) pr.curY = b->y + b->dy;
+      if (!fixed && !subReportTookOver_) pr.curY = clampCoordinate(int64_t(b->y) + b->dy);
     }
   }
   if (b->IsMultiColumn()) {
     ++b->ColumnCounter;
     if (b->ColumnCounter <= b->Columns) {
-      pr.xAdjust = b->SavedXAdjust + (b->ColumnCounter - 1) * (b->ColumnWidth + b->ColumnGap);
+      pr.xAdjust =
+          clampCoordinate(int64_t(b->SavedXAdjust) +
+                          int64_t(b->ColumnCounter - 1) * (int64_t(b->ColumnWidth) + b->ColumnGap));
       pr.curY -= b->dy;
     } else {
       pr.xAdjust = b->SavedXAdjust;
@@ -914,16 +916,16 @@ int32_t TfrReportRun::stretchedHeight(TfrBand* b) {
     if (!isStretchable(*v) || v->TypeCode == gtLine) continue;
     auto* s = static_cast<TfrStretcheable*>(v);
     band_ = b;
-    const int32_t need = s->CalcHeight();
+    const int32_t need = clampCoordinate(s->CalcHeight());
     stretched_[v] = v->Height;
     if (need > v->Height) v->Height = need;
-    h = std::max(h, v->Top + v->Height);
+    h = std::max(h, clampCoordinate(int64_t(v->Top) + v->Height));
   }
   // Stretched lines reach down to the bottom of the stretched band.
   for (TfrView* v : b->Objects)
     if (isStretchable(*v) && v->TypeCode == gtLine && v->Height > v->Width) {
       stretched_[v] = v->Height;
-      v->Height = std::max(v->Height, h - v->Top);
+      v->Height = std::max(v->Height, clampCoordinate(int64_t(h) - v->Top));
     }
   b->CalculatedHeight = h;
   b->heightKnown = true;
@@ -1018,7 +1020,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     for (Pending& p : pending) {
       TfrView& v = *p.view;
       const int32_t top = std::max(0, p.top);
-      const int32_t bottom = p.top + p.height;
+      const int32_t bottom = clampCoordinate(int64_t(p.top) + p.height);
       if (top > room) {
         next.push_back(p);
         continue;
@@ -1053,7 +1055,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
       wrote = true;
       // The rest starts at the top of the next page, as tall as its lines;
       // for other stretchable objects, as tall as what lay below the room.
-      int32_t rest = s.RemainingHeight();
+      int32_t rest = clampCoordinate(s.RemainingHeight());
       if (rest < 0) rest = std::max(0, bottom - room);
       if (rest > 0) {
         p.top = room;
@@ -1072,7 +1074,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     startNewColumn(b);
     b->y = pr.curY;
   }
-  pr.curY = b->y + lastBottom;
+  pr.curY = clampCoordinate(int64_t(b->y) + lastBottom);
 }
 
 void TfrReportRun::runSubReport(TfrBand* b, TfrView& v) {
@@ -1175,7 +1177,7 @@ void TfrReportRun::startNewColumn(TfrBand* forBand) {
   if (pr.curColumn < pr.columnCount - 1) {
     printBand(pr.bands[btColumnFooter]);
     ++pr.curColumn;
-    pr.xAdjust += pr.columnWidth + pr.columnGap;
+    pr.xAdjust = clampCoordinate(int64_t(pr.xAdjust) + pr.columnWidth + pr.columnGap);
     pr.curY = pr.columnTop;
     printBand(pr.bands[btColumnHeader]);
   } else {
