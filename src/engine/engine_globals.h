@@ -2,7 +2,9 @@
 #include <array>
 #include <string>
 
+#include "engine/interpreter.h"
 #include "engine/parser.h"
+#include "engine/variables.h"
 
 namespace orv {
 
@@ -44,6 +46,13 @@ struct EngineGlobals {
   FormatSettings Format;
   FormatTables Tables;
   TfrParser Parser;
+  // The report variables scripts create and read, and the named constants
+  // (colours, dialog results, font styles...) names resolve to last. Both
+  // sorted, as they are read on every name an expression meets.
+  TfrVariables Variables;
+  TfrVariables Constants;
+  // The one interpreter every script of a run goes through.
+  TInterpretator Interpreter;
 };
 
 // Created on first use.
