@@ -102,6 +102,13 @@ class RunStateScope {
     TfrParser& p = engineGlobals().Parser;
     savedGet_ = p.OnGetValue;
     savedFn_ = p.OnFunction;
+    EngineGlobals& g = engineGlobals();
+    savedHost_ = g.FunctionHost;
+    savedSet_ = g.Interpreter.OnSetValue;
+    g.FunctionHost = &run;
+    g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) {
+      run.SetValue(n, v);
+    };
   }
   ~RunStateScope() {
     ModelState& st = modelState();
@@ -114,6 +121,8 @@ class RunStateScope {
     TfrParser& p = engineGlobals().Parser;
     p.OnGetValue = savedGet_;
     p.OnFunction = savedFn_;
+    engineGlobals().FunctionHost = savedHost_;
+    engineGlobals().Interpreter.OnSetValue = savedSet_;
   }
 
  private:
@@ -122,6 +131,8 @@ class RunStateScope {
   void* savedReport_;
   TfrParser::GetValueHook savedGet_;
   TfrParser::FunctionHook savedFn_;
+  TfrFunctionHost* savedHost_;
+  std::function<void(const std::string&, const Variant&)> savedSet_;
 };
 
 }  // namespace
@@ -302,6 +313,8 @@ void TfrReportRun::pageLoop() {
   footersPlaced_.clear();
   pages_.clear();
   byPage_.clear();
+  scripts_.clear();
+  aggregates_.Clear();
 
   // Every page gets its run state first, so that sub-reports can mark the
   // pages they print as skipped.
@@ -313,6 +326,12 @@ void TfrReportRun::pageLoop() {
   }
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) initPage(*pr);
+  for (auto& pr : pages_)
+    if (pr->page->PageKind == ptReport) {
+      cur_ = pr.get();
+      collectAggregates(*pr);
+    }
+  cur_ = nullptr;
   // Objects moved onto bands get their template positions back when the
   // pass ends, so that a second pass starts from the template as it was.
   struct Restore {
@@ -521,6 +540,7 @@ void TfrReportRun::initPage(PageRun& pr) {
           b->DataSet = report_.Components.findDataset(pair.substr(eq + 1));
     }
   }
+  compileScripts(pr);
   pr.initialised = true;
 }
 
@@ -754,6 +774,10 @@ bool TfrReportRun::printBand(TfrBand* b) {
   }
   for (int32_t i = 0; i < b->NewColumnRequests; ++i) startNewColumn(b);
   if (b->KeepPosition) pr.curY = yBeforeScript;
+  if (hasPendingCurY_) {
+    hasPendingCurY_ = false;
+    pr.curY = pendingCurY_;
+  }
 
   if (b->Visible) {
     if (b->Type == btColumnHeader) pr.columnTop = pr.curY;
@@ -1148,12 +1172,7 @@ void TfrReportRun::startNewColumn(TfrBand* forBand) {
 
 // ------------------------------------------------------------ scripts and aggregates
 
-// The script interpreter and the aggregate functions hang here; until they
-// exist, scripts do nothing and aggregates keep no state.
-void TfrReportRun::runPageScript(TfrPage&) {}
-void TfrReportRun::runBandScript(TfrBand&) {}
-void TfrReportRun::runObjectScript(TfrView&) {}
-void TfrReportRun::initAggregates(TfrBand*) {}
+// Compiling and running scripts and the aggregates: report_script.cpp.
 
 // ------------------------------------------------------------ names and values
 
@@ -1168,6 +1187,9 @@ void TfrReportRun::GetValue(const std::string& name, Variant& value) {
   }
   if (specialValue(name, value)) return;
   if (name == resolving_) {
+    // Collecting aggregates evaluates texts out of their place; a name that
+    // means nothing there is no error yet.
+    if (collectedBand_) return;
     throw Error("Símbolo indefinido \"" + name + "\"");
   }
   const std::string outer = resolving_;
@@ -1237,6 +1259,8 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
           Variant(memo->CalcWidth(memo->ExpandedText.empty() ? memo->Memo : memo->ExpandedText));
     else
       value = Variant(view_->Width);
+  } else if (const TfrVariables& vars = engineGlobals().Variables; vars.IndexOf(n) >= 0) {
+    value = vars.value(n);
   } else if (n == "CURY") {
     value = Variant(pr ? pr->curY : 0);
   } else if (n == "FREESPACE") {
@@ -1249,6 +1273,8 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
     value = Variant(pr ? pr->rightX : 0);
   } else if (fieldValue(n, value)) {
   } else if (objectProperty(n, value)) {
+  } else if (const TfrVariables& c = engineGlobals().Constants; c.IndexOf(n) >= 0) {
+    value = c.value(n);
   } else {
     return false;
   }
@@ -1291,12 +1317,6 @@ bool TfrReportRun::objectProperty(const std::string& name, Variant& value) {
     return true;
   }
   return false;
-}
-
-void TfrReportRun::CallFunction(const std::string& name, const std::string& p1,
-                                const std::string& p2, const std::string& p3, Variant& value) {
-  value = Variant("0");
-  if (report_.OnUserFunction) report_.OnUserFunction(name, p1, p2, p3, value);
 }
 
 std::string TfrReportRun::ExpressionText(TfrView& view, const std::string& expression) {
