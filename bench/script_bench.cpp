@@ -31,27 +31,26 @@ using namespace orv;
 constexpr int kRecords = 100000;
 
 const StringList& script() {
-  static const StringList s = {
-      "begin",
-      "  qty := rec mod 17 + 1;",
-      "  price := 3.5 + rec mod 29;",
-      "  discount := rec mod 4 * 5;",
-      "  amount := qty * price * (1 - discount / 100);",
-      "  if amount > 100 then",
-      "    big := big + 1",
-      "  else",
-      "    small := small + 1;",
-      "  acc := 0;",
-      "  for i := 1 to 10 do",
-      "    acc := acc + i * qty;",
-      "  total := total + amount;",
-      "  tax := amount * 0.18;",
-      "  net := amount - tax;",
-      "  avg := total / (rec + 1);",
-      "  last := net + acc;",
-      "  flag := last > 500;",
-      "  count := count + 1",
-      "end"};
+  static const StringList s = {"begin",
+                               "  qty := rec mod 17 + 1;",
+                               "  price := 3.5 + rec mod 29;",
+                               "  discount := rec mod 4 * 5;",
+                               "  amount := qty * price * (1 - discount / 100);",
+                               "  if amount > 100 then",
+                               "    big := big + 1",
+                               "  else",
+                               "    small := small + 1;",
+                               "  acc := 0;",
+                               "  for i := 1 to 10 do",
+                               "    acc := acc + i * qty;",
+                               "  total := total + amount;",
+                               "  tax := amount * 0.18;",
+                               "  net := amount - tax;",
+                               "  avg := total / (rec + 1);",
+                               "  last := net + acc;",
+                               "  flag := last > 500;",
+                               "  count := count + 1",
+                               "end"};
   return s;
 }
 
@@ -82,7 +81,9 @@ double luaSeconds() {
     const char* path = "/tmp/orv_script_bench.lua";
     std::ofstream f(path);
     f << "local big, small, total, count = 0, 0, 0, 0\n"
-         "for rec = 0, " << kRecords - 1 << " do\n"
+         "for rec = 0, "
+      << kRecords - 1
+      << " do\n"
          "  local qty = rec % 17 + 1\n"
          "  local price = 3.5 + rec % 29\n"
          "  local discount = rec % 4 * 5\n"

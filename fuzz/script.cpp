@@ -20,8 +20,7 @@ class FuzzInterpreter : public orv::TfrInterpretator {
   }
   void SetValue(const std::string& name, const orv::Variant& value) override {
     // A bounded table: a script assigning to ever new names cannot grow it.
-    if (vars.size() < 64 || vars.count(orv::upperCase(name)))
-      vars[orv::upperCase(name)] = value;
+    if (vars.size() < 64 || vars.count(orv::upperCase(name))) vars[orv::upperCase(name)] = value;
   }
   void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
                     const std::string& p3, orv::Variant& value) override {

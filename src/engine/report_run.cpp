@@ -106,6 +106,8 @@ class RunStateScope {
     savedHost_ = g.FunctionHost;
     savedSet_ = g.Interpreter.OnSetValue;
     g.FunctionHost = &run;
+    // Report variables live for one preparation: a second run starts clean.
+    g.Variables.Clear();
     g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) {
       run.SetValue(n, v);
     };

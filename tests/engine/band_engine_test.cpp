@@ -387,6 +387,28 @@ TEST_F(BandEngine, AggregatesTotalEachGroupAndTheWholeReport) {
   EXPECT_EQ(summary[0].text, std::to_string(total) + " " + std::to_string(data.size()));
 }
 
+TEST_F(BandEngine, APageFooterTotalsTheRecordsOfItsOwnPage) {
+  band(btMasterData, "Data", 40, 25, "90");
+  memo("Row", 0, 42, 300, 20, {"[LINE#]"});
+  auto& footer = band(btPageFooter, "Footer", 900, 30);
+  footer.Flags = bfOnFirstPage | bfOnLastPage;
+  memo("PageTotal", 0, 905, 300, 20, {"[SUM([LINE#])] [COUNT(Data)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GT(report.EMFPages.Count(), 1);
+  int rows = 0;
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    int sum = 0, count = 0;
+    for (const Placed& p : named(i, "Row")) {
+      sum += std::stoi(p.text);
+      ++count;
+    }
+    rows += count;
+    EXPECT_EQ(texts(named(i, "PageTotal")), std::to_string(sum) + " " + std::to_string(count))
+        << "page " << i + 1;
+  }
+  EXPECT_EQ(rows, 90);
+}
+
 TEST_F(BandEngine, CountSkipsInvisibleRecordsUnlessItsFlagIsOne) {
   auto& data = band(btMasterData, "Data", 40, 20, "4");
   // The band's script hides the odd lines.
