@@ -2,6 +2,7 @@
 
 #include "engine/band.h"
 #include "engine/dataset.h"
+#include "engine/parser.h"
 
 namespace orv {
 
@@ -41,7 +42,9 @@ void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
   for (const Item& i : d.items)
     if (i.key == key) return;
   const Variant start = kind == akMin ? Variant(1e300) : Variant(0);
-  d.items.push_back({key, holder, kind, expression, trimBlanks(flag) == "1", start, start});
+  const std::string postfix = kind == akCount ? std::string() : TfrParser::ToPostfix(expression);
+  d.items.push_back(
+      {key, holder, kind, expression, postfix, trimBlanks(flag) == "1", start, start});
 }
 
 void TfrAggregates::Accumulate(TfrBand* data, bool visible,
@@ -59,7 +62,7 @@ void TfrAggregates::Accumulate(TfrBand* data, bool visible,
     }
     // Keys over the same expression share one evaluation.
     if (!lastExpression || *lastExpression != item.expression) {
-      v = evaluate(item.expression);
+      v = evaluate(item.postfix);
       if (v.isNull() || v.isEmpty()) v = Variant(0);
       lastExpression = &item.expression;
     }

@@ -31,10 +31,11 @@ class TfrAggregates {
   static std::string MakeKey(const std::string& holderName, AggregateKind kind,
                              const std::string& expression, const std::string& flag);
 
+  // ExpressionError when the expression does not convert.
   void Register(TfrBand* data, TfrBand* holder, AggregateKind kind, const std::string& expression,
                 const std::string& flag);
   // After a record of `data` was placed or passed over. `visible` is the data
-  // band's visibility; `evaluate` computes an expression text.
+  // band's visibility; `evaluate` computes a postfix text.
   void Accumulate(TfrBand* data, bool visible,
                   const std::function<Variant(const std::string&)>& evaluate);
   // The accumulated value of the holder's key; false when it has none.
@@ -52,7 +53,8 @@ class TfrAggregates {
     TfrBand* holder;
     AggregateKind kind;
     std::string expression;
-    bool always;  // the flag "1": records of an invisible band count too
+    std::string postfix;  // converted once, evaluated per record
+    bool always;          // the flag "1": records of an invisible band count too
     Variant start;
     Variant value;
   };

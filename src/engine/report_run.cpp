@@ -457,9 +457,8 @@ void TfrReportRun::initPage(PageRun& pr) {
         if (v.Left >= b->x && v.Left + v.Width <= b->x + b->dx) give(b, v, false);
       }
 
-  for (uint16_t t = 0; t < btCrossHeader || (t > btCrossFooter && t < btNone); ++t) {
-    if (t == btCrossHeader) t = btCrossFooter + 1;
-    if (t >= btNone) break;
+  for (uint16_t t = 0; t < btNone; ++t) {
+    if (t >= btCrossHeader && t <= btCrossFooter) continue;
     TfrBand* prev = nullptr;
     for (TfrBandView* bv : bandViews(t)) {
       TfrBand* b = newBand(t, bv);

@@ -16,6 +16,7 @@
 #include "model/memo_view.h"
 #include "model/page.h"
 #include "model/text_util.h"
+#include "platform/codepage.h"
 
 namespace orv {
 
@@ -137,7 +138,11 @@ void TfrReportRun::SetValue(const std::string& name, const Variant& value) {
     return;
   }
   if (n == "PROGRESS") {
-    if (PrintUi* ui = printUi(); ui && report_.ShowProgress) ui->processMessages();
+    // The progress window has one label: the script's text takes it.
+    if (PrintUi* ui = printUi(); ui && report_.ShowProgress && !report_.OnProgress) {
+      ui->setProgressLabel(decodeBytes(value.toString(), 1252));
+      ui->processMessages();
+    }
     return;
   }
   if (name.find('.') != std::string::npos) {
@@ -168,7 +173,10 @@ bool TfrReportRun::scriptFunction(const std::string& name, const std::string& p1
     RequestNewColumn();
   } else if (name == "SHOWBAND") {
     if (!cur_) return true;
-    const std::string bandName = trimBlanks(p1);
+    std::string bandName = trimBlanks(p1);
+    // The name as written, or quoted as a text.
+    if (bandName.size() >= 2 && bandName.front() == '\'' && bandName.back() == '\'')
+      bandName = unquoteLiteral(bandName);
     for (auto& b : cur_->all)
       if (b->View && sameText(b->Name, bandName)) {
         printBand(b.get());

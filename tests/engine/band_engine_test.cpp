@@ -452,6 +452,18 @@ TEST_F(BandEngine, NewPageAndStopReportComeFromTheBandScript) {
   EXPECT_EQ(texts(named(1, "Row")), "3");
 }
 
+TEST_F(BandEngine, ShowBandPlacesANamedBandAtOnce) {
+  auto& data = band(btMasterData, "Data", 40, 20, "3");
+  data.Memo = {"if [LINE#] = 2 then ShowBand(Extra)"};
+  memo("Row", 0, 42, 300, 16, {"[LINE#]"});
+  band(btChild, "Extra", 100, 20);
+  memo("ExtraText", 0, 102, 300, 16, {"extra"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> order;
+  for (const Placed& p : objects(0)) order.push_back(p.text);
+  EXPECT_EQ(order, (std::vector<std::string>{"1", "extra", "2", "3"}));
+}
+
 TEST_F(BandEngine, AScriptThatNeverEndsFailsTheRunNamingItsObject) {
   auto& data = band(btMasterData, "Data", 40, 20, "1");
   memo("Row", 0, 42, 300, 16, {"x"}).BeforePrintScript = {"x := 0; while 1 do x := x + 1"};
