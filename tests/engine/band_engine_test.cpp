@@ -464,6 +464,37 @@ TEST_F(BandEngine, ShowBandPlacesANamedBandAtOnce) {
   EXPECT_EQ(order, (std::vector<std::string>{"1", "extra", "2", "3"}));
 }
 
+// Answers as a person would, and remembers what it was asked.
+class AnsweringUi : public ReportUi {
+ public:
+  std::string asked;
+  void ShowError(const std::string& text, const std::string&) override { asked += "error;"; }
+  bool AskPassword(std::string&) override { return false; }
+  void InputBox(const std::string&, const std::string& prompt, std::string& value) override {
+    asked += prompt + "=" + value + ";";
+    value = "typed";
+  }
+  int MessageBox(const std::string& text, const std::string&, int flags) override {
+    asked += text + "/" + std::to_string(flags) + ";";
+    return 7;
+  }
+};
+
+TEST_F(BandEngine, InputAndMessageBoxAskTheReportsUi) {
+  band(btReportTitle, "Title", 10, 40);
+  memo("Answers", 0, 12, 300, 16,
+       {"[INPUT('Nome', 'x')] [MESSAGEBOX('Sair?', 'c', mb_YesNo + mb_IconQuestion)]"});
+  AnsweringUi ui;
+  report.Ui = &ui;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Answers")), "typed 7");
+  EXPECT_EQ(ui.asked, "Nome=x;Sair?/36;");
+  // Without a window: the default and the first button.
+  report.Ui = nullptr;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Answers")), "x 6");
+}
+
 TEST_F(BandEngine, AScriptThatNeverEndsFailsTheRunNamingItsObject) {
   auto& data = band(btMasterData, "Data", 40, 20, "1");
   memo("Row", 0, 42, 300, 16, {"x"}).BeforePrintScript = {"x := 0; while 1 do x := x + 1"};
