@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/script_dialogs.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
 
@@ -41,6 +42,15 @@ class DialogReportUi : public ReportUi {
     if (form.exec() != QDialog::Accepted) return false;
     password = encodeText(form.E1->text(), kCodePage);
     return true;
+  }
+
+  void InputBox(const std::string& caption, const std::string& prompt,
+                std::string& value) override {
+    scriptInputBox(parent_, caption, prompt, value);
+  }
+
+  int MessageBox(const std::string& text, const std::string& caption, int flags) override {
+    return scriptMessageBox(parent_, text, caption, flags);
   }
 
  private:

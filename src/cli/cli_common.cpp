@@ -1,9 +1,11 @@
 #include "cli/cli_common.h"
 
+#include <QDateTime>
 #include <cstdio>
 
 #include "addins/addins.h"
 #include "cli/cli.h"
+#include "engine/date_time.h"
 #include "platform/codepage.h"
 #include "prepared/frp_error.h"
 #include "printing/tfr_printer.h"
@@ -65,6 +67,58 @@ std::string jsonString(const std::string& utf8) {
     }
   }
   return out + "\"";
+}
+
+std::string fromUtf8(const std::string& s) {
+  return encodeText(QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())), 1252);
+}
+
+// VALUE of --var NAME=VALUE: 'quoted' is always text; TRUE, FALSE and NULL
+// (any case), whole numbers, decimal numbers and ISO dates (2026-12-09,
+// optionally with THH:MM[:SS]) take their own kinds; anything else is text.
+Variant parseValue(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '\'' && text.back() == '\'')
+    return Variant(fromUtf8(text.substr(1, text.size() - 2)));
+  const QString q = QString::fromUtf8(text.c_str());
+  if (q.compare("TRUE", Qt::CaseInsensitive) == 0) return Variant(true);
+  if (q.compare("FALSE", Qt::CaseInsensitive) == 0) return Variant(false);
+  if (q.compare("NULL", Qt::CaseInsensitive) == 0) return Variant::null();
+  bool ok = false;
+  const qlonglong i = q.toLongLong(&ok);
+  if (ok) return Variant(static_cast<int64_t>(i));
+  double d = 0;
+  if (Variant::parseNumber(text, d)) return Variant(d);
+  const QDateTime dt = QDateTime::fromString(q, Qt::ISODate);
+  if (dt.isValid() && q.size() >= 10 && q[4] == '-') {
+    const QDate day = dt.date();
+    const QTime t = dt.time();
+    return Variant::dateTime(encodeDate(day.year(), day.month(), day.day()) +
+                             encodeTime(t.hour(), t.minute(), t.second(), t.msec()));
+  }
+  return Variant(fromUtf8(text));
+}
+
+TfrVariables takeVarOptions(Args& args) {
+  TfrVariables vars;
+  for (size_t i = 0; i < args.rest.size();) {
+    std::string spec;
+    if (args.rest[i] == "--var") {
+      if (i + 1 >= args.rest.size()) throw UsageError("option --var needs NAME=VALUE");
+      spec = args.rest[i + 1];
+      args.rest.erase(args.rest.begin() + i, args.rest.begin() + i + 2);
+    } else if (args.rest[i].rfind("--var=", 0) == 0) {
+      spec = args.rest[i].substr(6);
+      args.rest.erase(args.rest.begin() + i);
+    } else {
+      ++i;
+      continue;
+    }
+    const size_t eq = spec.find('=');
+    if (eq == std::string::npos || eq == 0)
+      throw UsageError("option --var needs NAME=VALUE, not \"" + spec + "\"");
+    vars.setValue(fromUtf8(spec.substr(0, eq)), parseValue(spec.substr(eq + 1)));
+  }
+  return vars;
 }
 
 }  // namespace orv::cli

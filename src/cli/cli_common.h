@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 
+#include "cli/cli.h"
 #include "engine/tfr_report.h"
+#include "engine/variables.h"
 #include "prepared/compressor.h"
 
 namespace orv::cli {
@@ -23,5 +25,14 @@ struct Session {
 // Text of the system code page as UTF-8, for output.
 std::string toUtf8(const std::string& cp1252);
 std::string jsonString(const std::string& utf8);
+// UTF-8 from the command line as text of the system code page.
+std::string fromUtf8(const std::string& s);
+
+// VALUE of --var NAME=VALUE: 'quoted' is always text; TRUE, FALSE and NULL
+// (any case), whole numbers, decimal numbers and ISO dates (2026-12-09,
+// optionally with THH:MM[:SS]) take their own kinds; anything else is text.
+Variant parseValue(const std::string& text);
+// Removes every --var NAME=VALUE (or --var=NAME=VALUE) from the arguments.
+TfrVariables takeVarOptions(Args& args);
 
 }  // namespace orv::cli

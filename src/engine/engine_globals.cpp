@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "engine/functions.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
 
@@ -37,6 +38,21 @@ EngineGlobals::EngineGlobals() {
   Tables.DateFormats = strings<4>(55175);
   Tables.TimeFormats = strings<4>(55179);
   Tables.BoolFormats = strings<4>(55170);
+  Variables.setSorted(true);
+  fillGlobalConstants(Constants);
+}
+
+std::string TfrLocale::LoadStr(int id) const {
+  if (OnLocalize) {
+    std::string text = OnLocalize(id);
+    if (!text.empty()) return text;
+  }
+  return loadString8(id);
+}
+
+TfrLocale& frLocale() {
+  static TfrLocale locale;
+  return locale;
 }
 
 EngineGlobals& engineGlobals() {

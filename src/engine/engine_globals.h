@@ -1,10 +1,15 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <string>
 
+#include "engine/interpreter.h"
 #include "engine/parser.h"
+#include "engine/variables.h"
 
 namespace orv {
+
+class TfrFunctionHost;
 
 // The locale settings that value formatting and the text form of values
 // follow, as the reader's Brazilian Portuguese user interface sets them.
@@ -44,7 +49,26 @@ struct EngineGlobals {
   FormatSettings Format;
   FormatTables Tables;
   TfrParser Parser;
+  // The report variables scripts create and read, and the named constants
+  // (colours, dialog results, font styles...) names resolve to last. Both
+  // sorted, as they are read on every name an expression meets.
+  TfrVariables Variables;
+  TfrVariables Constants;
+  // The one interpreter every script of a run goes through.
+  TInterpretator Interpreter;
+  // The report being run, as the function libraries see it; null between runs.
+  TfrFunctionHost* FunctionHost = nullptr;
 };
+
+// Localised texts by number: OnLocalize first, when it gives a text, then the
+// program's string table; a number nobody knows gives the empty text.
+class TfrLocale {
+ public:
+  std::function<std::string(int id)> OnLocalize;
+  std::string LoadStr(int id) const;
+};
+// Created on first use.
+TfrLocale& frLocale();
 
 // Created on first use.
 EngineGlobals& engineGlobals();

@@ -102,6 +102,15 @@ class RunStateScope {
     TfrParser& p = engineGlobals().Parser;
     savedGet_ = p.OnGetValue;
     savedFn_ = p.OnFunction;
+    EngineGlobals& g = engineGlobals();
+    savedHost_ = g.FunctionHost;
+    savedSet_ = g.Interpreter.OnSetValue;
+    g.FunctionHost = &run;
+    // Report variables live for one preparation: a second run starts clean.
+    g.Variables.Clear();
+    g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) {
+      run.SetValue(n, v);
+    };
   }
   ~RunStateScope() {
     ModelState& st = modelState();
@@ -114,6 +123,8 @@ class RunStateScope {
     TfrParser& p = engineGlobals().Parser;
     p.OnGetValue = savedGet_;
     p.OnFunction = savedFn_;
+    engineGlobals().FunctionHost = savedHost_;
+    engineGlobals().Interpreter.OnSetValue = savedSet_;
   }
 
  private:
@@ -122,6 +133,8 @@ class RunStateScope {
   void* savedReport_;
   TfrParser::GetValueHook savedGet_;
   TfrParser::FunctionHook savedFn_;
+  TfrFunctionHost* savedHost_;
+  std::function<void(const std::string&, const Variant&)> savedSet_;
 };
 
 }  // namespace
@@ -317,6 +330,8 @@ void TfrReportRun::pageLoop() {
   footersPlaced_.clear();
   pages_.clear();
   byPage_.clear();
+  scripts_.clear();
+  aggregates_.Clear();
 
   // Every page gets its run state first, so that sub-reports can mark the
   // pages they print as skipped.
@@ -329,6 +344,12 @@ void TfrReportRun::pageLoop() {
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) initPage(*pr);
   bindFields();
+  for (auto& pr : pages_)
+    if (pr->page->PageKind == ptReport) {
+      cur_ = pr.get();
+      collectAggregates(*pr);
+    }
+  cur_ = nullptr;
   // Objects moved onto bands get their template positions back when the
   // pass ends, so that a second pass starts from the template as it was.
   struct Restore {
@@ -481,9 +502,8 @@ void TfrReportRun::initPage(PageRun& pr) {
         if (v.Left >= b->x && v.Left + v.Width <= b->x + b->dx) give(b, v, false);
       }
 
-  for (uint16_t t = 0; t < btCrossHeader || (t > btCrossFooter && t < btNone); ++t) {
-    if (t == btCrossHeader) t = btCrossFooter + 1;
-    if (t >= btNone) break;
+  for (uint16_t t = 0; t < btNone; ++t) {
+    if (t >= btCrossHeader && t <= btCrossFooter) continue;
     TfrBand* prev = nullptr;
     for (TfrBandView* bv : bandViews(t)) {
       TfrBand* b = newBand(t, bv);
@@ -566,6 +586,7 @@ void TfrReportRun::initPage(PageRun& pr) {
           b->DataSet = report_.Components.findDataset(pair.substr(eq + 1));
     }
   }
+  compileScripts(pr);
   pr.initialised = true;
 }
 
@@ -803,6 +824,10 @@ bool TfrReportRun::printBand(TfrBand* b) {
   }
   for (int32_t i = 0; i < b->NewColumnRequests; ++i) startNewColumn(b);
   if (b->KeepPosition) pr.curY = yBeforeScript;
+  if (hasPendingCurY_) {
+    hasPendingCurY_ = false;
+    pr.curY = pendingCurY_;
+  }
 
   if (b->Visible) {
     if (b->Type == btColumnHeader) pr.columnTop = pr.curY;
@@ -1198,12 +1223,7 @@ void TfrReportRun::startNewColumn(TfrBand* forBand) {
 
 // ------------------------------------------------------------ scripts and aggregates
 
-// The script interpreter and the aggregate functions hang here; until they
-// exist, scripts do nothing and aggregates keep no state.
-void TfrReportRun::runPageScript(TfrPage&) {}
-void TfrReportRun::runBandScript(TfrBand&) {}
-void TfrReportRun::runObjectScript(TfrView&) {}
-void TfrReportRun::initAggregates(TfrBand*) {}
+// Compiling and running scripts and the aggregates: report_script.cpp.
 
 // ------------------------------------------------------------ names and values
 
@@ -1218,6 +1238,9 @@ void TfrReportRun::GetValue(const std::string& name, Variant& value) {
   }
   if (specialValue(name, value)) return;
   if (name == resolving_) {
+    // Collecting aggregates evaluates texts out of their place; a name that
+    // means nothing there is no error yet.
+    if (collectedBand_) return;
     throw Error("S\xEDmbolo indefinido \"" + name + "\"");
   }
   const std::string outer = resolving_;
@@ -1287,6 +1310,8 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
           Variant(memo->CalcWidth(memo->ExpandedText.empty() ? memo->Memo : memo->ExpandedText));
     else
       value = Variant(view_->Width);
+  } else if (const TfrVariables& vars = engineGlobals().Variables; vars.IndexOf(n) >= 0) {
+    value = vars.value(n);
   } else if (n == "CURY") {
     value = Variant(pr ? pr->curY : 0);
   } else if (n == "FREESPACE") {
@@ -1299,6 +1324,8 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
     value = Variant(pr ? pr->rightX : 0);
   } else if (fieldValue(n, value)) {
   } else if (objectProperty(n, value)) {
+  } else if (const TfrVariables& c = engineGlobals().Constants; c.IndexOf(n) >= 0) {
+    value = c.value(n);
   } else {
     return false;
   }
@@ -1342,12 +1369,6 @@ bool TfrReportRun::objectProperty(const std::string& name, Variant& value) {
     return true;
   }
   return false;
-}
-
-void TfrReportRun::CallFunction(const std::string& name, const std::string& p1,
-                                const std::string& p2, const std::string& p3, Variant& value) {
-  value = Variant("0");
-  if (report_.OnUserFunction) report_.OnUserFunction(name, p1, p2, p3, value);
 }
 
 std::string TfrReportRun::ExpressionText(TfrView& view, const std::string& expression) {

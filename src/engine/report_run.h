@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/aggregates.h"
 #include "engine/band.h"
+#include "engine/functions.h"
 #include "model/view.h"
 
 namespace orv {
@@ -36,7 +38,7 @@ struct RunLimits {
 // bands placed page by page, the data loops and the prepared pages they fill.
 // It lives for one Prepare; the process-wide states (current page, band, view,
 // the parser's hooks) are set from it and cleared when it ends.
-class TfrReportRun : public ViewRunHooks {
+class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
  public:
   explicit TfrReportRun(TfrReport& report);
   ~TfrReportRun() override;
@@ -75,6 +77,17 @@ class TfrReportRun : public ViewRunHooks {
   void GetValue(const std::string& name, Variant& value);
   void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
                     const std::string& p3, Variant& value);
+  // Assignments of scripts, in this order: a report variable, a dictionary
+  // variable, MODALRESULT, CURY, PROGRESS, an object's property, else a new
+  // report variable.
+  void SetValue(const std::string& name, const Variant& value);
+
+  // What the function libraries ask of the run.
+  void Aggregate(AggregateKind kind, const std::string& expression, const std::string& bandName,
+                 const std::string& flag, Variant& value) override;
+  bool FieldIsNull(const std::string& reference) override;
+  ReportUi* Ui() override;
+
   // The text of one bracketed expression of a text object, formatted.
   std::string ExpressionText(TfrView& view, const std::string& expression);
 
@@ -159,6 +172,14 @@ class TfrReportRun : public ViewRunHooks {
   void runBandScript(TfrBand& band);
   void runObjectScript(TfrView& view);
   void initAggregates(TfrBand* band);
+  void compileScripts(PageRun& pr);
+  void collectAggregates(PageRun& pr);
+  void collectFrom(TfrBand* holder);
+  void runCompiled(const StringList& code, const std::string& owner);
+  // STOPREPORT, NEWPAGE, NEWCOLUMN, SHOWBAND, INC, DEC, SETARRAY, GETARRAY
+  // and object methods; false for any other name.
+  bool scriptFunction(const std::string& name, const std::string& p1, const std::string& p2,
+                      const std::string& p3, Variant& value);
 
   // Names.
   TfrBand* lineBand() const;
@@ -194,6 +215,16 @@ class TfrReportRun : public ViewRunHooks {
   int32_t savedBottom_ = 0;
   bool savedAfterFooter_ = false;
   std::string resolving_;
+  // Scripts compiled when their page is initialised: objects' and pages'
+  // by their owner (band scripts are compiled into the runtime band).
+  std::map<const void*, StringList> scripts_;
+  TfrAggregates aggregates_;
+  // While aggregates are collected: the data band they register with.
+  TfrBand* collectedBand_ = nullptr;
+  // A CURY a script set while asking for a new page or column, applied
+  // after that break.
+  bool hasPendingCurY_ = false;
+  int32_t pendingCurY_ = 0;
   std::string progressLabel_;
   int32_t progressTotal_ = 0;
 };

@@ -16,6 +16,19 @@ class ReportUi {
   // Asks for the password of a protected template. False when the person
   // declined; `password` holds what was entered otherwise.
   virtual bool AskPassword(std::string& password) = 0;
+
+  // A script's INPUT: an input box with `caption`, `prompt` and `value` as
+  // its default; `value` receives what was entered. Without a window the
+  // default stands.
+  virtual void InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
+  }
+  // A script's MESSAGEBOX: `flags` holds the buttons (0 ok, 1 ok/cancel,
+  // 3 yes/no/cancel, 4 yes/no) plus the icon (16, 32, 48, 64); the result is
+  // the code of the button pressed (1 ok, 2 cancel, 6 yes, 7 no). Without a
+  // window the first button is pressed.
+  virtual int MessageBox(const std::string& text, const std::string& caption, int flags) {
+    return (flags & 0x0F) == 3 || (flags & 0x0F) == 4 ? 6 : 1;
+  }
 };
 
 }  // namespace orv

@@ -14,6 +14,7 @@
 #include "addins/rich_view.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
+#include "engine/engine_globals.h"
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
 #include "model/page.h"
@@ -339,6 +340,182 @@ TEST_F(BandEngine, MultiColumnBandsFillAcrossBeforeGoingDown) {
     EXPECT_EQ(cells[i].left, (i % 2) * 160) << i;
     EXPECT_EQ(cells[i].top, top() + (i / 2) * 20) << i;
   }
+}
+
+// ------------------------------------------------------------ scripts and aggregates
+
+std::string texts(const std::vector<Placed>& placed) {
+  std::string out;
+  for (const Placed& p : placed) out += (out.empty() ? "" : " / ") + p.text;
+  return out;
+}
+
+TEST_F(BandEngine, AggregatesTotalEachGroupAndTheWholeReport) {
+  const std::vector<std::pair<std::string, int>> data = {
+      {"Recife", -4}, {"Recife", -2}, {"Natal", 3}, {"Natal", 8}, {"Natal", 1}};
+  std::vector<std::map<std::string, Variant>> rows;
+  for (const auto& [city, n] : data) rows.push_back({{"CITY", Variant(city)}, {"N", Variant(n)}});
+  Rows orders(report, "Orders", rows);
+  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  band(btGroupHeader, "GH", 20, 20, "[CITY]");
+  band(btMasterData, "Data", 60, 20, "Orders");
+  band(btGroupFooter, "GF", 100, 20);
+  memo("GroupEnd", 0, 102, 600, 16, {"[SUM([N])] [COUNT(Data)] [MAX([N])] [MIN([N])] [AVG([N])]"});
+  band(btReportSummary, "Summary", 140, 20);
+  memo("Total", 0, 142, 600, 16, {"[SUM([N])] [COUNT(Data)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+
+  // Expectations from the rows: per group sum, count, max (which starts at
+  // 0), min and average.
+  std::vector<std::string> expected;
+  int total = 0;
+  for (size_t i = 0; i < data.size();) {
+    size_t j = i;
+    int sum = 0, mx = 0, mn = 1 << 30;
+    while (j < data.size() && data[j].first == data[i].first) {
+      sum += data[j].second;
+      mx = std::max(mx, data[j].second);
+      mn = std::min(mn, data[j].second);
+      ++j;
+    }
+    const int count = int(j - i);
+    const double avg = double(sum) / count;
+    std::string avgText = std::to_string(avg);
+    avgText = avg == int(avg) ? std::to_string(int(avg)) : avgText;
+    expected.push_back(std::to_string(sum) + " " + std::to_string(count) + " " +
+                       std::to_string(mx) + " " + std::to_string(mn) + " " + avgText);
+    total += sum;
+    i = j;
+  }
+  std::vector<std::string> got;
+  for (const Placed& p : named(0, "GroupEnd")) got.push_back(p.text);
+  // Average of Natal: 12 / 3 = 4; of Recife: -3.
+  EXPECT_EQ(got, expected);
+  const auto summary = named(0, "Total");
+  ASSERT_EQ(summary.size(), 1u);
+  EXPECT_EQ(summary[0].text, std::to_string(total) + " " + std::to_string(data.size()));
+}
+
+TEST_F(BandEngine, APageFooterTotalsTheRecordsOfItsOwnPage) {
+  band(btMasterData, "Data", 40, 25, "90");
+  memo("Row", 0, 42, 300, 20, {"[LINE#]"});
+  auto& footer = band(btPageFooter, "Footer", 900, 30);
+  footer.Flags = bfOnFirstPage | bfOnLastPage;
+  memo("PageTotal", 0, 905, 300, 20, {"[SUM([LINE#])] [COUNT(Data)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_GT(report.EMFPages.Count(), 1);
+  int rows = 0;
+  for (int i = 0; i < report.EMFPages.Count(); ++i) {
+    int sum = 0, count = 0;
+    for (const Placed& p : named(i, "Row")) {
+      sum += std::stoi(p.text);
+      ++count;
+    }
+    rows += count;
+    EXPECT_EQ(texts(named(i, "PageTotal")), std::to_string(sum) + " " + std::to_string(count))
+        << "page " << i + 1;
+  }
+  EXPECT_EQ(rows, 90);
+}
+
+TEST_F(BandEngine, CountSkipsInvisibleRecordsUnlessItsFlagIsOne) {
+  auto& data = band(btMasterData, "Data", 40, 20, "4");
+  // The band's script hides the odd lines.
+  data.Memo = {"MasterData := 0; Data.Visible := [LINE#] mod 2 = 0"};
+  memo("Row", 0, 42, 300, 16, {"[LINE#]"});
+  band(btReportSummary, "Summary", 100, 20);
+  memo("Counts", 0, 102, 300, 16, {"[COUNT(Data)] [COUNT(Data, 1)] [AVG([LINE#], Data)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Row")), "2 / 4");
+  // Visible lines 2 and 4: average over the count of all records passed (4).
+  EXPECT_EQ(texts(named(0, "Counts")), "2 4 1,5");
+}
+
+TEST_F(BandEngine, AnAverageOverNoRecordsIsZeroAndAnUnknownBandNeverRegisters) {
+  band(btMasterData, "Data", 40, 20, "3");
+  band(btReportSummary, "Summary", 100, 20);
+  memo("Values", 0, 102, 300, 16, {"[SUM([LINE#], Other)] [MIN([LINE#])]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Values")), "0 1");
+}
+
+TEST_F(BandEngine, ScriptsOfPagesBandsAndObjectsRunWhereTheyArePlaced) {
+  page->PageScript = {"Lines := 100"};
+  auto& data = band(btMasterData, "Data", 40, 20, "3");
+  data.Memo = {"begin Inc(Lines); if [LINE#] = 2 then Arr[[LINE#]] := 'two' end"};
+  auto& row = memo("Row", 0, 42, 300, 16, {"[Lines] [Arr[2]]"});
+  row.BeforePrintScript = {"if [LINE#] = 3 then Row.Memo.Add('end')"};
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Row")), "101  / 102 two / 103 two|end");
+  // The template is unchanged by the run.
+  EXPECT_EQ(report.Pages.Page(0).FindObject("Row")->Memo.size(), 1u);
+}
+
+TEST_F(BandEngine, NewPageAndStopReportComeFromTheBandScript) {
+  auto& data = band(btMasterData, "Data", 40, 20, "5");
+  data.Memo = {"if [LINE#] = 3 then NewPage; if [LINE#] = 4 then StopReport"};
+  memo("Row", 0, 42, 300, 16, {"[LINE#]"});
+  report.PrepareReport();
+  ASSERT_EQ(report.EMFPages.Count(), 2);
+  EXPECT_EQ(texts(named(0, "Row")), "1 / 2");
+  EXPECT_EQ(texts(named(1, "Row")), "3");
+}
+
+TEST_F(BandEngine, ShowBandPlacesANamedBandAtOnce) {
+  auto& data = band(btMasterData, "Data", 40, 20, "3");
+  data.Memo = {"if [LINE#] = 2 then ShowBand(Extra)"};
+  memo("Row", 0, 42, 300, 16, {"[LINE#]"});
+  band(btChild, "Extra", 100, 20);
+  memo("ExtraText", 0, 102, 300, 16, {"extra"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> order;
+  for (const Placed& p : objects(0)) order.push_back(p.text);
+  EXPECT_EQ(order, (std::vector<std::string>{"1", "extra", "2", "3"}));
+}
+
+// Answers as a person would, and remembers what it was asked.
+class AnsweringUi : public ReportUi {
+ public:
+  std::string asked;
+  void ShowError(const std::string& text, const std::string&) override { asked += "error;"; }
+  bool AskPassword(std::string&) override { return false; }
+  void InputBox(const std::string&, const std::string& prompt, std::string& value) override {
+    asked += prompt + "=" + value + ";";
+    value = "typed";
+  }
+  int MessageBox(const std::string& text, const std::string&, int flags) override {
+    asked += text + "/" + std::to_string(flags) + ";";
+    return 7;
+  }
+};
+
+TEST_F(BandEngine, InputAndMessageBoxAskTheReportsUi) {
+  band(btReportTitle, "Title", 10, 40);
+  memo("Answers", 0, 12, 300, 16,
+       {"[INPUT('Nome', 'x')] [MESSAGEBOX('Sair?', 'c', mb_YesNo + mb_IconQuestion)]"});
+  AnsweringUi ui;
+  report.Ui = &ui;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Answers")), "typed 7");
+  EXPECT_EQ(ui.asked, "Nome=x;Sair?/36;");
+  // Without a window: the default and the first button.
+  report.Ui = nullptr;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Answers")), "x 6");
+}
+
+TEST_F(BandEngine, AScriptThatNeverEndsFailsTheRunNamingItsObject) {
+  auto& data = band(btMasterData, "Data", 40, 20, "1");
+  memo("Row", 0, 42, 300, 16, {"x"}).BeforePrintScript = {"x := 0; while 1 do x := x + 1"};
+  (void)data;
+  TInterpretator& in = engineGlobals().Interpreter;
+  in.MaxSteps = 5000;
+  EXPECT_FALSE(report.PrepareReport());
+  in.MaxSteps = TfrInterpretator::kMaxSteps;
+  EXPECT_NE(report.LastError.find("Row"), std::string::npos) << report.LastError;
+  EXPECT_NE(report.LastError.find("5000"), std::string::npos)
+      << QString::fromLatin1(report.LastError).toStdString();
+  EXPECT_EQ(report.EMFPages.Count(), 0);
 }
 
 }  // namespace

@@ -11,7 +11,11 @@
 #include "engine/data_components.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
+#include "engine/tfr_report.h"
+#include "model/memo_view.h"
 #include "model/views.h"
+#include "printing/tfr_printer.h"
+#include "template_builder.h"
 
 namespace orv {
 namespace {
@@ -267,6 +271,26 @@ TEST_F(SqliteFile, DatabaseErrorsNameTheDataSetAndTheReason) {
   TfrDBDataSet& count = dataset("Count=SELECT COUNT(*) FROM orders");
   count.Init();
   EXPECT_EQ(count.GetDataSet().FieldValue(0), Variant(int64_t(5)));
+}
+
+TEST_F(SqliteFile, FieldIsNullTellsANullDatabaseFieldOfTheCurrentRecord) {
+  TfrPrinter::startUp(nullptr);
+  TfrReport report;
+  report.ShowProgress = false;
+  addDatasetSpec(report.Components, "Orders=SELECT id, note FROM orders ORDER BY id", &db_);
+  TfrPage& page = report.Pages.Add();
+  auto& data = tools::place<TfrBandView>(page, "Data", 0, 40, 700, 20);
+  data.FrameTyp = btMasterData;
+  data.FormatStr = "Orders";
+  tools::place<TfrMemoView>(page, "Row", 0, 42, 300, 16).Memo = {
+      "[IF(FIELDISNULL('Orders.note') = FALSE, 'set', 'null')]"};
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  report.EMFPages.BuildObjects(0);
+  std::vector<std::string> texts;
+  for (auto& v : report.EMFPages.Entry(0).ObjectPage->Objects)
+    if (v->Name == "Row") texts.push_back(v->Memo.empty() ? "" : v->Memo[0]);
+  // Only the fifth order has no note.
+  EXPECT_EQ(texts, (std::vector<std::string>{"set", "set", "set", "set", "null"}));
 }
 
 TEST(DateTimeValues, CountDaysFrom30December1899) {
