@@ -417,10 +417,10 @@ void TfrReportRun::restoreTemplatePositions() {
 void TfrReportRun::computeGeometry(PageRun& pr) {
   TfrPage& page = *pr.page;
   page.FooterBandHeight = pr.hasFooter() ? pr.bands[btPageFooter]->dy : 0;
-  pr.topY = page.TopEdge();
-  pr.leftX = page.LeftEdge();
-  pr.rightX = page.RightEdge();
-  pr.bottom = page.BottomEdge();
+  pr.topY = clampCoordinate(page.TopEdge());
+  pr.leftX = clampCoordinate(page.LeftEdge());
+  pr.rightX = clampCoordinate(page.RightEdge());
+  pr.bottom = clampCoordinate(page.BottomEdge());
   // A damaged page may ask for any number of columns and any gap; the sums
   // stay in 64 bits and the results within the coordinate range.
   pr.columnCount = std::clamp(page.Columns, 1, 1000);
@@ -1038,7 +1038,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
   int idleRounds = 0;
   int32_t lastBottom = 0;
   while (!pending.empty() && !Terminated) {
-    const int32_t room = pr.bottom - cfh - b->y - 2;
+    const int32_t room = clampCoordinate(int64_t(pr.bottom) - cfh - b->y - 2);
     bool wrote = false;
     lastBottom = 0;
     std::vector<Pending> next;
@@ -1075,20 +1075,23 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
       s.StretchPass = 2;
       emitObject(b, v);
       kept.restore(v);
+      const bool continued = p.started;
       p.started = true;
       lastBottom = room;
-      wrote = true;
       // The rest starts at the top of the next page, as tall as its lines;
       // for other stretchable objects, as tall as what lay below the room.
       int32_t rest = clampCoordinate(s.RemainingHeight());
-      if (rest < 0) rest = std::max(0, bottom - room);
+      if (rest < 0) rest = clampCoordinate(std::max<int64_t>(0, int64_t(bottom) - room));
+      // A part that printed nothing of the rest is no progress: a text whose
+      // lines never fit must not open pages until the page limit.
+      if (!continued || rest < p.height) wrote = true;
       if (rest > 0) {
         p.top = room;
         p.height = rest;
         next.push_back(p);
       }
     }
-    for (Pending& p : next) p.top -= room;
+    for (Pending& p : next) p.top = clampCoordinate(int64_t(p.top) - room);
     pending.swap(next);
     if (pending.empty()) break;
     idleRounds = wrote ? 0 : idleRounds + 1;

@@ -25,7 +25,20 @@ int32_t clampCoordinate(int64_t v) {
 
 float clampFrameWidth(double w) {
   if (!std::isfinite(w)) return 1.0f;
-  return static_cast<float>(std::clamp<double>(w, -kMaxCoordinate, kMaxCoordinate));
+  // No frame is wider than a page; within this range a width survives being
+  // written in thousandths and read back.
+  return static_cast<float>(std::clamp<double>(w, -kMaxCoordinate, kMaxFrameWidth));
+}
+
+int32_t frameWidthCode(double fw) {
+  // The reader takes codes up to 10 as whole pixels and larger ones as
+  // thousandths: the code is chosen so that reading it gives back a width
+  // that is written with the same code again.
+  if (fw < 0) return roundEven(fw);
+  const double k = std::nearbyint(fw * 1000.0);
+  if (k <= 10) return roundEven(fw);
+  if (std::fmod(k, 1000.0) == 0 && k <= 10000) return roundEven(k / 1000.0);
+  return roundEven(k);
 }
 
 // ---------------------------------------------------------------- TfrObject
@@ -597,8 +610,7 @@ void TfrView::SaveRecord(MemoryStream& s) {
   s.writeI32(Height);
   s.writeU16(Flags);
   s.writeU16(FrameTyp);
-  const double fw = FrameWidth;
-  s.writeI32(fw == std::trunc(fw) ? roundEven(fw) : roundEven(fw * 1000));
+  s.writeI32(frameWidthCode(FrameWidth));
   s.writeU32(FrameColor);
   s.writeU16(FrameStyle);
   s.writeU32(FillColor);

@@ -77,8 +77,12 @@ inline constexpr char kDefaultDecimalSeparator = ',';
 // stays inside 32 bits, whatever a damaged record or a script asks for.
 inline constexpr int32_t kMaxCoordinate = 1 << 24;
 int32_t clampCoordinate(int64_t v);
-// Frame widths likewise (a width that is not a number becomes 1).
+// Frame widths likewise (a width that is not a number becomes 1), and no
+// wider than kMaxFrameWidth.
+inline constexpr double kMaxFrameWidth = 1000.0;
 float clampFrameWidth(double w);
+// The stored form of a frame width: whole pixels up to 10, else thousandths.
+int32_t frameWidthCode(double fw);
 
 // One scriptable property as an object declares it. Kind and Editor only mean
 // something to a design-time inspector, which this program lacks; they are kept

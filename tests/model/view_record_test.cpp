@@ -152,14 +152,18 @@ TEST(ViewRecord, FrameWidthCodeStoresWholeWidthsPlainAndOthersInThousandths) {
     b.LoadRecord(s);
     EXPECT_FLOAT_EQ(b.FrameWidth, k.width);
   }
-  // A whole width above 10 cannot be told from thousandths: 11 reads as 0.011.
-  TfrLineView a;
-  a.FrameWidth = 11;
-  MemoryStream s = saved(a);
-  EXPECT_EQ(i32At(s, frameCodeOffset("")), 11);
-  TfrLineView b;
-  b.LoadRecord(s);
-  EXPECT_FLOAT_EQ(b.FrameWidth, 0.011f);
+  // A whole width above 10 stored plainly would read back as thousandths (11
+  // as 0.011): it is stored in thousandths, which every reader takes as 11.
+  // A width a hair from whole keeps its code through any number of rounds.
+  for (const Case& k : {Case{11, 11000}, Case{701.99998f, 702000}, Case{0.004f, 0}}) {
+    TfrLineView a;
+    a.FrameWidth = k.width;
+    MemoryStream s = saved(a);
+    EXPECT_EQ(i32At(s, frameCodeOffset("")), k.code) << k.width;
+    TfrLineView b;
+    b.LoadRecord(s);
+    EXPECT_EQ(i32At(saved(b), frameCodeOffset("")), k.code) << k.width;
+  }
 }
 
 // Builds a record of the oldest form: no name, no versions, 0-terminated text.
