@@ -101,22 +101,22 @@ Variant parseValue(const std::string& text) {
 TfrVariables takeVarOptions(Args& args) {
   TfrVariables vars;
   for (size_t i = 0; i < args.rest.size();) {
-    std::string spec;
+    std::string assignment;
     if (args.rest[i] == "--var") {
       if (i + 1 >= args.rest.size()) throw UsageError("option --var needs NAME=VALUE");
-      spec = args.rest[i + 1];
+      assignment = args.rest[i + 1];
       args.rest.erase(args.rest.begin() + i, args.rest.begin() + i + 2);
     } else if (args.rest[i].rfind("--var=", 0) == 0) {
-      spec = args.rest[i].substr(6);
+      assignment = args.rest[i].substr(6);
       args.rest.erase(args.rest.begin() + i);
     } else {
       ++i;
       continue;
     }
-    const size_t eq = spec.find('=');
+    const size_t eq = assignment.find('=');
     if (eq == std::string::npos || eq == 0)
-      throw UsageError("option --var needs NAME=VALUE, not \"" + spec + "\"");
-    vars.setValue(fromUtf8(spec.substr(0, eq)), parseValue(spec.substr(eq + 1)));
+      throw UsageError("option --var needs NAME=VALUE, not \"" + assignment + "\"");
+    vars.setValue(fromUtf8(assignment.substr(0, eq)), parseValue(assignment.substr(eq + 1)));
   }
   return vars;
 }

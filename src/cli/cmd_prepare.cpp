@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <cstdio>
-#include <map>
 #include <optional>
 
 #include "cli/cli.h"
@@ -12,8 +11,8 @@
 #include "engine/data_connection.h"
 #include "engine/report_ui.h"
 #include "model/text_util.h"
-#include "prepared/page_export.h"
 #include "platform/codepage.h"
+#include "prepared/page_export.h"
 
 namespace orv::cli {
 
@@ -38,18 +37,6 @@ class PrepareUi : public ReportUi {
   std::optional<std::string> password_;
 };
 
-// A --var value: a number when it reads as one, else text.
-Variant varValue(const std::string& text) {
-  if (!text.empty()) {
-    char* end = nullptr;
-    const long long i = std::strtoll(text.c_str(), &end, 10);
-    if (*end == 0) return Variant(int64_t(i));
-    const double d = std::strtod(text.c_str(), &end);
-    if (*end == 0) return Variant(d);
-  }
-  return Variant(text);
-}
-
 // The error text of a run has carriage returns between its lines.
 std::string printable(const std::string& text) {
   std::string out;
@@ -68,12 +55,7 @@ int runPrepare(const std::vector<std::string>& argv) {
     password = args.option("--password", "");
   std::vector<std::string> datasets;
   for (std::string d; !(d = args.option("--dataset", "")).empty();) datasets.push_back(d);
-  std::map<std::string, Variant> vars;
-  for (std::string v; !(v = args.option("--var", "")).empty();) {
-    const size_t eq = v.find('=');
-    if (eq == std::string::npos || eq == 0) throw UsageError("--var needs NAME=VALUE");
-    vars[upperCase(v.substr(0, eq))] = varValue(v.substr(eq + 1));
-  }
+  const TfrVariables vars = takeVarOptions(args);
   const std::string path = args.positional("TEMPLATE");
   args.done();
   if (out.empty() && pdf.empty()) throw UsageError("missing -o OUT.frp (or --pdf OUT.pdf)");
@@ -110,8 +92,7 @@ int runPrepare(const std::vector<std::string>& argv) {
     }
   }
   report.OnGetValue = [&vars](const std::string& name, Variant& value) {
-    auto it = vars.find(upperCase(name));
-    if (it != vars.end()) value = it->second;
+    if (vars.IndexOf(name) >= 0) value = vars.value(name);
   };
   const bool terminal = isatty(STDERR_FILENO);
   if (terminal)

@@ -246,7 +246,8 @@ class Compiler {
     }
   }
 
-  void block(int depth) {
+  // Statements separated by ';' up to the closing word (END, UNTIL).
+  void statementsUntil(int depth, const char* closing, const char* message) {
     for (;;) {
       statement(depth + 1);
       skipBlanks();
@@ -255,13 +256,15 @@ class Compiler {
         continue;
       }
       size_t end;
-      if (peekWord(end) == "END") {
+      if (peekWord(end) == closing) {
         p_ = end;
         return;
       }
-      fail(p_, "Need \";\" or \"end\" here");
+      fail(p_, message);
     }
   }
+
+  void block(int depth) { statementsUntil(depth, "END", "Need \";\" or \"end\" here"); }
 
   void ifStatement(int depth) {
     size_t pos;
@@ -283,20 +286,7 @@ class Compiler {
 
   void repeatStatement(int depth) {
     const int first = next();
-    for (;;) {
-      statement(depth + 1);
-      skipBlanks();
-      if (p_ < s_.size() && s_[p_] == ';') {
-        ++p_;
-        continue;
-      }
-      size_t end;
-      if (peekWord(end) == "UNTIL") {
-        p_ = end;
-        break;
-      }
-      fail(p_, "Need \";\" or \"until\" here");
-    }
+    statementsUntil(depth, "UNTIL", "Need \";\" or \"until\" here");
     size_t pos;
     std::string cond = expression(pos);
     const int c = emit(kCondJump, std::move(cond), pos);
