@@ -1,5 +1,7 @@
 #include "engine/aggregates.h"
 
+#include <algorithm>
+
 #include "engine/band.h"
 #include "engine/dataset.h"
 #include "engine/parser.h"
@@ -21,9 +23,18 @@ const StringList& TAggregateFunctionsSplitter::Names() {
   return names;
 }
 
-std::string TfrAggregates::MakeKey(const std::string& holderName, AggregateKind kind,
+bool TfrAggregates::PerColumn(const TfrBand& holder) {
+  return holder.HasCrossObjects() && holder.Type != btCrossFooter;
+}
+
+std::string TfrAggregates::MakeKey(const TfrBand& holder, AggregateKind kind,
                                    const std::string& expression, const std::string& flag) {
-  std::string key = holderName;
+  std::string key;
+  if (PerColumn(holder)) {
+    key += '0';
+    key += kSep;
+  }
+  key += holder.Name;
   key += kSep;
   key += static_cast<char>(kind);
   key += kSep;
@@ -36,69 +47,102 @@ std::string TfrAggregates::MakeKey(const std::string& holderName, AggregateKind 
 
 void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
                              const std::string& expression, const std::string& flag) {
-  const std::string key = MakeKey(holder->Name, kind, expression, flag);
+  const std::string key = MakeKey(*holder, kind, expression, flag);
   holders_[holder] = data;
   DataAggregates& d = data_[data];
   for (const Item& i : d.items)
     if (i.key == key) return;
   const Variant start = kind == akMin ? Variant(1e300) : Variant(0);
   const std::string postfix = kind == akCount ? std::string() : TfrParser::ToPostfix(expression);
-  d.items.push_back(
-      {key, holder, kind, expression, postfix, trimBlanks(flag) == "1", start, start});
+  d.items.push_back({key, holder, kind, expression, postfix, trimBlanks(flag) == "1", start, start,
+                     PerColumn(*holder), {}});
+}
+
+void TfrAggregates::add(Item& item, const Variant& v) {
+  if (item.value.isNull()) item.value = Variant(0);
+  switch (item.kind) {
+    case akCount:
+      item.value = variantAdd(item.value, Variant(1));
+      break;
+    case akSum:
+    case akAvg:
+      item.value = variantAdd(item.value, v);
+      break;
+    case akMin:
+      if (variantCompare(v, item.value) < 0) item.value = v;
+      break;
+    case akMax:
+      if (variantCompare(v, item.value) > 0) item.value = v;
+      break;
+  }
 }
 
 void TfrAggregates::Accumulate(TfrBand* data, bool visible,
-                               const std::function<Variant(const std::string&)>& evaluate) {
+                               const std::function<Variant(const std::string&)>& evaluate,
+                               const ColumnWalker& columns) {
   auto it = data_.find(data);
   if (it == data_.end()) return;
   DataAggregates& d = it->second;
+  // Keys over the same expression share one evaluation.
   const std::string* lastExpression = nullptr;
   Variant v;
-  for (Item& item : d.items) {
-    if (!visible && !item.always) continue;
-    if (item.kind == akCount) {
-      item.value = variantAdd(item.value.isNull() ? Variant(0) : item.value, Variant(1));
-      continue;
-    }
-    // Keys over the same expression share one evaluation.
+  auto valueOf = [&](const Item& item) -> const Variant& {
+    if (item.kind == akCount) return v;
     if (!lastExpression || *lastExpression != item.expression) {
       v = evaluate(item.postfix);
       if (v.isNull() || v.isEmpty()) v = Variant(0);
       lastExpression = &item.expression;
     }
-    if (item.value.isNull()) item.value = Variant(0);
-    switch (item.kind) {
-      case akSum:
-      case akAvg:
-        item.value = variantAdd(item.value, v);
-        break;
-      case akMin:
-        if (variantCompare(v, item.value) < 0) item.value = v;
-        break;
-      case akMax:
-        if (variantCompare(v, item.value) > 0) item.value = v;
-        break;
-      default:
-        break;
-    }
+    return v;
+  };
+  std::vector<TfrBand*> perColumnHolders;
+  for (Item& item : d.items) {
+    if (!visible && !item.always) continue;
+    add(item, valueOf(item));
+    if (item.perColumn && columns &&
+        std::find(perColumnHolders.begin(), perColumnHolders.end(), item.holder) ==
+            perColumnHolders.end())
+      perColumnHolders.push_back(item.holder);
   }
+  // Totals per cross column: the same keys once more for each column's
+  // record, each into its own column's slot.
+  for (TfrBand* holder : perColumnHolders)
+    columns(holder, [&](int32_t column) {
+      if (column < 1) return;
+      lastExpression = nullptr;
+      for (Item& item : d.items) {
+        if (item.holder != holder || !item.perColumn || (!visible && !item.always)) continue;
+        if (item.columns.size() <= size_t(column)) item.columns.resize(size_t(column) + 1);
+        Variant& slot = item.columns[size_t(column)];
+        if (slot.isEmpty()) slot = item.start;
+        Item cell = item;
+        cell.value = slot;
+        add(cell, valueOf(item));
+        slot = cell.value;
+      }
+    });
   ++d.count;
 }
 
 bool TfrAggregates::Read(TfrBand* holder, AggregateKind kind, const std::string& expression,
-                         const std::string& flag, Variant& value) const {
+                         const std::string& flag, int32_t column, Variant& value) const {
   auto h = holders_.find(holder);
   if (h == holders_.end()) return false;
   auto it = data_.find(h->second);
   if (it == data_.end()) return false;
-  const std::string key = MakeKey(holder->Name, kind, expression, flag);
+  const std::string key = MakeKey(*holder, kind, expression, flag);
   for (const Item& item : it->second.items)
     if (item.key == key) {
+      Variant total = item.value;
+      if (item.perColumn && column > 0)
+        total = size_t(column) < item.columns.size() && !item.columns[size_t(column)].isEmpty()
+                    ? item.columns[size_t(column)]
+                    : item.start;
       if (kind == akAvg) {
         const int64_t n = it->second.count;
-        value = n == 0 ? Variant(0) : Variant(item.value.numberValue() / double(n));
+        value = n == 0 ? Variant(0) : Variant(total.numberValue() / double(n));
       } else {
-        value = item.value;
+        value = total;
       }
       return true;
     }
@@ -111,7 +155,10 @@ void TfrAggregates::Reset(TfrBand* holder) {
   auto it = data_.find(h->second);
   if (it == data_.end()) return;
   for (Item& item : it->second.items)
-    if (item.holder == holder) item.value = item.start;
+    if (item.holder == holder) {
+      item.value = item.start;
+      item.columns.clear();
+    }
   it->second.count = 0;
 }
 

@@ -27,9 +27,17 @@ class TAggregateFunctionsSplitter : public TfrFunctionSplitter {
 // them after it is placed.
 class TfrAggregates {
  public:
-  // The key of one aggregate call as a holding band sees it.
-  static std::string MakeKey(const std::string& holderName, AggregateKind kind,
+  // The key of one aggregate call as a holding band sees it. A band with
+  // cross-tab cells (other than a cross footer) keeps one total per cross
+  // column; its keys begin with "0".
+  static std::string MakeKey(const TfrBand& holder, AggregateKind kind,
                              const std::string& expression, const std::string& flag);
+  static bool PerColumn(const TfrBand& holder);
+
+  // Walks the cross columns of a holding band, calling back with each
+  // column's number (from 1) while that column's record is current.
+  using ColumnWalker =
+      std::function<void(TfrBand* holder, const std::function<void(int32_t column)>& each)>;
 
   // ExpressionError when the expression does not convert.
   void Register(TfrBand* data, TfrBand* holder, AggregateKind kind, const std::string& expression,
@@ -37,10 +45,12 @@ class TfrAggregates {
   // After a record of `data` was placed or passed over. `visible` is the data
   // band's visibility; `evaluate` computes a postfix text.
   void Accumulate(TfrBand* data, bool visible,
-                  const std::function<Variant(const std::string&)>& evaluate);
+                  const std::function<Variant(const std::string&)>& evaluate,
+                  const ColumnWalker& columns = {});
   // The accumulated value of the holder's key; false when it has none.
+  // `column` is the cross column being written (0 outside the columns).
   bool Read(TfrBand* holder, AggregateKind kind, const std::string& expression,
-            const std::string& flag, Variant& value) const;
+            const std::string& flag, int32_t column, Variant& value) const;
   // Every key the holder owns back to its start, its data band's count to 0.
   void Reset(TfrBand* holder);
   bool Holds(TfrBand* holder) const { return holders_.count(holder) != 0; }
@@ -57,7 +67,10 @@ class TfrAggregates {
     bool always;          // the flag "1": records of an invisible band count too
     Variant start;
     Variant value;
+    bool perColumn;
+    std::vector<Variant> columns;  // index 0 unused
   };
+  static void add(Item& item, const Variant& v);
   struct DataAggregates {
     std::vector<Item> items;
     int64_t count = 0;

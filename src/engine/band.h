@@ -92,6 +92,21 @@ class TfrBand {
   // The objects lying on the band, in page order, with Y relative to it.
   std::vector<TfrView*> Objects;
 
+  // A cross-tab cell: an object of a cross band (a vertical band) that lies
+  // across this band. It is written once per cross column for the cross data
+  // band, once before the columns for the cross header and once after them
+  // for the cross footer.
+  struct CrossCell {
+    TfrBand* Cross;
+    TfrView* View;
+    int32_t Top;  // relative to this band
+  };
+  std::vector<CrossCell> CrossCells;
+  // The data set whose records are this band's cross columns, when the cross
+  // data band names one for it; else the cross data band's own.
+  TfrDataset* CrossDataSet = nullptr;
+  bool HasCrossObjects() const { return !CrossCells.empty(); }
+
   // The band of objects that lie on no band is present when it has any.
   bool IsPresent() const { return View != nullptr || (Type == btNone && !Objects.empty()); }
   bool IsDataBand() const {

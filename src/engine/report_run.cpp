@@ -76,6 +76,8 @@ bool keepsOwnY(uint16_t type) {
   return type == btPageFooter || type == btOverlay || type == btNone;
 }
 
+constexpr int32_t kMaxCrossColumns = 4096;
+
 bool isStretchable(TfrView& v) {
   return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
 }
@@ -341,6 +343,14 @@ void TfrReportRun::pageLoop() {
     byPage_[pr->page] = pr.get();
     pages_.push_back(std::move(pr));
   }
+  if (!initDialogPages()) {
+    // A dialog the person cancelled ends the run without pages or error.
+    Cancelled = true;
+    Terminated = true;
+    cur_ = nullptr;
+    modelState().CurrentPage = nullptr;
+    return;
+  }
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) initPage(*pr);
   bindFields();
@@ -357,22 +367,39 @@ void TfrReportRun::pageLoop() {
     ~Restore() { run.restoreTemplatePositions(); }
   } restore{*this};
 
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    PageRun& pr = *pages_[i];
-    TfrPage& page = *pr.page;
-    cur_ = &pr;
-    modelState().CurrentPage = &page;
-    reportProgress(PageNo + 1);
-    if (!page.Visible) runPageScript(page);
-    if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formPage(pr, true);
-    if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
-      --PageNo;
-      Append = true;
-    } else {
-      PageNo = report_.EMFPages.Count();
+  // Each record of the report's own data set repeats the whole report.
+  TfrDataset* repeat = report_.ReportType == TfrReport::rtMultiple ? report_.Dataset : nullptr;
+  struct CloseRepeat {
+    TfrDataset* ds;
+    ~CloseRepeat() {
+      if (ds) ds->Exit();
     }
-    if (Terminated) break;
+  } closeRepeat{repeat};
+  if (repeat) {
+    repeat->Init();
+    repeat->First();
   }
+  do {
+    for (size_t i = 0; i < pages_.size(); ++i) {
+      PageRun& pr = *pages_[i];
+      TfrPage& page = *pr.page;
+      cur_ = &pr;
+      modelState().CurrentPage = &page;
+      reportProgress(PageNo + 1);
+      if (!page.Visible) runPageScript(page);
+      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formPage(pr, true);
+      if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
+        --PageNo;
+        Append = true;
+      } else {
+        PageNo = report_.EMFPages.Count();
+      }
+      if (Terminated) break;
+    }
+    if (!repeat || Terminated) break;
+    step();
+    repeat->Next();
+  } while (!repeat->Eof());
   cur_ = nullptr;
   modelState().CurrentPage = nullptr;
 }
@@ -407,6 +434,7 @@ void TfrReportRun::restoreTemplatePositions() {
   for (auto& pr : pages_)
     for (auto& b : pr->all) {
       if (b->DataSet) b->DataSet->Exit();
+      if (b->CrossDataSet) b->CrossDataSet->Exit();
       for (TfrView* v : b->Objects) v->OwnerBand = nullptr;
     }
   designGeometry_.clear();
@@ -533,6 +561,18 @@ void TfrReportRun::initPage(PageRun& pr) {
           if (b->y <= v.Top && v.Top <= b->y + b->dy) give(b, v, true);
         }
     }
+  // Cross-tab cells: each object of a cross band lies across the first
+  // other band whose vertical span holds its top.
+  std::set<TfrView*> cells;
+  for (uint16_t t = 0; t < btNone; ++t) {
+    if (t >= btCrossHeader && t <= btCrossFooter) continue;
+    for (TfrBand* b = pr.bands[t]; b; b = b->Next)
+      for (uint16_t ct = btCrossHeader; ct <= btCrossFooter; ++ct)
+        for (TfrBand* cb = pr.bands[ct]; cb; cb = cb->Next)
+          for (TfrView* v : cb->Objects)
+            if (b->y <= v->Top && v->Top <= b->y + b->dy && cells.insert(v).second)
+              b->CrossCells.push_back({cb, v, v->Top - b->y});
+  }
   TfrBand* none = newBand(btNone, nullptr);
   pr.bands[btNone] = none;
   for (auto& obj : page.Objects)
@@ -583,7 +623,8 @@ void TfrReportRun::initPage(PageRun& pr) {
       if (eq == std::string_view::npos) continue;
       for (auto& b : pr.all)
         if (sameText(b->Name, pair.substr(0, eq)))
-          b->DataSet = report_.Components.findDataset(pair.substr(eq + 1));
+          if ((b->CrossDataSet = report_.Components.findDataset(pair.substr(eq + 1))))
+            b->CrossDataSet->Init();
     }
   }
   compileScripts(pr);
@@ -946,6 +987,7 @@ int32_t TfrReportRun::stretchedHeight(TfrBand* b) {
     if (need > v->Height) v->Height = need;
     h = std::max(h, clampCoordinate(int64_t(v->Top) + v->Height));
   }
+  if (b->HasCrossObjects()) h = std::max(h, crossHeight(b));
   // Stretched lines reach down to the bottom of the stretched band.
   for (TfrView* v : b->Objects)
     if (isStretchable(*v) && v->TypeCode == gtLine && v->Height > v->Width) {
@@ -971,6 +1013,7 @@ void TfrReportRun::writeObjects(TfrBand* b) {
   for (TfrView* v : b->Objects) {
     if (v->TypeCode == gtSubReport) {
       if (v->Visible) {
+        if (b->HasCrossObjects()) writeCrossCells(b);
         runSubReport(b, *v);
         return;
       }
@@ -978,6 +1021,7 @@ void TfrReportRun::writeObjects(TfrBand* b) {
     }
     emitObject(b, *v);
   }
+  if (b->HasCrossObjects()) writeCrossCells(b);
 }
 
 void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
@@ -990,20 +1034,20 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
     return;
   }
   const ObjectGeometry kept(v);
-  if (b->Type >= btCrossHeader && b->Type <= btCrossFooter) {
-    v.Left += b->x;
-  } else {
-    v.Left += pr.xAdjust - pr.leftX;
-    v.Top += b->y;
-  }
-  const bool splitPart =
-      dynamic_cast<TfrStretcheable*>(&v) && static_cast<TfrStretcheable&>(v).StretchPass == 2;
+  v.Left += pr.xAdjust - pr.leftX;
+  v.Top += b->y;
+  writeView(v, kept,
+            dynamic_cast<TfrStretcheable*>(&v) &&
+                static_cast<TfrStretcheable&>(v).StretchPass == 2);
+}
+
+void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitPart) {
   try {
     v.EmitToPage(report_.EMFPages.Entry(PageNo).Objects());
     // Objects that collect what text objects print (charts) hear of every
     // text written whole.
     if (v.TypeCode == gtMemo && !splitPart)
-      if (auto it = notified_.find(pr.page); it != notified_.end())
+      if (auto it = notified_.find(cur_->page); it != notified_.end())
         for (TfrView* listener : it->second) listener->CollectValue(v);
   } catch (const RunTerminated&) {
     kept.restore(v);
@@ -1013,6 +1057,154 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
     failObject(&v, e.what());
   }
   kept.restore(v);
+}
+
+// ------------------------------------------------------------ cross-tab cells
+
+int32_t TfrReportRun::walkCrossColumns(TfrBand* row,
+                                       const std::function<bool(int32_t, int32_t)>& each) {
+  PageRun& pr = *cur_;
+  TfrBand* cd = pr.bands[btCrossData];
+  if (!cd) return 0;
+  int32_t x = cd->x;
+  TfrDataset* ds = row->CrossDataSet ? row->CrossDataSet : cd->DataSet;
+  if (!ds) return x;
+  TfrDataset* const outer = crossDataSet_;
+  crossDataSet_ = ds;
+  struct Restore {
+    TfrReportRun& run;
+    TfrDataset* ds;
+    ~Restore() {
+      run.crossDataSet_ = ds;
+      if (run.cur_) run.cur_->crossColumn = 0;
+    }
+  } restore{*this, outer};
+  ds->First();
+  for (int32_t column = 1; !ds->Eof() && !Terminated; ++column) {
+    step();
+    pr.crossColumn = column;
+    if (report_.OnBeginColumn) report_.OnBeginColumn(*cd);
+    int32_t width = cd->dx;
+    if (report_.OnPrintColumn) report_.OnPrintColumn(column, width);
+    width = std::clamp(width, 0, kMaxCoordinate);
+    // Columns end at the page's right edge; the first is always written.
+    // Columns of no width never reach the edge, so their number is bounded
+    // too: each one keeps a total per aggregate.
+    if (column > 1 && (int64_t(x) + width > pr.rightX || column > kMaxCrossColumns)) break;
+    if (!each(x, width)) break;
+    x = clampCoordinate(int64_t(x) + width);
+    ds->Next();
+  }
+  return x;
+}
+
+void TfrReportRun::inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
+                               const std::function<void()>& fn) {
+  // The cross band stands in the row for the cell: fields come from the
+  // cross data set, and alignment to the band uses the row's height and the
+  // column's width.
+  TfrBand* cb = cell.Cross;
+  const int32_t keptY = cb->y, keptDx = cb->dx, keptHeight = cb->CalculatedHeight;
+  const bool keptKnown = cb->heightKnown;
+  TfrBand* const outer = band_;
+  cb->y = row->y;
+  cb->dx = width;
+  cb->CalculatedHeight = row->heightKnown ? row->CalculatedHeight : row->dy;
+  cb->heightKnown = true;
+  band_ = cb;
+  TfrBand* const outerRow = crossRow_;
+  crossRow_ = row;
+  view_ = cell.View;
+  modelState().CurrentView = cell.View;
+  struct Restore {
+    TfrBand* cb;
+    int32_t y, dx, h;
+    bool known;
+    TfrBand*& band;
+    TfrBand* outer;
+    TfrBand*& row;
+    TfrBand* outerRow;
+    ~Restore() {
+      cb->y = y;
+      cb->dx = dx;
+      cb->CalculatedHeight = h;
+      cb->heightKnown = known;
+      band = outer;
+      row = outerRow;
+    }
+  } restore{cb, keptY, keptDx, keptHeight, keptKnown, band_, outer, crossRow_, outerRow};
+  fn();
+}
+
+int32_t TfrReportRun::crossHeight(TfrBand* row) {
+  int32_t h = 0;
+  auto measure = [&](const TfrBand::CrossCell& cell, int32_t width) {
+    TfrView& v = *cell.View;
+    if (!isStretchable(v) || v.TypeCode == gtLine) return;
+    inCrossBand(row, cell, width, [&] {
+      auto& s = static_cast<TfrStretcheable&>(v);
+      const int32_t need = clampCoordinate(s.CalcHeight());
+      // Each column expands its text again when it is written.
+      s.StretchPass = 0;
+      h = std::max(h, clampCoordinate(int64_t(cell.Top) + std::max(need, v.Height)));
+    });
+  };
+  for (const auto& cell : row->CrossCells)
+    if (cell.Cross->Type != btCrossData) measure(cell, cell.Cross->dx);
+  walkCrossColumns(row, [&](int32_t, int32_t width) {
+    for (const auto& cell : row->CrossCells)
+      if (cell.Cross->Type == btCrossData) measure(cell, width);
+    return true;
+  });
+  return h;
+}
+
+void TfrReportRun::writeCrossCells(TfrBand* row) {
+  PageRun& pr = *cur_;
+  const TfrBand* cd = pr.bands[btCrossData];
+  auto write = [&](const TfrBand::CrossCell& cell, int32_t x, int32_t width) {
+    inCrossBand(row, cell, width, [&] {
+      TfrView& v = *cell.View;
+      if (FirstPass) {
+        runObjectScript(v);
+        return;
+      }
+      const ObjectGeometry kept(v);
+      v.Left = clampCoordinate(int64_t(x) + v.Left + pr.xAdjust - pr.leftX);
+      v.Top = clampCoordinate(int64_t(row->y) + cell.Top);
+      if (row->Stretched && isStretchable(v) && v.TypeCode != gtLine) {
+        const int32_t need = clampCoordinate(static_cast<TfrStretcheable&>(v).CalcHeight());
+        v.Height = std::max(v.Height, need);
+      }
+      writeView(v, kept, false);
+    });
+  };
+  // Totals across the columns start afresh on every row.
+  for (TfrBand* f = pr.bands[btCrossFooter]; f; f = f->Next)
+    if (aggregates_.Holds(f)) aggregates_.Reset(f);
+  for (const auto& cell : row->CrossCells)
+    if (cell.Cross->Type == btCrossHeader) write(cell, cell.Cross->x, cell.Cross->dx);
+  TfrBand* data = pr.bands[btCrossData];
+  const int32_t end = walkCrossColumns(row, [&](int32_t x, int32_t width) {
+    for (const auto& cell : row->CrossCells)
+      if (cell.Cross->Type == btCrossData)
+        write(cell, clampCoordinate(int64_t(x) + cell.Cross->x - cd->x), width);
+    if (aggregates_.Totals(data)) {
+      TfrBand* const outer = band_;
+      band_ = data;
+      aggregates_.Accumulate(data, data->Visible, [](const std::string& e) {
+        return engineGlobals().Parser.CalcPostfix(e);
+      });
+      band_ = outer;
+    }
+    return true;
+  });
+  // The footer keeps its distance from the right edge of the data columns.
+  for (const auto& cell : row->CrossCells)
+    if (cell.Cross->Type == btCrossFooter) {
+      const int64_t gap = cd ? int64_t(cell.Cross->x) - (int64_t(cd->x) + cd->dx) : 0;
+      write(cell, clampCoordinate(cd ? end + gap : cell.Cross->x), cell.Cross->dx);
+    }
 }
 
 void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
@@ -1027,6 +1219,8 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     int32_t top, height;  // still to place, relative to the band's current Y
     bool started = false;
   };
+  // Cross cells go with the first part of the band.
+  if (b->HasCrossObjects()) writeCrossCells(b);
   std::vector<Pending> pending;
   for (TfrView* v : b->Objects) {
     int32_t top = v->Top;
@@ -1349,11 +1543,14 @@ bool TfrReportRun::fieldValue(const std::string& name, Variant& value) {
     source = cur_->bands[btCrossData];
   else
     source = cur_->bands[btMasterData];
-  if (!source || !source->DataSet) return false;
+  TfrDataset* ds = source ? source->DataSet : nullptr;
+  // The columns being walked may come from a data set of the row's own.
+  if ((t == btCrossData || t == btCrossFooter) && crossDataSet_) ds = crossDataSet_;
+  if (!ds) return false;
   std::string field = name;
   if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
     field = field.substr(1, field.size() - 2);
-  DatasetField f = findDatasetField(source->DataSet, field);
+  DatasetField f = findDatasetField(ds, field);
   if (!f.dataSet || f.index < 0) return false;
   value = f.dataSet->FieldValue(f.index);
   return true;

@@ -156,6 +156,24 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void splitBand(TfrBand* band, int32_t height);
   void writeObjects(TfrBand* band);
   void emitObject(TfrBand* band, TfrView& view);
+  // The placed object into the current prepared page; `kept` puts it back.
+  void writeView(TfrView& view, const ObjectGeometry& kept, bool splitPart);
+
+  // Cross-tab cells of a band placed at its Y.
+  void writeCrossCells(TfrBand* row);
+  // The height the band's cross cells need over all columns (stretched
+  // bands only).
+  int32_t crossHeight(TfrBand* row);
+  // Walks the band's cross columns from the first record of their data set;
+  // `each` gets the column's X and width and returns false to stop. Returns
+  // the X after the last column walked.
+  int32_t walkCrossColumns(TfrBand* row, const std::function<bool(int32_t x, int32_t width)>& each);
+  // Runs `fn` with the cell's cross band standing in the row at the row's Y,
+  // as the current band, with the given width.
+  void inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
+                   const std::function<void()>& fn);
+  // The dialog pages' activation scripts; false when one cancelled the run.
+  bool initDialogPages();
   int32_t stretchedHeight(TfrBand* band);
   void restoreStretchedObjects(TfrBand* band);
   void runSubReport(TfrBand* band, TfrView& view);
@@ -221,6 +239,15 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   TfrAggregates aggregates_;
   // While aggregates are collected: the data band they register with.
   TfrBand* collectedBand_ = nullptr;
+  // While a band's cross columns are walked: their data set, which supplies
+  // the fields the cross cells name.
+  TfrDataset* crossDataSet_ = nullptr;
+  // While a cross cell is measured or written: the band it lies across,
+  // which holds the aggregates of header and data cells.
+  TfrBand* crossRow_ = nullptr;
+  // The modal result a dialog page's script set (MODALRESULT).
+  int32_t modalResult_ = 1;
+  bool inDialogPage_ = false;
   // A CURY a script set while asking for a new page or column, applied
   // after that break.
   bool hasPendingCurY_ = false;

@@ -15,6 +15,7 @@
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
 #include "model/page.h"
+#include "model/state.h"
 #include "model/text_util.h"
 #include "platform/codepage.h"
 
@@ -85,6 +86,29 @@ void TfrReportRun::runCompiled(const StringList& code, const std::string& owner)
   }
 }
 
+bool TfrReportRun::initDialogPages() {
+  // A dialog page asks its questions through its activation script (INPUT,
+  // MESSAGEBOX go through the report's Ui); the script answers for the
+  // dialog with MODALRESULT, and mrCancel ends the run.
+  for (auto& pr : pages_) {
+    if (pr->page->PageKind != ptDialog) continue;
+    cur_ = pr.get();
+    modelState().CurrentPage = pr->page;
+    compileScripts(*pr);
+    modalResult_ = 1;
+    inDialogPage_ = true;
+    try {
+      runPageScript(*pr->page);
+    } catch (...) {
+      inDialogPage_ = false;
+      throw;
+    }
+    inDialogPage_ = false;
+    if (modalResult_ == 2 || Terminated) return false;
+  }
+  return true;
+}
+
 void TfrReportRun::runPageScript(TfrPage& page) {
   auto it = scripts_.find(&page);
   if (it != scripts_.end()) runCompiled(it->second, page.Name);
@@ -126,7 +150,11 @@ void TfrReportRun::SetValue(const std::string& name, const Variant& value) {
     return;
   }
   const std::string n = upperCase(name);
-  if (n == "MODALRESULT") return;  // dialog pages run no forms here
+  if (n == "MODALRESULT") {
+    // Only a dialog page's script answers for its dialog.
+    if (inDialogPage_) modalResult_ = static_cast<int32_t>(value.toInt());
+    return;
+  }
   if (n == "CURY") {
     const auto y = static_cast<int32_t>(value.toInt());
     if (band_ && (band_->NewPageRequests > 0 || band_->NewColumnRequests > 0)) {
@@ -250,6 +278,9 @@ ReportUi* TfrReportRun::Ui() {
 void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
                              const std::string& bandName, const std::string& flag, Variant& value) {
   TfrBand* holder = band_;
+  // Header and data cells of a cross-tab total for the band they lie across.
+  if (crossRow_ && holder && (holder->Type == btCrossHeader || holder->Type == btCrossData))
+    holder = crossRow_;
   if (!holder) return;
   if (TfrBand* data = collectedBand_) {
     const std::string named = trimBlanks(bandName);
@@ -258,7 +289,7 @@ void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
     if (belongs) aggregates_.Register(data, holder, kind, expression, flag);
     return;
   }
-  aggregates_.Read(holder, kind, expression, flag, value);
+  aggregates_.Read(holder, kind, expression, flag, cur_ ? cur_->crossColumn : 0, value);
 }
 
 void TfrReportRun::initAggregates(TfrBand* band) {
@@ -266,8 +297,19 @@ void TfrReportRun::initAggregates(TfrBand* band) {
   if (band->IsDataBand() && aggregates_.Totals(band)) {
     TfrBand* const outer = band_;
     band_ = band;
-    aggregates_.Accumulate(band, band->Visible,
-                           [](const std::string& e) { return engineGlobals().Parser.Calc(e); });
+    aggregates_.Accumulate(
+        band, band->Visible,
+        [](const std::string& e) { return engineGlobals().Parser.CalcPostfix(e); },
+        [this](TfrBand* holder, const std::function<void(int32_t)>& each) {
+          // Each column's total reads its record as the column's cells do.
+          TfrBand* const dataBand = band_;
+          if (cur_) band_ = cur_->bands[btCrossData];
+          walkCrossColumns(holder, [&](int32_t, int32_t) {
+            each(cur_->crossColumn);
+            return true;
+          });
+          band_ = dataBand;
+        });
     band_ = outer;
   }
   if (aggregates_.Holds(band)) aggregates_.Reset(band);
@@ -295,7 +337,12 @@ void TfrReportRun::collectFrom(TfrBand* holder) {
   in.SplitExpressions(holder->Script, TAggregateFunctionsSplitter::Names(),
                       &report_.Dictionary.Variables, found);
   evaluateFound(nullptr);
-  for (TfrView* v : holder->Objects) {
+  // The header and data cells of a cross-tab lying across the holder count
+  // as its own; its footer cells total the cross columns instead.
+  std::vector<TfrView*> views = holder->Objects;
+  for (const auto& cell : holder->CrossCells)
+    if (cell.Cross->Type != btCrossFooter) views.push_back(cell.View);
+  for (TfrView* v : views) {
     view_ = v;
     try {
       if (v->TypeCode == gtMemo)

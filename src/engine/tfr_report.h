@@ -160,6 +160,17 @@ class TfrReport : public PreparedOwner {
       OnUserFunction;
   // Replaces the automatic data loop of a page.
   std::function<void(TfrPage& page)> OnManualBuild;
+  // Cross-tab columns: before each column of a band's cross cells, with the
+  // cross data band; then with the column number (from 1) and its width,
+  // which the handler may change.
+  std::function<void(TfrBand& band)> OnBeginColumn;
+  std::function<void(int32_t column, int32_t& width)> OnPrintColumn;
+
+  // A data set whose every record repeats the whole report (`rtMultiple`);
+  // with `rtSimple` the report runs once and the data set is not used.
+  enum TfrReportType : uint8_t { rtSimple, rtMultiple };
+  TfrDataset* Dataset = nullptr;
+  TfrReportType ReportType = rtSimple;
 };
 
 }  // namespace orv

@@ -12,6 +12,7 @@
 #include "addins/addins.h"
 #include "addins/chart_view.h"
 #include "addins/rich_view.h"
+#include "engine/band.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
 #include "engine/engine_globals.h"
@@ -742,6 +743,213 @@ TEST_F(BandEngine, AChartCollectsTheTextsItNamesAsTheRunWritesThem) {
   again->Options.SingleSeries = false;
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   EXPECT_EQ(named(0, "Chart")[0].text, "M1;M2;M3;|10;|20;|30;");
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// A cross-tab: products down the page, months across it, a quantity in each
+// cell that depends on both, totals per row (cross footer) and per column
+// (master footer).
+class CrossTab : public BandEngine {
+ protected:
+  void SetUp() override {
+    BandEngine::SetUp();
+    products = std::make_unique<Rows>(
+        report, "Products",
+        std::vector<std::map<std::string, Variant>>{{{"P", Variant("Arroz")}},
+                                                    {{"P", Variant("Feij\xE3o")}}});
+    months = std::make_unique<Rows>(report, "Months",
+                                    std::vector<std::map<std::string, Variant>>{
+                                        {{"M", Variant("Jan")}},
+                                        {{"M", Variant("Fev")}},
+                                        {{"M", Variant("Mar")}}});
+    report.OnGetValue = [&](const std::string& n, Variant& v) {
+      if (n == "QTY")
+        v = Variant(qty(products->dataset->RecNo, months->dataset->RecNo));
+      else if (!products->lookup(n, v))
+        months->lookup(n, v);
+    };
+  }
+  static int qty(int product, int month) { return (product + 1) * 10 + month * month; }
+
+  // A vertical band over the whole page height.
+  TfrBandView& crossBand(uint16_t type, const std::string& name, int x, int w,
+                         const std::string& source = {}) {
+    auto& b = place<TfrBandView>(*page, name, x, 0, w, 1000);
+    b.FrameTyp = type;
+    b.FormatStr = source;
+    return b;
+  }
+  void layout() {
+    band(btPageHeader, "Head", 0, 20).Flags = bfOnFirstPage;
+    band(btMasterData, "Data", 40, 20, "Products");
+    band(btMasterFooter, "Foot", 80, 20);
+    crossBand(btCrossHeader, "CrossHead", 0, 100);
+    crossBand(btCrossData, "CrossData", 120, 80, "Months");
+    crossBand(btCrossFooter, "CrossFoot", 220, 80);
+    memo("Corner", 10, 2, 80, 16, {"Produto"});
+    memo("RowTitle", 10, 42, 80, 16, {"[P]"});
+    memo("ColTitle", 125, 2, 70, 16, {"[M]"});
+    memo("Cell", 125, 42, 70, 16, {"[COLUMN#]:[QTY]"});
+    memo("ColTotal", 125, 82, 70, 16, {"[SUM([QTY])]"});
+    memo("TotalTitle", 225, 2, 70, 16, {"Total"});
+    memo("RowTotal", 225, 42, 70, 16, {"[SUM([QTY])]"});
+  }
+  std::vector<std::pair<int32_t, std::string>> cells(const std::string& name) {
+    std::vector<std::pair<int32_t, std::string>> out;
+    for (const Placed& p : named(0, name)) out.emplace_back(p.left, p.text);
+    return out;
+  }
+
+  std::unique_ptr<Rows> products, months;
+};
+
+TEST_F(CrossTab, CellsRepeatForEachColumnBetweenTheHeaderAndTheFooter) {
+  layout();
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), 1);
+  using Row = std::vector<std::pair<int32_t, std::string>>;
+  EXPECT_EQ(cells("Corner"), (Row{{10, "Produto"}}));
+  EXPECT_EQ(cells("ColTitle"), (Row{{125, "Jan"}, {205, "Fev"}, {285, "Mar"}}));
+  // The footer keeps its gap of 20 after the last column.
+  EXPECT_EQ(cells("TotalTitle"), (Row{{385, "Total"}}));
+  Row expectCells, expectRowTotals, expectColTotals;
+  for (int p = 0; p < 2; ++p) {
+    int sum = 0;
+    for (int m = 0; m < 3; ++m) {
+      std::string text = std::to_string(m + 1);
+      text += ':';
+      text += std::to_string(qty(p, m));
+      expectCells.emplace_back(125 + 80 * m, text);
+      sum += qty(p, m);
+    }
+    expectRowTotals.emplace_back(385, std::to_string(sum));
+  }
+  for (int m = 0; m < 3; ++m)
+    expectColTotals.emplace_back(125 + 80 * m, std::to_string(qty(0, m) + qty(1, m)));
+  EXPECT_EQ(cells("Cell"), expectCells);
+  EXPECT_EQ(cells("RowTotal"), expectRowTotals);
+  EXPECT_EQ(cells("ColTotal"), expectColTotals);
+  // Cells stand on their rows.
+  const auto rows = named(0, "RowTitle");
+  ASSERT_EQ(rows.size(), 2u);
+  const auto c = named(0, "Cell");
+  EXPECT_EQ(c[0].top, rows[0].top);
+  EXPECT_EQ(c[3].top, rows[1].top);
+  EXPECT_EQ(rows[1].top - rows[0].top, 20);
+}
+
+TEST_F(CrossTab, ColumnEventsSeeEachColumnAndMayWidenIt) {
+  layout();
+  std::set<std::string> begun;
+  std::set<int32_t> printed;
+  report.OnBeginColumn = [&](TfrBand& b) { begun.insert(b.Name); };
+  report.OnPrintColumn = [&](int32_t column, int32_t& width) {
+    printed.insert(column);
+    if (column == 2) width = 100;
+  };
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(begun, (std::set<std::string>{"CrossData"}));
+  EXPECT_EQ(printed, (std::set<int32_t>{1, 2, 3}));
+  using Row = std::vector<std::pair<int32_t, std::string>>;
+  EXPECT_EQ(cells("ColTitle"), (Row{{125, "Jan"}, {205, "Fev"}, {305, "Mar"}}));
+  EXPECT_EQ(cells("TotalTitle"), (Row{{405, "Total"}}));
+}
+
+TEST_F(CrossTab, AStretchedRowTakesTheHeightOfItsTallestCell) {
+  layout();
+  page->FindObject("Data")->Flags |= bfStretched;
+  auto* cell = static_cast<TfrMemoView*>(page->FindObject("Cell"));
+  cell->Flags |= flStretched;
+  // Only February's cell of the first product wraps into several lines.
+  cell->Memo = {"[IF([COLUMN#] = 2, 'um dois tr\xEAs quatro cinco seis sete oito', 'x')]"};
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const auto rows = named(0, "RowTitle");
+  ASSERT_EQ(rows.size(), 2u);
+  const auto c = named(0, "Cell");
+  ASSERT_EQ(c.size(), 6u);
+  // The tall cell grew, the others did not, and the next row moved down by
+  // what the tall cell needs.
+  EXPECT_GT(c[1].height, 2 * c[0].height);
+  EXPECT_EQ(c[0].height, c[2].height);
+  EXPECT_EQ(rows[1].top - rows[0].top, 2 + c[1].height);
+}
+
+TEST_F(CrossTab, ColumnsStopAtTheRightEdgeOfThePage) {
+  std::vector<std::map<std::string, Variant>> many;
+  for (int i = 0; i < 40; ++i) many.push_back({{"M", Variant(std::to_string(i))}});
+  months = std::make_unique<Rows>(report, "ManyMonths", many);
+  layout();
+  page->FindObject("CrossData")->FormatStr = "ManyMonths";
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const int32_t right = report.Pages.Page(0).RightEdge();
+  const auto titles = named(0, "ColTitle");
+  ASSERT_FALSE(titles.empty());
+  EXPECT_LT(titles.size(), 40u);
+  // Every written column lies within the page; the next one would not.
+  EXPECT_LE(titles.back().left - 5 + 80, right);
+  EXPECT_GT(titles.back().left - 5 + 160, right);
+  const auto total = named(0, "TotalTitle");
+  ASSERT_EQ(total.size(), 1u);
+  EXPECT_EQ(total[0].left, titles.back().left + 80 + 20);
+}
+
+TEST_F(BandEngine, AnAggregateOfAnExpressionSumsTheExpression) {
+  Rows items(report, "Items",
+             {{{"Q", Variant(2)}, {"PRICE", Variant(3)}},
+              {{"Q", Variant(5)}, {"PRICE", Variant(7)}}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { items.lookup(n, v); };
+  band(btMasterData, "Data", 40, 20, "Items");
+  band(btReportSummary, "Summary", 80, 20);
+  memo("Total", 0, 82, 300, 16, {"[SUM([Q] * [PRICE] + 1)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const auto total = named(0, "Total");
+  ASSERT_EQ(total.size(), 1u);
+  EXPECT_EQ(total[0].text, std::to_string(2 * 3 + 1 + 5 * 7 + 1));
+}
+
+TEST_F(BandEngine, EachRecordOfTheReportsDataSetRepeatsTheWholeReport) {
+  Rows clients(report, "Clients",
+               {{{"NAME", Variant("Ana")}}, {{"NAME", Variant("Bruno")}}, {{"NAME", Variant("Caio")}}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { clients.lookup(n, v); };
+  band(btReportTitle, "Title", 10, 20);
+  memo("Name", 0, 12, 300, 16, {"[NAME] [PAGE#]"});
+  report.Dataset = clients.dataset;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  // A simple report runs once, whatever its data set.
+  ASSERT_EQ(report.EMFPages.Count(), 1);
+  report.ReportType = TfrReport::rtMultiple;
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), 3);
+  const std::vector<std::string> expected{"Ana 1", "Bruno 2", "Caio 3"};
+  for (int i = 0; i < 3; ++i) {
+    const auto n = named(i, "Name");
+    ASSERT_EQ(n.size(), 1u);
+    EXPECT_EQ(n[0].text, expected[size_t(i)]);
+    EXPECT_EQ(n[0].top, top() + 2);
+  }
+}
+
+TEST_F(BandEngine, ADialogPageRunsFirstAndMayCancelTheRun) {
+  band(btReportTitle, "Title", 10, 20);
+  memo("Greeting", 0, 12, 300, 16, {"Ol\xE1 [Cliente]"});
+  TfrPage& dialog = report.Pages.Add();
+  dialog.PageKind = ptDialog;
+  dialog.PageScript = {"Cliente := 'Ana'"};
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  ASSERT_EQ(report.EMFPages.Count(), 1);
+  const auto g = named(0, "Greeting");
+  ASSERT_EQ(g.size(), 1u);
+  EXPECT_EQ(g[0].text, "Ol\xE1 Ana");
+
+  report.Pages.Page(1).PageScript = {"MODALRESULT := mrCancel"};
+  EXPECT_FALSE(report.PrepareReport());
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+  EXPECT_TRUE(report.LastError.empty()) << report.LastError;
 }
 
 }  // namespace
