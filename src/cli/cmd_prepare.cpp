@@ -55,6 +55,8 @@ int runPrepare(const std::vector<std::string>& argv) {
     password = args.option("--password", "");
   std::vector<std::string> datasets;
   for (std::string d; !(d = args.option("--dataset", "")).empty();) datasets.push_back(d);
+  // Each record of this data set repeats the whole report.
+  const std::string each = args.option("--each", "");
   const TfrVariables vars = takeVarOptions(args);
   const std::string path = args.positional("TEMPLATE");
   args.done();
@@ -90,6 +92,11 @@ int runPrepare(const std::vector<std::string>& argv) {
     } catch (const Error& e) {
       throw UsageError(std::string("--dataset ") + d + ": " + e.what());
     }
+  }
+  if (!each.empty()) {
+    report.Dataset = report.Components.findDataset(each);
+    if (!report.Dataset) throw UsageError("--each " + each + ": no data set of that name");
+    report.ReportType = TfrReport::rtMultiple;
   }
   report.OnGetValue = [&vars](const std::string& name, Variant& value) {
     if (vars.IndexOf(name) >= 0) value = vars.value(name);
@@ -128,7 +135,8 @@ int runPrepare(const std::vector<std::string>& argv) {
 
 Registrar prepare({"prepare",
                    "prepare TEMPLATE.frf -o OUT.frp [--pdf OUT.pdf] [--db URL] "
-                   "[--dataset NAME=SQL|csv:FILE]... [--var NAME=VALUE]... [--password TEXT]",
+                   "[--dataset NAME=SQL|csv:FILE]... [--each NAME] [--var NAME=VALUE]... "
+                   "[--password TEXT]",
                    "run a report template through the engine into a prepared report", runPrepare});
 
 }  // namespace

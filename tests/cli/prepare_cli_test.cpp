@@ -288,6 +288,33 @@ TEST_F(PrepareCli, AGroupConditionReachesThePlainFieldNamesOfTheMasterDataSet) {
   EXPECT_EQ(headers, 3);
 }
 
+// One letter per client: every record of the named data set runs the whole
+// report again.
+TEST_F(PrepareCli, EachRepeatsTheReportForEveryRecordOfTheNamedDataSet) {
+  TfrReport report;
+  tools::buildBandTemplate(report, tools::BandTemplate::Title);
+  static_cast<TfrMemoView&>(*report.Pages.Page(0).FindObject("TitleText")).Memo = {
+      "Prezado [Clients.\"NAME\"]"};
+  report.SaveToFile(path("carta.frf"));
+  {
+    QFile csv(qpath("clientes.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("NAME\nAna\nBruno\n");
+  }
+  const QString clients = "Clients=csv:" + qpath("clientes.csv");
+  const ToolRun r = runFrptool({"prepare", qpath("carta.frf"), "-o", qpath("cartas.frp"),
+                                "--dataset", clients, "--each", "Clients"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Pages pages = load("cartas.frp");
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(pages[0].front().text, "Prezado Ana");
+  EXPECT_EQ(pages[1].front().text, "Prezado Bruno");
+  const ToolRun bad = runFrptool({"prepare", qpath("carta.frf"), "-o", qpath("x.frp"),
+                                  "--dataset", clients, "--each", "Ninguem"});
+  EXPECT_EQ(bad.code, 64);
+  EXPECT_NE(bad.err.find("--each Ninguem"), std::string::npos) << bad.err;
+}
+
 TEST_F(PrepareCli, AFailedRunPrintsTheEngineTextExitsTwoAndWritesNothing) {
   TfrReport report;
   tools::buildBandTemplate(report, tools::BandTemplate::Title);
