@@ -35,6 +35,7 @@ void registerAddIns() {
   RegisterAddIn<TfrRichView>({}, "55223");
   RegisterAddIn<TfrRxRichView>({}, "55343");
   RegisterAddIn<TfrCheckBoxView>({}, "55224");
+  for (const AddInConstant& c : kConstants) defineClassConstant(c.name, c.value);
 }
 
 std::span<const AddInConstant> addInConstants() {

@@ -18,8 +18,8 @@ class TfrView;
 void registerAddIns();
 
 // A global constant of the expression language that an add-in class defines
-// ("skTriangle", "gsElliptic", "csCheck"...). The report engine reads this
-// table when it sets up its variables.
+// ("skTriangle", "gsElliptic", "csCheck"...). registerAddIns() defines them
+// as class constants, which the report engine resolves like its own.
 struct AddInConstant {
   const char* name;
   int32_t value;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "addins/addins.h"
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "engine/engine_globals.h"
@@ -44,6 +45,9 @@ int run(const std::vector<std::string>& argv) {
   const std::string path = args.positional("FILE");
   args.done();
 
+  // The add-in classes bring constants of their own (skEllipse, csCheck...)
+  // that a report's scripts may use.
+  registerAddIns();
   TInterpretator& in = engineGlobals().Interpreter;
   StringList code, errors;
   in.Compile(readLines(path), code, errors);
@@ -57,8 +61,8 @@ int run(const std::vector<std::string>& argv) {
   parser.OnGetValue = [&](const std::string& name, Variant& v) {
     if (const int i = vars.IndexOf(name); i >= 0) {
       v = vars.valueAt(i);
-    } else if (const int c = engineGlobals().Constants.IndexOf(name); c >= 0) {
-      v = engineGlobals().Constants.valueAt(c);
+    } else if (const int c = globalConstants().IndexOf(name); c >= 0) {
+      v = globalConstants().valueAt(c);
     } else {
       throw Error("unknown name \"" + toUtf8(name) + "\" (give it with --var)");
     }

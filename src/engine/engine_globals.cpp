@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "engine/functions.h"
+#include "model/factory.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
 
@@ -58,6 +59,17 @@ TfrLocale& frLocale() {
 EngineGlobals& engineGlobals() {
   static EngineGlobals g;
   return g;
+}
+
+const TfrVariables& globalConstants() {
+  EngineGlobals& g = engineGlobals();
+  const std::vector<ClassConstant>& defined = factoryState().Constants;
+  for (; g.ClassConstantsTaken < defined.size(); ++g.ClassConstantsTaken) {
+    const ClassConstant& c = defined[g.ClassConstantsTaken];
+    if (g.Constants.IndexOf(c.Name) < 0)
+      g.Constants.setValue(c.Name, Variant(static_cast<int64_t>(c.Value)));
+  }
+  return g.Constants;
 }
 
 DecimalSeparatorScope::DecimalSeparatorScope(char separator)

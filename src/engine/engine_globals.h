@@ -54,6 +54,8 @@ struct EngineGlobals {
   // sorted, as they are read on every name an expression meets.
   TfrVariables Variables;
   TfrVariables Constants;
+  // How many of the object classes' constants Constants has taken in.
+  size_t ClassConstantsTaken = 0;
   // The one interpreter every script of a run goes through.
   TInterpretator Interpreter;
   // The report being run, as the function libraries see it; null between runs.
@@ -72,6 +74,12 @@ TfrLocale& frLocale();
 
 // Created on first use.
 EngineGlobals& engineGlobals();
+
+// The constant table with the object classes' constants defined so far taken
+// in (add-in classes may register after the table was filled). Names resolve
+// through this rather than through Constants itself. The table's own entries
+// win over a class constant of the same name.
+const TfrVariables& globalConstants();
 
 // Sets the process-wide decimal separator for the life of the object and puts
 // the previous one back when it ends, however the scope is left.

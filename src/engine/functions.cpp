@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 #include "engine/date_time.h"
 #include "engine/engine_globals.h"
@@ -44,6 +45,13 @@ int firstButton(int flags) {
   }
 }
 
+// The registry without the libraries that fill it: their constructors add to
+// it while libraries() builds them.
+TfrInstalledFunctions& descriptions() {
+  static TfrInstalledFunctions registry;
+  return registry;
+}
+
 std::vector<TfrFunctionLibrary*>& libraries() {
   static TfrStdFunctionLibrary standard;
   static TDatabaseFunctionLibrary database;
@@ -64,8 +72,8 @@ void TfrInstalledFunctions::Add(TfrFunctionLibrary* library, const std::string& 
 }
 
 TfrInstalledFunctions& installedFunctions() {
-  static TfrInstalledFunctions registry;
-  return registry;
+  libraries();
+  return descriptions();
 }
 
 bool TfrFunctionLibrary::OnFunction(const std::string& name, const std::string& p1,
@@ -80,7 +88,7 @@ bool TfrFunctionLibrary::OnFunction(const std::string& name, const std::string& 
 
 void TfrFunctionLibrary::AddFunctionDesc(const std::string& name, const std::string& category,
                                          const std::string& description) {
-  installedFunctions().Add(this, name, category, description);
+  descriptions().Add(this, name, category, description);
 }
 
 void frRegisterFunctionLibrary(TfrFunctionLibrary* library) {
@@ -109,6 +117,33 @@ TfrStdFunctionLibrary::TfrStdFunctionLibrary() {
           "MAXNUM",     "MESSAGEBOX", "MIN",    "MINNUM",         "MONTHOF",
           "NAMECASE",   "POS",        "SUM",    "TRIM",           "UPPERCASE",
           "YEAROF"};
+  // Besides its own functions the list describes what the parser, the name
+  // resolver and the script interpreter understand; each group's texts are
+  // numbered on from its first.
+  const auto describe = [this](int category, int first, std::initializer_list<const char*> names) {
+    const std::string categoryText = loadString8(category);
+    int id = first;
+    for (const char* name : names) AddFunctionDesc(name, categoryText, loadString8(id++));
+  };
+  describe(55349, 55360, {"AVG", "COUNT", "MAX", "MIN", "SUM"});
+  describe(
+      55350, 55365,
+      {"COPY", "FORMATTEXT", "LENGTH", "LOWERCASE", "NAMECASE", "POS", "STR", "TRIM", "UPPERCASE"});
+  describe(
+      55351, 55374,
+      {"DATE", "DAYOF", "FORMATDATETIME", "MONTHOF", "STRTODATE", "STRTOTIME", "TIME", "YEAROF"});
+  describe(55352, 55382, {"FORMATFLOAT", "FRAC", "INT", "MAXNUM", "MINNUM", "MOD", "ROUND"});
+  describe(55353, 55389, {"AND", "FALSE", "IF", "NOT", "OR", "TRUE"});
+  describe(55354, 55395,
+           {"CALCWIDTH", "COLUMN#", "CURRENT#", "LINE#", "LINETHROUGH#", "PAGE#", "TOTALPAGES",
+            "VALUE", "INPUT", "MESSAGEBOX"});
+  describe(
+      55355, 55405,
+      {"CURY", "DEC", "FINALPASS", "FREESPACE", "INC", "MODALRESULT", "MRCANCEL", "MROK",
+       "NEWCOLUMN", "NEWPAGE", "PAGEHEIGHT", "PAGEWIDTH", "PROGRESS", "SHOWBAND", "STOPREPORT"});
+  describe(55622, 55623,
+           {"REPORTCOMMENT", "REPORTNAME", "REPORTAUTOR", "VMAJOR", "VMINOR", "VRELEASE", "VBUILD",
+            "REPORTDATE", "REPORTLASTCHANGE"});
 }
 
 void TfrStdFunctionLibrary::DoFunction(int index, const std::string& p1, const std::string& p2,

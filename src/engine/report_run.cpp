@@ -1521,7 +1521,7 @@ bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
     value = Variant(pr ? pr->rightX : 0);
   } else if (fieldValue(n, value)) {
   } else if (objectProperty(n, value)) {
-  } else if (const TfrVariables& c = engineGlobals().Constants; c.IndexOf(n) >= 0) {
+  } else if (const TfrVariables& c = globalConstants(); c.IndexOf(n) >= 0) {
     value = c.value(n);
   } else {
     return false;

@@ -1,9 +1,15 @@
 #include "model/factory.h"
 
 #include "model/state.h"
+#include "model/text_util.h"
 #include "model/views.h"
 
 namespace orv {
+
+FactoryState::FactoryState() {
+  // The picture's blob types exist whether or not a picture was ever made.
+  Constants = {{"btBMP", btBMP}, {"btJPG", btJPG}, {"btICO", btICO}, {"btWMF", btWMF}};
+}
 
 FactoryState& factoryState() {
   static FactoryState state;
@@ -22,6 +28,13 @@ void AddInRegistry::RegisterAddIn(std::string className, ViewCreator create, QIm
   e.ButtonPicture = std::move(buttonPicture);
   e.Hint = std::move(hint);
   entries_.push_back(std::move(e));
+}
+
+void defineClassConstant(std::string_view name, int32_t value) {
+  std::vector<ClassConstant>& list = factoryState().Constants;
+  for (const ClassConstant& c : list)
+    if (sameText(c.Name, name)) return;
+  list.push_back({std::string(name), value});
 }
 
 const AddInEntry* AddInRegistry::find(std::string_view className) const {

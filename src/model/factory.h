@@ -55,10 +55,22 @@ class AddInRegistry {
   std::vector<AddInEntry> entries_;
 };
 
-// The factory's process-wide state: the registry, the object counter and what
-// the current load failed to find.
+// A named integer of the expression language that an object class brings
+// along (the picture's "btJPG", the shapes' "skEllipse", the check box's
+// "csCheck"...). Object classes live below the report engine, so they leave
+// their constants here and the engine takes them into its constant table.
+struct ClassConstant {
+  std::string Name;
+  int32_t Value = 0;
+};
+
+// The factory's process-wide state: the registry, the class constants, the
+// object counter and what the current load failed to find.
 struct FactoryState {
+  FactoryState();
   AddInRegistry Registry;
+  // In definition order; starts with the core classes' own.
+  std::vector<ClassConstant> Constants;
   int32_t ObjectCounter = 0;
   std::string MissingClasses;
   bool ClassNotFoundSeen = false;
@@ -74,6 +86,10 @@ FactoryState& factoryState();
 inline AddInRegistry& addInRegistry() {
   return factoryState().Registry;
 }
+
+// Adds a class constant unless one of that name (any case) is there already,
+// so that registering classes again changes nothing.
+void defineClassConstant(std::string_view name, int32_t value);
 
 // Registers an add-in class with the process-wide registry.
 template <class T>

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "addins/barcode_view.h"
 #include "addins/checkbox_view.h"
 #include "addins/rich_view.h"
@@ -49,6 +51,20 @@ TEST(AddIns, ConstantsTableNamesEveryEnumeration) {
   EXPECT_EQ(c.at("csCross"), 0);
   EXPECT_EQ(c.at("csCheck"), 1);
   EXPECT_EQ(c.size(), 14u);
+}
+
+TEST(AddIns, RegisteringDefinesTheConstantsOnceBesideThePicturesOwn) {
+  registerAddIns();
+  registerAddIns();
+  std::map<std::string, int> times;
+  for (const ClassConstant& k : factoryState().Constants) ++times[k.Name];
+  for (const AddInConstant& k : addInConstants()) EXPECT_EQ(times[k.name], 1) << k.name;
+  for (const char* k : {"btBMP", "btJPG", "btICO", "btWMF"}) EXPECT_EQ(times[k], 1) << k;
+  // A second definition of a name, in whatever case, keeps the first value.
+  defineClassConstant("CSCHECK", 7);
+  for (const ClassConstant& k : factoryState().Constants)
+    EXPECT_TRUE(k.Name != "csCheck" || k.Value == csCheck);
+  EXPECT_EQ(factoryState().Constants.size(), times.size());
 }
 
 std::vector<std::unique_ptr<TfrView>> samples() {

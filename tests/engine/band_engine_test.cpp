@@ -11,6 +11,7 @@
 
 #include "addins/addins.h"
 #include "addins/chart_view.h"
+#include "addins/checkbox_view.h"
 #include "addins/rich_view.h"
 #include "engine/band.h"
 #include "engine/data_connection.h"
@@ -743,6 +744,27 @@ TEST_F(BandEngine, AChartCollectsTheTextsItNamesAsTheRunWritesThem) {
   again->Options.SingleSeries = false;
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   EXPECT_EQ(named(0, "Chart")[0].text, "M1;M2;M3;|10;|20;|30;");
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, AddInAndPictureConstantsResolveInTextsAndScripts) {
+  // Registered late, after the engine's constant table exists.
+  registerAddIns();
+  registerAddIns();
+  auto& data = band(btMasterData, "Data", 40, 20, "1");
+  auto& box = place<TfrCheckBoxView>(*page, "Box", 400, 42, 16, 16);
+  box.CheckStyle = csCross;
+  // Only its property matters here; the box itself is not printed.
+  box.Visible = false;
+  data.Memo = {"if Box.CheckStyle = csCross then Box.CheckStyle := csCheck"};
+  memo("Row", 0, 42, 300, 16, {"[csCheck] [skEllipse] [gsVertical] [btJPG] [Box.CheckStyle]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Row")), "1 2 1 1 1");
 }
 
 }  // namespace

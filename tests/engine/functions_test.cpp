@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <vector>
+
 #include "engine/engine_globals.h"
 #include "engine/report_ui.h"
 
@@ -76,6 +79,67 @@ TEST_F(Functions, TheConstantTableHoldsColoursStylesAndTexts) {
   EXPECT_EQ(c.value("CRLF").toString(), "\r\n");
   EXPECT_TRUE(c.value("Null").isNull());
   EXPECT_TRUE(c.Sorted());
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(FunctionDescriptions, EveryStandardNameIsListedOnceUnderACategory) {
+  const std::vector<std::string> expected = {
+      // the standard library's own
+      "AVG", "COUNT", "DAYOF", "FORMATDATETIME", "FORMATFLOAT", "FORMATTEXT", "INPUT", "LENGTH",
+      "LOWERCASE", "MAX", "MAXNUM", "MESSAGEBOX", "MIN", "MINNUM", "MONTHOF", "NAMECASE", "POS",
+      "SUM", "TRIM", "UPPERCASE", "YEAROF",
+      // the parser's
+      "IF", "COPY", "MOD", "STR", "NOT", "AND", "OR", "ROUND", "FRAC", "INT", "TRUE", "FALSE",
+      "STRTODATE", "STRTOTIME",
+      // the name resolver's
+      "VALUE", "PAGE#", "DATE", "TIME", "LINE#", "LINETHROUGH#", "COLUMN#", "CURRENT#",
+      "TOTALPAGES", "CALCWIDTH", "REPORTCOMMENT", "REPORTNAME", "REPORTAUTOR", "VMAJOR", "VMINOR",
+      "VRELEASE", "VBUILD", "REPORTDATE", "REPORTLASTCHANGE",
+      // the interpreter's
+      "MROK", "MRCANCEL", "CURY", "FREESPACE", "FINALPASS", "PAGEHEIGHT", "PAGEWIDTH", "PROGRESS",
+      "MODALRESULT", "STOPREPORT", "NEWPAGE", "NEWCOLUMN", "SHOWBAND", "INC", "DEC",
+      // the database library's
+      "FIELDISNULL"};
+  std::map<std::string, const TfrFunctionDesc*> byName;
+  for (const TfrFunctionDesc& d : installedFunctions().Items()) {
+    SCOPED_TRACE(d.FunctionName);
+    EXPECT_TRUE(byName.emplace(d.FunctionName, &d).second) << "listed twice";
+    EXPECT_FALSE(d.Category.empty());
+    // "NAME(<args>)/text" or "NAME/text": a text numbered one off would
+    // describe its neighbour (MAX and MAXNUM, for one).
+    const std::string& text = d.Description;
+    ASSERT_GT(text.size(), d.FunctionName.size() + 1);
+    EXPECT_EQ(text.substr(0, d.FunctionName.size()), d.FunctionName);
+    EXPECT_NE(std::string("(/").find(text[d.FunctionName.size()]), std::string::npos) << text;
+    const size_t slash = text.find('/');
+    ASSERT_NE(slash, std::string::npos) << text;
+    EXPECT_GT(text.size(), slash + 5) << text;
+    for (char c : text + d.Category) EXPECT_LT(static_cast<unsigned char>(c), 0x80) << text;
+  }
+  for (const std::string& name : expected) EXPECT_EQ(byName.count(name), 1u) << name;
+  EXPECT_EQ(byName.size(), expected.size());
+
+  EXPECT_EQ(byName.at("REPORTNAME")->Description, "REPORTNAME/Returns report name");
+  EXPECT_EQ(byName.at("REPORTNAME")->Category, "Report info");
+  EXPECT_EQ(byName.at("FIELDISNULL")->Category, "Database");
+  EXPECT_NE(dynamic_cast<TDatabaseFunctionLibrary*>(byName.at("FIELDISNULL")->Library), nullptr);
+  EXPECT_NE(dynamic_cast<TfrStdFunctionLibrary*>(byName.at("IF")->Library), nullptr);
+  EXPECT_EQ(byName.at("SUM")->Category, byName.at("COUNT")->Category);
+  EXPECT_NE(byName.at("SUM")->Category, byName.at("TRIM")->Category);
+}
+
+TEST(FunctionDescriptions, OnlyTheFirstDescriptionOfANameWithACategoryCounts) {
+  TfrInstalledFunctions list;
+  list.Add(nullptr, "Twice", "", "TWICE/no category");
+  list.Add(nullptr, "TWICE", "Mine", "TWICE/first");
+  list.Add(nullptr, "twice", "Mine", "TWICE/second");
+  ASSERT_EQ(list.Items().size(), 1u);
+  EXPECT_EQ(list.Items()[0].Description, "TWICE/first");
 }
 
 }  // namespace

@@ -26,6 +26,13 @@ TEST(FrptoolScript, ListsCodeLinesRunsAndReportsErrors) {
   EXPECT_NE(r.out.find("s = 10\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("t = ANA\n"), std::string::npos) << r.out;
 
+  // The constants of the picture and of the add-in classes, as in a report.
+  const std::string constants = dir.filePath("constants.txt").toStdString();
+  std::ofstream(constants) << "k := skEllipse * 10 + btWMF\n";
+  r = orv::runFrptool({"script", QString::fromStdString(constants), "--run"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("k = 23\n"), std::string::npos) << r.out;
+
   const std::string bad = dir.filePath("bad.txt").toStdString();
   std::ofstream(bad) << "x := 1;\nif x = 1 y := 2\n";
   r = orv::runFrptool({"script", QString::fromStdString(bad)});
