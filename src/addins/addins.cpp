@@ -47,6 +47,15 @@ AddInExpressionEvaluator*& addInExpressionEvaluator() {
   return evaluator;
 }
 
+bool evaluateAddInExpression(TfrView& view, std::string_view expression, Variant& value) {
+  if (AddInExpressionEvaluator* eval = addInExpressionEvaluator()) {
+    value = eval->Evaluate(view, expression);
+    return true;
+  }
+  ViewRunHooks* hooks = modelState().RunHooks;
+  return hooks && hooks->Evaluate(view, expression, value);
+}
+
 void emitAddInView(TfrView& view, MemoryStream& stream,
                    const std::function<void(TfrView&)>& finishText, bool alignToBand) {
   if (view.TargetCanvas) view.ApplyBandAlign(*view.TargetCanvas);

@@ -37,6 +37,9 @@ class AddInExpressionEvaluator {
   virtual Variant Evaluate(TfrView& view, std::string_view expression) = 0;
 };
 AddInExpressionEvaluator*& addInExpressionEvaluator();
+// The installed evaluator's answer, else the report run's; false when there
+// is neither.
+bool evaluateAddInExpression(TfrView& view, std::string_view expression, Variant& value);
 
 // The common first steps of emitting an add-in view into a prepared page
 // (alignment, the text, the before-print notification and script, the

@@ -156,12 +156,12 @@ void TfrBarCodeView::EmitToPage(MemoryStream& stream) {
         if (v.ExpandedText.empty()) return;
         std::string& first = v.ExpandedText.front();
         if (first.empty() || first.front() != '[') return;
-        AddInExpressionEvaluator* eval = addInExpressionEvaluator();
-        if (!eval) return;
         // A failed expression leaves "0", which draws no barcode.
         std::string value;
         try {
-          value = eval->Evaluate(v, first).toString();
+          Variant result;
+          if (!evaluateAddInExpression(v, first, result)) return;
+          value = result.toString();
         } catch (const Error&) {
           value = std::string(1, '0');
         }

@@ -93,9 +93,9 @@ void TfrCheckBoxView::EmitToPage(MemoryStream& stream) {
       *this, stream,
       [](TfrView& v) {
         if (v.ExpandedText.empty()) return;
-        AddInExpressionEvaluator* eval = addInExpressionEvaluator();
-        if (!eval) throw Error("no expression evaluator for the check box " + v.Name);
-        const Variant result = eval->Evaluate(v, v.ExpandedText.front());
+        Variant result;
+        if (!evaluateAddInExpression(v, v.ExpandedText.front(), result))
+          throw Error("no expression evaluator for the check box " + v.Name);
         // A condition that holds is stored as 1 (not the -1 a Boolean
         // converts to), so the page reads like the comparison it came from.
         const double value = result.kind() == Variant::Kind::Bool ? (result.toBool() ? 1.0 : 0.0)

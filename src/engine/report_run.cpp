@@ -1623,6 +1623,18 @@ bool TfrReportRun::EvaluateCondition(TfrView& view, const std::string& condition
   }
 }
 
+bool TfrReportRun::Evaluate(TfrView& view, std::string_view expression, Variant& value) {
+  TfrView* const outer = view_;
+  view_ = &view;
+  struct Restore {
+    TfrView*& view;
+    TfrView* outer;
+    ~Restore() { view = outer; }
+  } restore{view_, outer};
+  value = engineGlobals().Parser.Calc(expression);
+  return true;
+}
+
 void TfrReportRun::AlignToBand(TfrView& view) {
   const TfrBand* b = band_;
   if (!b) return;

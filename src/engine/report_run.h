@@ -99,6 +99,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   bool HasBeforePrintHandler() override;
   bool EvaluateCondition(TfrView& view, const std::string& condition) override;
   bool SuppressRemembersValue() override { return DoublePass && !FinalPass; }
+  bool Evaluate(TfrView& view, std::string_view expression, Variant& value) override;
 
   // Run state of one template page.
   struct PageRun {

@@ -126,6 +126,12 @@ class ViewRunHooks {
   // Whether measuring a suppressed text already remembers its value (the
   // first pass of a two-pass report, which writes nothing).
   virtual bool SuppressRemembersValue() { return false; }
+  // One expression of an add-in view that emits itself (a check box's
+  // value, a barcode's bracketed text); false when the hooks evaluate none.
+  // Evaluation errors propagate.
+  virtual bool Evaluate(TfrView& view, std::string_view expression, Variant& value) {
+    return false;
+  }
 };
 
 // The scriptable root: a property list and the four scripting slots.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "addins/addins.h"
+#include "addins/barcode_view.h"
 #include "addins/chart_view.h"
 #include "addins/checkbox_view.h"
 #include "addins/rich_view.h"
@@ -972,6 +973,27 @@ TEST_F(BandEngine, ADialogPageRunsFirstAndMayCancelTheRun) {
   EXPECT_FALSE(report.PrepareReport());
   EXPECT_EQ(report.EMFPages.Count(), 0);
   EXPECT_TRUE(report.LastError.empty()) << report.LastError;
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, CheckBoxesAndBarcodesEvaluateTheirExpressionsInARun) {
+  registerAddIns();
+  band(btMasterData, "Data", 40, 40, "3");
+  auto& box = place<TfrCheckBoxView>(*page, "Box", 0, 42, 16, 16);
+  box.Memo = {"[LINE#] = 2"};
+  auto& code = place<TfrBarCodeView>(*page, "Code", 100, 42, 200, 36);
+  code.Memo = {"[LINE# * 111]"};
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  std::vector<std::string> boxes, codes;
+  for (const Placed& p : named(0, "Box")) boxes.push_back(p.text);
+  for (const Placed& p : named(0, "Code")) codes.push_back(p.text);
+  EXPECT_EQ(boxes, (std::vector<std::string>{"0", "1", "0"}));
+  EXPECT_EQ(codes, (std::vector<std::string>{"111", "222", "333"}));
 }
 
 }  // namespace
