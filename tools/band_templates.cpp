@@ -56,6 +56,20 @@ void buildBandTemplate(TfrReport& report, BandTemplate kind) {
       band(page, "GroupFoot", btGroupFooter, 100, 20);
       memo(page, "GroupEnd", 0, 102, 300, 16, {"Fim do grupo"});
       break;
+    case BandTemplate::CrossTab: {
+      band(page, "Head", btPageHeader, 0, 20).Flags = bfOnFirstPage;
+      band(page, "Data", btMasterData, 40, 20, "3").Flags = bfStretched;
+      band(page, "Foot", btMasterFooter, 80, 20);
+      placeBand(page, "CrossHead", btCrossHeader, 0, 1000, 100, {}).Left = 0;
+      placeBand(page, "CrossData", btCrossData, 0, 1000, 80, "4").Left = 120;
+      placeBand(page, "CrossFoot", btCrossFooter, 0, 1000, 80, {}).Left = 220;
+      memo(page, "RowTitle", 10, 42, 80, 16, {"Linha [LINE#]"});
+      memo(page, "ColTitle", 125, 2, 70, 16, {"Coluna [COLUMN#]"});
+      memo(page, "Cell", 125, 42, 70, 16, {"[LINE# * COLUMN#]"}).Flags |= flStretched;
+      memo(page, "ColTotal", 125, 82, 70, 16, {"[SUM(LINE# * COLUMN#)]"});
+      memo(page, "RowTotal", 225, 42, 70, 16, {"[SUM(LINE# * COLUMN#)]"});
+      break;
+    }
     case BandTemplate::SplitText: {
       std::vector<std::string> lines;
       for (int i = 1; i <= 150; ++i) lines.push_back("linha " + std::to_string(i));
@@ -71,7 +85,8 @@ bool bandTemplateByName(const std::string& name, BandTemplate& kind) {
                                                                {"five", BandTemplate::FiveRecords},
                                                                {"pages", BandTemplate::PageBands},
                                                                {"groups", BandTemplate::Groups},
-                                                               {"split", BandTemplate::SplitText}};
+                                                               {"split", BandTemplate::SplitText},
+                                                               {"cross", BandTemplate::CrossTab}};
   for (const auto& [n, k] : names)
     if (name == n) {
       kind = k;

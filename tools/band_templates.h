@@ -13,10 +13,11 @@ enum class BandTemplate {
   PageBands,    // page header and footer with [PAGE#] around 60 records
   Groups,       // a group header on [LINE#] > 4 with its footer
   SplitText,    // one stretched, breakable record taller than two pages
+  CrossTab,     // rows "3" down, cross columns "4" across, with totals
 };
 void buildBandTemplate(TfrReport& report, BandTemplate kind);
 // The name frpgen takes for a kind ("title", "five", "pages", "groups",
-// "split"); false when the name is none of them.
+// "split", "cross"); false when the name is none of them.
 bool bandTemplateByName(const std::string& name, BandTemplate& kind);
 
 // A listing of the data set "Orders" (fields ID, CUSTOMER, CITY, AMOUNT,

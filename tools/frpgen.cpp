@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
       std::fprintf(
           stderr,
           "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template "
-          "[--band title|five|pages|groups|split|orders]\n");
+          "[--band title|five|pages|groups|split|cross|orders]\n");
       return 64;
     }
   }
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template "
-        "[--band title|five|pages|groups|split|orders]\n");
+        "[--band title|five|pages|groups|split|cross|orders]\n");
     return 64;
   }
   try {

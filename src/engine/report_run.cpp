@@ -1190,12 +1190,16 @@ void TfrReportRun::writeCrossCells(TfrBand* row) {
       if (cell.Cross->Type == btCrossData)
         write(cell, clampCoordinate(int64_t(x) + cell.Cross->x - cd->x), width);
     if (aggregates_.Totals(data)) {
+      // Totals across the columns read each column as its cells do.
       TfrBand* const outer = band_;
+      TfrBand* const outerRow = crossRow_;
       band_ = data;
+      crossRow_ = row;
       aggregates_.Accumulate(data, data->Visible, [](const std::string& e) {
         return engineGlobals().Parser.CalcPostfix(e);
       });
       band_ = outer;
+      crossRow_ = outerRow;
     }
     return true;
   });
@@ -1453,6 +1457,9 @@ void TfrReportRun::GetValue(const std::string& name, Variant& value) {
 
 TfrBand* TfrReportRun::lineBand() const {
   TfrBand* b = band_;
+  // A cross-tab cell counts the lines of the band it lies across; its column
+  // is COLUMN#.
+  if (b && crossRow_ && b->Type >= btCrossHeader && b->Type <= btCrossFooter) b = crossRow_;
   if (!b || b->DataSet || !cur_) return b;
   // A band without its own data set counts the lines of its chain's first band.
   TfrBand* first = cur_->bands[b->Type];

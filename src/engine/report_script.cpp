@@ -303,12 +303,15 @@ void TfrReportRun::initAggregates(TfrBand* band) {
         [this](TfrBand* holder, const std::function<void(int32_t)>& each) {
           // Each column's total reads its record as the column's cells do.
           TfrBand* const dataBand = band_;
+          TfrBand* const outerRow = crossRow_;
           if (cur_) band_ = cur_->bands[btCrossData];
+          crossRow_ = dataBand;
           walkCrossColumns(holder, [&](int32_t, int32_t) {
             each(cur_->crossColumn);
             return true;
           });
           band_ = dataBand;
+          crossRow_ = outerRow;
         });
     band_ = outer;
   }

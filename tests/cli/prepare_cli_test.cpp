@@ -315,6 +315,40 @@ TEST_F(PrepareCli, EachRepeatsTheReportForEveryRecordOfTheNamedDataSet) {
   EXPECT_NE(bad.err.find("--each Ninguem"), std::string::npos) << bad.err;
 }
 
+// A cross-tab of LINE# × COLUMN#: three rows, four columns, totals per row
+// and per column.
+TEST_F(PrepareCli, ACrossTabTemplateGivesItsCellsAndTotals) {
+  TfrReport report;
+  tools::buildBandTemplate(report, tools::BandTemplate::CrossTab);
+  report.SaveToFile(path("cruzada.frf"));
+  const ToolRun r =
+      runFrptool({"prepare", qpath("cruzada.frf"), "-o", qpath("cruzada.frp")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::map<std::string, std::vector<std::string>> byName;
+  const Pages pages = load("cruzada.frp");
+  ASSERT_EQ(pages.size(), 1u);
+  // Texts measured in a stretched band keep their paragraph ends.
+  for (const Placed& p : pages[0]) {
+    std::string text = p.text;
+    std::erase(text, '\x01');
+    byName[p.name].push_back(text);
+  }
+  std::vector<std::string> cells, rowTotals, colTotals;
+  for (int line = 1; line <= 3; ++line) {
+    int sum = 0;
+    for (int column = 1; column <= 4; ++column) {
+      cells.push_back(std::to_string(line * column));
+      sum += line * column;
+    }
+    rowTotals.push_back(std::to_string(sum));
+  }
+  for (int column = 1; column <= 4; ++column) colTotals.push_back(std::to_string(6 * column));
+  EXPECT_EQ(byName["Cell"], cells);
+  EXPECT_EQ(byName["RowTotal"], rowTotals);
+  EXPECT_EQ(byName["ColTotal"], colTotals);
+  EXPECT_EQ(byName["ColTitle"].size(), 4u);
+}
+
 TEST_F(PrepareCli, AFailedRunPrintsTheEngineTextExitsTwoAndWritesNothing) {
   TfrReport report;
   tools::buildBandTemplate(report, tools::BandTemplate::Title);
