@@ -28,6 +28,7 @@
 #include "preview/job_progress.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
+#include "printing/tfr_printer.h"
 
 namespace orv {
 
@@ -686,6 +687,11 @@ void TfrPreviewForm::PrintCommand() {
   if (!Pages || !Report) return;
   if (printCommand) {
     printCommand();
+    return;
+  }
+  // Printing does nothing without a printer; the person is told why.
+  if (const TfrPrinter* printer = TfrPrinter::instance(); !printer || printer->VirtualIndex == 0) {
+    ShowStatus(QString::fromUtf8("Nenhuma impressora instalada"));
     return;
   }
   PreviewPrintLink link(*this);

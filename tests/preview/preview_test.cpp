@@ -207,6 +207,15 @@ TEST_F(PreviewTest, PageLinksJumpAndBadLinksDoNothing) {
   EXPECT_EQ(form().Label2->text(), QString::fromUtf8("Página 3"));
 }
 
+TEST_F(PreviewTest, PrintingWithoutAPrinterSaysSoInTheStatusBar) {
+  fillA4(report, 2);
+  preview->Connect(&report);
+  // Only the virtual printer: no dialog opens, and the reason is shown.
+  form().PrintCommand();
+  EXPECT_EQ(form().Label2->text(), QString::fromUtf8("Nenhuma impressora instalada"));
+  EXPECT_EQ(form().AllPages(), 2);
+}
+
 TEST_F(PreviewTest, BackReturnsToWhereTheLinkWasFollowed) {
   fillA4(report, 5);
   addLink(report.EMFPages.Entry(1), "URL1", "@5", 100, 700);
