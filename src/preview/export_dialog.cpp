@@ -1,7 +1,6 @@
 #include "preview/export_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -23,6 +22,7 @@
 #include "platform/strings.h"
 #include "prepared/frp_error.h"
 #include "prepared/page_export.h"
+#include "preview/file_dialog.h"
 #include "preview/job_progress.h"
 #include "preview/preview.h"
 #include "printing/page_list.h"
@@ -104,7 +104,7 @@ ExportFileField::ExportFileField(const QString& filter, const QString& suffix, Q
   l->addWidget(browse);
   connect(browse, &QPushButton::clicked, this, [this] {
     const QString start = Edit->text().isEmpty() ? lastDialogFolder() : Edit->text();
-    const QString name = QFileDialog::getSaveFileName(window(), QString(), start, filter_);
+    const QString name = askSaveFileName(window(), start, filter_);
     if (name.isEmpty()) return;
     Edit->setText(name);
     confirmed_ = path();

@@ -25,6 +25,7 @@
 #include "platform/settings.h"
 #include "platform/strings.h"
 #include "prepared/frp_error.h"
+#include "preview/file_dialog.h"
 #include "preview/job_progress.h"
 #include "preview/print_form.h"
 #include "preview/search_form.h"
@@ -627,8 +628,8 @@ void TfrPreviewForm::OpenCommand() {
   // file has left the preview empty.
   if (!Report) return;
   const QString name = askOpenFile ? askOpenFile()
-                                   : QFileDialog::getOpenFileName(PreviewPanel->window(), QString(),
-                                                                  lastDialogFolder(), fileFilter());
+                                   : askOpenFileName(PreviewPanel->window(), lastDialogFolder(),
+                                                     fileFilter());
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
   try {
@@ -641,9 +642,8 @@ void TfrPreviewForm::OpenCommand() {
 void TfrPreviewForm::SaveCommand() {
   if (!Pages) return;
   const QString name = askSaveFile ? askSaveFile()
-                                   : QFileDialog::getSaveFileName(
-                                         PreviewPanel->window(), QString(), lastDialogFolder(),
-                                         fileFilter(), nullptr, QFileDialog::DontConfirmOverwrite);
+                                   : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
+                                                     fileFilter(), QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
   SaveTo(name);
