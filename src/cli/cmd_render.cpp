@@ -26,7 +26,7 @@ int runRender(const std::vector<std::string>& argv) {
   const double zoom = QString::fromStdString(zoomText).toDouble(&ok) / 100.0;
   if (!ok || zoom <= 0 || zoom > 20) throw UsageError("--zoom needs a percentage from 1 to 2000");
   Session s;
-  s.load(path);
+  s.load(path, PageCheck::OnUse);
   s.checkPage(path, page);
   QImage img;
   try {
@@ -81,7 +81,7 @@ int runThumbnail(const std::vector<std::string>& argv) {
   const int size = QString::fromStdString(sizeText).toInt(&ok);
   if (!ok || size < 8 || size > 4096) throw UsageError("SIZE must be 8 to 4096 pixels");
   Session s;
-  s.load(in);
+  s.load(in, PageCheck::OnUse);
   s.checkPage(in, 1);
   const PreparedPage& e = s.report.EMFPages.Entry(0);
   const double zoom =
