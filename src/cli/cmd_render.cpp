@@ -7,12 +7,19 @@
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "model/printer_info.h"
+#include "platform/png_writer.h"
 #include "platform/qt_canvas.h"
 #include "prepared/page_export.h"
 #include "printing/page_list.h"
 
 namespace orv::cli {
 namespace {
+
+void savePng(const QImage& img, const std::string& out) {
+  QFile file(QString::fromStdString(out));
+  if (!file.open(QIODevice::WriteOnly) || !writePng(img, file) || !file.flush())
+    throw FileError(out, "cannot write the image");
+}
 
 int runRender(const std::vector<std::string>& argv) {
   Args args(argv);
@@ -34,8 +41,7 @@ int runRender(const std::vector<std::string>& argv) {
   } catch (const ExportError& e) {
     throw FileError(out, e.what());
   }
-  if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
-    throw FileError(out, "cannot write the image");
+  savePng(img, out);
   return kExitOk;
 }
 
@@ -97,8 +103,7 @@ int runThumbnail(const std::vector<std::string>& argv) {
     drawPageOnce(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
   }
   const QImage img = big.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
-    throw FileError(out, "cannot write the image");
+  savePng(img, out);
   return kExitOk;
 }
 
