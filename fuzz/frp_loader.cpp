@@ -1,5 +1,7 @@
 // Loads arbitrary bytes as a ".frp" file, then builds and draws every page
-// that loaded into a metafile: the whole road of a hostile file.
+// that loaded into a metafile: the whole road of a hostile file. A file the
+// full check refuses is loaded again with its pages left to their first use,
+// so that damaged pages are also met while drawing and saving.
 #include <cstdint>
 
 #include "engine/tfr_report.h"
@@ -24,7 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     report.EMFPages.LoadFromStream(s);
   } catch (const orv::Error&) {
-    return 0;
+    orv::MemoryStream again(std::vector<uint8_t>(data, data + size));
+    try {
+      report.EMFPages.LoadFromStream(again, orv::PageCheck::OnUse);
+    } catch (const orv::Error&) {
+      return 0;
+    }
   }
   for (int i = 0; i < report.EMFPages.Count() && i < 4; ++i) {
     orv::PreparedPage& e = report.EMFPages.Entry(i);
@@ -39,6 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   orv::MemoryStream out;
-  report.EMFPages.SaveToStream(out);
+  try {
+    report.EMFPages.SaveToStream(out);
+  } catch (const orv::Error&) {
+    // Only a page left unchecked can fail here.
+  }
   return 0;
 }

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   # Qt's own dialogs in Brazilian Portuguese
   qt6-translations-l10n
-  libjpeg62-turbo-dev libcups2-dev libsqlite3-dev
+  libjpeg62-turbo-dev libpng-dev libcups2-dev libsqlite3-dev
   # databases the data sets read, and a private server for their test
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15
   libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev libmuparser-dev

@@ -18,9 +18,9 @@ Session::Session() {
   compressor.setEnabled(true);
 }
 
-void Session::load(const std::string& path) {
+void Session::load(const std::string& path, PageCheck check) {
   try {
-    report.LoadPreparedReport(path);
+    report.LoadPreparedReport(path, check);
   } catch (const PreparedFileError& e) {
     throw FileError(e.file, e.reason);
   }

@@ -15,7 +15,9 @@ namespace orv::cli {
 // FileError, printed as "frptool: FILE: reason".
 struct Session {
   Session();
-  void load(const std::string& path);
+  // OnUse for commands that read a page or two of a possibly long report:
+  // a damaged page is then reported when it is drawn.
+  void load(const std::string& path, PageCheck check = PageCheck::AtLoad);
   // FileError unless the loaded report has that page (1-based).
   void checkPage(const std::string& path, int page) const;
   TfrReport report;

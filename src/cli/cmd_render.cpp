@@ -7,12 +7,19 @@
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "model/printer_info.h"
+#include "platform/png_writer.h"
 #include "platform/qt_canvas.h"
 #include "prepared/page_export.h"
 #include "printing/page_list.h"
 
 namespace orv::cli {
 namespace {
+
+void savePng(const QImage& img, const std::string& out) {
+  QFile file(QString::fromStdString(out));
+  if (!file.open(QIODevice::WriteOnly) || !writePng(img, file) || !file.flush())
+    throw FileError(out, "cannot write the image");
+}
 
 int runRender(const std::vector<std::string>& argv) {
   Args args(argv);
@@ -26,7 +33,7 @@ int runRender(const std::vector<std::string>& argv) {
   const double zoom = QString::fromStdString(zoomText).toDouble(&ok) / 100.0;
   if (!ok || zoom <= 0 || zoom > 20) throw UsageError("--zoom needs a percentage from 1 to 2000");
   Session s;
-  s.load(path);
+  s.load(path, PageCheck::OnUse);
   s.checkPage(path, page);
   QImage img;
   try {
@@ -34,8 +41,7 @@ int runRender(const std::vector<std::string>& argv) {
   } catch (const ExportError& e) {
     throw FileError(out, e.what());
   }
-  if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
-    throw FileError(out, "cannot write the image");
+  savePng(img, out);
   return kExitOk;
 }
 
@@ -81,7 +87,7 @@ int runThumbnail(const std::vector<std::string>& argv) {
   const int size = QString::fromStdString(sizeText).toInt(&ok);
   if (!ok || size < 8 || size > 4096) throw UsageError("SIZE must be 8 to 4096 pixels");
   Session s;
-  s.load(in);
+  s.load(in, PageCheck::OnUse);
   s.checkPage(in, 1);
   const PreparedPage& e = s.report.EMFPages.Entry(0);
   const double zoom =
@@ -97,8 +103,7 @@ int runThumbnail(const std::vector<std::string>& argv) {
     drawPageOnce(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
   }
   const QImage img = big.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  if (!img.save(QString::fromStdString(out), "PNG", kPngQuality))
-    throw FileError(out, "cannot write the image");
+  savePng(img, out);
   return kExitOk;
 }
 

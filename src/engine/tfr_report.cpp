@@ -2,8 +2,8 @@
 
 namespace orv {
 
-void TfrReport::LoadPreparedReport(const std::string& fileName) {
-  EMFPages.LoadFromFile(fileName);
+void TfrReport::LoadPreparedReport(const std::string& fileName, PageCheck check) {
+  EMFPages.LoadFromFile(fileName, check);
   CanRebuild = false;
 }
 

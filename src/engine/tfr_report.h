@@ -42,7 +42,7 @@ class TfrReport : public PreparedOwner {
 
   // Reads a ".frp" file into the store; afterwards the stored pages are
   // printed as they are, without preparing the report again.
-  void LoadPreparedReport(const std::string& fileName);
+  void LoadPreparedReport(const std::string& fileName, PageCheck check = PageCheck::AtLoad);
   void SavePreparedReport(const std::string& fileName);
 
   uint8_t generatorVersion() const override { return GeneratorVersion; }

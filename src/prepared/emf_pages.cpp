@@ -50,6 +50,12 @@ size_t compressedUpperBound(const uint8_t* p, size_t n) {
   return blocks * lzrw::kBlockSize;
 }
 
+void refuseOverlong(const uint8_t* p, size_t n, const std::string& label) {
+  if (compressedUpperBound(p, n) > kMaxPageBytes + lzrw::kBlockSize)
+    refuse(label + "page data would expand beyond the limit of " +
+           std::to_string(kMaxPageBytes >> 20) + " MiB");
+}
+
 // The page count, checked against the bytes left for records of at least
 // `minRecord` bytes and against the most pages a report may hold.
 template <class Stream>
@@ -267,7 +273,10 @@ class MemoryCursor {
 
 class FileCursor {
  public:
-  explicit FileCursor(const FileSource& file) : file_(file), size_(file.size()) {}
+  // `window` is how much one read fetches ahead: much for a load that reads
+  // every page, little for one that only needs the records around them.
+  FileCursor(const FileSource& file, size_t window)
+      : file_(file), size_(file.size()), windowSize_(window) {}
   size_t size() const { return size_; }
   size_t position() const { return pos_; }
   size_t remaining() const { return pos_ < size_ ? size_ - pos_ : 0; }
@@ -311,13 +320,9 @@ class FileCursor {
   }
 
  private:
-  // Big enough that the pages checked together keep the cores busy between
-  // reads, small against the reports it serves.
-  static constexpr size_t kWindow = size_t(16) << 20;
-
   void fill(size_t n) {
     if (beforeMove_) beforeMove_();
-    const size_t len = std::min(std::max(n, kWindow), size_ - pos_);
+    const size_t len = std::min(std::max(n, windowSize_), size_ - pos_);
     if (len > capacity_) {
       window_ = std::make_unique_for_overwrite<uint8_t[]>(len);
       capacity_ = len;
@@ -334,6 +339,7 @@ class FileCursor {
 
   const FileSource& file_;
   size_t size_;
+  size_t windowSize_;
   size_t pos_ = 0;
   std::unique_ptr<uint8_t[]> window_;
   size_t capacity_ = 0, winStart_ = 0, winLen_ = 0;
@@ -420,19 +426,73 @@ MemoryStream PreparedPage::ObjectsCopy() const {
   std::vector<uint8_t> bytes(Stored.size);
   Stored.source->copy(Stored.offset, Stored.size, bytes.data());
   if (!Stored.packed) return MemoryStream(std::move(bytes));
+  // Decoding finds the same damage as the check at load, so an unchecked page
+  // is checked by this first read; only its bound comes first.
+  if (Stored.unchecked) refuseOverlong(bytes.data(), bytes.size(), "");
   std::vector<uint8_t> out;
-  out.reserve(Stored.unpackedSize);
+  // Unchecked, the size is a guess: these pages pack to about a third.
+  out.reserve(Stored.unchecked ? std::min(compressedUpperBound(bytes.data(), bytes.size()),
+                                          Stored.size * 4)
+                               : Stored.unpackedSize);
   auto scratch = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
-  lzrw::decodeStream(
+  const size_t used = lzrw::decodeStream(
       bytes.data(), bytes.size(), scratch.get(),
       [&](const uint8_t* block, size_t count) { out.insert(out.end(), block, block + count); });
+  if (Stored.unchecked) {
+    Stored.size = used;
+    Stored.unpackedSize = out.size();
+    Stored.unchecked = false;
+  }
   return MemoryStream(std::move(out));
 }
 
-void TfrEMFPages::LoadFromStream(MemoryStream& s) {
+const StoredObjects& PreparedPage::CheckedStore() const {
+  if (Stored && Stored.unchecked) {
+    std::vector<uint8_t> bytes(Stored.size);
+    Stored.source->copy(Stored.offset, Stored.size, bytes.data());
+    refuseOverlong(bytes.data(), bytes.size(), "");
+    size_t unpacked = 0;
+    Stored.size = lzrw::checkStream(bytes.data(), bytes.size(), unpacked);
+    Stored.unpackedSize = unpacked;
+    Stored.unchecked = false;
+  }
+  return Stored;
+}
+
+size_t PreparedPage::ObjectsSize() const {
+  return Stored ? CheckedStore().unpackedSize : ObjectStream.size();
+}
+
+MemoryStream TfrEMFPages::objectsCopy(int index) const {
+  const PreparedPage& e = Entry(index);
+  if (!e.Stored.unchecked) return e.ObjectsCopy();
+  try {
+    return e.ObjectsCopy();
+  } catch (const Error& err) {
+    pageError(index, err);
+  }
+}
+
+const StoredObjects& TfrEMFPages::checkedStore(int index) const {
+  const PreparedPage& e = Entry(index);
+  if (!e.Stored.unchecked) return e.Stored;
+  try {
+    return e.CheckedStore();
+  } catch (const Error& err) {
+    pageError(index, err);
+  }
+}
+
+void TfrEMFPages::pageError(int index, const Error& err) const {
+  const std::string reason = pageLabel(index) + ": " + err.what();
+  if (fileInfo_.path.empty()) throw Error(reason);
+  throw PreparedFileError(fileInfo_.path, reason);
+}
+
+void TfrEMFPages::LoadFromStream(MemoryStream& s, PageCheck check) {
   auto source = std::make_shared<MemorySource>();
   MemoryCursor cursor(s);
-  loadFrom(cursor, source);
+  loadFrom(cursor, source, check);
   // The pages point into the source, which takes a copy of the caller's bytes
   // once they are all checked.
   if (source.use_count() > 1) {
@@ -446,7 +506,8 @@ void TfrEMFPages::LoadFromStream(MemoryStream& s) {
 }
 
 template <class Cursor>
-void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& source) {
+void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& source,
+                           PageCheck check) {
   Clear();
   fileInfo_ = FileInfo();
   const size_t start = s.position();
@@ -466,7 +527,7 @@ void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& s
       s.seek(start);
       loadMetafileFormat(s.inMemory());
     } else {
-      loadPages(s, version, flag != 0, source);
+      loadPages(s, version, flag != 0, source, check);
     }
   } catch (const Error& e) {
     Clear();
@@ -479,7 +540,7 @@ void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& s
 
 template <class Cursor>
 void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
-                            const std::shared_ptr<const PageSource>& source) {
+                            const std::shared_ptr<const PageSource>& source, PageCheck check) {
   const uint16_t nameLen = s.readU16("printer name length");
   auto name = s.readSpan(nameLen, "printer name");
   s.skip(1, "printer name terminator");
@@ -525,11 +586,16 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
       PreparedPage& e = appendEntry();
       const size_t end = readPageRecord(s, e, version, i);
       const size_t n = end - s.position();
-      if (compressed) {
+      if (keepPacked && check == PageCheck::OnUse) {
+        // Not even read: the page's first use reads and checks it.
+        e.Stored.source = source;
+        e.Stored.offset = s.position();
+        e.Stored.size = n;
+        e.Stored.packed = true;
+        e.Stored.unchecked = true;
+      } else if (compressed) {
         const uint8_t* data = s.peek(n, "page data");
-        if (compressedUpperBound(data, n) > kMaxPageBytes + lzrw::kBlockSize)
-          refuse(pageLabel(i) + ": page data would expand beyond the limit of " +
-                 std::to_string(kMaxPageBytes >> 20) + " MiB");
+        refuseOverlong(data, n, pageLabel(i) + ": ");
         if (keepPacked) {
           e.Stored.source = source;
           e.Stored.offset = s.position();
@@ -623,8 +689,8 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
   s.writeU8(compress ? 1 : 0);
   writeString(s, sharedPrinter().currentPrinterName());
   s.writeI32(Count());
-  for (auto& page : pages_) {
-    PreparedPage& e = *page;
+  for (int i = 0; i < Count(); ++i) {
+    PreparedPage& e = *pages_[size_t(i)];
     const size_t p = s.position();
     s.writeI32(0);  // end offset, written once the page data is out
     s.writeU16(e.PaperSize);
@@ -639,11 +705,12 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
     s.writeI32(e.Margins.bottom);
     if (e.Stored && e.Stored.packed && compress && passThrough) {
       // Still exactly as the built-in compressor read it: written back unchanged.
-      std::vector<uint8_t> packed(e.Stored.size);
-      e.Stored.source->copy(e.Stored.offset, e.Stored.size, packed.data());
+      const StoredObjects& st = checkedStore(i);
+      std::vector<uint8_t> packed(st.size);
+      st.source->copy(st.offset, st.size, packed.data());
       s.write(packed.data(), packed.size());
     } else if (e.Stored) {
-      MemoryStream objects = e.ObjectsCopy();
+      MemoryStream objects = objectsCopy(i);
       writeObjects(objects);
     } else {
       writeObjects(e.ObjectStream);
@@ -657,7 +724,7 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
   s.writeU8(Parent ? Parent->generatorVersion() : 0);
 }
 
-void TfrEMFPages::LoadFromFile(const std::string& path) {
+void TfrEMFPages::LoadFromFile(const std::string& path, PageCheck check) {
   Clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw PreparedFileError(path, std::strerror(errno));
@@ -670,9 +737,12 @@ void TfrEMFPages::LoadFromFile(const std::string& path) {
   auto file = std::make_shared<FileSource>(fd, st);
   if (st.st_size > off_t(INT32_MAX))
     throw PreparedFileError(path, "the file is larger than the format allows");
-  FileCursor cursor(*file);
+  // Checking every page reads them all, in reads large enough that the pages
+  // checked together keep the cores busy between them; otherwise only the
+  // page records are needed, and a read need hardly reach past one.
+  FileCursor cursor(*file, check == PageCheck::AtLoad ? size_t(16) << 20 : size_t(256));
   try {
-    loadFrom(cursor, file);  // leaves the store empty when it fails
+    loadFrom(cursor, file, check);  // leaves the store empty when it fails
   } catch (const Error& e) {
     throw PreparedFileError(path, e.what());
   }

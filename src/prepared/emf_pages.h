@@ -12,6 +12,7 @@
 namespace orv {
 
 class Canvas;
+class Error;
 class TfrPage;
 class TfrView;
 
@@ -58,17 +59,28 @@ class PageSource {
   virtual void copy(size_t offset, size_t n, uint8_t* out) const = 0;
 };
 
-// Where a loaded page's object stream lies in the report it came from, checked
-// at load but left there (packed or not) until it is needed, so that opening a
-// large report unpacks nothing but the pages that are looked at.
+// Where a loaded page's object stream lies in the report it came from, left
+// there (packed or not) until it is needed, so that opening a large report
+// unpacks nothing but the pages that are looked at.
 struct StoredObjects {
   std::shared_ptr<const PageSource> source;
   size_t offset = 0;
-  size_t size = 0;          // bytes in the file, for a packed page exactly the compressed stream
-  size_t unpackedSize = 0;  // bytes of the object stream
+  // Bytes in the file, for a checked packed page exactly the compressed stream.
+  // A packed page loaded without its check runs to its record's end and
+  // learns both sizes the first time it is read.
+  mutable size_t size = 0;
+  mutable size_t unpackedSize = 0;  // bytes of the object stream
+  mutable bool unchecked = false;
   bool packed = false;
   explicit operator bool() const { return source != nullptr; }
 };
+
+// When the packed pages of a file are checked. AtLoad walks every one while
+// the file loads, so a damaged page refuses the whole file (the viewer: a
+// damaged file never replaces the pages shown). OnUse leaves each page to the
+// first time it is read, which then raises the same error for that page; for
+// tools that look at one page of a long report.
+enum class PageCheck { AtLoad, OnUse };
 
 // One prepared page: its paper, its printer-information block and its
 // serialised objects; the live objects exist only while the page is drawn.
@@ -97,7 +109,10 @@ struct PreparedPage {
   MemoryStream& Objects();
   // The object stream for one use, leaving a loaded page's bytes where they are.
   MemoryStream ObjectsCopy() const;
-  size_t ObjectsSize() const { return Stored ? Stored.unpackedSize : ObjectStream.size(); }
+  // Raises the page's read error when a page loaded without its check is damaged.
+  size_t ObjectsSize() const;
+  // The stored bytes, checked now if the load left them unchecked.
+  const StoredObjects& CheckedStore() const;
 };
 
 // Limits that keep a damaged or hostile file from costing more memory than
@@ -159,10 +174,13 @@ class TfrEMFPages {
   Hit ObjectAt(int index, Point point, bool click);
 
   // The whole store as a ".frp" file. Loading either succeeds completely or
-  // leaves the store empty and raises one error naming the reason.
-  void LoadFromStream(MemoryStream& stream);
+  // leaves the store empty and raises one error naming the reason; with
+  // PageCheck::OnUse a damaged page is not found by the load but raises that
+  // error (naming the page and the file) each time it is read, and saving a
+  // store that holds one fails.
+  void LoadFromStream(MemoryStream& stream, PageCheck check = PageCheck::AtLoad);
   void SaveToStream(MemoryStream& stream);
-  void LoadFromFile(const std::string& path);
+  void LoadFromFile(const std::string& path, PageCheck check = PageCheck::AtLoad);
   void SaveToFile(const std::string& path);
 
   // The file-level facts of the last load, for tools that describe a file.
@@ -180,10 +198,15 @@ class TfrEMFPages {
 
  private:
   template <class Cursor>
-  void loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& source);
+  void loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& source, PageCheck check);
   template <class Cursor>
   void loadPages(Cursor& s, int version, bool compressed,
-                 const std::shared_ptr<const PageSource>& source);
+                 const std::shared_ptr<const PageSource>& source, PageCheck check);
+  // A page's object stream and its checked store; the errors of a page the load
+  // left unchecked name the page and the file, as the load would have.
+  MemoryStream objectsCopy(int index) const;
+  const StoredObjects& checkedStore(int index) const;
+  [[noreturn]] void pageError(int index, const Error& err) const;
   void loadMetafileFormat(MemoryStream& s);
   PreparedPage& appendEntry();
   void pushPaper(PreparedPage& e);

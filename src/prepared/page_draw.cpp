@@ -27,7 +27,7 @@ void TfrEMFPages::BuildObjects(int index) {
   // A loaded page is unpacked for this build only; its objects are what stays.
   // Read before anything else changes, since reading can fail.
   MemoryStream unpacked;
-  if (e.Stored) unpacked = e.ObjectsCopy();
+  if (e.Stored) unpacked = objectsCopy(index);
   MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
   PaperSpec paper{e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};
   auto page = std::make_shared<TfrPage>(paper);

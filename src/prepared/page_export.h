@@ -17,10 +17,6 @@ class TfrEMFPages;
 // Pages leaving the program as files: a PNG image of one page and a PDF of
 // several, the same for `frptool` and the reader's window.
 
-// Qt's PNG quality is the inverse of the compression level; 80 asks for the
-// fastest deflate level, which on pages that are mostly white paper costs a few
-// per cent in size and saves most of the time spent writing the file.
-inline constexpr int kPngQuality = 80;
 // The PDF's resolution: 600 dots per inch keeps every report pixel on the
 // exact device grid.
 inline constexpr int kPdfDpi = 600;

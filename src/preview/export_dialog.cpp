@@ -18,6 +18,7 @@
 
 #include "model/printer_info.h"
 #include "platform/codepage.h"
+#include "platform/png_writer.h"
 #include "platform/settings.h"
 #include "platform/strings.h"
 #include "prepared/frp_error.h"
@@ -255,7 +256,7 @@ ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page
   img.setDotsPerMeterX(dpm);
   img.setDotsPerMeterY(dpm);
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || !img.save(&file, "PNG", kPngQuality) || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly) || !writePng(img, file) || !file.commit()) {
     if (error) *error = file.errorString();
     return ExportResult::Failed;
   }

@@ -132,6 +132,38 @@ TEST_F(FrptoolTest, ErrorsAndUsage) {
   EXPECT_NE(r.out.find("info"), std::string::npos);
 }
 
+// Commands that draw one page check only that page: a damaged page elsewhere
+// does not stop them, the damaged one fails as the whole file fails for the others.
+TEST_F(FrptoolTest, ADamagedPageFailsWhenItIsDrawn) {
+  size_t at = 0;
+  {
+    TfrLZWCompressor compressor;
+    TfrReport report;
+    report.LoadPreparedReport(file.toStdString());
+    ASSERT_GE(report.EMFPages.Entry(1).Stored.size, 11u);
+    at = report.EMFPages.Entry(1).Stored.offset;
+  }
+  QFile f(file);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  f.seek(qint64(at) + 4);
+  // One block whose first item copies from before the block start.
+  f.write(QByteArray("\x05\x00\x40\x80\x00\x00\x13", 7));
+  f.close();
+  const std::string expected = "frptool: " + file.toStdString() +
+                               ": page 2: Error reading compressed stream.\n";
+  const QString png = dir.filePath("p.png");
+  Result r = frptool({"render", file, "-o", png, "-p", "2"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, expected);
+  EXPECT_FALSE(QFile::exists(png));
+  r = frptool({"info", file});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, expected);
+  r = frptool({"render", file, "-o", png, "-p", "1"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_FALSE(QImage(png).isNull());
+}
+
 // The drawing commands on a realistic report: sizes follow the paper, the
 // PDF keeps real text, and text, find and dump agree with what was written.
 TEST_F(FrptoolTest, DrawingAndTextCommands) {

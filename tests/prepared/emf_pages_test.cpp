@@ -313,6 +313,39 @@ TEST_F(StoreTest, LargeFilesAreCheckedPageByPage) {
     EXPECT_EQ(e.reason, "page 991: Error reading compressed stream.");
   }
   EXPECT_EQ(store.Count(), 0);
+
+  // Checked on use instead, the damaged page loads and is refused, with the
+  // same error, each time it is read; the others draw and the file as a
+  // whole is never saved with it.
+  store.LoadFromFile(file.path, PageCheck::OnUse);
+  ASSERT_EQ(store.Count(), 1000);
+  EXPECT_EQ(store.Entry(989).ObjectsCopy().size(), 20000u);
+  EXPECT_EQ(store.Entry(991).ObjectsSize(), 20000u);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      store.BuildObjects(990);
+      ADD_FAILURE() << "built a damaged page";
+    } catch (const PreparedFileError& e) {
+      EXPECT_EQ(e.file, file.path);
+      EXPECT_EQ(e.reason, "page 991: Error reading compressed stream.");
+    }
+    EXPECT_FALSE(store.Entry(990).ObjectPage);
+  }
+  EXPECT_THROW(store.Entry(990).ObjectsSize(), Error);
+  MemoryStream out;
+  EXPECT_THROW(store.SaveToStream(out), PreparedFileError);
+
+  // An undamaged file saves as it does checked at load, whichever pages were
+  // read first.
+  file.write(build(-1).bytes());
+  store.LoadFromFile(file.path);
+  MemoryStream checked;
+  store.SaveToStream(checked);
+  store.LoadFromFile(file.path, PageCheck::OnUse);
+  EXPECT_EQ(store.Entry(3).ObjectsCopy().size(), 20000u);
+  MemoryStream onUse;
+  store.SaveToStream(onUse);
+  EXPECT_EQ(onUse.bytes(), checked.bytes());
 }
 
 TEST_F(StoreTest, LoadedPagesGetTheirPrinterInformation) {
@@ -467,6 +500,31 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
             << "expected \"" << fragment << "\" in: " << e.what();
       }
       EXPECT_EQ(store.Count(), 0);
+    }
+    // Left to their first use, pages are refused then, with the same reason;
+    // damage outside the page data still refuses the file at once.
+    for (bool fromFile : {false, true}) {
+      TfrEMFPages store(&owner);
+      MemoryStream copy(s.bytes());
+      std::string first;
+      bool loaded = false;
+      try {
+        if (fromFile)
+          store.LoadFromFile(file.path, PageCheck::OnUse);
+        else
+          store.LoadFromStream(copy, PageCheck::OnUse);
+        loaded = true;
+        // Saving reads every page in order.
+        MemoryStream out;
+        store.SaveToStream(out);
+      } catch (const Error& e) {
+        first = e.what();
+        if (!loaded) {
+          EXPECT_EQ(store.Count(), 0);
+        }
+      }
+      EXPECT_NE(first.find(fragment), std::string::npos)
+          << "expected \"" << fragment << "\" on use, got: " << first;
     }
   };
   auto header = [](FileBuilder& f) { f.u8(25).u8(0).name("P"); };
