@@ -387,7 +387,20 @@ void TfrReportRun::pageLoop() {
       modelState().CurrentPage = &page;
       reportProgress(PageNo + 1);
       if (!page.Visible) runPageScript(page);
-      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formPage(pr, true);
+      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) {
+        // A cross-tab wider than the page goes on in further column pages,
+        // each formed again from the first column the last one cut.
+        crossStart_ = 1;
+        for (;;) {
+          crossCut_ = 0;
+          formPage(pr, true);
+          if (crossCut_ <= crossStart_ || Terminated) break;
+          crossStart_ = crossCut_;
+          PageNo = report_.EMFPages.Count();
+          Append = false;
+        }
+        crossStart_ = 1;
+      }
       if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
         --PageNo;
         Append = true;
@@ -1062,8 +1075,10 @@ void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitP
 // ------------------------------------------------------------ cross-tab cells
 
 int32_t TfrReportRun::walkCrossColumns(TfrBand* row,
-                                       const std::function<bool(int32_t, int32_t)>& each) {
+                                       const std::function<void(const CrossColumn&)>& each,
+                                       int32_t* cutAt) {
   PageRun& pr = *cur_;
+  if (cutAt) *cutAt = 0;
   TfrBand* cd = pr.bands[btCrossData];
   if (!cd) return 0;
   int32_t x = cd->x;
@@ -1079,20 +1094,26 @@ int32_t TfrReportRun::walkCrossColumns(TfrBand* row,
       if (run.cur_) run.cur_->crossColumn = 0;
     }
   } restore{*this, outer};
+  bool cut = false;
   ds->First();
-  for (int32_t column = 1; !ds->Eof() && !Terminated; ++column) {
+  // Columns of no width never reach the edge, so their number is bounded
+  // too: each one keeps a total per aggregate.
+  for (int32_t column = 1; !ds->Eof() && !Terminated && column <= kMaxCrossColumns; ++column) {
     step();
     pr.crossColumn = column;
     if (report_.OnBeginColumn) report_.OnBeginColumn(*cd);
     int32_t width = cd->dx;
     if (report_.OnPrintColumn) report_.OnPrintColumn(column, width);
     width = std::clamp(width, 0, kMaxCoordinate);
-    // Columns end at the page's right edge; the first is always written.
-    // Columns of no width never reach the edge, so their number is bounded
-    // too: each one keeps a total per aggregate.
-    if (column > 1 && (int64_t(x) + width > pr.rightX || column > kMaxCrossColumns)) break;
-    if (!each(x, width)) break;
-    x = clampCoordinate(int64_t(x) + width);
+    // A column page ends at the page's right edge; its first column is
+    // always written.
+    if (column > crossStart_ && !cut && int64_t(x) + width > pr.rightX) {
+      cut = true;
+      if (cutAt) *cutAt = column;
+    }
+    const bool shown = column >= crossStart_ && !cut;
+    each({x, width, shown});
+    if (shown) x = clampCoordinate(int64_t(x) + width);
     ds->Next();
   }
   return x;
@@ -1151,10 +1172,10 @@ int32_t TfrReportRun::crossHeight(TfrBand* row) {
   };
   for (const auto& cell : row->CrossCells)
     if (cell.Cross->Type != btCrossData) measure(cell, cell.Cross->dx);
-  walkCrossColumns(row, [&](int32_t, int32_t width) {
+  walkCrossColumns(row, [&](const CrossColumn& c) {
+    if (!c.shown) return;
     for (const auto& cell : row->CrossCells)
-      if (cell.Cross->Type == btCrossData) measure(cell, width);
-    return true;
+      if (cell.Cross->Type == btCrossData) measure(cell, c.width);
   });
   return h;
 }
@@ -1185,24 +1206,33 @@ void TfrReportRun::writeCrossCells(TfrBand* row) {
   for (const auto& cell : row->CrossCells)
     if (cell.Cross->Type == btCrossHeader) write(cell, cell.Cross->x, cell.Cross->dx);
   TfrBand* data = pr.bands[btCrossData];
-  const int32_t end = walkCrossColumns(row, [&](int32_t x, int32_t width) {
-    for (const auto& cell : row->CrossCells)
-      if (cell.Cross->Type == btCrossData)
-        write(cell, clampCoordinate(int64_t(x) + cell.Cross->x - cd->x), width);
-    if (aggregates_.Totals(data)) {
-      // Totals across the columns read each column as its cells do.
-      TfrBand* const outer = band_;
-      TfrBand* const outerRow = crossRow_;
-      band_ = data;
-      crossRow_ = row;
-      aggregates_.Accumulate(data, data->Visible, [](const std::string& e) {
-        return engineGlobals().Parser.CalcPostfix(e);
-      });
-      band_ = outer;
-      crossRow_ = outerRow;
-    }
-    return true;
-  });
+  int32_t cutAt = 0;
+  const int32_t end = walkCrossColumns(
+      row,
+      [&](const CrossColumn& c) {
+        if (c.shown)
+          for (const auto& cell : row->CrossCells)
+            if (cell.Cross->Type == btCrossData)
+              write(cell, clampCoordinate(int64_t(c.x) + cell.Cross->x - cd->x), c.width);
+        // Totals across the row count the columns of every column page.
+        if (!aggregates_.Totals(data)) return;
+        // They read each column as its cells do.
+        TfrBand* const outer = band_;
+        TfrBand* const outerRow = crossRow_;
+        band_ = data;
+        crossRow_ = row;
+        aggregates_.Accumulate(data, data->Visible, [](const std::string& e) {
+          return engineGlobals().Parser.CalcPostfix(e);
+        });
+        band_ = outer;
+        crossRow_ = outerRow;
+      },
+      &cutAt);
+  if (cutAt > 0) {
+    crossCut_ = crossCut_ > 0 ? std::min(crossCut_, cutAt) : cutAt;
+    // The footer closes the row on the column page of its last column.
+    return;
+  }
   // The footer keeps its distance from the right edge of the data columns.
   for (const auto& cell : row->CrossCells)
     if (cell.Cross->Type == btCrossFooter) {

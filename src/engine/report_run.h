@@ -165,10 +165,18 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // The height the band's cross cells need over all columns (stretched
   // bands only).
   int32_t crossHeight(TfrBand* row);
-  // Walks the band's cross columns from the first record of their data set;
-  // `each` gets the column's X and width and returns false to stop. Returns
-  // the X after the last column walked.
-  int32_t walkCrossColumns(TfrBand* row, const std::function<bool(int32_t x, int32_t width)>& each);
+  // One cross column as a walk meets it: `shown` when it stands on the
+  // page being formed (from the first column of this column page up to the
+  // page's right edge), its X then valid.
+  struct CrossColumn {
+    int32_t x, width;
+    bool shown;
+  };
+  // Walks every cross column of the band from the first record of their
+  // data set. Returns the X after the last shown column; `cutAt` gets the
+  // first column that did not fit on the page (0 when all did).
+  int32_t walkCrossColumns(TfrBand* row, const std::function<void(const CrossColumn&)>& each,
+                           int32_t* cutAt = nullptr);
   // Runs `fn` with the cell's cross band standing in the row at the row's Y,
   // as the current band, with the given width.
   void inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
@@ -246,6 +254,10 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // While a cross cell is measured or written: the band it lies across,
   // which holds the aggregates of header and data cells.
   TfrBand* crossRow_ = nullptr;
+  // Cross-tabs wider than the page go on in column pages: the template page
+  // is formed again from the first column that did not fit.
+  int32_t crossStart_ = 1;
+  int32_t crossCut_ = 0;
   // The modal result a dialog page's script set (MODALRESULT).
   int32_t modalResult_ = 1;
   bool inDialogPage_ = false;

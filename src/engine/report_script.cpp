@@ -306,10 +306,7 @@ void TfrReportRun::initAggregates(TfrBand* band) {
           TfrBand* const outerRow = crossRow_;
           if (cur_) band_ = cur_->bands[btCrossData];
           crossRow_ = dataBand;
-          walkCrossColumns(holder, [&](int32_t, int32_t) {
-            each(cur_->crossColumn);
-            return true;
-          });
+          walkCrossColumns(holder, [&](const CrossColumn&) { each(cur_->crossColumn); });
           band_ = dataBand;
           crossRow_ = outerRow;
         });

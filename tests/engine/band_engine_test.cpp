@@ -902,23 +902,46 @@ TEST_F(CrossTab, AStretchedRowTakesTheHeightOfItsTallestCell) {
   EXPECT_EQ(rows[1].top - rows[0].top, 2 + c[1].height);
 }
 
-TEST_F(CrossTab, ColumnsStopAtTheRightEdgeOfThePage) {
+TEST_F(CrossTab, ColumnsBeyondTheRightEdgeGoOnInFurtherColumnPages) {
   std::vector<std::map<std::string, Variant>> many;
   for (int i = 0; i < 40; ++i) many.push_back({{"M", Variant(std::to_string(i))}});
   months = std::make_unique<Rows>(report, "ManyMonths", many);
   layout();
   page->FindObject("CrossData")->FormatStr = "ManyMonths";
+  memo("PageNo", 600, 2, 60, 16, {"[PAGE#]"});
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   const int32_t right = report.Pages.Page(0).RightEdge();
-  const auto titles = named(0, "ColTitle");
-  ASSERT_FALSE(titles.empty());
-  EXPECT_LT(titles.size(), 40u);
-  // Every written column lies within the page; the next one would not.
-  EXPECT_LE(titles.back().left - 5 + 80, right);
-  EXPECT_GT(titles.back().left - 5 + 160, right);
-  const auto total = named(0, "TotalTitle");
-  ASSERT_EQ(total.size(), 1u);
-  EXPECT_EQ(total[0].left, titles.back().left + 80 + 20);
+  const int pages = report.EMFPages.Count();
+  ASSERT_GT(pages, 1);
+  std::vector<std::string> titles;
+  for (int i = 0; i < pages; ++i) {
+    const auto t = named(i, "ColTitle");
+    ASSERT_FALSE(t.empty()) << "page " << i + 1;
+    // Every column page starts at the cross data band and stays within the
+    // page; the row titles open every one of them.
+    EXPECT_EQ(t.front().left, 125) << "page " << i + 1;
+    EXPECT_LE(t.back().left - 5 + 80, right) << "page " << i + 1;
+    if (i + 1 < pages) {
+      EXPECT_GT(t.back().left - 5 + 160, right) << "page " << i + 1;
+    }
+    for (const Placed& p : t) titles.push_back(p.text);
+    EXPECT_EQ(named(i, "RowTitle").size(), 2u) << "page " << i + 1;
+    EXPECT_EQ(texts(named(i, "PageNo")), std::to_string(i + 1));
+    EXPECT_EQ(named(i, "Cell").size(), 2 * t.size()) << "page " << i + 1;
+    EXPECT_EQ(named(i, "RowTotal").empty(), i + 1 < pages) << "page " << i + 1;
+  }
+  std::vector<std::string> all;
+  for (int i = 0; i < 40; ++i) all.push_back(std::to_string(i));
+  EXPECT_EQ(titles, all);
+  // The row totals close the last column page and count every column.
+  const auto totals = named(pages - 1, "RowTotal");
+  ASSERT_EQ(totals.size(), 2u);
+  for (int p = 0; p < 2; ++p) {
+    int sum = 0;
+    for (int m = 0; m < 40; ++m) sum += qty(p, m);
+    EXPECT_EQ(totals[size_t(p)].text, std::to_string(sum));
+  }
+  EXPECT_EQ(totals[0].left, named(pages - 1, "ColTitle").back().left + 80 + 20);
 }
 
 TEST_F(BandEngine, AnAggregateOfAnExpressionSumsTheExpression) {
