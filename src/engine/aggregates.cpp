@@ -58,21 +58,21 @@ void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
                      PerColumn(*holder), {}});
 }
 
-void TfrAggregates::add(Item& item, const Variant& v) {
-  if (item.value.isNull()) item.value = Variant(0);
-  switch (item.kind) {
+void TfrAggregates::add(AggregateKind kind, Variant& total, const Variant& v) {
+  if (total.isNull()) total = Variant(0);
+  switch (kind) {
     case akCount:
-      item.value = variantAdd(item.value, Variant(1));
+      total = variantAdd(total, Variant(1));
       break;
     case akSum:
     case akAvg:
-      item.value = variantAdd(item.value, v);
+      total = variantAdd(total, v);
       break;
     case akMin:
-      if (variantCompare(v, item.value) < 0) item.value = v;
+      if (variantCompare(v, total) < 0) total = v;
       break;
     case akMax:
-      if (variantCompare(v, item.value) > 0) item.value = v;
+      if (variantCompare(v, total) > 0) total = v;
       break;
   }
 }
@@ -98,7 +98,7 @@ void TfrAggregates::Accumulate(TfrBand* data, bool visible,
   std::vector<TfrBand*> perColumnHolders;
   for (Item& item : d.items) {
     if (!visible && !item.always) continue;
-    add(item, valueOf(item));
+    add(item.kind, item.value, valueOf(item));
     if (item.perColumn && columns &&
         std::find(perColumnHolders.begin(), perColumnHolders.end(), item.holder) ==
             perColumnHolders.end())
@@ -115,10 +115,7 @@ void TfrAggregates::Accumulate(TfrBand* data, bool visible,
         if (item.columns.size() <= size_t(column)) item.columns.resize(size_t(column) + 1);
         Variant& slot = item.columns[size_t(column)];
         if (slot.isEmpty()) slot = item.start;
-        Item cell = item;
-        cell.value = slot;
-        add(cell, valueOf(item));
-        slot = cell.value;
+        add(item.kind, slot, valueOf(item));
       }
     });
   ++d.count;

@@ -70,7 +70,7 @@ class TfrAggregates {
     bool perColumn;
     std::vector<Variant> columns;  // index 0 unused
   };
-  static void add(Item& item, const Variant& v);
+  static void add(AggregateKind kind, Variant& total, const Variant& v);
   struct DataAggregates {
     std::vector<Item> items;
     int64_t count = 0;
