@@ -48,7 +48,8 @@ std::string TfrAggregates::MakeKey(const TfrBand& holder, AggregateKind kind,
 void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
                              const std::string& expression, const std::string& flag) {
   const std::string key = MakeKey(*holder, kind, expression, flag);
-  holders_[holder] = data;
+  std::vector<TfrBand*>& totalled = holders_[holder];
+  if (std::find(totalled.begin(), totalled.end(), data) == totalled.end()) totalled.push_back(data);
   DataAggregates& d = data_[data];
   for (const Item& i : d.items)
     if (i.key == key) return;
@@ -118,45 +119,50 @@ void TfrAggregates::Accumulate(TfrBand* data, bool visible,
         add(item.kind, slot, valueOf(item));
       }
     });
-  ++d.count;
+  for (Item& item : d.items) ++item.count;
+}
+
+const TfrAggregates::Item* TfrAggregates::find(TfrBand* holder, const std::string& key) const {
+  auto h = holders_.find(holder);
+  if (h == holders_.end()) return nullptr;
+  // The data band registered last answers first, as when a holder knew one
+  // data band only.
+  for (auto d = h->second.rbegin(); d != h->second.rend(); ++d)
+    if (auto it = data_.find(*d); it != data_.end())
+      for (const Item& item : it->second.items)
+        if (item.key == key) return &item;
+  return nullptr;
 }
 
 bool TfrAggregates::Read(TfrBand* holder, AggregateKind kind, const std::string& expression,
                          const std::string& flag, int32_t column, Variant& value) const {
-  auto h = holders_.find(holder);
-  if (h == holders_.end()) return false;
-  auto it = data_.find(h->second);
-  if (it == data_.end()) return false;
-  const std::string key = MakeKey(*holder, kind, expression, flag);
-  for (const Item& item : it->second.items)
-    if (item.key == key) {
-      Variant total = item.value;
-      if (item.perColumn && column > 0)
-        total = size_t(column) < item.columns.size() && !item.columns[size_t(column)].isEmpty()
-                    ? item.columns[size_t(column)]
-                    : item.start;
-      if (kind == akAvg) {
-        const int64_t n = it->second.count;
-        value = n == 0 ? Variant(0) : Variant(total.numberValue() / double(n));
-      } else {
-        value = total;
-      }
-      return true;
-    }
-  return false;
+  const Item* item = find(holder, MakeKey(*holder, kind, expression, flag));
+  if (!item) return false;
+  Variant total = item->value;
+  if (item->perColumn && column > 0)
+    total = size_t(column) < item->columns.size() && !item->columns[size_t(column)].isEmpty()
+                ? item->columns[size_t(column)]
+                : item->start;
+  if (kind == akAvg)
+    value = item->count == 0 ? Variant(0) : Variant(total.numberValue() / double(item->count));
+  else
+    value = total;
+  return true;
 }
 
 void TfrAggregates::Reset(TfrBand* holder) {
   auto h = holders_.find(holder);
   if (h == holders_.end()) return;
-  auto it = data_.find(h->second);
-  if (it == data_.end()) return;
-  for (Item& item : it->second.items)
-    if (item.holder == holder) {
-      item.value = item.start;
-      item.columns.clear();
-    }
-  it->second.count = 0;
+  for (TfrBand* data : h->second) {
+    auto it = data_.find(data);
+    if (it == data_.end()) continue;
+    for (Item& item : it->second.items)
+      if (item.holder == holder) {
+        item.value = item.start;
+        item.columns.clear();
+        item.count = 0;
+      }
+  }
 }
 
 void TfrAggregates::Clear() {

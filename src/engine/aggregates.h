@@ -51,7 +51,7 @@ class TfrAggregates {
   // `column` is the cross column being written (0 outside the columns).
   bool Read(TfrBand* holder, AggregateKind kind, const std::string& expression,
             const std::string& flag, int32_t column, Variant& value) const;
-  // Every key the holder owns back to its start, its data band's count to 0.
+  // Every key the holder owns back to its start, with its record count.
   void Reset(TfrBand* holder);
   bool Holds(TfrBand* holder) const { return holders_.count(holder) != 0; }
   bool Totals(TfrBand* data) const { return data_.count(data) != 0; }
@@ -69,14 +69,20 @@ class TfrAggregates {
     Variant value;
     bool perColumn;
     std::vector<Variant> columns;  // index 0 unused
+    // Records accumulated since the last reset, for AVG. Kept per key: a
+    // count per data band would be reset by an inner group's footer while an
+    // outer footer still averages over the same records.
+    int64_t count = 0;
   };
   static void add(AggregateKind kind, Variant& total, const Variant& v);
   struct DataAggregates {
     std::vector<Item> items;
-    int64_t count = 0;
   };
   std::map<TfrBand*, DataAggregates> data_;
-  std::map<TfrBand*, TfrBand*> holders_;  // holding band -> data band
+  // Holding band -> the data bands it totals: a footer may count the master
+  // records and sum a named detail band at once.
+  std::map<TfrBand*, std::vector<TfrBand*>> holders_;
+  const Item* find(TfrBand* holder, const std::string& key) const;
 };
 
 }  // namespace orv

@@ -1021,3 +1021,68 @@ TEST_F(BandEngine, CheckBoxesAndBarcodesEvaluateTheirExpressionsInARun) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BandEngine, AFooterTotalsMastersAndANamedDetailBandTogether) {
+  // Two cities; each order has its items; footers count orders, sum the
+  // items of the named detail band and average the orders' numbers.
+  const std::vector<std::pair<std::string, std::vector<int>>> orders = {
+      {"Recife", {5, 7}}, {"Recife", {1}}, {"Natal", {2, 2, 2}}, {"Natal", {10}}, {"Natal", {4}}};
+  std::vector<std::map<std::string, Variant>> masterRows;
+  for (size_t i = 0; i < orders.size(); ++i)
+    masterRows.push_back({{"CITY", Variant(orders[i].first)}, {"N", Variant(int(i + 1))}});
+  Rows masters(report, "Masters", masterRows);
+  Rows details(report, "Details", {});
+  details.dataset->OnFirst = [&](TfrDataset& ds) {
+    ds.RangeEndCount = int32_t(orders[size_t(masters.dataset->RecNo)].second.size());
+  };
+  report.OnGetValue = [&](const std::string& n, Variant& v) {
+    if (n == "QTY") {
+      v = Variant(orders[size_t(masters.dataset->RecNo)].second[size_t(details.dataset->RecNo)]);
+      return;
+    }
+    masters.lookup(n, v);
+  };
+  band(btGroupHeader, "GH", 20, 20, "[CITY]");
+  band(btMasterData, "Order", 60, 20, "Masters");
+  band(btDetailData, "Item", 100, 20, "Details");
+  band(btGroupFooter, "GF", 140, 20);
+  memo("CityEnd", 0, 142, 600, 16, {"[COUNT(Order)] [SUM([QTY], Item)] [AVG([N])]"});
+  band(btReportSummary, "Summary", 180, 20);
+  memo("Total", 0, 182, 600, 16, {"[COUNT(Order)] [SUM([QTY], Item)] [AVG([N])]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+
+  std::vector<std::string> expected;
+  auto line = [](int count, int sum, double avg) {
+    // The averages here are whole or end in ,5.
+    std::string a = std::to_string(int(avg));
+    if (avg != int(avg)) a += ",5";
+    return std::to_string(count) + " " + std::to_string(sum) + " " + a;
+  };
+  int allCount = 0, allSum = 0, allN = 0;
+  for (size_t i = 0; i < orders.size();) {
+    int count = 0, sum = 0, n = 0;
+    size_t j = i;
+    for (; j < orders.size() && orders[j].first == orders[i].first; ++j) {
+      ++count;
+      n += int(j + 1);
+      for (int q : orders[j].second) sum += q;
+    }
+    expected.push_back(line(count, sum, double(n) / count));
+    allCount += count;
+    allSum += sum;
+    allN += n;
+    i = j;
+  }
+  std::vector<std::string> got;
+  for (const Placed& p : named(0, "CityEnd")) got.push_back(p.text);
+  EXPECT_EQ(got, expected);
+  // The summary still averages over every order, whatever the inner footers
+  // reset.
+  EXPECT_EQ(texts(named(0, "Total")), line(allCount, allSum, double(allN) / allCount));
+}
+
+}  // namespace
+}  // namespace orv
