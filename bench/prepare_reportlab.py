@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The peer of prepare_bench: ReportLab lays out the same master-detail rows
-(orders grouped by region and city, each order with its items, counts and
-texts in the group footers, page header and footer with the page number)
+(orders grouped by region and city, each order with its items, order counts
+and item totals in the group footers, page header and footer with the page
+number)
 into a PDF. Prints the figures as one JSON line.
 
     prepare_reportlab.py DB.sqlite OUT.pdf
@@ -17,8 +18,7 @@ from reportlab.lib.units import mm
 from reportlab.platypus import Paragraph, SimpleDocTemplate, Table, TableStyle
 from reportlab.lib.styles import getSampleStyleSheet
 
-ORDERS = ("SELECT id, customer, region, city, COUNT(*) OVER (PARTITION BY region), "
-          "COUNT(*) OVER (PARTITION BY region, city) FROM orders ORDER BY region, city, id")
+ORDERS = "SELECT id, customer, region, city FROM orders ORDER BY region, city, id"
 ITEMS = ("SELECT i.order_id, i.line, i.product, i.qty, i.price FROM items i "
          "JOIN orders o ON o.id = i.order_id ORDER BY o.region, o.city, o.id, i.line")
 
@@ -37,12 +37,23 @@ def main():
     story = []
     region = city = None
     last = None
+    # Orders and item totals of the open city and region.
+    totals = {"city": [0, 0.0], "region": [0, 0.0]}
+
+    def money(value):
+        return ("%.2f" % value).replace(".", ",")
 
     def close_city():
-        story.append(Paragraph("Fim de %s: %d pedidos, último %d" % (last[3], last[5], last[0]), body))
+        n, amount = totals["city"]
+        story.append(Paragraph("Fim de %s: %d pedidos, %s em itens, último %d"
+                               % (last[3], n, money(amount), last[0]), body))
+        totals["city"] = [0, 0.0]
 
     def close_region():
-        story.append(Paragraph("Região %s: %d pedidos" % (last[2], last[4]), region_style))
+        n, amount = totals["region"]
+        story.append(Paragraph("Região %s: %d pedidos, %s em itens" % (last[2], n, money(amount)),
+                               region_style))
+        totals["region"] = [0, 0.0]
 
     for order in con.execute(ORDERS):
         oid, customer, reg, cit = order[0], order[1], order[2], order[3]
@@ -56,7 +67,11 @@ def main():
             story.append(Paragraph("Cidade %s" % cit, city_style))
         region, city = reg, cit
         rows = [["Pedido %d" % oid, customer, "", ""]]
+        for t in totals.values():
+            t[0] += 1
         while pending is not None and pending[0] == oid:
+            for t in totals.values():
+                t[1] += pending[3] * pending[4]
             rows.append([str(pending[1]), pending[2], str(pending[3]),
                          ("%.2f" % pending[4]).replace(".", ",")])
             pending = items.fetchone()
