@@ -101,6 +101,11 @@ class RunStateScope {
     st.Mode = DocumentMode::Running;
     st.RunHooks = &run;
     st.CurrentReport = &report;
+    // Drawing elsewhere leaves the last view it aligned here, which may be
+    // gone by now; a script of the run must never reach it.
+    st.CurrentView = nullptr;
+    st.CurrentBand = nullptr;
+    st.CurrentPage = nullptr;
     TfrParser& p = engineGlobals().Parser;
     savedGet_ = p.OnGetValue;
     savedFn_ = p.OnFunction;
