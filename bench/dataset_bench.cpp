@@ -61,7 +61,7 @@ const char* kSql = "SELECT id, customer, amount, day, grp FROM detail ORDER BY i
 
 double readWithDataSet(QSqlDatabase& db) {
   TfrDataComponents components;
-  TfrDBDataSet& ds = addDatasetSpec(components, std::string("Detail=") + kSql, &db);
+  TfrDBDataSet& ds = addDatasetDefinition(components, std::string("Detail=") + kSql, &db);
   const double t0 = cpuSeconds();
   ds.Init();
   DbDataSet& rows = ds.GetDataSet();

@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
     TfrReport report;
     report.ShowProgress = false;
     buildTemplate(report);
-    TfrDBDataSet& master = addDatasetSpec(report.Components, kOrdersSql, &db);
-    TfrDBDataSet& all = addDatasetSpec(report.Components, kItemsSql, &db);
+    TfrDBDataSet& master = addDatasetDefinition(report.Components, kOrdersSql, &db);
+    TfrDBDataSet& all = addDatasetDefinition(report.Components, kItemsSql, &db);
     all.Init();
     all.First();
     DbDataSet& rows = all.GetDataSet();

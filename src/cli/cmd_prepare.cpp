@@ -88,7 +88,7 @@ int runPrepare(const std::vector<std::string>& argv) {
   } closer{database};
   for (const std::string& d : datasets) {
     try {
-      addDatasetSpec(report.Components, d, db.empty() ? nullptr : &database);
+      addDatasetDefinition(report.Components, d, db.empty() ? nullptr : &database);
     } catch (const Error& e) {
       throw UsageError(std::string("--dataset ") + d + ": " + e.what());
     }

@@ -119,14 +119,14 @@ void closeDatabase(QSqlDatabase& database) {
   if (!name.isEmpty()) QSqlDatabase::removeDatabase(name);
 }
 
-TfrDBDataSet& addDatasetSpec(TfrDataComponents& components, std::string_view spec,
+TfrDBDataSet& addDatasetDefinition(TfrDataComponents& components, std::string_view definition,
                              const QSqlDatabase* database) {
-  const size_t eq = spec.find('=');
+  const size_t eq = definition.find('=');
   if (eq == std::string_view::npos || eq == 0)
-    throw Error("a data set is given as NAME=SQL or NAME=csv:FILE, not \"" + std::string(spec) +
+    throw Error("a data set is given as NAME=SQL or NAME=csv:FILE, not \"" + std::string(definition) +
                 "\"");
-  const std::string name(spec.substr(0, eq));
-  const std::string_view source = spec.substr(eq + 1);
+  const std::string name(definition.substr(0, eq));
+  const std::string_view source = definition.substr(eq + 1);
   // A band reads a leading digit as a repeat count and a point or a quote as
   // part of a field reference, so such names could never be reached.
   if (name[0] >= '0' && name[0] <= '9')
@@ -163,8 +163,8 @@ void DataSources::connect(std::string_view url) {
   database_ = openDatabaseUrl(url);
 }
 
-TfrDBDataSet& DataSources::addDataset(std::string_view spec) {
-  return addDatasetSpec(components_, spec, database_.isValid() ? &database_ : nullptr);
+TfrDBDataSet& DataSources::addDataset(std::string_view definition) {
+  return addDatasetDefinition(components_, definition, database_.isValid() ? &database_ : nullptr);
 }
 
 }  // namespace orv

@@ -25,7 +25,7 @@ void closeDatabase(QSqlDatabase& database);
 // "NAME=csv:FILE" under NAME, the name a band's data-source text uses.
 // `database` may be null when no query is given. Raises orv::Error for a
 // malformed text or a name that cannot be used.
-TfrDBDataSet& addDatasetSpec(TfrDataComponents& components, std::string_view spec,
+TfrDBDataSet& addDatasetDefinition(TfrDataComponents& components, std::string_view definition,
                              const QSqlDatabase* database);
 
 // What one run of a report reads: at most one database and the data sets
@@ -42,8 +42,8 @@ class DataSources {
   // error, as the data sets would not say which they mean.
   void connect(std::string_view url);
   bool connected() const { return database_.isValid(); }
-  // Registers "NAME=SQL" or "NAME=csv:FILE" (addDatasetSpec).
-  TfrDBDataSet& addDataset(std::string_view spec);
+  // Registers "NAME=SQL" or "NAME=csv:FILE" (addDatasetDefinition).
+  TfrDBDataSet& addDataset(std::string_view definition);
 
   TfrDataComponents& components() { return components_; }
 

@@ -46,11 +46,6 @@ class StorePages : public PrintPageSource {
   TfrEMFPages& store_;
 };
 
-TfrPrinter& printerModel() {
-  if (TfrPrinter* p = TfrPrinter::instance()) return *p;
-  return TfrPrinter::startUp(nullptr);
-}
-
 }  // namespace
 
 void installPrintUi(PrintUi* ui) {
@@ -62,7 +57,7 @@ PrintUi* printUi() {
 }
 
 bool RunPrintJob(TfrReport& report) {
-  TfrPrinter& printer = printerModel();
+  TfrPrinter& printer = TfrPrinter::current();
   StorePages pages(report.EMFPages);
   PrintJob job(printer, pages);
   job.title = report.Title;
@@ -117,7 +112,7 @@ void StartPrint(TfrReport& report, const std::string& pageList, int copies, int 
 }
 
 bool ChangePrinter(TfrReport& report, int oldIndex, int newIndex) {
-  TfrPrinter& printer = printerModel();
+  TfrPrinter& printer = TfrPrinter::current();
   printer.SelectPrinter(newIndex);
   // The model falls back to the virtual printer when the chosen one gives no
   // device mode: that is how a printer that is not valid shows.
@@ -134,7 +129,7 @@ bool ChangePrinter(TfrReport& report, int oldIndex, int newIndex) {
 }
 
 void SelectPrinterByName(TfrReport& report, const std::string& name) {
-  TfrPrinter& printer = printerModel();
+  TfrPrinter& printer = TfrPrinter::current();
   if (!report.PrintToDefault) {
     const auto& list = printer.PrinterList;
     auto it = std::find(list.begin(), list.end(), name);

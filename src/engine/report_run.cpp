@@ -1,6 +1,7 @@
 #include "engine/report_run.h"
 
 #include <QDateTime>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -392,20 +393,7 @@ void TfrReportRun::pageLoop() {
       modelState().CurrentPage = &page;
       reportProgress(PageNo + 1);
       if (!page.Visible) runPageScript(page);
-      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) {
-        // A cross-tab wider than the page goes on in further column pages,
-        // each formed again from the first column the last one cut.
-        crossStart_ = 1;
-        for (;;) {
-          crossCut_ = 0;
-          formPage(pr, true);
-          if (crossCut_ <= crossStart_ || Terminated) break;
-          crossStart_ = crossCut_;
-          PageNo = report_.EMFPages.Count();
-          Append = false;
-        }
-        crossStart_ = 1;
-      }
+      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formColumnPages(pr);
       if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
         --PageNo;
         Append = true;
@@ -420,6 +408,21 @@ void TfrReportRun::pageLoop() {
   } while (!repeat->Eof());
   cur_ = nullptr;
   modelState().CurrentPage = nullptr;
+}
+
+void TfrReportRun::formColumnPages(PageRun& pr) {
+  // A cross-tab wider than the page goes on in further column pages, each
+  // formed again from the first column the last one cut.
+  crossStart_ = 1;
+  for (;;) {
+    crossCut_ = 0;
+    formPage(pr, true);
+    if (crossCut_ <= crossStart_ || Terminated) break;
+    crossStart_ = crossCut_;
+    PageNo = report_.EMFPages.Count();
+    Append = false;
+  }
+  crossStart_ = 1;
 }
 
 void TfrReportRun::bindFields() {
@@ -1089,16 +1092,8 @@ int32_t TfrReportRun::walkCrossColumns(TfrBand* row,
   int32_t x = cd->x;
   TfrDataset* ds = row->CrossDataSet ? row->CrossDataSet : cd->DataSet;
   if (!ds) return x;
-  TfrDataset* const outer = crossDataSet_;
-  crossDataSet_ = ds;
-  struct Restore {
-    TfrReportRun& run;
-    TfrDataset* ds;
-    ~Restore() {
-      run.crossDataSet_ = ds;
-      if (run.cur_) run.cur_->crossColumn = 0;
-    }
-  } restore{*this, outer};
+  const QScopedValueRollback columns(crossDataSet_, ds);
+  const QScopedValueRollback column(pr.crossColumn);
   bool cut = false;
   ds->First();
   // Columns of no width never reach the edge, so their number is bounded
@@ -1130,36 +1125,26 @@ void TfrReportRun::inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int
   // cross data set, and alignment to the band uses the row's height and the
   // column's width.
   TfrBand* cb = cell.Cross;
-  const int32_t keptY = cb->y, keptDx = cb->dx, keptHeight = cb->CalculatedHeight;
-  const bool keptKnown = cb->heightKnown;
-  TfrBand* const outer = band_;
-  cb->y = row->y;
-  cb->dx = width;
-  cb->CalculatedHeight = row->heightKnown ? row->CalculatedHeight : row->dy;
-  cb->heightKnown = true;
-  band_ = cb;
-  TfrBand* const outerRow = crossRow_;
-  crossRow_ = row;
+  const QScopedValueRollback y(cb->y, row->y);
+  const QScopedValueRollback dx(cb->dx, width);
+  const QScopedValueRollback height(cb->CalculatedHeight,
+                                    row->heightKnown ? row->CalculatedHeight : row->dy);
+  const QScopedValueRollback known(cb->heightKnown, true);
+  const QScopedValueRollback band(band_, cb);
+  const QScopedValueRollback crossRow(crossRow_, row);
   view_ = cell.View;
   modelState().CurrentView = cell.View;
-  struct Restore {
-    TfrBand* cb;
-    int32_t y, dx, h;
-    bool known;
-    TfrBand*& band;
-    TfrBand* outer;
-    TfrBand*& row;
-    TfrBand* outerRow;
-    ~Restore() {
-      cb->y = y;
-      cb->dx = dx;
-      cb->CalculatedHeight = h;
-      cb->heightKnown = known;
-      band = outer;
-      row = outerRow;
-    }
-  } restore{cb, keptY, keptDx, keptHeight, keptKnown, band_, outer, crossRow_, outerRow};
   fn();
+}
+
+void TfrReportRun::accumulateCrossed(TfrBand* data, TfrBand* row,
+                                     const TfrAggregates::ColumnWalker& columns) {
+  const QScopedValueRollback band(band_, data);
+  const QScopedValueRollback crossRow(crossRow_, row);
+  aggregates_.Accumulate(
+      data, data->Visible,
+      [](const std::string& postfix) { return engineGlobals().Parser.CalcPostfix(postfix); },
+      columns);
 }
 
 int32_t TfrReportRun::crossHeight(TfrBand* row) {
@@ -1206,8 +1191,7 @@ void TfrReportRun::writeCrossCells(TfrBand* row) {
     });
   };
   // Totals across the columns start afresh on every row.
-  for (TfrBand* f = pr.bands[btCrossFooter]; f; f = f->Next)
-    if (aggregates_.Holds(f)) aggregates_.Reset(f);
+  for (TfrBand* f = pr.bands[btCrossFooter]; f; f = f->Next) aggregates_.Reset(f);
   for (const auto& cell : row->CrossCells)
     if (cell.Cross->Type == btCrossHeader) write(cell, cell.Cross->x, cell.Cross->dx);
   TfrBand* data = pr.bands[btCrossData];
@@ -1219,18 +1203,9 @@ void TfrReportRun::writeCrossCells(TfrBand* row) {
           for (const auto& cell : row->CrossCells)
             if (cell.Cross->Type == btCrossData)
               write(cell, clampCoordinate(int64_t(c.x) + cell.Cross->x - cd->x), c.width);
-        // Totals across the row count the columns of every column page.
-        if (!aggregates_.Totals(data)) return;
-        // They read each column as its cells do.
-        TfrBand* const outer = band_;
-        TfrBand* const outerRow = crossRow_;
-        band_ = data;
-        crossRow_ = row;
-        aggregates_.Accumulate(data, data->Visible, [](const std::string& e) {
-          return engineGlobals().Parser.CalcPostfix(e);
-        });
-        band_ = outer;
-        crossRow_ = outerRow;
+        // Totals across the row count the columns of every column page and
+        // read each column as its cells do.
+        if (aggregates_.Totals(data)) accumulateCrossed(data, row);
       },
       &cutAt);
   if (cutAt > 0) {
@@ -1666,13 +1641,7 @@ bool TfrReportRun::EvaluateCondition(TfrView& view, const std::string& condition
 }
 
 bool TfrReportRun::Evaluate(TfrView& view, std::string_view expression, Variant& value) {
-  TfrView* const outer = view_;
-  view_ = &view;
-  struct Restore {
-    TfrView*& view;
-    TfrView* outer;
-    ~Restore() { view = outer; }
-  } restore{view_, outer};
+  const QScopedValueRollback current(view_, &view);
   value = engineGlobals().Parser.Calc(expression);
   return true;
 }

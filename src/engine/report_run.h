@@ -181,6 +181,13 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // as the current band, with the given width.
   void inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
                    const std::function<void()>& fn);
+  // Accumulates the aggregates of `data` with `row` as the band cross cells
+  // lie across.
+  void accumulateCrossed(TfrBand* data, TfrBand* row,
+                         const TfrAggregates::ColumnWalker& columns = {});
+  // Forms the page, and again from the first cross column that did not fit
+  // for as long as a cross-tab is wider than the page.
+  void formColumnPages(PageRun& pr);
   // The dialog pages' activation scripts; false when one cancelled the run.
   bool initDialogPages();
   int32_t stretchedHeight(TfrBand* band);

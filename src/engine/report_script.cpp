@@ -3,6 +3,7 @@
 // engine calls for them, the assignments and report functions scripts reach,
 // and the collection, accumulation, reading and reset of aggregates.
 
+#include <QScopedValueRollback>
 #include <set>
 
 #include "engine/data_components.h"
@@ -96,14 +97,10 @@ bool TfrReportRun::initDialogPages() {
     modelState().CurrentPage = pr->page;
     compileScripts(*pr);
     modalResult_ = 1;
-    inDialogPage_ = true;
-    try {
+    {
+      const QScopedValueRollback dialog(inDialogPage_, true);
       runPageScript(*pr->page);
-    } catch (...) {
-      inDialogPage_ = false;
-      throw;
     }
-    inDialogPage_ = false;
     if (modalResult_ == 2 || Terminated) return false;
   }
   return true;
@@ -294,24 +291,13 @@ void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
 
 void TfrReportRun::initAggregates(TfrBand* band) {
   if (!band) return;
-  if (band->IsDataBand() && aggregates_.Totals(band)) {
-    TfrBand* const outer = band_;
-    band_ = band;
-    aggregates_.Accumulate(
-        band, band->Visible,
-        [](const std::string& e) { return engineGlobals().Parser.CalcPostfix(e); },
-        [this](TfrBand* holder, const std::function<void(int32_t)>& each) {
-          // Each column's total reads its record as the column's cells do.
-          TfrBand* const dataBand = band_;
-          TfrBand* const outerRow = crossRow_;
-          if (cur_) band_ = cur_->bands[btCrossData];
-          crossRow_ = dataBand;
-          walkCrossColumns(holder, [&](const CrossColumn&) { each(cur_->crossColumn); });
-          band_ = dataBand;
-          crossRow_ = outerRow;
-        });
-    band_ = outer;
-  }
+  if (band->IsDataBand() && aggregates_.Totals(band))
+    accumulateCrossed(band, crossRow_, [this, band](TfrBand* holder, const auto& each) {
+      // Each column's total reads its record as the column's cells do.
+      const QScopedValueRollback cross(band_, cur_ ? cur_->bands[btCrossData] : band_);
+      const QScopedValueRollback row(crossRow_, band);
+      walkCrossColumns(holder, [&](const CrossColumn&) { each(cur_->crossColumn); });
+    });
   if (aggregates_.Holds(band)) aggregates_.Reset(band);
 }
 

@@ -690,7 +690,7 @@ void TfrPreviewForm::PrintCommand() {
     return;
   }
   // Printing does nothing without a printer; the person is told why.
-  if (const TfrPrinter* printer = TfrPrinter::instance(); !printer || printer->VirtualIndex == 0) {
+  if (TfrPrinter::current().VirtualIndex == 0) {
     ShowStatus(QString::fromUtf8("Nenhuma impressora instalada"));
     return;
   }

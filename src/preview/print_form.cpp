@@ -33,11 +33,6 @@ namespace orv {
 
 namespace {
 
-TfrPrinter& printerModel() {
-  if (TfrPrinter* p = TfrPrinter::instance()) return *p;
-  return TfrPrinter::startUp(nullptr);
-}
-
 // One sheet of the collate pictures: a white page with a folded look and its number.
 void drawSheet(QPainter& p, int x, int y, int w, int h, const QString& number) {
   p.setPen(Qt::black);
@@ -221,7 +216,7 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
   root->addLayout(bottom);
 
   // The installed printers; the current one is remembered for Cancel.
-  TfrPrinter& printer = printerModel();
+  TfrPrinter& printer = TfrPrinter::current();
   for (int i = 0; i < printer.VirtualIndex; ++i)
     CB1->addItem(decodeBytes(printer.PrinterList[i], 1252));
   OldIndex = printer.CurrentIndex;
@@ -263,7 +258,7 @@ bool TfrPrintForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrPrintForm::printerChosen(int index) {
-  printerModel().SelectPrinter(index);
+  TfrPrinter::current().SelectPrinter(index);
 }
 
 void TfrPrintForm::stepCopies(int delta) {
@@ -276,7 +271,7 @@ void TfrPrintForm::stepCopies(int delta) {
 }
 
 void TfrPrintForm::showProperties() {
-  TfrPrinter& printer = printerModel();
+  TfrPrinter& printer = TfrPrinter::current();
   auto* cups = dynamic_cast<CupsBackend*>(printer.backend());
   if (!cups || printer.isVirtual()) return;
   QPrinter qp(QPrinter::HighResolution);
@@ -344,12 +339,12 @@ void TfrPrintForm::done(int r) {
   // Settings are not lost to a typing slip: the dialog stays open until
   // what it holds can be printed.
   if (r == QDialog::Accepted && !validate()) return;
-  if (r != QDialog::Accepted) printerModel().SelectPrinter(OldIndex);
+  if (r != QDialog::Accepted) TfrPrinter::current().SelectPrinter(OldIndex);
   QDialog::done(r);
 }
 
 void PrintCommand(TfrReport& report, PrintPreviewLink& preview, QWidget* parent) {
-  TfrPrinter& printer = printerModel();
+  TfrPrinter& printer = TfrPrinter::current();
   if (preview.pageCount() <= 0 || printer.VirtualIndex == 0) return;
   installWidgetPrintUi();
   TfrPrintForm form(parent);

@@ -59,6 +59,11 @@ TfrPrinter* TfrPrinter::instance() {
   return g_instance.get();
 }
 
+TfrPrinter& TfrPrinter::current() {
+  if (TfrPrinter* p = instance()) return *p;
+  return startUp(nullptr);
+}
+
 void TfrPrinter::LoadPaperNames() {
   for (int i = 0; i < kPaperCount; ++i) PaperNames[i] = loadString8(kFirstPaperString + i);
   if (!PrinterList.empty()) PrinterList.back() = loadString8(kVirtualPrinterString);

@@ -27,6 +27,9 @@ class TfrPrinter : public PrinterModel {
   // leave the model where it got, on the virtual printer at worst.
   static TfrPrinter& startUp(std::unique_ptr<PrinterBackend> backend);
   static TfrPrinter* instance();
+  // The instance, started with the virtual printer only when nothing started
+  // it yet.
+  static TfrPrinter& current();
 
   void LoadPaperNames();
   void AttachPrinter(PrinterBackend* backend);

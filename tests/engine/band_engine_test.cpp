@@ -622,7 +622,7 @@ TEST_F(BandEngine, DatabaseFieldsReachTextsByDataSetAndByPlainName) {
   }
   QSqlDatabase::removeDatabase("band-engine-setup");
   QSqlDatabase db = openDatabaseUrl("sqlite:" + path);
-  addDatasetSpec(report.Components, "Orders=SELECT id, client, amount FROM orders ORDER BY id",
+  addDatasetDefinition(report.Components, "Orders=SELECT id, client, amount FROM orders ORDER BY id",
                  &db);
   band(btMasterData, "Data", 40, 20, "Orders");
   memo("Row", 0, 42, 300, 16, {"[Orders.\"client\"]: [amount]"});

@@ -86,7 +86,7 @@ TEST(CsvDataSet, AFileIsADataSetOfTexts) {
       writeTestFile(dir, "clientes.csv", "Nome,Cidade\r\nAna,Recife\r\nBruno,\"S\xE3o Paulo\"\r\n");
   ASSERT_FALSE(path.empty());
   TfrDataComponents components;
-  TfrDBDataSet& ds = addDatasetSpec(components, "Clientes=csv:" + path, nullptr);
+  TfrDBDataSet& ds = addDatasetDefinition(components, "Clientes=csv:" + path, nullptr);
   ds.Init();
   DbDataSet& rows = ds.GetDataSet();
   ASSERT_EQ(rows.Fields().size(), 2u);
@@ -99,7 +99,7 @@ TEST(CsvDataSet, AFileIsADataSetOfTexts) {
   ds.Next();
   EXPECT_TRUE(ds.Eof());
 
-  TfrDBDataSet& missing = addDatasetSpec(components, "Gone=csv:/nonexistent/x.csv", nullptr);
+  TfrDBDataSet& missing = addDatasetDefinition(components, "Gone=csv:/nonexistent/x.csv", nullptr);
   try {
     missing.Init();
     FAIL() << "no error";

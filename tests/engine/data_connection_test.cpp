@@ -62,26 +62,26 @@ TEST(DatabaseUrl, RejectsWhatItCannotOpenWithTheReason) {
 TEST(DatasetSpec, NamesAndSourcesAreChecked) {
   TfrDataComponents components;
   QSqlDatabase db = openDatabaseUrl("sqlite::memory:");
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "SELECT 1", &db); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "SELECT 1", &db); }),
             "a data set is given as NAME=SQL or NAME=csv:FILE, not \"SELECT 1\"");
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "5x=SELECT 1", &db); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "5x=SELECT 1", &db); }),
             "the data set name \"5x\" must not begin with a digit");
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "a.b=SELECT 1", &db); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "a.b=SELECT 1", &db); }),
             "the data set name \"a.b\" may not contain '.'");
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "Q=SELECT 1", nullptr); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "Q=SELECT 1", nullptr); }),
             "the data set \"Q\" is a query, but no database was given");
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "Q=", &db); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "Q=", &db); }),
             "the data set \"Q\" has no query");
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "C=csv:", &db); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "C=csv:", &db); }),
             "the data set \"C\" names no CSV file");
 
   // The SQL keeps its own '=' signs.
-  TfrDBDataSet& q = addDatasetSpec(components, "Q=SELECT 1 = 1 AS same", &db);
+  TfrDBDataSet& q = addDatasetDefinition(components, "Q=SELECT 1 = 1 AS same", &db);
   EXPECT_EQ(components.findDataset("q"), &q);
   q.Init();
   EXPECT_EQ(q.GetDataSet().Fields()[0].Name, "same");
   EXPECT_EQ(q.GetDataSet().FieldValue(0), Variant(int64_t(1)));
-  EXPECT_EQ(errorOf([&] { addDatasetSpec(components, "q=SELECT 2", &db); }),
+  EXPECT_EQ(errorOf([&] { addDatasetDefinition(components, "q=SELECT 2", &db); }),
             "the data set \"q\" is given twice");
   components.clear();
   closeDatabase(db);

@@ -21,7 +21,7 @@ class Dictionary : public ::testing::Test {
          {"CREATE TABLE orders (Amount REAL, \"Unit price\" REAL)",
           "INSERT INTO orders VALUES (10, 1.5)", "INSERT INTO orders VALUES (20, 2.5)"})
       ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
-    orders_ = &addDatasetSpec(components_, "Orders=SELECT * FROM orders ORDER BY Amount", &db_);
+    orders_ = &addDatasetDefinition(components_, "Orders=SELECT * FROM orders ORDER BY Amount", &db_);
     orders_->Init();
     orders_->First();
     dict_.FindDataset = [this](std::string_view name) { return components_.findDataset(name); };
@@ -106,7 +106,7 @@ TEST_F(Dictionary, VariablesNameFieldsOrHoldExpressionsEvaluatedOnEachUse) {
 }
 
 TEST_F(Dictionary, AFieldOfADataSetThatFailsIsAnErrorNotAnUnknownName) {
-  TfrDBDataSet& broken = addDatasetSpec(components_, "Broken=SELECT * FROM missing", &db_);
+  TfrDBDataSet& broken = addDatasetDefinition(components_, "Broken=SELECT * FROM missing", &db_);
   (void)broken;
   try {
     dict_.IsVariable("Broken.\"x\"");

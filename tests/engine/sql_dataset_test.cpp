@@ -65,7 +65,7 @@ class SqliteFile : public ::testing::Test {
     const Graphic g = Graphic::fromImage(image);
     return QByteArray(reinterpret_cast<const char*>(g.bytes().data()), qsizetype(g.bytes().size()));
   }
-  TfrDBDataSet& dataset(const std::string& spec) { return addDatasetSpec(components_, spec, &db_); }
+  TfrDBDataSet& dataset(const std::string& spec) { return addDatasetDefinition(components_, spec, &db_); }
 
   QTemporaryDir dir_;
   std::string path_;
@@ -277,7 +277,7 @@ TEST_F(SqliteFile, FieldIsNullTellsANullDatabaseFieldOfTheCurrentRecord) {
   TfrPrinter::startUp(nullptr);
   TfrReport report;
   report.ShowProgress = false;
-  addDatasetSpec(report.Components, "Orders=SELECT id, note FROM orders ORDER BY id", &db_);
+  addDatasetDefinition(report.Components, "Orders=SELECT id, note FROM orders ORDER BY id", &db_);
   TfrPage& page = report.Pages.Add();
   auto& data = tools::place<TfrBandView>(page, "Data", 0, 40, 700, 20);
   data.FrameTyp = btMasterData;

@@ -179,7 +179,7 @@ std::vector<std::vector<Placed>> prepareOrders(QSqlDatabase& db) {
   TfrReport report;
   report.ShowProgress = false;
   tools::buildOrdersListing(report);
-  addDatasetSpec(report.Components,
+  addDatasetDefinition(report.Components,
                  "Orders=SELECT id AS ID, customer AS CUSTOMER, city AS CITY, amount AS AMOUNT, "
                  "(SELECT COUNT(*) FROM orders c WHERE c.city = o.city) AS CITY_COUNT "
                  "FROM orders o ORDER BY o.city, o.id",
@@ -251,15 +251,15 @@ int main(int argc, char** argv) {
     {
       TfrDataComponents components;
       const char* sql = "Items=SELECT * FROM items ORDER BY id";
-      TfrDBDataSet& a = addDatasetSpec(components, std::string("Lite") + (sql + 5), &lite);
-      TfrDBDataSet& b = addDatasetSpec(components, std::string("Pg") + (sql + 5), &pg);
+      TfrDBDataSet& a = addDatasetDefinition(components, std::string("Lite") + (sql + 5), &lite);
+      TfrDBDataSet& b = addDatasetDefinition(components, std::string("Pg") + (sql + 5), &pg);
       compare(a, b);
       // An aggregate query: kinds of computed columns and grouping.
       const char* grouped =
           "=SELECT grp, COUNT(*) AS n, MIN(name) AS first_name FROM items GROUP BY grp ORDER BY "
           "grp";
-      TfrDBDataSet& ga = addDatasetSpec(components, std::string("GLite") + grouped, &lite);
-      TfrDBDataSet& gb = addDatasetSpec(components, std::string("GPg") + grouped, &pg);
+      TfrDBDataSet& ga = addDatasetDefinition(components, std::string("GLite") + grouped, &lite);
+      TfrDBDataSet& gb = addDatasetDefinition(components, std::string("GPg") + grouped, &pg);
       ga.Init();
       gb.Init();
       int groups = 0;
@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
         compareRow(ga.GetDataSet(), gb.GetDataSet(), "group " + std::to_string(groups));
       check(ga.Eof() && gb.Eof() && groups == kRows / 250, "group count");
       // The server's own reason reaches the message, with the data set's name.
-      TfrDBDataSet& bad = addDatasetSpec(components, "Bad=SELECT * FROM missing_table", &pg);
+      TfrDBDataSet& bad = addDatasetDefinition(components, "Bad=SELECT * FROM missing_table", &pg);
       std::string message;
       try {
         bad.Init();
