@@ -1,0 +1,2 @@
+// An include the layering refuses: the drawing core never knows the engine.
+#include "engine/report_run.h"
