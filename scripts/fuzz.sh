@@ -4,8 +4,8 @@
 #   fuzz.sh [SECONDS]                   every target for a short bounded time on a
 #                                       copy of its seed corpus (the test command)
 #   fuzz.sh --long SECONDS [TARGET...]  the named targets (all by default) for a long
-#                                       run each; what they find that is new is merged
-#                                       and minimised back into fuzz/corpus/TARGET, each
+#                                       run each; the inputs that reach new code are
+#                                       merged back into fuzz/corpus/TARGET, each
 #                                       run is recorded in fuzz/long-runs.tsv, and a
 #                                       crashing input is kept in fuzz/findings/
 set -euo pipefail
@@ -49,16 +49,11 @@ for name in "${targets[@]}"; do
     echo "fuzz $name FAILED:"; tail -40 "$work.log"; status=1
   fi
   if [ $long = 1 ]; then
-    # Keep only the inputs that add coverage: the corpus grows by what is new,
-    # not by everything the run tried.
-    merged=$(mktemp -d)
-    "$bin" -merge=1 "${limits[@]}" "$merged" "fuzz/corpus/$name" "$work" >"$work.merge" 2>&1 || {
+    # Add only the inputs that reach code the corpus does not: it grows by what
+    # is new, not by everything the run tried, and the named seeds stay.
+    mkdir -p "fuzz/corpus/$name"
+    "$bin" -merge=1 "${limits[@]}" "fuzz/corpus/$name" "$work" >"$work.merge" 2>&1 || {
       echo "fuzz $name: merge FAILED"; tail -20 "$work.merge"; status=1; }
-    if [ -n "$(ls -A "$merged")" ]; then
-      rm -rf "fuzz/corpus/$name" && mv "$merged" "fuzz/corpus/$name"
-    else
-      rm -rf "$merged"
-    fi
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work.log" | tail -1)
     [ -f fuzz/long-runs.tsv ] || printf 'date\ttarget\tseconds\tinputs run\tcorpus files\tresult\n' >fuzz/long-runs.tsv
     result=clean
