@@ -405,6 +405,9 @@ void TfrEMFPages::Pack(int index) {
   codec.Compress(objects, packed);
   auto source = std::make_shared<MemorySource>();
   source->bytes = packed.takeBytes();
+  // Kept for the rest of the run: the stream's spare room would be a third
+  // of a long report's memory.
+  source->bytes.shrink_to_fit();
   e.Stored.size = source->bytes.size();
   e.Stored.unpackedSize = objects.size();
   e.Stored.offset = 0;
