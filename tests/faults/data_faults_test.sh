@@ -94,6 +94,29 @@ case "$(cat "$W/err")" in
 esac
 [ "$RC" = 2 ] && [ ! -e "$W/out.frp" ] && [ ! -e "$W/out.pdf" ] || fail "no server: exit $RC or output written"
 
+# A "server" that takes the connection and never answers: the connect
+# timeout ends the wait instead of the run hanging for ever.
+mkdir -p "$T/mute"
+/usr/bin/python3 -c '
+import socket, sys, time
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1] + "/.s.PGSQL.5432")
+s.listen(8)
+time.sleep(120)
+' "$T/mute" &
+MUTE=$!
+for _ in $(seq 100); do [ -S "$T/mute/.s.PGSQL.5432" ] && break; sleep 0.05; done
+T0=$(now)
+start_run --db "postgresql://orv@/orvtest?host=$T/mute" --dataset "Orders=SELECT $FIELDS FROM orders"
+finish_run "$T0" 40
+kill "$MUTE" 2>/dev/null
+wait "$MUTE" 2>/dev/null
+[ "$RC" = 2 ] && [ ! -e "$W/out.frp" ] || fail "mute server: exit $RC or output written"
+case "$(cat "$W/err")" in
+  *"cannot connect"*"timeout"*) echo "ok: mute server: ended after $((TENTHS / 10)).$((TENTHS % 10)) s: $(cat "$W/err")" ;;
+  *) fail "mute server: $(cat "$W/err")" ;;
+esac
+
 # ------------------------------------------------------------ SQLite
 /usr/bin/python3 - "$W/items.db" "$ROWS" <<'PY' || { echo "FAIL: cannot make the SQLite file"; exit 1; }
 import sqlite3, sys
