@@ -86,6 +86,17 @@ for kind in emf pdf png; do
 done
 check "barcode" "$DISK/code.png" 0 "$FRPTOOL" barcode 2 "4006381333931" -o "$DISK/code.png"
 
+# Text sent to standard output, redirected onto the full disk: the shell
+# opened the file, so only the exit status and the message are ours.
+fill "$DISK/out.txt" 0
+err=$("$FRPTOOL" text "$T/big.frp" 2>&1 >"$DISK/out.txt")
+rc=$?
+[ $rc = 2 ] || fail "text > full disk: exit $rc, not 2"
+case "$err" in
+  *"cannot write the output: No space left on device"*) echo "ok: text > full disk: $err" ;;
+  *) fail "text > full disk: $err" ;;
+esac
+
 # Nothing was lost by the failures: with room again, the same commands write.
 find "$DISK" -mindepth 1 -delete
 "$FRPTOOL" save "$T/big.frp" "$DISK/out.frp" && "$FRPTOOL" info "$DISK/out.frp" >/dev/null ||
