@@ -45,9 +45,32 @@ class DescriptorDevice : public QIODevice {
   int errno_ = 0;
 };
 
+// Writes into something that is no regular file (a pipe, /dev/stdout, a
+// terminal) as it stands: it cannot be replaced, and has nothing to keep.
+bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>& write) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) throw FileWriteError(path, std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  DescriptorDevice device(fd);
+  bool complete = false;
+  try {
+    complete = write(device);
+  } catch (...) {
+    if (device.failure()) throw FileWriteError(path, std::strerror(device.failure()));
+    throw;
+  }
+  if (device.failure()) throw FileWriteError(path, std::strerror(device.failure()));
+  return complete;
+}
+
 }  // namespace
 
 bool replaceFile(const std::string& path, const std::function<bool(QIODevice&)>& write) {
+  if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return writeInPlace(path, write);
   // A link is followed, so the file it points at is the one replaced.
   std::string target = path;
   if (QFileInfo info(QFile::decodeName(path.c_str())); info.isSymLink() && info.exists())
