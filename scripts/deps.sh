@@ -24,6 +24,9 @@ packages=(
   cups cups-client printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3 libglib2.0-dev
+  # peak memory of runs under hostile templates; small file systems for the
+  # full-disk test
+  time util-linux e2fsprogs
   # peer timings in bench/run_peers.sh
   hyperfine
 )

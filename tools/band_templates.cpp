@@ -1,5 +1,6 @@
 #include "band_templates.h"
 
+#include "addins/chart_view.h"
 #include "model/memo_view.h"
 #include "model/views.h"
 #include "template_builder.h"
@@ -77,16 +78,56 @@ void buildBandTemplate(TfrReport& report, BandTemplate kind) {
       memo(page, "Long", 0, 40, 400, 30, std::move(lines));
       break;
     }
+    case BandTemplate::EndlessPages:
+      band(page, "Data", btMasterData, 40, 25, "50000000").Flags = bfFormNewPage;
+      memo(page, "Row", 0, 42, 300, 20, {"Linha [LINE#]"});
+      break;
+    case BandTemplate::DensePages:
+      band(page, "Data", btMasterData, 40, 10, "50000000");
+      for (int i = 0; i < 6; ++i)
+        memo(page, "Cell" + std::to_string(i), i * 110, 40, 100, 10,
+             {"[LINE# * " + std::to_string(7919 + i * 104729) + "]"});
+      break;
+    case BandTemplate::EndlessRecords:
+      band(page, "Data", btMasterData, 40, 0, "50000000");
+      break;
+    case BandTemplate::EndlessScript:
+      band(page, "Data", btMasterData, 40, 25, "1");
+      memo(page, "Row", 0, 42, 300, 20, {"Linha [LINE#]"}).BeforePrintScript = {
+          "begin", "  i := 0;", "  while 1 = 1 do i := i + 1;", "end"};
+      break;
+    case BandTemplate::StuckSplit:
+      band(page, "Data", btMasterData, 40, 5000, "1").Flags = bfBreaked;
+      place<TfrLineView>(page, "Tall", 10, 40, 0, 5000);
+      break;
+    case BandTemplate::ChartPoints: {
+      // Small text, so that the chart's limit comes before the page limit.
+      band(page, "Data", btMasterData, 40, 4, "50000000");
+      memo(page, "Label", 0, 40, 100, 4, {"[LINE#]"});
+      memo(page, "Value", 100, 40, 100, 4, {"[LINE# * 2]"});
+      band(page, "Summary", btReportSummary, 100, 300);
+      auto& c = place<TfrChartView>(page, "Chart", 0, 100, 600, 300);
+      c.LegendObject = "Label";
+      c.ValueObject = "Value";
+      break;
+    }
   }
 }
 
 bool bandTemplateByName(const std::string& name, BandTemplate& kind) {
-  static const std::pair<const char*, BandTemplate> names[] = {{"title", BandTemplate::Title},
-                                                               {"five", BandTemplate::FiveRecords},
-                                                               {"pages", BandTemplate::PageBands},
-                                                               {"groups", BandTemplate::Groups},
-                                                               {"split", BandTemplate::SplitText},
-                                                               {"cross", BandTemplate::CrossTab}};
+  static const std::pair<const char*, BandTemplate> names[] = {
+      {"title", BandTemplate::Title},
+      {"five", BandTemplate::FiveRecords},
+      {"pages", BandTemplate::PageBands},
+      {"groups", BandTemplate::Groups},
+      {"split", BandTemplate::SplitText},
+      {"cross", BandTemplate::CrossTab},
+      {"endless-pages", BandTemplate::EndlessPages},
+      {"dense-pages", BandTemplate::DensePages},
+      {"endless-records", BandTemplate::EndlessRecords},
+      {"endless-script", BandTemplate::EndlessScript},
+      {"stuck-split", BandTemplate::StuckSplit},
+      {"chart-points", BandTemplate::ChartPoints}};
   for (const auto& [n, k] : names)
     if (name == n) {
       kind = k;

@@ -14,10 +14,19 @@ enum class BandTemplate {
   Groups,       // a group header on [LINE#] > 4 with its footer
   SplitText,    // one stretched, breakable record taller than two pages
   CrossTab,     // rows "3" down, cross columns "4" across, with totals
+  // Hostile templates, which the run's limits must stop:
+  EndlessPages,    // 50 million records, each on a page of its own
+  DensePages,      // 50 million records in rows of six numbers, pages full of them
+  EndlessRecords,  // 50 million records of an empty band of no height
+  EndlessScript,   // a script that loops for ever
+  StuckSplit,      // a breakable band holding a line taller than any page
+  ChartPoints,     // a chart collecting the values of 50 million records
 };
 void buildBandTemplate(TfrReport& report, BandTemplate kind);
 // The name frpgen takes for a kind ("title", "five", "pages", "groups",
-// "split", "cross"); false when the name is none of them.
+// "split", "cross", and the hostile "endless-pages", "dense-pages", "endless-records",
+// "endless-script", "stuck-split", "chart-points"); false when the name is
+// none of them.
 bool bandTemplateByName(const std::string& name, BandTemplate& kind);
 
 // A listing of the data set "Orders" (fields ID, CUSTOMER, CITY, AMOUNT,

@@ -199,6 +199,11 @@ void TfrChartView::CollectValue(std::string_view name, const StringList& expande
   if (Options.SingleSeries) SeriesIndex = 1;
   while (Memo.size() <= line) Memo.emplace_back();
   if (expandedText.empty()) return;
+  if (++Collected > kMaxCollected)
+    throw Error(
+        "o gr\xE1"
+        "fico \"" +
+        Name + "\" passou de " + std::to_string(kMaxCollected) + " r\xF3tulos e valores");
   Memo[line] += expandedText.front() + ';';
   LastValue = expandedText.front();
 }
@@ -208,6 +213,7 @@ void TfrChartView::EmitToPage(MemoryStream& stream) {
   // The next occurrence collects its own values, from its first series on.
   Memo.clear();
   SeriesIndex = 0;
+  Collected = 0;
 }
 
 void TfrChartView::resetChart() {

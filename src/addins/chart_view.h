@@ -42,7 +42,12 @@ class TfrChartView : public TfrView {
   std::string ValueObject;
   std::string OthersLabel;
   int32_t SeriesIndex = 0;  // not stored
-  std::string LastValue;    // not stored
+  // Labels and values collected for the next occurrence (not stored).
+  int64_t Collected = 0;
+  // More than a chart can show legibly; a data band feeding a chart without
+  // end would otherwise grow its text and its drawing without bound.
+  static constexpr int64_t kMaxCollected = 200000;
+  std::string LastValue;  // not stored
 
   const char* ClassName() const override { return "TfrChartView"; }
   std::unique_ptr<TfrView> Create() const override { return std::make_unique<TfrChartView>(); }

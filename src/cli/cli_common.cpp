@@ -7,7 +7,10 @@
 #include "cli/cli.h"
 #include "engine/date_time.h"
 #include "platform/codepage.h"
+#include "platform/file_write.h"
+#include "platform/png_writer.h"
 #include "prepared/frp_error.h"
+#include "prepared/page_export.h"
 #include "printing/tfr_printer.h"
 
 namespace orv::cli {
@@ -31,6 +34,29 @@ void Session::checkPage(const std::string& path, int page) const {
   if (page < 1 || page > count)
     throw FileError(path, "no page " + std::to_string(page) + " (the report has " +
                               std::to_string(count) + ")");
+}
+
+void writeOutputFile(const std::string& out, const std::function<void(QIODevice&)>& write) {
+  try {
+    replaceFile(out, [&](QIODevice& d) {
+      write(d);
+      return true;
+    });
+  } catch (const FileWriteError& e) {
+    throw FileError(out, e.reason);
+  } catch (const ExportError& e) {
+    throw FileError(out, e.what());
+  }
+}
+
+void writePdfFile(TfrEMFPages& pages, const std::vector<int>& indices, const std::string& out) {
+  writeOutputFile(out, [&](QIODevice& d) { writePagesPdf(pages, indices, d); });
+}
+
+void savePngFile(const QImage& image, const std::string& out) {
+  writeOutputFile(out, [&](QIODevice& d) {
+    if (!writePng(image, d)) throw ExportError("cannot write the image");
+  });
 }
 
 std::string toUtf8(const std::string& cp1252) {

@@ -1,5 +1,8 @@
 #pragma once
+#include <QIODevice>
+#include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +26,14 @@ struct Session {
   TfrReport report;
   TfrLZWCompressor compressor;
 };
+
+// Writes the pages into the PDF file OUT, replacing it only when the whole
+// PDF was written; FileError naming OUT otherwise.
+void writePdfFile(TfrEMFPages& pages, const std::vector<int>& indices, const std::string& out);
+// Writes OUT through WRITE the same way (see replaceFile).
+void writeOutputFile(const std::string& out, const std::function<void(QIODevice&)>& write);
+
+void savePngFile(const QImage& image, const std::string& out);
 
 // Text of the system code page as UTF-8, for output.
 std::string toUtf8(const std::string& cp1252);

@@ -9,6 +9,7 @@
 
 #include "addins/barcode.h"
 #include "cli/cli.h"
+#include "cli/cli_common.h"
 #include "platform/qt_canvas.h"
 
 namespace orv::cli {
@@ -98,8 +99,7 @@ int run(const std::vector<std::string>& argv) {
     QtCanvas canvas(&painter, Rect{0, 0, int32_t(w), int32_t(h)});
     b.DrawBarcode(canvas);
   }
-  if (!image.save(QString::fromLocal8Bit(out.c_str()), "PNG"))
-    throw FileError(out, "cannot write the image");
+  savePngFile(image, out);
   // The text as encoded, with padding and check digit where the symbology adds them.
   std::printf("%s\n", b.text().c_str());
   return kExitOk;

@@ -5,15 +5,16 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QString>
-#include <fstream>
 
 #include "addins/chart_view.h"
 #include "cli/cli.h"
+#include "cli/cli_common.h"
 #include "model/printer_info.h"
 #include "model/state.h"
 #include "platform/codepage.h"
 #include "platform/emf_canvas.h"
 #include "platform/qt_canvas.h"
+#include "prepared/page_export.h"
 
 namespace orv::cli {
 namespace {
@@ -97,26 +98,28 @@ int run(const std::vector<std::string>& argv) {
     EmfCanvas meta({0, 0, size.cx + 1, size.cy + 1});
     drawView(v, meta, 1.0);
     const std::vector<uint8_t> bytes = meta.finish();
-    std::ofstream f(out, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    if (!f) throw FileError(out, "cannot write the metafile");
+    writeOutputFile(out, [&](QIODevice& d) {
+      d.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    });
   } else if (endsWith(out, ".pdf")) {
     // The chart alone on a page of its own size, at printer resolution.
     constexpr int kDpi = 600;
     const double scale = kDpi / kReportPixelsPerInch;
-    QPdfWriter pdf(QString::fromLocal8Bit(out.c_str()));
-    pdf.setResolution(kDpi);
-    pdf.setCreator("Sistema Orvalen Report Reader");
-    pdf.setPageSize(QPageSize(QSizeF((size.cx + 1) / kReportPixelsPerInch * 72,
-                                     (size.cy + 1) / kReportPixelsPerInch * 72),
-                              QPageSize::Point, QString(), QPageSize::ExactMatch));
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter;
-    if (!painter.begin(&pdf)) throw FileError(out, "cannot write the PDF");
-    const Rect r{0, 0, roundEven((size.cx + 1) * scale), roundEven((size.cy + 1) * scale)};
-    QtCanvas canvas(&painter, r, kDpi, kDpi);
-    drawView(v, canvas, scale);
-    painter.end();
+    writeOutputFile(out, [&](QIODevice& d) {
+      QPdfWriter pdf(&d);
+      pdf.setResolution(kDpi);
+      pdf.setCreator("Sistema Orvalen Report Reader");
+      pdf.setPageSize(QPageSize(QSizeF((size.cx + 1) / kReportPixelsPerInch * 72,
+                                       (size.cy + 1) / kReportPixelsPerInch * 72),
+                                QPageSize::Point, QString(), QPageSize::ExactMatch));
+      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+      QPainter painter;
+      if (!painter.begin(&pdf)) throw ExportError("cannot write the PDF");
+      const Rect r{0, 0, roundEven((size.cx + 1) * scale), roundEven((size.cy + 1) * scale)};
+      QtCanvas canvas(&painter, r, kDpi, kDpi);
+      drawView(v, canvas, scale);
+      painter.end();
+    });
   } else if (endsWith(out, ".png")) {
     const double zoom = zoomPercent / 100.0;
     const int w = roundEven((size.cx + 1) * zoom), h = roundEven((size.cy + 1) * zoom);
@@ -128,8 +131,7 @@ int run(const std::vector<std::string>& argv) {
       QtCanvas canvas(&painter, Rect{0, 0, w, h});
       drawView(v, canvas, zoom);
     }
-    if (!image.save(QString::fromLocal8Bit(out.c_str()), "PNG"))
-      throw FileError(out, "cannot write the image");
+    savePngFile(image, out);
   } else {
     throw UsageError("the output must end in .png, .pdf or .emf");
   }

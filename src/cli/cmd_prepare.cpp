@@ -1,7 +1,6 @@
 // frptool prepare: runs a report template into a prepared report.
 #include <unistd.h>
 
-#include <QFile>
 #include <QSqlDatabase>
 #include <cstdio>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "engine/report_ui.h"
 #include "model/text_util.h"
 #include "platform/codepage.h"
+#include "prepared/frp_error.h"
 #include "prepared/page_export.h"
 
 namespace orv::cli {
@@ -115,6 +115,8 @@ int runPrepare(const std::vector<std::string>& argv) {
   if (!out.empty()) {
     try {
       report.SavePreparedReport(out);
+    } catch (const PreparedFileError& e) {
+      throw FileError(e.file, e.reason);
     } catch (const Error& e) {
       throw FileError(out, e.what());
     }
@@ -122,13 +124,7 @@ int runPrepare(const std::vector<std::string>& argv) {
   if (!pdf.empty()) {
     std::vector<int> all(size_t(report.EMFPages.Count()));
     for (size_t i = 0; i < all.size(); ++i) all[i] = int(i);
-    QFile file(QString::fromStdString(pdf));
-    try {
-      if (!file.open(QIODevice::WriteOnly)) throw ExportError("cannot write the PDF");
-      writePagesPdf(report.EMFPages, all, file);
-    } catch (const ExportError& e) {
-      throw FileError(pdf, e.what());
-    }
+    writePdfFile(report.EMFPages, all, pdf);
   }
   return kExitOk;
 }

@@ -1,4 +1,3 @@
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -7,19 +6,12 @@
 #include "cli/cli.h"
 #include "cli/cli_common.h"
 #include "model/printer_info.h"
-#include "platform/png_writer.h"
 #include "platform/qt_canvas.h"
 #include "prepared/page_export.h"
 #include "printing/page_list.h"
 
 namespace orv::cli {
 namespace {
-
-void savePng(const QImage& img, const std::string& out) {
-  QFile file(QString::fromStdString(out));
-  if (!file.open(QIODevice::WriteOnly) || !writePng(img, file) || !file.flush())
-    throw FileError(out, "cannot write the image");
-}
 
 int runRender(const std::vector<std::string>& argv) {
   Args args(argv);
@@ -41,7 +33,7 @@ int runRender(const std::vector<std::string>& argv) {
   } catch (const ExportError& e) {
     throw FileError(out, e.what());
   }
-  savePng(img, out);
+  savePngFile(img, out);
   return kExitOk;
 }
 
@@ -65,13 +57,7 @@ int runPdf(const std::vector<std::string>& argv) {
   for (int i = 0; i < pages.Count(); ++i)
     if (sel.all || sel.includes(i + 1)) indices.push_back(i);
   if (indices.empty()) throw UsageError("no page selected");
-  QFile file(QString::fromStdString(out));
-  try {
-    if (!file.open(QIODevice::WriteOnly)) throw ExportError("cannot write the PDF");
-    writePagesPdf(pages, indices, file);
-  } catch (const ExportError& e) {
-    throw FileError(out, e.what());
-  }
+  writePdfFile(pages, indices, out);
   return kExitOk;
 }
 
@@ -103,7 +89,7 @@ int runThumbnail(const std::vector<std::string>& argv) {
     drawPageOnce(s.report.EMFPages, 0, canvas, Rect{0, 0, w * 2, h * 2}, zoom * 2);
   }
   const QImage img = big.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  savePng(img, out);
+  savePngFile(img, out);
   return kExitOk;
 }
 

@@ -1,7 +1,9 @@
 #include <QGuiApplication>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "cli/cli.h"
@@ -129,7 +131,14 @@ int main(int argc, char** argv) {
       return kExitOk;
     }
     try {
-      return c.run(rest);
+      const int rc = c.run(rest);
+      // Output sent into a file on a full disk fails only when it is flushed;
+      // ending with success then would pass on a text cut short.
+      if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "frptool: cannot write the output: %s\n", std::strerror(errno));
+        return kExitFailure;
+      }
+      return rc;
     } catch (const UsageError& e) {
       std::fprintf(stderr, "frptool: %s\nusage: frptool %s\n", e.what(), c.usage);
       return kExitUsage;

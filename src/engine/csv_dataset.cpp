@@ -109,7 +109,8 @@ CsvTable CsvTable::parse(std::span<const uint8_t> bytes) {
       recordHasContent = true;
       atFieldStart = false;
       ++i;
-      while (i < n) {
+      bool closed = false;
+      while (i < n && !closed) {
         if (text[i] == '"') {
           if (i + 1 < n && text[i + 1] == '"') {
             t.text_ += '"';
@@ -117,10 +118,16 @@ CsvTable CsvTable::parse(std::span<const uint8_t> bytes) {
             continue;
           }
           ++i;
-          break;
+          closed = true;
+        } else {
+          t.text_ += text[i++];
         }
-        t.text_ += text[i++];
       }
+      // A file cut short in a quoted field would otherwise end in a last
+      // record that swallowed the rest of the file without a word.
+      if (!closed)
+        throw Error("the CSV file ends inside a quoted field of record " +
+                    std::to_string(t.rowStart_.size() + 1));
     } else if (c == sep) {
       recordHasContent = true;
       endField();
@@ -135,6 +142,12 @@ CsvTable CsvTable::parse(std::span<const uint8_t> bytes) {
       ++i;
     }
   }
+  // A last record with fewer fields than the header and no line end is a
+  // file cut short, not a short row.
+  if (recordHasContent && !inHeader && ends.size() + 1 < headerFields.size())
+    throw Error("the CSV file ends in the middle of record " +
+                std::to_string(t.rowStart_.size() + 1) + " (" + std::to_string(ends.size() + 1) +
+                " of " + std::to_string(headerFields.size()) + " fields)");
   endRecord();
   t.rowStart_.push_back(t.end_.size());
 

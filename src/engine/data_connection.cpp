@@ -4,6 +4,7 @@
 #include <QSqlError>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 #include <atomic>
 
 #include "engine/csv_dataset.h"
@@ -84,6 +85,16 @@ QSqlDatabase openPostgres(std::string_view url) {
     }
   }
   if (dbname.isEmpty()) throw Error("the PostgreSQL URL names no database");
+  // A server that cannot be reached, or a network that goes quiet in the
+  // middle of a run, ends the run with the reason instead of holding it for
+  // the system's minutes-long TCP time-outs. The URL may say otherwise.
+  for (const char* option : {"connect_timeout=10", "keepalives_idle=15", "keepalives_interval=5",
+                             "keepalives_count=3", "tcp_user_timeout=30000"}) {
+    const QString key = QString::fromLatin1(option).section(u'=', 0, 0) + u'=';
+    if (std::none_of(options.begin(), options.end(),
+                     [&](const QString& o) { return o.startsWith(key); }))
+      options << QString::fromLatin1(option);
+  }
   QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), uniqueConnectionName());
   db.setHostName(host);
   if (port > 0) db.setPort(port);
@@ -120,11 +131,11 @@ void closeDatabase(QSqlDatabase& database) {
 }
 
 TfrDBDataSet& addDatasetDefinition(TfrDataComponents& components, std::string_view definition,
-                             const QSqlDatabase* database) {
+                                   const QSqlDatabase* database) {
   const size_t eq = definition.find('=');
   if (eq == std::string_view::npos || eq == 0)
-    throw Error("a data set is given as NAME=SQL or NAME=csv:FILE, not \"" + std::string(definition) +
-                "\"");
+    throw Error("a data set is given as NAME=SQL or NAME=csv:FILE, not \"" +
+                std::string(definition) + "\"");
   const std::string name(definition.substr(0, eq));
   const std::string_view source = definition.substr(eq + 1);
   // A band reads a leading digit as a repeat count and a point or a quote as

@@ -639,8 +639,8 @@ void TfrInterpretator::Run(const StringList& code) {
   size_t i = 0;
   while (i < code.size()) {
     if (++steps > MaxSteps)
-      throw ScriptLimitError("Script stopped after running " + std::to_string(MaxSteps) +
-                             " lines: it does not seem to end");
+      throw ScriptLimitError("o script foi interrompido depois de executar " +
+                             std::to_string(MaxSteps) + " linhas: parece n\xE3o terminar");
     const std::string& line = code[i];
     if (line.empty()) {
       ++i;

@@ -335,6 +335,7 @@ void TfrReportRun::pageLoop() {
   ErrorFlag = false;
   PageNo = 0;
   packedUpTo_ = 0;
+  packedBytes_ = 0;
   footersPlaced_.clear();
   pages_.clear();
   byPage_.clear();
@@ -1057,9 +1058,9 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
   const ObjectGeometry kept(v);
   v.Left += pr.xAdjust - pr.leftX;
   v.Top += b->y;
-  writeView(v, kept,
-            dynamic_cast<TfrStretcheable*>(&v) &&
-                static_cast<TfrStretcheable&>(v).StretchPass == 2);
+  writeView(
+      v, kept,
+      dynamic_cast<TfrStretcheable*>(&v) && static_cast<TfrStretcheable&>(v).StretchPass == 2);
 }
 
 void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitPart) {
@@ -1376,8 +1377,15 @@ void TfrReportRun::addPreparedPage() {
   store.AddPage(setup);
   PageNo = store.Count() - 1;
   // The pages before this one are complete: their footers stand.
-  for (packedUpTo_ = std::min(packedUpTo_, PageNo); packedUpTo_ < PageNo; ++packedUpTo_)
+  for (packedUpTo_ = std::min(packedUpTo_, PageNo); packedUpTo_ < PageNo; ++packedUpTo_) {
+    // A page packed before and not opened since is counted already.
+    if (store.Entry(packedUpTo_).Stored) continue;
     store.Pack(packedUpTo_);
+    packedBytes_ += int64_t(store.Entry(packedUpTo_).Stored.size);
+  }
+  if (packedBytes_ > Limits.MaxPageBytes)
+    throw Error("o relat\xF3rio passou de " + std::to_string(Limits.MaxPageBytes >> 20) +
+                " MB de p\xE1ginas e foi interrompido");
 }
 
 void TfrReportRun::startNewPage() {

@@ -32,6 +32,10 @@ struct RunLimits {
   // Records read and bands placed in one pass: a counted band of a billion
   // empty records would otherwise keep the program busy for hours.
   int64_t MaxSteps = 20000000;
+  // Bytes of the finished pages, packed as they are kept during the run: a
+  // template of many full pages would otherwise fill the memory before the
+  // page count stopped it. Some 80 000 pages of a dense listing.
+  int64_t MaxPageBytes = int64_t(300) << 20;
 };
 
 // One run of a report: the single or double pass over its template pages, the
@@ -241,6 +245,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
   int32_t packedUpTo_ = 0;
+  int64_t packedBytes_ = 0;
   int64_t steps_ = 0;
   int newPageDepth_ = 0;
   static constexpr int kMaxNewPageDepth = 32;

@@ -10,6 +10,7 @@
 #include "model/memo_view.h"
 #include "model/state.h"
 #include "model/text_util.h"
+#include "platform/file_write.h"
 #include "platform/strings.h"
 
 namespace orv {
@@ -417,11 +418,10 @@ TemplateLoadResult TfrReport::LoadFromFile(const std::string& fileName) {
 void TfrReport::SaveToFile(const std::string& fileName) {
   MemoryStream s;
   SaveToStream(s);
-  QFile f(QString::fromLocal8Bit(fileName.c_str()));
-  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      f.write(reinterpret_cast<const char*>(s.data()), qint64(s.size())) != qint64(s.size()) ||
-      !f.flush())
-    throw Error(fileName + ": " + f.errorString().toLocal8Bit().toStdString());
+  replaceFile(fileName, [&](QIODevice& d) {
+    d.write(reinterpret_cast<const char*>(s.data()), qint64(s.size()));
+    return true;  // a short write is the device's error, which replaceFile raises
+  });
 }
 
 void TfrReport::SaveReportForm(MemoryStream& s) {

@@ -18,6 +18,12 @@ void writeData(png_structp png, png_bytep data, png_size_t n) {
 
 void flushData(png_structp) {}
 
+// A failed write is the caller's to report, with the device's own reason;
+// libpng's default would print its own words to the terminal as well.
+[[noreturn]] void quietError(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+
 // libpng's warnings concern reading; a writer fed sound values has none to give.
 void ignoreWarning(png_structp, png_const_charp) {}
 
@@ -50,11 +56,11 @@ bool writeRows(png_structp png, png_infop info, const QImage& img) {
 }  // namespace
 
 bool writePng(const QImage& image, QIODevice& out) {
-  const QImage img = image.format() == QImage::Format_RGB32
-                         ? image
-                         : image.convertToFormat(QImage::Format_RGB32);
+  const QImage img =
+      image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
   if (img.isNull()) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, ignoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   bool ok = false;

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +12,7 @@
 
 #include "model/state.h"
 #include "platform/color.h"
+#include "platform/file_write.h"
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
 
@@ -405,6 +405,9 @@ void TfrEMFPages::Pack(int index) {
   codec.Compress(objects, packed);
   auto source = std::make_shared<MemorySource>();
   source->bytes = packed.takeBytes();
+  // Kept for the rest of the run: the stream's spare room would be a third
+  // of a long report's memory.
+  source->bytes.shrink_to_fit();
   e.Stored.size = source->bytes.size();
   e.Stored.unpackedSize = objects.size();
   e.Stored.offset = 0;
@@ -431,9 +434,9 @@ MemoryStream PreparedPage::ObjectsCopy() const {
   if (Stored.unchecked) refuseOverlong(bytes.data(), bytes.size(), "");
   std::vector<uint8_t> out;
   // Unchecked, the size is a guess: these pages pack to about a third.
-  out.reserve(Stored.unchecked ? std::min(compressedUpperBound(bytes.data(), bytes.size()),
-                                          Stored.size * 4)
-                               : Stored.unpackedSize);
+  out.reserve(Stored.unchecked
+                  ? std::min(compressedUpperBound(bytes.data(), bytes.size()), Stored.size * 4)
+                  : Stored.unpackedSize);
   auto scratch = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
   const size_t used = lzrw::decodeStream(
       bytes.data(), bytes.size(), scratch.get(),
@@ -754,11 +757,14 @@ void TfrEMFPages::SaveToFile(const std::string& path) {
   SaveToStream(s);
   // Written beside the target and renamed over it, so a failed save never
   // leaves a half-written report in place of a good one.
-  QSaveFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::WriteOnly) ||
-      f.write(reinterpret_cast<const char*>(s.data()), qint64(s.size())) != qint64(s.size()) ||
-      !f.commit())
-    throw PreparedFileError(path, f.errorString().toStdString());
+  try {
+    replaceFile(path, [&](QIODevice& d) {
+      d.write(reinterpret_cast<const char*>(s.data()), qint64(s.size()));
+      return true;  // a short write is the device's error, which replaceFile raises
+    });
+  } catch (const FileWriteError& e) {
+    throw PreparedFileError(path, e.reason);
+  }
 }
 
 }  // namespace orv

@@ -72,6 +72,10 @@ constexpr Phrase kReasons[] = {
     {"page data out of range", "dados da página fora do arquivo"},
     {"the file has changed since it was opened", "o arquivo mudou desde que foi aberto"},
     {"not enough memory to hold the report", "memória insuficiente para o relatório"},
+    {"cannot write the image", "não foi possível gravar a imagem"},
+    {"cannot write the PDF", "não foi possível gravar o PDF"},
+    {"the image would be too large", "a imagem seria grande demais"},
+    {"not enough memory for the image", "memória insuficiente para a imagem"},
     {"the report is too large for the file format",
      "o relatório é grande demais para o formato do arquivo"},
     {"is a directory", "é uma pasta, não um arquivo"},
@@ -117,6 +121,10 @@ QString systemError(const std::string& text) {
       {ENAMETOOLONG, "nome de arquivo longo demais"},
       {ELOOP, "ligações simbólicas demais no caminho"},
       {ENOTDIR, "uma parte do caminho não é uma pasta"},
+      {ENOSPC, "não há espaço livre no disco"},
+      {EDQUOT, "a cota de disco foi excedida"},
+      {EROFS, "o sistema de arquivos é somente leitura"},
+      {EFBIG, "o arquivo ficaria grande demais"},
   };
   for (const auto& e : kErrors)
     if (text == std::strerror(e.code)) return QString::fromUtf8(e.portuguese);

@@ -1,6 +1,7 @@
 #include "preview/export_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -10,7 +11,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -18,6 +18,7 @@
 
 #include "model/printer_info.h"
 #include "platform/codepage.h"
+#include "platform/file_write.h"
 #include "platform/png_writer.h"
 #include "platform/settings.h"
 #include "platform/strings.h"
@@ -76,6 +77,12 @@ bool fileAcceptable(QDialog* d, ExportFileField* file, QLabel* problem) {
           QMessageBox::Yes)
     return false;
   return true;
+}
+
+// The reason of a failed export, without the file the message names anyway.
+QString writeFailure(const std::exception& e) {
+  if (const auto* w = dynamic_cast<const FileWriteError*>(&e)) return portugueseReason(w->reason);
+  return portugueseMessage(e);
 }
 
 QString defaultName(TfrPreviewForm& form, const QString& suffix) {
@@ -211,32 +218,21 @@ void ExportImageDialog::accept() {
 ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vector<int>& indices,
                        QString* error) {
   if (!form.Pages) return ExportResult::Failed;
-  QSaveFile file(path);
-  auto fail = [&](const QString& why) {
-    if (error) *error = why;
-    file.cancelWriting();
-    return ExportResult::Failed;
-  };
-  if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
   bool complete = false;
-  {
+  try {
     JobProgress progress(form.PreviewPanel->window(), u("Exportar como PDF"), int(indices.size()));
-    try {
-      complete = writePagesPdf(*form.Pages, indices, file, [&](int done, int total) {
+    complete = replaceFile(QFile::encodeName(path).toStdString(), [&](QIODevice& file) {
+      return writePagesPdf(*form.Pages, indices, file, [&](int done, int total) {
         return progress.step(done, u("Página %1 de %2").arg(done).arg(total));
       });
-    } catch (const std::exception& e) {
-      form.PBox->update();
-      return fail(portugueseMessage(e));
-    }
+    });
+  } catch (const std::exception& e) {
+    form.PBox->update();
+    if (error) *error = writeFailure(e);
+    return ExportResult::Failed;
   }
   form.PBox->update();
-  if (!complete) {
-    file.cancelWriting();
-    return ExportResult::Cancelled;
-  }
-  if (!file.commit()) return fail(file.errorString());
-  return ExportResult::Done;
+  return complete ? ExportResult::Done : ExportResult::Cancelled;
 }
 
 ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page, int dpi,
@@ -255,9 +251,13 @@ ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page
   const int dpm = int(std::lround(dpi / 0.0254));
   img.setDotsPerMeterX(dpm);
   img.setDotsPerMeterY(dpm);
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || !writePng(img, file) || !file.commit()) {
-    if (error) *error = file.errorString();
+  try {
+    replaceFile(QFile::encodeName(path).toStdString(), [&](QIODevice& file) {
+      if (!writePng(img, file)) throw Error("cannot write the image");
+      return true;
+    });
+  } catch (const std::exception& e) {
+    if (error) *error = writeFailure(e);
     return ExportResult::Failed;
   }
   return ExportResult::Done;

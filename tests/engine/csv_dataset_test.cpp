@@ -38,24 +38,41 @@ TEST(CsvTable, QuotingFollowsRfc4180) {
 }
 
 TEST(CsvTable, LineEndsBlankLinesAndRaggedRows) {
-  const CsvTable t = parse("a,b\n1,2\r\rx\n\n3,4,5\n6");
+  const CsvTable t = parse("a,b\n1,2\r\rx\n\n3,4,5\n6,7");
   EXPECT_EQ(t.header(), (Row{"a", "b"}));
   ASSERT_EQ(t.rowCount(), 4);
   EXPECT_EQ(row(t, 0, 2), (Row{"1", "2"}));
   EXPECT_EQ(row(t, 1, 2), (Row{"x", ""}));  // a short row reads empty fields
   EXPECT_EQ(row(t, 2, 3), (Row{"3", "4", "5"}));
-  EXPECT_EQ(row(t, 3, 2), (Row{"6", ""}));  // no line break after the last record
+  EXPECT_EQ(row(t, 3, 2), (Row{"6", "7"}));  // no line break after the last record
   EXPECT_EQ(t.field(9, 0), "");
   EXPECT_EQ(t.field(0, -1), "");
-
-  // An unterminated quote runs to the end instead of failing.
-  const CsvTable open = parse("a\n\"never closed,\nstill");
-  ASSERT_EQ(open.rowCount(), 1);
-  EXPECT_EQ(open.field(0, 0), "never closed,\nstill");
 
   EXPECT_EQ(parse("").rowCount(), 0);
   EXPECT_EQ(parse("only,a,header\r\n").rowCount(), 0);
   EXPECT_EQ(parse(", x ,\t").header(), (Row{"Field1", "x", "Field3"}));
+}
+
+// A file cut short (a copy that stopped, a disk that filled) is refused with
+// the record where it stops, rather than read as a shorter table.
+TEST(CsvTable, AFileCutShortIsRefused) {
+  auto reason = [](std::string_view text) {
+    try {
+      parse(text);
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(reason("a\n\"never closed,\nstill"),
+            "the CSV file ends inside a quoted field of record 1");
+  EXPECT_EQ(reason("a,b\n1,2\n3,\""), "the CSV file ends inside a quoted field of record 2");
+  EXPECT_EQ(reason("a,b,c\n1,2,3\n4,5"),
+            "the CSV file ends in the middle of record 2 (2 of 3 fields)");
+  // Short rows inside the file, and a short last row that has its line end,
+  // are rows of their own.
+  EXPECT_EQ(reason("a,b,c\n1\n4,5\n"), "accepted");
+  EXPECT_EQ(reason("\"a\",\"b\"\n\"1\",\"2\""), "accepted");
 }
 
 TEST(CsvTable, SeparatorFollowsTheHeader) {

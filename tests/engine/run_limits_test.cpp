@@ -72,6 +72,22 @@ TEST_F(RunLimitsTest, APageLimitEndsAnEndlessDataBandWithItsMessageAndNoPages) {
   EXPECT_GT(report.EMFPages.Count(), 1);
 }
 
+// Pages of many objects fill the memory long before their count reaches the
+// page limit; the bytes of the finished pages are bounded too.
+TEST_F(RunLimitsTest, ThePagesBytesEndALongRunOfFullPages) {
+  band(btMasterData, "Data", 40, 10, "900000000");
+  for (int i = 0; i < 6; ++i)
+    memo("Cell" + std::to_string(i), 40, 10, {"[LINE# * " + std::to_string(7919 + i) + "]"}).Left =
+        i * 100;
+  TfrReportRun r(report);
+  r.Limits.MaxPageBytes = 1 << 20;
+  EXPECT_FALSE(r.Prepare());
+  EXPECT_NE(r.ErrorText.find("passou de 1 MB de p\xE1ginas"), std::string::npos) << r.ErrorText;
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+  // Well below the page limit, so the bytes were what stopped it.
+  EXPECT_LT(r.PageNo, 1000);
+}
+
 TEST_F(RunLimitsTest, AnObjectTallerThanEveryPageStopsTheSplitInsteadOfLooping) {
   // Taller than an empty page, so it is split; a line cannot be cut, so no
   // round of the split places it.

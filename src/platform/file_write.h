@@ -1,0 +1,28 @@
+#pragma once
+#include <QIODevice>
+#include <functional>
+#include <string>
+
+#include "platform/error.h"
+
+namespace orv {
+
+// A file that could not be written; the reason is the system's own text
+// ("No space left on device"), so the reader can put it into Portuguese.
+class FileWriteError : public Error {
+ public:
+  FileWriteError(std::string file, const std::string& reason)
+      : Error(file + ": " + reason), file(std::move(file)), reason(reason) {}
+  std::string file;
+  std::string reason;
+};
+
+// Writes PATH through WRITE into a temporary file beside it and renames that
+// over PATH only when every byte reached the disk, so a full disk or a failed
+// writer leaves whatever was at PATH as it was and no temporary behind.
+// WRITE returns false to cancel (nothing is written, replaceFile returns
+// false) unless the file itself failed, which raises FileWriteError;
+// exceptions WRITE raises pass through after the temporary is removed.
+bool replaceFile(const std::string& path, const std::function<bool(QIODevice&)>& write);
+
+}  // namespace orv

@@ -1,0 +1,52 @@
+#!/bin/bash
+# Templates that ask for ever more: tens of millions of pages (empty or full)
+# or records, a script that loops for ever, a split that never progresses, a
+# chart fed by millions of records. Each run must stop with its own clear error (exit 2,
+# no output) within the run's limits, and its peak memory, measured by
+# /usr/bin/time, must stay below 500 MB.
+#   hostile_limits_test.sh FRPTOOL FRPGEN
+set -u
+FRPTOOL=${1:?usage: hostile_limits_test.sh FRPTOOL FRPGEN}
+FRPGEN=${2:?}
+export QT_QPA_PLATFORM=offscreen
+[ -x /usr/bin/time ] || { echo "FAIL: /usr/bin/time is missing (Debian package time)"; exit 1; }
+T=$(mktemp -d /tmp/orv-hostile.XXXXXX)
+trap 'rm -rf "$T"' EXIT
+trap 'exit 1' INT TERM HUP
+export HOME=$T XDG_CONFIG_HOME=$T/.config XDG_DATA_HOME=$T/.local/share
+LIMIT_KB=$((500 * 1024))
+LIMIT_S=300
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# KIND EXPECTED-MESSAGE
+check() {
+  local kind=$1 message=$2
+  "$FRPGEN" "$T/$kind.frf" --template --band "$kind" || { fail "$kind: frpgen"; return; }
+  rm -f "$T/out.frp" "$T/out.pdf"
+  timeout -s KILL $LIMIT_S /usr/bin/time -f "%e %M" -o "$T/time" \
+    "$FRPTOOL" prepare "$T/$kind.frf" -o "$T/out.frp" --pdf "$T/out.pdf" 2>"$T/err"
+  local rc=$? err seconds kb
+  err=$(grep -v -e '^QStandardPaths' "$T/err")
+  read -r seconds kb < <(tail -n 1 "$T/time") || { fail "$kind: no time measured (killed after $LIMIT_S s?)"; return; }
+  [ $rc = 2 ] || fail "$kind: exit $rc, not 2: $err"
+  case "$err" in
+    *"$message"*) ;;
+    *) fail "$kind: the message lacks \"$message\": $err" ;;
+  esac
+  [ "$kb" -lt $LIMIT_KB ] || fail "$kind: peak memory $((kb / 1024)) MB"
+  [ ! -e "$T/out.frp" ] && [ ! -e "$T/out.pdf" ] || fail "$kind: output written"
+  echo "ok: $kind: ${seconds} s, peak $((kb / 1024)) MB: $(echo "$err" | tr '\n' ' ')"
+}
+
+check endless-pages "passou de 100000 páginas"
+# Full pages reach the bound of the pages' bytes long before the page count.
+check dense-pages "passou de 300 MB de páginas"
+check endless-records "passou de 20000000 registros e faixas"
+check endless-script "parece não terminar"
+check stuck-split "a divisão da banda não avança"
+check chart-points "passou de 200000 rótulos e valores"
+
+[ $failures = 0 ] || { echo "$failures failure(s)"; exit 1; }
+echo "every hostile template stopped within the limits"

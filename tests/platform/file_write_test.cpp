@@ -1,0 +1,86 @@
+// Replacing a file: the old one stays until the new one is whole, a writer
+// that fails or cancels leaves no temporary, links and pipes are written
+// through.
+#include "platform/file_write.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstring>
+#include <thread>
+
+namespace orv {
+namespace {
+
+QByteArray contents(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+std::string local(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+bool writeText(QIODevice& d, const char* text) {
+  return d.write(text) == qint64(std::strlen(text));
+}
+
+TEST(ReplaceFile, TheOldFileStaysUntilTheNewOneIsWhole) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("r.frp");
+  ASSERT_TRUE(replaceFile(local(path), [](QIODevice& d) { return writeText(d, "velho"); }));
+  ::chmod(local(path).c_str(), 0640);
+
+  // A writer that fails half-way, and one that cancels.
+  EXPECT_THROW(replaceFile(local(path),
+                           [](QIODevice& d) -> bool {
+                             writeText(d, "meio");
+                             throw Error("cannot write the PDF");
+                           }),
+               Error);
+  EXPECT_FALSE(replaceFile(local(path), [](QIODevice& d) { return !writeText(d, "cancelado"); }));
+  EXPECT_EQ(contents(path), "velho");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"r.frp"});
+
+  // The new file takes the old one's permissions.
+  ASSERT_TRUE(replaceFile(local(path), [](QIODevice& d) { return writeText(d, "novo"); }));
+  EXPECT_EQ(contents(path), "novo");
+  struct stat st {};
+  ASSERT_EQ(::stat(local(path).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"r.frp"});
+}
+
+TEST(ReplaceFile, ALinkIsFollowedAndAPipeWrittenThrough) {
+  QTemporaryDir dir;
+  const QString real = dir.filePath("real.png"), link = dir.filePath("link.png");
+  ASSERT_TRUE(replaceFile(local(real), [](QIODevice& d) { return writeText(d, "a"); }));
+  ASSERT_TRUE(QFile::link(real, link));
+  ASSERT_TRUE(replaceFile(local(link), [](QIODevice& d) { return writeText(d, "b"); }));
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(contents(real), "b");
+
+  const QString fifo = dir.filePath("pipe");
+  ASSERT_EQ(::mkfifo(local(fifo).c_str(), 0600), 0);
+  QByteArray read;
+  std::thread reader([&] { read = contents(fifo); });
+  EXPECT_TRUE(replaceFile(local(fifo), [](QIODevice& d) { return writeText(d, "pelo cano"); }));
+  reader.join();
+  EXPECT_EQ(read, "pelo cano");
+}
+
+TEST(ReplaceFile, AFullDeviceIsReportedWithTheSystemsReason) {
+  try {
+    replaceFile("/dev/full", [](QIODevice& d) { return writeText(d, "x"); });
+    FAIL() << "no error";
+  } catch (const FileWriteError& e) {
+    EXPECT_EQ(e.file, "/dev/full");
+    EXPECT_EQ(e.reason, std::strerror(ENOSPC));
+  }
+}
+
+}  // namespace
+}  // namespace orv
