@@ -297,12 +297,13 @@ TEST_F(PrintJobTest, BadPageListSendsNothing) {
   log.clear();
   PrintJob job(*printer, pages);
   EXPECT_THROW(job.run({"1,,2", 1, true, pfAll}), InvalidIntegerError);
+  EXPECT_THROW(job.run({"3-1,2", 1, true, pfAll}), ReversedRangeError);
   EXPECT_TRUE(log.empty());
 }
 
 TEST_F(PrintJobTest, RequestsThatSelectNoPageSendNothing) {
   FakePages pages(log, 3);
-  for (PrintRequest r : {PrintRequest{"7-3", 1, true, pfAll}, PrintRequest{"20", 1, true, pfAll},
+  for (PrintRequest r : {PrintRequest{"5-", 1, true, pfAll}, PrintRequest{"20", 1, true, pfAll},
                          PrintRequest{"1", 1, true, pfEven}}) {
     EXPECT_TRUE(run(pages, r).empty()) << r.pageList;
   }
