@@ -43,9 +43,7 @@ int run(const std::vector<std::string>& argv) {
   }
   if (!printerName.empty()) {
     const std::string wanted = encodeText(QString::fromUtf8(printerName.c_str()), 1252);
-    int index = -1;
-    for (int i = 0; i < printer.VirtualIndex; ++i)
-      if (printer.PrinterList[i] == wanted) index = i;
+    const int index = printer.findPrinter(wanted);
     if (index < 0) throw Error("no printer named \"" + printerName + "\"");
     if (!ChangePrinter(s.report, printer.CurrentIndex, index))
       throw Error(loadString8(55210) + ": " + printerName);

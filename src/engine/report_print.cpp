@@ -131,9 +131,10 @@ bool ChangePrinter(TfrReport& report, int oldIndex, int newIndex) {
 void SelectPrinterByName(TfrReport& report, const std::string& name) {
   TfrPrinter& printer = TfrPrinter::current();
   if (!report.PrintToDefault) {
-    const auto& list = printer.PrinterList;
-    auto it = std::find(list.begin(), list.end(), name);
-    if (it != list.end()) printer.SelectPrinter(int(it - list.begin()));
+    int index = printer.findPrinter(name);
+    if (index < 0 && !printer.PrinterList.empty() && name == printer.PrinterList.back())
+      index = printer.VirtualIndex;
+    if (index >= 0) printer.SelectPrinter(index);
   }
   report.PrinterName = name;
 }
