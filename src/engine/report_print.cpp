@@ -1,11 +1,13 @@
 #include "engine/report_print.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <exception>
 
 #include "engine/tfr_report.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
+#include "prepared/frp_error.h"
 #include "printing/print_job.h"
 #include "printing/tfr_printer.h"
 
@@ -39,7 +41,27 @@ class StorePages : public PrintPageSource {
   PrinterInfo& printerInfo(int i) override { return store_.Entry(i).PrinterInfo; }
   void setVisible(int i, bool v) override { store_.Entry(i).Visible = v ? 1 : 0; }
   void drawPage(int i, Canvas& canvas, const Rect& target) override {
-    store_.Draw(i, canvas, target);
+    if (target.isEmpty()) {
+      store_.Draw(i, canvas, target);
+      return;
+    }
+    try {
+      store_.Draw(i, canvas, target);
+    } catch (const std::exception& e) {
+      throw Error(pageFailure(i + 1, e));
+    }
+  }
+
+  // The job keeps every page until the last one is drawn, so a page that
+  // fails means nothing was printed; the message says so and names the page.
+  static std::string pageFailure(int pageNo, const std::exception& e) {
+    QString reason = portugueseMessage(e);
+    static const QRegularExpression samePage("^página \\d+: ");
+    reason.remove(samePage);
+    return QString::fromUtf8("Nada foi impresso: a página %1 não pôde ser desenhada (%2).")
+        .arg(pageNo)
+        .arg(reason)
+        .toStdString();
   }
 
  private:
