@@ -275,10 +275,12 @@ void TfrPrintForm::stepCopies(int delta) {
 
 void TfrPrintForm::showProperties() {
   // The printer's own choices go with the job; the pages keep their paper.
+  // The printer shown, which is the one the job goes to: the model itself
+  // may stand on the virtual printer a loaded report was laid out for.
   TfrPrinter& printer = TfrPrinter::current();
   PrinterBackend* backend = printer.backend();
-  if (!backend || printer.isVirtual()) return;
-  const int index = printer.CurrentIndex;
+  const int index = CB1->currentIndex();
+  if (!backend || index < 0 || index >= printer.VirtualIndex) return;
   const QString name = CB1->currentText();
   TfrPrinterOptionsForm dialog(name, backend->printerOptions(index), backend->jobOptions(index),
                                this);

@@ -40,14 +40,16 @@ TfrPrinterOptionsForm::TfrPrinterOptionsForm(const QString& printerName,
   auto* root = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   root->addLayout(form);
-  for (const PrinterOption& o : options_) {
+  for (PrinterOption& o : options_) {
     auto* box = new QComboBox(this);
     for (const PrinterOption::Choice& c : o.choices)
       box->addItem(QString::fromStdString(c.label), QString::fromStdString(c.value));
+    // A default the queue does not list among its choices shows as the first
+    // one, and leaving that alone is no choice of the user's.
+    if (!offers(o, o.defaultValue) && !o.choices.empty()) o.defaultValue = o.choices[0].value;
     const std::string* mine = valueOf(chosen, o.name);
     const std::string& preset = mine && offers(o, *mine) ? *mine : o.defaultValue;
-    const int at = box->findData(QString::fromStdString(preset));
-    box->setCurrentIndex(std::max(0, at));
+    box->setCurrentIndex(std::max(0, box->findData(QString::fromStdString(preset))));
     auto* label = new QLabel(QString::fromStdString(o.label) + ":", this);
     label->setBuddy(box);
     form->addRow(label, box);

@@ -46,6 +46,15 @@ TEST(PrinterOptionsFormTest, AChoiceThePrinterNoLongerOffersFallsBackToItsDefaul
   TfrPrinterOptionsForm f("Laser", duplexAndColour(), {{"print-color-mode", "roxo"}});
   EXPECT_EQ(current(f.Boxes[1]), "color");
   EXPECT_TRUE(f.chosen().empty());
+  // A queue whose default is not among its choices: the first one shows,
+  // and leaving it is no choice of the user's.
+  std::vector<PrinterOption> trays = {
+      {"media-source", "Bandeja", {{"top", "Superior"}, {"bottom", "Inferior"}}, "auto"}};
+  TfrPrinterOptionsForm tray("Laser", trays, {});
+  EXPECT_EQ(current(tray.Boxes[0]), "top");
+  EXPECT_TRUE(tray.chosen().empty());
+  tray.Boxes[0]->setCurrentIndex(1);
+  EXPECT_EQ(tray.chosen(), (JobOptions{{"media-source", "bottom"}}));
   TfrPrinterOptionsForm none("Etiquetas", {}, {});
   ASSERT_NE(none.NoOptions, nullptr);
   EXPECT_TRUE(none.Boxes.empty());
@@ -78,9 +87,13 @@ class OptionPrinters : public PrinterBackend {
 TEST(PrinterOptionsFormTest, PropertiesSetTheJobOptionsAndRememberThemPerPrinter) {
   auto owned = std::make_unique<OptionPrinters>();
   OptionPrinters* backend = owned.get();
-  TfrPrinter::startUp(std::move(owned));
+  TfrPrinter& printer = TfrPrinter::startUp(std::move(owned));
+  // A loaded report laid out for the virtual printer puts the model there;
+  // the dialog still shows, and sets up, the printer the job goes to.
+  printer.SelectPrinter(printer.VirtualIndex);
   {
     TfrPrintForm f;
+    ASSERT_EQ(f.CB1->currentIndex(), 0);
     // Answer the properties dialog as a user would: grey, both sides, OK.
     QTimer::singleShot(0, [] {
       auto* d = qobject_cast<TfrPrinterOptionsForm*>(QApplication::activeModalWidget());
