@@ -55,7 +55,9 @@ class StorePages : public PrintPageSource {
   // The job keeps every page until the last one is drawn, so a page that
   // fails means nothing was printed; the message says so and names the page.
   static std::string pageFailure(int pageNo, const std::exception& e) {
-    QString reason = portugueseMessage(e);
+    // The file is the one the user is printing; the reason is what matters.
+    const auto* fileError = dynamic_cast<const PreparedFileError*>(&e);
+    QString reason = portugueseReason(fileError ? fileError->reason : std::string(e.what()));
     static const QRegularExpression samePage("^página \\d+: ");
     reason.remove(samePage);
     return QString::fromUtf8("Nada foi impresso: a página %1 não pôde ser desenhada (%2).")
