@@ -20,6 +20,8 @@
 
 #ifdef ORV_HAVE_CUPS
 #include <cups/cups.h>
+#include <cups/ppd.h>
+#include <unistd.h>
 #endif
 
 namespace orv {
@@ -413,11 +415,56 @@ std::vector<PrinterOption> CupsBackend::printerOptions(int index) {
   }
   cupsFreeDestInfo(info);
   cupsFreeDests(1, dest);
+  appendDriverOptions(queue, out);
 #else
   (void)index;
 #endif
   return out;
 }
+
+#ifdef ORV_HAVE_CUPS
+// A queue set up with a driver (PPD) marks further options of its own
+// (stapling, output bin, toner saving...). The spooler passes them on to the
+// driver by their own names, so they are offered as the driver words them.
+// The driver interface is old but still the only one that lists them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+void CupsBackend::appendDriverOptions(const QByteArray& queue, std::vector<PrinterOption>& out) {
+  static const char* const covered[] = {"PageSize",   "PageRegion",       "InputSlot", "Duplex",
+                                        "ColorModel", "cupsPrintQuality", "ManualFeed"};
+  const char* file = cupsGetPPD2(CUPS_HTTP_DEFAULT, queue.constData());
+  if (!file) return;
+  const std::string path = file;
+  ppd_file_t* ppd = ppdOpenFile(path.c_str());
+  unlink(path.c_str());
+  if (!ppd) return;
+  ppdMarkDefaults(ppd);
+  auto text = [](const char* t, const char* fallback) {
+    return std::string(t && *t ? t : fallback);
+  };
+  for (int g = 0; g < ppd->num_groups; ++g) {
+    const ppd_group_t& group = ppd->groups[g];
+    // What is installed in the printer is set up by the administrator.
+    if (std::strcmp(group.name, "InstallableOptions") == 0) continue;
+    for (int i = 0; i < group.num_options; ++i) {
+      const ppd_option_t& o = group.options[i];
+      if (o.ui == PPD_UI_PICKMANY || o.num_choices < 2) continue;
+      if (std::any_of(std::begin(covered), std::end(covered),
+                      [&](const char* c) { return std::strcmp(c, o.keyword) == 0; }))
+        continue;
+      PrinterOption opt;
+      opt.name = o.keyword;
+      opt.label = text(o.text, o.keyword);
+      opt.defaultValue = o.defchoice;
+      for (int c = 0; c < o.num_choices; ++c)
+        opt.choices.push_back({o.choices[c].choice, text(o.choices[c].text, o.choices[c].choice)});
+      out.push_back(std::move(opt));
+    }
+  }
+  ppdClose(ppd);
+}
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 

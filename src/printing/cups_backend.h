@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QPageSize>
 #include <QString>
 #include <map>
@@ -66,6 +67,7 @@ class CupsBackend : public PrinterBackend {
     JobOptions chosen;
   };
   Printer* at(int index);
+  void appendDriverOptions(const QByteArray& queue, std::vector<PrinterOption>& out);
   void readBins(Printer& p);
   DeviceMode defaultMode(Printer& p);
 

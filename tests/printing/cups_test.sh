@@ -315,6 +315,14 @@ cat > "$T/trays.ppd" <<'PPD'
 *ColorModel RGB/Colorido: "<</ProcessColorModel /DeviceRGB>>setpagedevice"
 *ColorModel Gray/Tons de cinza: "<</ProcessColorModel /DeviceGray>>setpagedevice"
 *CloseUI: *ColorModel
+*OpenGroup: Acabamento/Acabamento
+*OpenUI *OrvGrampo/Grampear: PickOne
+*OrderDependency: 40 AnySetup *OrvGrampo
+*DefaultOrvGrampo: Nenhum
+*OrvGrampo Nenhum/Sem grampo: "% sem grampo"
+*OrvGrampo Canto/No canto: "% grampo no canto"
+*CloseUI: *OrvGrampo
+*CloseGroup: Acabamento
 *DefaultFont: Courier
 *Font Courier: Standard "(002.004S)" Standard ROM
 PPD
@@ -364,6 +372,16 @@ check "gray: greyscale asked" "yes" "$(has_option $J print-color-mode=monochrome
 check "gray: one-sided asked" "yes" "$(has_option $J sides=one-sided)"
 check "gray: the other option goes with the job" "yes" "$(has_option $J print-quality=5)"
 check "gray: no tray asked when the pages leave it alone" "" "$(grep -o 'media-source=[a-z]*' "$T/out/job-$J.options")"
+
+# An option of the queue's driver, by the driver's own names.
+check "printers lists the driver's own options" "    OrvGrampo (Grampear): Nenhum* Canto" "$(awk '/^bandejas/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep '^    OrvGrampo ')"
+run_print staple "$T/frp/pages.frp" --printer bandejas --pages 1 --option OrvGrampo=Canto
+J=$(new_jobs)
+check "driver option: goes with the job" "yes" "$(has_option $J OrvGrampo=Canto)"
+check "driver option: reaches the driver" "yes" "$(grep -q '^%%BeginFeature: \*OrvGrampo Canto' "$T/out/job-$J.ps" && echo yes)"
+"$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --option OrvGrampo=Lateral > /dev/null 2> "$T/stderr"
+check "driver option: a choice it lacks is refused" "2" "$?"
+check "driver option: refused before anything is sent" "" "$(new_jobs)"
 
 "$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --sides two-sided-long-edge --gray --color > /dev/null 2>&1
 check "--color and --gray exclude each other" "64" "$?"
