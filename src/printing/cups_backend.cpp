@@ -333,21 +333,17 @@ JobOptions CupsBackend::documentOptions(int index, int copies, const QPageLayout
   o.emplace_back("media", layout.pageSize().key().toStdString());
   if (layout.orientation() == QPageLayout::Landscape) o.emplace_back("landscape", "");
   if (copies > 1) o.emplace_back("copies", std::to_string(copies));
-  // A tray the pages asked for goes with the document; pages that leave the
-  // tray alone keep the queue's default, or the one the user chose.
-  readBins(*p);
-  const int16_t asked = p->mode.defaultSource;
-  const bool defaultTray = p->defaultBin >= 0 && p->bins[p->defaultBin].code == uint16_t(asked);
+  // The tray the user chose for this printer, else the one the pages ask for.
   std::string tray;
-  if (!defaultTray)
-    for (const Bin& b : p->bins)
-      if (b.code == uint16_t(asked)) tray = b.keyword;
   for (const auto& [name, value] : p->chosen) {
-    if (name != "media-source")
-      o.emplace_back(name, value);
-    else if (tray.empty())
+    if (name == "media-source")
       tray = value;
+    else
+      o.emplace_back(name, value);
   }
+  readBins(*p);
+  for (const Bin& b : p->bins)
+    if (tray.empty() && b.code == uint16_t(p->mode.defaultSource)) tray = b.keyword;
   // The tray is a member of the media collection: that is where the spooler
   // looks for it when it turns the job into the driver's own options.
   if (!tray.empty()) o.emplace_back("media-col", "{media-source=" + tray + "}");

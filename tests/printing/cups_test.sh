@@ -366,12 +366,17 @@ check "trays: the driver feeds from each tray" "Upper|Lower" "$(slot_of $1)|$(sl
 check "trays: two-sided on both documents" "yes|yes" "$(has_option $1 sides=two-sided-long-edge)|$(has_option $2 sides=two-sided-long-edge)"
 check "trays: the driver prints both sides" "DuplexNoTumble|DuplexNoTumble" "$(duplex_of $1)|$(duplex_of $2)"
 
+run_print tray "$T/frp/trays.frp" --printer bandejas --option media-source=bottom
+J=$(new_jobs)
+set -- $J
+check "tray chosen by the user: every document from it" "yes|yes" "$(has_option $1 InputSlot=Lower)|$(has_option $2 InputSlot=Lower)"
+
 run_print gray "$T/frp/pages.frp" --printer bandejas --pages 1 --gray --sides one-sided --option print-quality=5
 J=$(new_jobs)
 check "gray: greyscale asked" "yes" "$(has_option $J print-color-mode=monochrome)"
 check "gray: one-sided asked" "yes" "$(has_option $J sides=one-sided)"
 check "gray: the other option goes with the job" "yes" "$(has_option $J print-quality=5)"
-check "gray: no tray asked when the pages leave it alone" "" "$(grep -o 'media-source=[a-z]*' "$T/out/job-$J.options")"
+check "gray: the pages' tray, none, is left to the queue" "" "$(tr ' ' '\n' < "$T/out/job-$J.options" | grep '^InputSlot=')"
 
 # An option of the queue's driver, by the driver's own names.
 check "printers lists the driver's own options" "    OrvGrampo (Grampear): Nenhum* Canto" "$(awk '/^bandejas/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep '^    OrvGrampo ')"
