@@ -7,7 +7,7 @@ FRPTOOL=${1:?usage: cups_test.sh FRPTOOL FRPGEN}
 FRPGEN=${2:-}
 SKIP=77
 
-for tool in cupsd lpadmin lpstat pdfinfo pdftotext; do
+for tool in cupsd lpadmin lpstat ipptool pdfinfo pdftotext; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit $SKIP; }
 done
 [ -x /usr/lib/cups/backend/cups-pdf ] || { echo "SKIP: cups-pdf missing"; exit $SKIP; }
