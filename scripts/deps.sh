@@ -21,7 +21,7 @@ packages=(
   fonts-dejavu-extra
   # test oracles and tools used by the test suite
   xvfb xauth xdotool openbox zbar-tools mupdf-tools poppler-utils imagemagick
-  cups cups-client printer-driver-cups-pdf
+  cups cups-client cups-ipp-utils printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3 libglib2.0-dev
   # peak memory of runs under hostile templates; small file systems for the

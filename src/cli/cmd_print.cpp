@@ -1,4 +1,5 @@
 #include <QString>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -15,6 +16,52 @@
 namespace orv::cli {
 namespace {
 
+// What the user asked of the printer beyond the pages: --sides, --color or
+// --gray, and --option NAME=VALUE, in the spooler's own words.
+JobOptions jobOptionsOf(Args& args) {
+  JobOptions o;
+  const std::string sides = args.option("--sides");
+  if (!sides.empty()) {
+    if (sides != "one-sided" && sides != "two-sided-long-edge" && sides != "two-sided-short-edge")
+      throw UsageError("--sides takes one-sided, two-sided-long-edge or two-sided-short-edge");
+    o.emplace_back("sides", sides);
+  }
+  const bool color = args.flag("--color");
+  const bool gray = args.flag("--gray");
+  if (color && gray) throw UsageError("--color and --gray exclude each other");
+  if (color || gray) o.emplace_back("print-color-mode", color ? "color" : "monochrome");
+  for (std::string v; !(v = args.option("--option")).empty();) {
+    const size_t eq = v.find('=');
+    if (eq == 0 || eq == std::string::npos || eq + 1 == v.size())
+      throw UsageError("--option takes NAME=VALUE, not \"" + v + "\"");
+    o.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+  }
+  return o;
+}
+
+// Refuses a choice the queue lists but does not offer in that value, and
+// two-sided printing on a queue that has none, before anything is drawn.
+void checkOffered(const JobOptions& wanted, const std::vector<PrinterOption>& offered,
+                  const std::string& queue) {
+  for (const auto& [name, value] : wanted) {
+    auto it = std::find_if(offered.begin(), offered.end(),
+                           [&](const PrinterOption& o) { return o.name == name; });
+    if (it == offered.end()) {
+      if (name == "sides" && value != "one-sided")
+        throw Error("the printer \"" + queue + "\" does not print on both sides");
+      continue;
+    }
+    const auto& choices = it->choices;
+    if (std::any_of(choices.begin(), choices.end(),
+                    [&](const PrinterOption::Choice& c) { return c.value == value; }))
+      continue;
+    std::string values;
+    for (const PrinterOption::Choice& c : choices) values += (values.empty() ? "" : ", ") + c.value;
+    throw Error("the printer \"" + queue + "\" offers no " + name + "=" + value + " (it offers " +
+                values + ")");
+  }
+}
+
 int run(const std::vector<std::string>& argv) {
   Args args(argv);
   const std::string printerName = args.option("--printer");
@@ -24,6 +71,7 @@ int run(const std::vector<std::string>& argv) {
   const bool collate = args.flag("--collate");
   const bool odd = args.flag("--odd");
   const bool even = args.flag("--even");
+  const JobOptions options = jobOptionsOf(args);
   const std::string path = args.positional("FILE");
   args.done();
   if (odd && even) throw UsageError("--odd and --even exclude each other");
@@ -43,12 +91,16 @@ int run(const std::vector<std::string>& argv) {
   }
   if (!printerName.empty()) {
     const std::string wanted = encodeText(QString::fromUtf8(printerName.c_str()), 1252);
-    int index = -1;
-    for (int i = 0; i < printer.VirtualIndex; ++i)
-      if (printer.PrinterList[i] == wanted) index = i;
+    const int index = printer.findPrinter(wanted);
     if (index < 0) throw Error("no printer named \"" + printerName + "\"");
     if (!ChangePrinter(s.report, printer.CurrentIndex, index))
       throw Error(loadString8(55210) + ": " + printerName);
+  }
+
+  if (PrinterBackend* backend = printer.backend(); backend && !options.empty()) {
+    checkOffered(options, backend->printerOptions(printer.CurrentIndex),
+                 toUtf8(printer.currentPrinterName()));
+    backend->setJobOptions(printer.CurrentIndex, options);
   }
 
   if (!title.empty()) s.report.Title = encodeText(QString::fromUtf8(title.c_str()), 1252);

@@ -10,6 +10,36 @@
 namespace orv::cli {
 namespace {
 
+// The choices the queue offers beyond paper, as `print --option` names them.
+void printOptions(TfrPrinter& p, bool json, std::string& out) {
+  const std::vector<PrinterOption> options = p.backend() && !p.isVirtual()
+                                                 ? p.backend()->printerOptions(p.CurrentIndex)
+                                                 : std::vector<PrinterOption>();
+  if (json) {
+    out += ",\"options\":[";
+    for (size_t i = 0; i < options.size(); ++i) {
+      const PrinterOption& o = options[i];
+      out += std::string(i ? "," : "") + "{\"name\":" + jsonString(o.name) +
+             ",\"label\":" + jsonString(o.label) + ",\"default\":" + jsonString(o.defaultValue) +
+             ",\"choices\":[";
+      for (size_t c = 0; c < o.choices.size(); ++c)
+        out += std::string(c ? "," : "") + "{\"value\":" + jsonString(o.choices[c].value) +
+               ",\"label\":" + jsonString(o.choices[c].label) + "}";
+      out += "]}";
+    }
+    out += "]";
+    return;
+  }
+  if (options.empty()) return;
+  std::printf("  options: %d\n", int(options.size()));
+  for (const PrinterOption& o : options) {
+    std::string values;
+    for (const PrinterOption::Choice& c : o.choices)
+      values += " " + c.value + (c.value == o.defaultValue ? "*" : "");
+    std::printf("    %s (%s):%s\n", o.name.c_str(), o.label.c_str(), values.c_str());
+  }
+}
+
 void printCurrent(const TfrPrinter& p, bool json, std::string& out) {
   if (json) {
     out += ",\"virtual\":" + std::string(p.isVirtual() ? "true" : "false");
@@ -57,11 +87,13 @@ int run(const std::vector<std::string>& argv) {
       if (i) out += ",";
       out += "{\"name\":" + jsonString(name) + ",\"current\":" + (i == current ? "true" : "false") +
              ",\"usable\":" + (usable ? "true" : "false");
+      printOptions(p, true, out);
       printCurrent(p, true, out);
     } else {
       std::printf("%s%s%s\n", name.c_str(), i == current ? " (current)" : "",
                   usable ? "" : " (not usable: shown as the virtual printer)");
       printCurrent(p, false, out);
+      printOptions(p, false, out);
     }
   }
   if (json) std::printf("%s]\n", out.c_str());

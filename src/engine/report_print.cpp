@@ -1,11 +1,13 @@
 #include "engine/report_print.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <exception>
 
 #include "engine/tfr_report.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
+#include "prepared/frp_error.h"
 #include "printing/print_job.h"
 #include "printing/tfr_printer.h"
 
@@ -39,7 +41,29 @@ class StorePages : public PrintPageSource {
   PrinterInfo& printerInfo(int i) override { return store_.Entry(i).PrinterInfo; }
   void setVisible(int i, bool v) override { store_.Entry(i).Visible = v ? 1 : 0; }
   void drawPage(int i, Canvas& canvas, const Rect& target) override {
-    store_.Draw(i, canvas, target);
+    if (target.isEmpty()) {
+      store_.Draw(i, canvas, target);
+      return;
+    }
+    try {
+      store_.Draw(i, canvas, target);
+    } catch (const std::exception& e) {
+      throw Error(pageFailure(i + 1, e));
+    }
+  }
+
+  // The job keeps every page until the last one is drawn, so a page that
+  // fails means nothing was printed; the message says so and names the page.
+  static std::string pageFailure(int pageNo, const std::exception& e) {
+    // The file is the one the user is printing; the reason is what matters.
+    const auto* fileError = dynamic_cast<const PreparedFileError*>(&e);
+    QString reason = portugueseReason(fileError ? fileError->reason : std::string(e.what()));
+    static const QRegularExpression samePage("^página \\d+: ");
+    reason.remove(samePage);
+    return QString::fromUtf8("Nada foi impresso: a página %1 não pôde ser desenhada (%2).")
+        .arg(pageNo)
+        .arg(reason)
+        .toStdString();
   }
 
  private:
@@ -131,9 +155,10 @@ bool ChangePrinter(TfrReport& report, int oldIndex, int newIndex) {
 void SelectPrinterByName(TfrReport& report, const std::string& name) {
   TfrPrinter& printer = TfrPrinter::current();
   if (!report.PrintToDefault) {
-    const auto& list = printer.PrinterList;
-    auto it = std::find(list.begin(), list.end(), name);
-    if (it != list.end()) printer.SelectPrinter(int(it - list.begin()));
+    int index = printer.findPrinter(name);
+    if (index < 0 && !printer.PrinterList.empty() && name == printer.PrinterList.back())
+      index = printer.VirtualIndex;
+    if (index >= 0) printer.SelectPrinter(index);
   }
   report.PrinterName = name;
 }

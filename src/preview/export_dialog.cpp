@@ -166,9 +166,12 @@ void ExportPdfDialog::accept() {
     PageSelection sel;
     try {
       sel = ParsePageList(PageList->isChecked() ? PageListEdit->text().toStdString() : "", count_);
-    } catch (const Error&) {
+    } catch (const Error& e) {
+      // A reversed range says what to write instead; other slips get the rule.
       Problem->setText(
-          u("A lista de páginas não é válida: use números e intervalos como 1,3,5-12."));
+          dynamic_cast<const ReversedRangeError*>(&e)
+              ? QString::fromUtf8(e.what())
+              : u("A lista de páginas não é válida: use números e intervalos como 1,3,5-12."));
       Problem->show();
       PageListEdit->setFocus();
       return;

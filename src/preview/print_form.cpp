@@ -11,9 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPageSetupDialog>
 #include <QPainter>
-#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -24,8 +22,8 @@
 #include "engine/tfr_report.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
+#include "preview/printer_options_form.h"
 #include "preview/progress_form.h"
-#include "printing/cups_backend.h"
 #include "printing/page_list.h"
 #include "printing/tfr_printer.h"
 
@@ -223,6 +221,8 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
   if (OldIndex >= printer.VirtualIndex && printer.backend())
     OldIndex = printer.backend()->currentIndex();
   if (OldIndex >= 0 && OldIndex < CB1->count()) CB1->setCurrentIndex(OldIndex);
+  if (printer.backend() && OldIndex >= 0 && OldIndex < CB1->count())
+    restorePrinterOptions(*printer.backend(), OldIndex, CB1->itemText(OldIndex));
 
   connect(CB1, &QComboBox::activated, this, &TfrPrintForm::printerChosen);
   connect(PropButton, &QPushButton::clicked, this, &TfrPrintForm::showProperties);
@@ -258,7 +258,10 @@ bool TfrPrintForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrPrintForm::printerChosen(int index) {
-  TfrPrinter::current().SelectPrinter(index);
+  TfrPrinter& printer = TfrPrinter::current();
+  printer.SelectPrinter(index);
+  if (printer.backend() && printer.CurrentIndex == index)
+    restorePrinterOptions(*printer.backend(), index, CB1->itemText(index));
 }
 
 void TfrPrintForm::stepCopies(int delta) {
@@ -271,13 +274,19 @@ void TfrPrintForm::stepCopies(int delta) {
 }
 
 void TfrPrintForm::showProperties() {
+  // The printer's own choices go with the job; the pages keep their paper.
+  // The printer shown, which is the one the job goes to: the model itself
+  // may stand on the virtual printer a loaded report was laid out for.
   TfrPrinter& printer = TfrPrinter::current();
-  auto* cups = dynamic_cast<CupsBackend*>(printer.backend());
-  if (!cups || printer.isVirtual()) return;
-  QPrinter qp(QPrinter::HighResolution);
-  if (!cups->configure(printer.CurrentIndex, qp)) return;
-  QPageSetupDialog dialog(&qp, this);
-  if (dialog.exec() == QDialog::Accepted) cups->takeSettings(printer.CurrentIndex, qp);
+  PrinterBackend* backend = printer.backend();
+  const int index = CB1->currentIndex();
+  if (!backend || index < 0 || index >= printer.VirtualIndex) return;
+  const QString name = CB1->currentText();
+  TfrPrinterOptionsForm dialog(name, backend->printerOptions(index), backend->jobOptions(index),
+                               this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  backend->setJobOptions(index, dialog.chosen());
+  rememberPrinterOptions(name, dialog.chosen());
 }
 
 namespace {

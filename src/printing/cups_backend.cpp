@@ -1,9 +1,13 @@
 #include "printing/cups_backend.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <cstring>
 
@@ -16,6 +20,8 @@
 
 #ifdef ORV_HAVE_CUPS
 #include <cups/cups.h>
+#include <cups/ppd.h>
+#include <unistd.h>
 #endif
 
 namespace orv {
@@ -42,6 +48,64 @@ uint16_t binCode(const std::string& keyword, size_t index) {
   return uint16_t(kBinUser + index);
 }
 
+// Portuguese labels for the choices every spooler names; others keep the
+// label the queue gives, else their keyword.
+const char* knownLabel(const std::string& name, const std::string& value) {
+  static const struct {
+    const char* name;
+    const char* value;
+    const char* label;
+  } labels[] = {
+      {"sides", "", "Frente e verso"},
+      {"sides", "one-sided", "Desligado (só frente)"},
+      {"sides", "two-sided-long-edge", "Virar pela borda longa"},
+      {"sides", "two-sided-short-edge", "Virar pela borda curta"},
+      {"print-color-mode", "", "Cor"},
+      {"print-color-mode", "color", "Colorido"},
+      {"print-color-mode", "monochrome", "Tons de cinza"},
+      {"print-color-mode", "auto", "Automático"},
+      {"print-color-mode", "bi-level", "Preto e branco"},
+      {"print-quality", "", "Qualidade"},
+      {"print-quality", "3", "Rascunho"},
+      {"print-quality", "4", "Normal"},
+      {"print-quality", "5", "Alta"},
+      {"number-up", "", "Páginas por folha"},
+      {"media-source", "", "Bandeja"},
+      {"media-source", "auto", "Automática"},
+      {"media-source", "manual", "Alimentação manual"},
+      {"media-source", "top", "Bandeja superior"},
+      {"media-source", "middle", "Bandeja do meio"},
+      {"media-source", "bottom", "Bandeja inferior"},
+      {"media-source", "main", "Bandeja principal"},
+      {"media-source", "alternate", "Bandeja alternativa"},
+      {"media-source", "envelope", "Envelopes"},
+      {"media-source", "large-capacity", "Bandeja de alta capacidade"},
+      {"media-source", "by-pass-tray", "Bandeja manual"},
+  };
+  for (const auto& l : labels)
+    if (name == l.name && value == l.value) return l.label;
+  return nullptr;
+}
+
+// A tray's name for the user: the queue's own label when it has one, else a
+// Portuguese name for the trays every spooler knows ("tray-2" is "Bandeja 2").
+std::string trayLabel(const std::string& keyword, const char* localized) {
+  if (localized && *localized && keyword != localized) return localized;
+  if (const char* known = knownLabel("media-source", keyword)) return known;
+  if (keyword.rfind("tray-", 0) == 0) return "Bandeja " + keyword.substr(5);
+  return keyword;
+}
+
+// CUPS compares queue names without regard to case: "Default ESCRITORIO" in
+// lpoptions names the queue "escritorio". An exact match still wins.
+int findName(const std::vector<QString>& names, const QString& name) {
+  auto it = std::find(names.begin(), names.end(), name);
+  if (it == names.end())
+    it = std::find_if(names.begin(), names.end(),
+                      [&](const QString& n) { return n.compare(name, Qt::CaseInsensitive) == 0; });
+  return it == names.end() ? -1 : int(it - names.begin());
+}
+
 }  // namespace
 
 CupsBackend::CupsBackend() {
@@ -53,7 +117,26 @@ CupsBackend::~CupsBackend() = default;
 
 std::vector<std::string> CupsBackend::printers() {
   names_.clear();
+#ifdef ORV_HAVE_CUPS
+  // A default in the user's lpoptions written in another case than the queue
+  // ("Default ESCRITORIO" for "escritorio") comes back from the destination
+  // list in the user's spelling; the queue's own name ends its address.
+  cups_dest_t* dests = nullptr;
+  const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+  for (const QString& n : QPrinterInfo::availablePrinterNames()) {
+    QString name = n;
+    const QByteArray utf8 = n.toUtf8();
+    if (cups_dest_t* d = cupsGetDest(utf8.constData(), nullptr, count, dests)) {
+      const char* uri = cupsGetOption("printer-uri-supported", d->num_options, d->options);
+      const QString own = uri ? QString::fromUtf8(uri).section('/', -1) : QString();
+      if (own.compare(n, Qt::CaseInsensitive) == 0) name = own;
+    }
+    names_.push_back(name);
+  }
+  cupsFreeDests(count, dests);
+#else
   for (const QString& n : QPrinterInfo::availablePrinterNames()) names_.push_back(n);
+#endif
   std::vector<std::string> out;
   for (const QString& n : names_) {
     known_.try_emplace(n).first->second.name = n;
@@ -63,14 +146,12 @@ std::vector<std::string> CupsBackend::printers() {
 }
 
 int CupsBackend::defaultIndex() {
-  const QString def = QPrinterInfo::defaultPrinterName();
-  auto it = std::find(names_.begin(), names_.end(), def);
-  return it == names_.end() ? 0 : int(it - names_.begin());
+  return std::max(0, findName(names_, QPrinterInfo::defaultPrinterName()));
 }
 
 int CupsBackend::currentIndex() {
-  auto it = std::find(names_.begin(), names_.end(), current_);
-  return it == names_.end() ? defaultIndex() : int(it - names_.begin());
+  const int i = findName(names_, current_);
+  return i < 0 ? defaultIndex() : i;
 }
 
 void CupsBackend::setCurrentIndex(int index) {
@@ -98,7 +179,7 @@ void CupsBackend::readBins(Printer& p) {
       const char* kw = ippGetString(sup, i, nullptr);
       if (!kw) continue;
       const char* label = cupsLocalizeDestValue(CUPS_HTTP_DEFAULT, dest, info, "media-source", kw);
-      Bin b{binCode(kw, p.bins.size()), kw, label ? label : kw};
+      Bin b{binCode(kw, p.bins.size()), kw, trayLabel(kw, label)};
       if (defKeyword && std::strcmp(defKeyword, kw) == 0) p.defaultBin = int(p.bins.size());
       p.bins.push_back(std::move(b));
     }
@@ -183,26 +264,6 @@ bool CupsBackend::configure(int index, QPrinter& printer) {
   return true;
 }
 
-bool CupsBackend::takeSettings(int index, const QPrinter& printer) {
-  DeviceMode m;
-  if (!getDeviceMode(index, m)) return false;
-  const QPageLayout layout = printer.pageLayout();
-  const QPageSize ps = layout.pageSize();
-  const int code = ps.windowsId();
-  m.orientation = layout.orientation() == QPageLayout::Landscape ? 2 : 1;
-  if (code > 0 && code != kCustomPaper) {
-    m.paperSize = int16_t(code);
-    m.fields &= ~(DeviceMode::kPaperLength | DeviceMode::kPaperWidth);
-  } else {
-    const QSizeF mm = ps.size(QPageSize::Millimeter);
-    m.paperSize = kCustomPaper;
-    m.fields |= DeviceMode::kPaperLength | DeviceMode::kPaperWidth;
-    m.paperWidth = int16_t(mm.width() * 10 + 0.5);
-    m.paperLength = int16_t(mm.height() * 10 + 0.5);
-  }
-  return setDeviceMode(index, m);
-}
-
 bool CupsBackend::capabilities(int index, const DeviceMode& mode, DeviceCaps& caps) {
   Printer* p = at(index);
   if (!p) return false;
@@ -250,10 +311,164 @@ bool CupsBackend::capabilities(int index, const DeviceMode& mode, DeviceCaps& ca
   return true;
 }
 
+QString CupsBackend::queueName(int index) {
+  Printer* p = at(index);
+  return p ? p->name : QString();
+}
+
+JobOptions CupsBackend::jobOptions(int index) {
+  Printer* p = at(index);
+  return p ? p->chosen : JobOptions();
+}
+
+void CupsBackend::setJobOptions(int index, const JobOptions& options) {
+  if (Printer* p = at(index)) p->chosen = options;
+}
+
+JobOptions CupsBackend::documentOptions(int index, int copies, const QPageLayout& layout) {
+  JobOptions o;
+  Printer* p = at(index);
+  if (!p) return o;
+  // Paper and orientation as the print engine has always sent them.
+  o.emplace_back("media", layout.pageSize().key().toStdString());
+  if (layout.orientation() == QPageLayout::Landscape) o.emplace_back("landscape", "");
+  if (copies > 1) o.emplace_back("copies", std::to_string(copies));
+  // The tray the user chose for this printer, else the one the pages ask for.
+  std::string tray;
+  for (const auto& [name, value] : p->chosen) {
+    if (name == "media-source")
+      tray = value;
+    else
+      o.emplace_back(name, value);
+  }
+  readBins(*p);
+  for (const Bin& b : p->bins)
+    if (tray.empty() && b.code == uint16_t(p->mode.defaultSource)) tray = b.keyword;
+  // The tray is a member of the media collection: that is where the spooler
+  // looks for it when it turns the job into the driver's own options.
+  if (!tray.empty()) o.emplace_back("media-col", "{media-source=" + tray + "}");
+  return o;
+}
+
+std::vector<PrinterOption> CupsBackend::printerOptions(int index) {
+  std::vector<PrinterOption> out;
+#ifdef ORV_HAVE_CUPS
+  Printer* p = at(index);
+  if (!p) return out;
+  const QByteArray queue = p->name.toUtf8();
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
+  if (!dest) return out;
+  cups_dinfo_t* info = cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest);
+  if (!info) {
+    cupsFreeDests(1, dest);
+    return out;
+  }
+  auto valueText = [](ipp_attribute_t* a, int i) -> std::string {
+    switch (ippGetValueTag(a)) {
+      case IPP_TAG_INTEGER:
+      case IPP_TAG_ENUM:
+        return std::to_string(ippGetInteger(a, i));
+      case IPP_TAG_KEYWORD:
+      case IPP_TAG_NAME:
+      case IPP_TAG_TEXT:
+        return ippGetString(a, i, nullptr) ? ippGetString(a, i, nullptr) : "";
+      default:
+        return std::string();
+    }
+  };
+  for (const char* name :
+       {"sides", "print-color-mode", "print-quality", "number-up", "media-source"}) {
+    ipp_attribute_t* sup = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, name);
+    if (!sup) continue;
+    PrinterOption opt;
+    opt.name = name;
+    const char* label = knownLabel(name, "");
+    opt.label = label ? label : name;
+    std::vector<std::string> values;
+    if (ippGetValueTag(sup) == IPP_TAG_RANGE) {
+      // Pages per sheet come as a range; offer the layouts people use.
+      int upper = 0;
+      const int lower = ippGetRange(sup, 0, &upper);
+      for (int n : {1, 2, 4, 6, 9, 16})
+        if (n >= lower && n <= upper) values.push_back(std::to_string(n));
+    } else {
+      for (int i = 0; i < ippGetCount(sup); ++i) values.push_back(valueText(sup, i));
+    }
+    for (const std::string& v : values) {
+      if (v.empty()) continue;
+      const char* localized = cupsLocalizeDestValue(CUPS_HTTP_DEFAULT, dest, info, name, v.c_str());
+      if (opt.name == "media-source")
+        opt.choices.push_back({v, trayLabel(v, localized)});
+      else if (const char* known = knownLabel(name, v))
+        opt.choices.push_back({v, known});
+      else
+        opt.choices.push_back({v, localized && *localized ? localized : v});
+    }
+    if (ipp_attribute_t* def = cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, name))
+      opt.defaultValue = valueText(def, 0);
+    // One choice is no choice.
+    if (opt.choices.size() > 1) out.push_back(std::move(opt));
+  }
+  cupsFreeDestInfo(info);
+  cupsFreeDests(1, dest);
+  appendDriverOptions(queue, out);
+#else
+  (void)index;
+#endif
+  return out;
+}
+
+#ifdef ORV_HAVE_CUPS
+// A queue set up with a driver (PPD) marks further options of its own
+// (stapling, output bin, toner saving...). The spooler passes them on to the
+// driver by their own names, so they are offered as the driver words them.
+// The driver interface is old but still the only one that lists them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+void CupsBackend::appendDriverOptions(const QByteArray& queue, std::vector<PrinterOption>& out) {
+  static const char* const covered[] = {"PageSize",   "PageRegion",       "InputSlot", "Duplex",
+                                        "ColorModel", "cupsPrintQuality", "ManualFeed"};
+  const char* file = cupsGetPPD2(CUPS_HTTP_DEFAULT, queue.constData());
+  if (!file) return;
+  const std::string path = file;
+  ppd_file_t* ppd = ppdOpenFile(path.c_str());
+  unlink(path.c_str());
+  if (!ppd) return;
+  ppdMarkDefaults(ppd);
+  auto text = [](const char* t, const char* fallback) {
+    return std::string(t && *t ? t : fallback);
+  };
+  for (int g = 0; g < ppd->num_groups; ++g) {
+    const ppd_group_t& group = ppd->groups[g];
+    // What is installed in the printer is set up by the administrator.
+    if (std::strcmp(group.name, "InstallableOptions") == 0) continue;
+    for (int i = 0; i < group.num_options; ++i) {
+      const ppd_option_t& o = group.options[i];
+      if (o.ui == PPD_UI_PICKMANY || o.num_choices < 2) continue;
+      if (std::any_of(std::begin(covered), std::end(covered),
+                      [&](const char* c) { return std::strcmp(c, o.keyword) == 0; }))
+        continue;
+      PrinterOption opt;
+      opt.name = o.keyword;
+      opt.label = text(o.text, o.keyword);
+      opt.defaultValue = o.defchoice;
+      for (int c = 0; c < o.num_choices; ++c)
+        opt.choices.push_back({o.choices[c].choice, text(o.choices[c].text, o.choices[c].choice)});
+      out.push_back(std::move(opt));
+    }
+  }
+  ppdClose(ppd);
+}
+#pragma GCC diagnostic pop
+#endif
+
 namespace {
 
-// Documents on a CUPS queue through QPrinter: each document is one QPrinter
-// (one spooled job) set up with the printer's device mode when it begins.
+// Documents for a CUPS queue. Each document is written to a PDF file of its
+// own, laid out as the queue lays out its paper; nothing reaches the spooler
+// until the whole job has been drawn, so a page that fails to draw leaves no
+// half job behind. Each document then goes to the queue as one job with its
+// own options, so a change of tray changes the tray on the printer.
 class QtPrinterDevice : public PrintDevice {
  public:
   QtPrinterDevice(CupsBackend& backend, int index) : backend_(backend), index_(index) {}
@@ -263,47 +478,84 @@ class QtPrinterDevice : public PrintDevice {
 
   void beginDocument(const std::string& title) override {
     abortDocument();
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (!backend_.configure(index_, *printer_) || !printer_->isValid())
-      throw Error(loadString8(55210));
-    printer_->setDocName(decodeBytes(title, kCp));
-    printer_->setCopyCount(copies_);
-    printer_->setCollateCopies(false);
+    QPrinter native(QPrinter::HighResolution);
+    if (!backend_.configure(index_, native) || !native.isValid()) throw Error(loadString8(55210));
+    const QPageLayout layout = native.pageLayout();
+    const int dpi = native.resolution();
+    auto doc = std::make_unique<Document>();
+    doc->file.setFileTemplate(QDir::tempPath() + "/orvalen-impressao-XXXXXX.pdf");
+    if (!doc->file.open())
+      throw Error("Não foi possível criar o arquivo temporário da impressão em " +
+                  QDir::tempPath().toStdString() + ".");
+    doc->title = decodeBytes(title, kCp);
+    doc->options = backend_.documentOptions(index_, copies_, layout);
+    writer_ = std::make_unique<QPdfWriter>(&doc->file);
+    writer_->setResolution(dpi);
+    writer_->setPageLayout(layout);
+    writer_->setTitle(doc->title);
+    writer_->setCreator(QStringLiteral("Sistema Orvalen Report Reader"));
     painter_ = std::make_unique<QPainter>();
-    if (!painter_->begin(printer_.get())) {
+    if (!painter_->begin(writer_.get())) {
       painter_.reset();
-      printer_.reset();
+      writer_.reset();
       throw Error(loadString8(55210));
     }
-    const QRect page = printer_->pageRect(QPrinter::DevicePixel).toRect();
-    const int dpi = printer_->resolution();
-    canvas_ = std::make_unique<QtCanvas>(painter_.get(), Rect{0, 0, page.width(), page.height()},
-                                         dpi, dpi);
+    open_ = std::move(doc);
+    newCanvas();
   }
 
   void newSheet() override {
-    if (!printer_) return;
+    if (!writer_) return;
     canvas_.reset();
-    printer_->newPage();
-    const QRect page = printer_->pageRect(QPrinter::DevicePixel).toRect();
-    const int dpi = printer_->resolution();
-    canvas_ = std::make_unique<QtCanvas>(painter_.get(), Rect{0, 0, page.width(), page.height()},
-                                         dpi, dpi);
+    writer_->newPage();
+    newCanvas();
   }
 
   void endDocument() override {
     canvas_.reset();
     if (painter_) painter_->end();
     painter_.reset();
-    printer_.reset();
+    writer_.reset();
+    if (!open_) return;
+    open_->file.flush();
+    ended_.push_back(std::move(open_));
   }
 
   void abortDocument() override {
     canvas_.reset();
-    if (printer_ && painter_) printer_->abort();
     if (painter_ && painter_->isActive()) painter_->end();
     painter_.reset();
-    printer_.reset();
+    writer_.reset();
+    open_.reset();
+  }
+
+  void submit() override {
+#ifdef ORV_HAVE_CUPS
+    const QByteArray queue = backend_.queueName(index_).toUtf8();
+    std::vector<int> taken;
+    for (const auto& doc : ended_) {
+      cups_option_t* options = nullptr;
+      int count = 0;
+      for (const auto& [name, value] : doc->options)
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+      const QByteArray path = QFile::encodeName(doc->file.fileName());
+      const QByteArray title = doc->title.toUtf8();
+      const int job =
+          cupsPrintFile(queue.constData(), path.constData(), title.constData(), count, options);
+      cupsFreeOptions(count, options);
+      if (job <= 0) {
+        const std::string why = cupsLastErrorString() ? cupsLastErrorString() : "";
+        for (int id : taken) cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), id, 0);
+        ended_.clear();
+        throw Error("A impressora " + queue.toStdString() + " recusou o trabalho: " + why);
+      }
+      taken.push_back(job);
+    }
+    ended_.clear();
+#else
+    ended_.clear();
+    throw Error(loadString8(55210));
+#endif
   }
 
   Canvas& canvas() override {
@@ -312,10 +564,25 @@ class QtPrinterDevice : public PrintDevice {
   }
 
  private:
+  struct Document {
+    QTemporaryFile file;
+    QString title;
+    JobOptions options;
+  };
+
+  void newCanvas() {
+    const int dpi = writer_->resolution();
+    const QRect page = writer_->pageLayout().paintRectPixels(dpi);
+    canvas_ = std::make_unique<QtCanvas>(painter_.get(), Rect{0, 0, page.width(), page.height()},
+                                         dpi, dpi);
+  }
+
   CupsBackend& backend_;
   int index_;
   int copies_ = 1;
-  std::unique_ptr<QPrinter> printer_;
+  std::unique_ptr<Document> open_;
+  std::vector<std::unique_ptr<Document>> ended_;
+  std::unique_ptr<QPdfWriter> writer_;
   std::unique_ptr<QPainter> painter_;
   std::unique_ptr<QtCanvas> canvas_;
 };

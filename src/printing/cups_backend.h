@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QPageSize>
 #include <QString>
 #include <map>
@@ -10,6 +11,7 @@
 #include "printing/printer_backend.h"
 
 class QPrinter;
+class QPageLayout;
 
 namespace orv {
 
@@ -31,12 +33,20 @@ class CupsBackend : public PrinterBackend {
   bool setDeviceMode(int index, const DeviceMode& mode) override;
   bool capabilities(int index, const DeviceMode& mode, DeviceCaps& caps) override;
   std::unique_ptr<PrintDevice> createDevice(int index) override;
+  std::vector<PrinterOption> printerOptions(int index) override;
+  JobOptions jobOptions(int index) override;
+  void setJobOptions(int index, const JobOptions& options) override;
 
-  // Sets up a QPrinter for the printer with its device mode: what the print
-  // documents and the properties dialog start from. False for a bad index.
+  // The options one document goes to the spooler with: its paper as the
+  // page laid it out, the tray the pages asked for, the copies, and what the
+  // user chose for the printer.
+  JobOptions documentOptions(int index, int copies, const QPageLayout& layout);
+  // The queue's own name, as the spooler knows it.
+  QString queueName(int index);
+
+  // Sets up a QPrinter for the printer with its device mode: what each print
+  // document is laid out from. False for a bad index.
   bool configure(int index, QPrinter& printer);
-  // Takes paper and orientation back from a QPrinter the user has set up.
-  bool takeSettings(int index, const QPrinter& printer);
 
   // The page size a device mode asks for, and whether it is landscape.
   static QPageSize pageSizeOf(const DeviceMode& mode);
@@ -54,8 +64,10 @@ class CupsBackend : public PrinterBackend {
     bool binsRead = false;
     std::vector<Bin> bins;
     int defaultBin = -1;
+    JobOptions chosen;
   };
   Printer* at(int index);
+  void appendDriverOptions(const QByteArray& queue, std::vector<PrinterOption>& out);
   void readBins(Printer& p);
   DeviceMode defaultMode(Printer& p);
 

@@ -9,6 +9,12 @@ namespace orv {
 InvalidIntegerError::InvalidIntegerError(const std::string& t)
     : Error("'" + t + "' não é um valor inteiro válido"), text(t) {}
 
+ReversedRangeError::ReversedRangeError(int32_t f, int32_t t)
+    : Error("O intervalo " + std::to_string(f) + "-" + std::to_string(t) +
+            " está invertido: escreva " + std::to_string(t) + "-" + std::to_string(f) + "."),
+      from(f),
+      to(t) {}
+
 int32_t parseInteger(const std::string& text) {
   size_t i = 0;
   bool negative = false;
@@ -52,7 +58,8 @@ PageSelection ParsePageList(const std::string& text, int32_t pageCount) {
   PageSelection sel;
   if (s.empty()) return sel;
   sel.all = false;
-  if (s.back() == '-') s += std::to_string(pageCount);
+  const bool openEnd = s.back() == '-';
+  if (openEnd) s += std::to_string(pageCount);
   s += ',';
 
   size_t start = 0;
@@ -68,6 +75,8 @@ PageSelection ParsePageList(const std::string& text, int32_t pageCount) {
       if (!openRange) {
         sel.pages.push_back(v);
       } else {
+        if (v < rangeStart && !(openEnd && i + 1 == s.size()))
+          throw ReversedRangeError(rangeStart, v);
         // Pages past the end select nothing, so a range never needs to go
         // beyond the last page; "1-2000000000" must not fill memory.
         const int64_t last = std::min<int64_t>(v, pageCount);

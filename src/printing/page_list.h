@@ -19,6 +19,15 @@ class InvalidIntegerError : public Error {
 // must be the number and it must fit in 32 bits.
 int32_t parseInteger(const std::string& text);
 
+// A range written from its end to its start ("3-1"): the user most likely
+// swapped the numbers, and printing nothing or only the rest of the list
+// would hide the slip.
+class ReversedRangeError : public Error {
+ public:
+  ReversedRangeError(int32_t from, int32_t to);
+  int32_t from, to;
+};
+
 // The pages a print request selects. `all` is set when the page list was
 // empty; otherwise only the listed 1-based page numbers print, kept sorted and
 // without duplicates. A list that names no existing page selects nothing.
@@ -30,7 +39,9 @@ struct PageSelection {
 
 // Parses "1,3,5-12", "5-" (to the last page), spaces anywhere. Raises
 // InvalidIntegerError for a piece that is not a number (letters, an empty
-// piece, a leading '-').
+// piece, a leading '-') and ReversedRangeError for a range such as "3-1". An
+// open end past the last page ("5-" of a 3-page report) is no slip: it
+// selects nothing.
 PageSelection ParsePageList(const std::string& text, int32_t pageCount);
 
 }  // namespace orv

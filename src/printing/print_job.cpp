@@ -98,6 +98,7 @@ bool PrintJob::run(const PrintRequest& request) {
       }
     }
     end();
+    device_->submit();
   } catch (...) {
     abort();
     device_.reset();

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orv {
@@ -20,8 +21,14 @@ class PrintDevice {
   virtual void beginDocument(const std::string& title) = 0;
   virtual void newSheet() = 0;
   virtual void endDocument() = 0;
-  // Drops the open document; never raises.
+  // Drops the open document; never raises. Documents ended but not yet
+  // submitted are dropped with the device.
   virtual void abortDocument() = 0;
+  // Hands every ended document to the printer. Until then nothing has left
+  // the program, so a page that fails to draw leaves nothing half printed.
+  // Raises an Error when the printer refuses a document; those it had taken
+  // are then withdrawn.
+  virtual void submit() {}
   // The open document's canvas in device pixels, its origin at the corner of
   // the printable area.
   virtual Canvas& canvas() = 0;
@@ -64,6 +71,23 @@ struct DeviceCaps {
   std::vector<std::string> binNames;
 };
 
+// The spooler's own job options, name and value ("sides" "two-sided-long-edge").
+using JobOptions = std::vector<std::pair<std::string, std::string>>;
+
+// A choice a printer offers beyond the paper: two-sided printing, colour,
+// quality, pages per sheet, tray. Names and values are the spooler's
+// keywords; labels are UTF-8 texts for the user.
+struct PrinterOption {
+  struct Choice {
+    std::string value;
+    std::string label;
+  };
+  std::string name;
+  std::string label;
+  std::vector<Choice> choices;
+  std::string defaultValue;
+};
+
 // The system's printers as the printer model drives them. The printing layer
 // provides one over CUPS; tests provide none or a fake.
 class PrinterBackend {
@@ -82,6 +106,11 @@ class PrinterBackend {
   // A device printing documents on the printer with its current device mode;
   // null when this printer cannot print.
   virtual std::unique_ptr<PrintDevice> createDevice(int) { return nullptr; }
+  // What the printer offers beyond paper, and what the user chose of it for
+  // the jobs sent to it from now on (sent with every document).
+  virtual std::vector<PrinterOption> printerOptions(int) { return {}; }
+  virtual JobOptions jobOptions(int) { return {}; }
+  virtual void setJobOptions(int, const JobOptions&) {}
 };
 
 }  // namespace orv

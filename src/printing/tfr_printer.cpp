@@ -1,6 +1,7 @@
 #include "printing/tfr_printer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "platform/geometry.h"
@@ -95,6 +96,20 @@ int TfrPrinter::defaultIndex() const {
 std::string TfrPrinter::currentPrinterName() const {
   if (CurrentIndex < 0 || CurrentIndex >= int(PrinterList.size())) return std::string();
   return PrinterList[CurrentIndex];
+}
+
+int TfrPrinter::findPrinter(const std::string& name) const {
+  auto sameIgnoringCase = [&](const std::string& n) {
+    return n.size() == name.size() &&
+           std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  const auto end = PrinterList.begin() + std::min<int>(VirtualIndex, int(PrinterList.size()));
+  auto it = std::find(PrinterList.begin(), end, name);
+  if (it == end) it = std::find_if(PrinterList.begin(), end, sameIgnoringCase);
+  return it == end ? -1 : int(it - PrinterList.begin());
 }
 
 void TfrPrinter::SelectPrinter(int index) {

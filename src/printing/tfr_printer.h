@@ -42,6 +42,9 @@ class TfrPrinter : public PrinterModel {
                 bool force) override;
   void FillPrinterInfo(PrinterInfo& info) override;
   void Refresh() { ReadSettings(); }
+  // The installed printer of that name, as the spooler compares queue names:
+  // an exact match first, else one that differs only in case; -1 when none.
+  int findPrinter(const std::string& name) const;
 
   // PrinterModel
   const std::vector<std::string>& printerNames() const override { return PrinterList; }

@@ -124,6 +124,11 @@ TEST_F(ExportTest, PdfDialogChecksThePageList) {
   d.accept();
   EXPECT_EQ(d.result(), QDialog::Rejected);
   EXPECT_TRUE(d.Problem->text().contains("3"));
+  // A reversed range is named, though page 2 alone would export.
+  d.PageListEdit->setText("3-1,2");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+  EXPECT_EQ(d.Problem->text(), QString::fromUtf8("O intervalo 3-1 está invertido: escreva 1-3."));
   d.PageListEdit->setText("3, 2-");
   d.accept();
   EXPECT_EQ(d.result(), QDialog::Accepted);

@@ -94,7 +94,7 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
     return !f.isVisible() && f.result() == QDialog::Accepted;
   };
   f.RB3->setChecked(true);
-  for (const char* bad : {"9", "3-1", "0", "abc", "1,,2", "", "-"}) {
+  for (const char* bad : {"9", "3-1", "3-1,2", "0", "abc", "1,,2", "", "-"}) {
     f.E2->setText(bad);
     EXPECT_FALSE(ok()) << bad;
     EXPECT_TRUE(f.isVisible()) << bad;
@@ -104,6 +104,11 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
   f.E2->setText("abc");
   ok();
   EXPECT_EQ(f.PagesError->text(), QString::fromUtf8("'abc' não é um valor inteiro válido"));
+  // A reversed range is named, even when another piece would print something.
+  f.E2->setText("3-1,2");
+  ok();
+  EXPECT_EQ(f.PagesError->text(),
+            QString::fromUtf8("O intervalo 3-1 está invertido: escreva 1-3."));
   // Typing takes the complaint away; the settings are all still there.
   QTest::keyClick(f.E2, Qt::Key_Backspace);
   EXPECT_FALSE(f.PagesError->isVisible());

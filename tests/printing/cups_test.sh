@@ -7,7 +7,7 @@ FRPTOOL=${1:?usage: cups_test.sh FRPTOOL FRPGEN}
 FRPGEN=${2:-}
 SKIP=77
 
-for tool in cupsd lpadmin lpstat pdfinfo pdftotext; do
+for tool in cupsd lpadmin lpstat ipptool pdfinfo pdftotext; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit $SKIP; }
 done
 [ -x /usr/lib/cups/backend/cups-pdf ] || { echo "SKIP: cups-pdf missing"; exit $SKIP; }
@@ -16,6 +16,12 @@ PPD=$(ls /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd /usr/share/ppd/cups-pdf/*.pp
 [ "$(id -u)" = 0 ] || { echo "SKIP: a private cupsd with cups-pdf needs root"; exit $SKIP; }
 
 T=$(mktemp -d /tmp/orv-cups.XXXXXX)
+# cups-pdf writes into the home the password file names; everything else
+# (lpoptions, settings) comes from a home of the test's own, so that the
+# user's default printer cannot change what the test sees.
+home=$(getent passwd "$(id -un)" | cut -d: -f6)
+export HOME="$T/home" XDG_CONFIG_HOME="$T/home/.config" XDG_DATA_HOME="$T/home/.local/share"
+mkdir -p "$HOME/.cups" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 mkdir -p "$T/etc/ppd" "$T/spool/tmp" "$T/log" "$T/run" "$T/cache" "$T/bin/backend" "$T/out" "$T/frp"
 chmod 0777 "$T/out"
 # The spooler's own programs, plus a backend that keeps each job's data.
@@ -28,6 +34,7 @@ cat > "$T/bin/backend/save" <<BACKEND
 [ \$# -eq 0 ] && { echo 'file save "Unknown" "Keep job data"'; exit 0; }
 if [ -n "\$6" ]; then cat "\$6"; else cat; fi > "$T/out/job-\$1.ps"
 echo "\$4" > "$T/out/job-\$1.copies"
+echo "\$5" > "$T/out/job-\$1.options"
 exit 0
 BACKEND
 chmod 0755 "$T/bin/backend/save"
@@ -206,7 +213,6 @@ check "bad page list sends nothing" "" "$(new_jobs)"
 
 # The same report through the real cups-pdf backend.
 title="orv-cups-test-$$"
-home=$(getent passwd "$(id -un)" | cut -d: -f6)
 run_print cupspdf "$T/frp/pages.frp" --printer cupspdf --pages 2-3 --title "$title"
 jobs_done
 out=$(ls "$home"/PDF/*"$title"*.pdf 2>/dev/null | head -1)
@@ -236,9 +242,181 @@ else
   echo "skip printed barcodes: zbarimg or pdftoppm missing"
 fi
 
+# A reversed range is refused before anything is sent.
+"$FRPTOOL" print "$T/frp/pages.frp" --pages "3-1,2" > /dev/null 2> "$T/stderr"
+check "reversed range fails" "2" "$?"
+check "reversed range says what to write" "yes" "$(grep -q 'O intervalo 3-1 está invertido: escreva 1-3.' "$T/stderr" && echo yes)"
+check "reversed range sends nothing" "" "$(new_jobs)"
+
+# A page that cannot be drawn leaves no job at all, not even the pages before it.
+known=$(lpstat -W all -o 2>/dev/null | wc -l)
+"$FRPTOOL" print "$T/frp/broken.frp" > /dev/null 2> "$T/stderr"
+check "damaged page fails" "2" "$?"
+check "damaged page: the error names the page" "frptool: Nada foi impresso: a página 2 não pôde ser desenhada (tipo de objeto desconhecido: TfrNoSuchView)." "$(tail -1 "$T/stderr")"
+check "damaged page: nothing spooled" "" "$(new_jobs)"
+check "damaged page: no job at the spooler" "$known" "$(lpstat -W all -o 2>/dev/null | wc -l)"
+check "damaged page: no temporary file left" "" "$(ls /tmp/orvalen-impressao-* 2>/dev/null | head -1)"
+
+# A queue with two trays and a two-sided unit, on the backend that keeps jobs.
+cat > "$T/trays.ppd" <<'PPD'
+*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "ORVTRAYS.PPD"
+*Manufacturer: "Orvalen"
+*Product: "(Orvalen Bandejas)"
+*ModelName: "Orvalen Bandejas"
+*ShortNickName: "Orvalen Bandejas"
+*NickName: "Orvalen Bandejas"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: True
+*DefaultColorSpace: RGB
+*FileSystem: False
+*Throughput: "1"
+*LandscapeOrientation: Plus90
+*TTRasterizer: Type42
+*OpenUI *PageSize/Page Size: PickOne
+*OrderDependency: 10 AnySetup *PageSize
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*PageSize Letter/Letter: "<</PageSize[612 792]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageSize
+*OpenUI *PageRegion: PickOne
+*OrderDependency: 10 AnySetup *PageRegion
+*DefaultPageRegion: A4
+*PageRegion A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*PageRegion Letter/Letter: "<</PageSize[612 792]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageRegion
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "18 18 577 824"
+*ImageableArea Letter/Letter: "18 18 594 774"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+*PaperDimension Letter/Letter: "612 792"
+*OpenUI *InputSlot/Bandeja: PickOne
+*OrderDependency: 20 AnySetup *InputSlot
+*DefaultInputSlot: Upper
+*InputSlot Upper/Bandeja 1: "<</MediaPosition 0>>setpagedevice"
+*InputSlot Lower/Bandeja 2: "<</MediaPosition 1>>setpagedevice"
+*CloseUI: *InputSlot
+*OpenUI *Duplex/Frente e verso: PickOne
+*OrderDependency: 30 AnySetup *Duplex
+*DefaultDuplex: None
+*Duplex None/Desligado: "<</Duplex false>>setpagedevice"
+*Duplex DuplexNoTumble/Borda longa: "<</Duplex true/Tumble false>>setpagedevice"
+*Duplex DuplexTumble/Borda curta: "<</Duplex true/Tumble true>>setpagedevice"
+*CloseUI: *Duplex
+*OpenUI *ColorModel/Cor: PickOne
+*OrderDependency: 10 AnySetup *ColorModel
+*DefaultColorModel: RGB
+*ColorModel RGB/Colorido: "<</ProcessColorModel /DeviceRGB>>setpagedevice"
+*ColorModel Gray/Tons de cinza: "<</ProcessColorModel /DeviceGray>>setpagedevice"
+*CloseUI: *ColorModel
+*OpenGroup: Acabamento/Acabamento
+*OpenUI *OrvGrampo/Grampear: PickOne
+*OrderDependency: 40 AnySetup *OrvGrampo
+*DefaultOrvGrampo: Nenhum
+*OrvGrampo Nenhum/Sem grampo: "% sem grampo"
+*OrvGrampo Canto/No canto: "% grampo no canto"
+*CloseUI: *OrvGrampo
+*CloseGroup: Acabamento
+*DefaultFont: Courier
+*Font Courier: Standard "(002.004S)" Standard ROM
+PPD
+lpadmin -p bandejas -v save:/ -P "$T/trays.ppd" -E || { echo "FAIL lpadmin bandejas"; exit 1; }
+"$FRPTOOL" printers > "$T/printers" 2>&1
+check "printers lists the trays as bins" "yes" "$(awk '/^bandejas/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep -q '^    1 Bandeja superior' && awk '/^bandejas/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep -q '^    2 Bandeja inferior' && echo yes)"
+
+check "printers lists what the queue offers" "    sides (Frente e verso): one-sided* two-sided-long-edge two-sided-short-edge" "$(awk '/^bandejas/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep '^    sides ')"
+slot_of() { grep -o '^%%BeginFeature: \*InputSlot [A-Za-z]*' "$T/out/job-$1.ps" | head -1 | awk '{print $3}'; }
+duplex_of() { grep -o '^%%BeginFeature: \*Duplex [A-Za-z]*' "$T/out/job-$1.ps" | head -1 | awk '{print $3}'; }
+has_option() { tr ' ' '\n' < "$T/out/job-$1.options" | grep -qx "$2" && echo yes; }
+# A job attribute as the spooler keeps it, read back over IPP.
+job_attr() {
+  local sock; sock=$(printf '%s' "$SOCK" | sed 's|/|%2F|g')
+  cat > "$T/get-job.test" <<TEST
+{
+  OPERATION Get-Job-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri job-uri \$uri
+  ATTR name requesting-user-name $(id -un)
+  ATTR keyword requested-attributes all,media-col,media-source
+  DISPLAY $2
+  DISPLAY media-col
+}
+TEST
+  ipptool -t "ipp://$sock/jobs/$1" "$T/get-job.test" > "$T/ipp-$1.out" 2>&1
+  sed -n "s/^ *$2 ([^)]*) = //p; s/^ *media-col ([^)]*) = .*$2=\([a-z0-9-]*\).*/\1/p" "$T/ipp-$1.out" | head -1
+}
+
+run_print trays "$T/frp/trays.frp" --printer bandejas --sides two-sided-long-edge
+J=$(new_jobs)
+check "trays: one document per tray" "2" "$(echo "$J" | grep -c .)"
+set -- $J
+check "trays: pages in order" "1,2|3,4" "$(texts_of $1)|$(texts_of $2)"
+check "trays: each document carries its tray" "top|bottom" "$(job_attr $1 media-source)|$(job_attr $2 media-source)"
+check "trays: each document carries two-sided printing" "two-sided-long-edge|two-sided-long-edge" "$(job_attr $1 sides)|$(job_attr $2 sides)"
+check "trays: the spooler asks the driver for each tray" "yes|yes" "$(has_option $1 InputSlot=Upper)|$(has_option $2 InputSlot=Lower)"
+check "trays: the driver feeds from each tray" "Upper|Lower" "$(slot_of $1)|$(slot_of $2)"
+check "trays: two-sided on both documents" "yes|yes" "$(has_option $1 sides=two-sided-long-edge)|$(has_option $2 sides=two-sided-long-edge)"
+check "trays: the driver prints both sides" "DuplexNoTumble|DuplexNoTumble" "$(duplex_of $1)|$(duplex_of $2)"
+
+run_print tray "$T/frp/trays.frp" --printer bandejas --option media-source=bottom
+J=$(new_jobs)
+set -- $J
+check "tray chosen by the user: every document from it" "yes|yes" "$(has_option $1 InputSlot=Lower)|$(has_option $2 InputSlot=Lower)"
+
+run_print gray "$T/frp/pages.frp" --printer bandejas --pages 1 --gray --sides one-sided --option print-quality=5
+J=$(new_jobs)
+check "gray: greyscale asked" "yes" "$(has_option $J print-color-mode=monochrome)"
+check "gray: one-sided asked" "yes" "$(has_option $J sides=one-sided)"
+check "gray: the other option goes with the job" "yes" "$(has_option $J print-quality=5)"
+check "gray: the pages' tray, none, is left to the queue" "" "$(tr ' ' '\n' < "$T/out/job-$J.options" | grep '^InputSlot=')"
+
+# An option of the queue's driver, by the driver's own names.
+check "printers lists the driver's own options" "    OrvGrampo (Grampear): Nenhum* Canto" "$(awk '/^bandejas/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep '^    OrvGrampo ')"
+run_print staple "$T/frp/pages.frp" --printer bandejas --pages 1 --option OrvGrampo=Canto
+J=$(new_jobs)
+check "driver option: goes with the job" "yes" "$(has_option $J OrvGrampo=Canto)"
+check "driver option: reaches the driver" "yes" "$(grep -q '^%%BeginFeature: \*OrvGrampo Canto' "$T/out/job-$J.ps" && echo yes)"
+"$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --option OrvGrampo=Lateral > /dev/null 2> "$T/stderr"
+check "driver option: a choice it lacks is refused" "2" "$?"
+check "driver option: refused before anything is sent" "" "$(new_jobs)"
+
+"$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --sides two-sided-long-edge --gray --color > /dev/null 2>&1
+check "--color and --gray exclude each other" "64" "$?"
+"$FRPTOOL" print "$T/frp/pages.frp" --printer pdf --sides two-sided-long-edge > /dev/null 2> "$T/stderr"
+check "two-sided on a queue without it fails" "2" "$?"
+check "two-sided refused: nothing spooled" "" "$(new_jobs)"
+"$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --option print-color-mode=roxo > /dev/null 2> "$T/stderr"
+check "a value the queue does not offer fails" "2" "$?"
+check "a value the queue does not offer is named" "yes" "$(grep -q 'print-color-mode=roxo' "$T/stderr" && echo yes)"
+
+# The user's default names the queue as the spooler compares names: without
+# regard to case, listed under the queue's own name, found by --printer.
+lpadmin -p escritorio -v save:/ -P "$PPD" -E || { echo "FAIL lpadmin escritorio"; exit 1; }
+echo "Default ESCRITORIO" > "$HOME/.cups/lpoptions"
+"$FRPTOOL" printers > "$T/printers" 2>&1
+check "lpoptions default: listed under the queue's own name" "escritorio (current)" "$(grep -i '^escritorio' "$T/printers")"
+check "lpoptions default: no other queue is current" "1" "$(grep -c '(current)' "$T/printers")"
+run_print lpdefault "$T/frp/pages.frp" --pages 1
+J=$(new_jobs)
+check "lpoptions default: the job goes to that queue" "escritorio" "$(awk -v j="$J" '$3==j {print $1; exit}' "$T/log/page_log")"
+for name in escritorio ESCRITORIO; do
+  run_print "by name $name" "$T/frp/pages.frp" --printer "$name" --pages 1
+  J=$(new_jobs)
+  check "--printer $name finds the queue" "escritorio" "$(awk -v j="$J" '$3==j {print $1; exit}' "$T/log/page_log")"
+done
+rm -f "$HOME/.cups/lpoptions"
+
 # With no printer at all the print command does nothing, and the virtual
 # printer still serves the layout.
-lpadmin -x pdf; lpadmin -x cupspdf
+lpadmin -x pdf; lpadmin -x cupspdf; lpadmin -x bandejas; lpadmin -x escritorio
 "$FRPTOOL" print "$T/frp/pages.frp" > /dev/null 2> "$T/stderr"
 check "no printer: print fails and says why" "2" "$?"
 check "no printer: nothing spooled" "" "$(new_jobs)"

@@ -47,15 +47,31 @@ TEST(ParsePageListTest, SinglesAndRanges) {
 }
 
 TEST(ParsePageListTest, SelectionsThatNameNoPage) {
-  // A reversed range adds nothing, and the list then selects nothing: it does
-  // not fall back to printing every page.
-  const PageSelection reversed = ParsePageList("7-3", 12);
-  EXPECT_FALSE(reversed.all);
-  EXPECT_TRUE(reversed.pages.empty());
-  for (int p = 1; p <= 12; ++p) EXPECT_FALSE(reversed.includes(p));
-  // Numbers beyond the page count select nothing.
+  // Numbers beyond the page count select nothing, and the list then does not
+  // fall back to printing every page.
   const PageSelection beyond = ParsePageList("20,30", 12);
+  EXPECT_FALSE(beyond.all);
   for (int p = 1; p <= 12; ++p) EXPECT_FALSE(beyond.includes(p));
+  // An open end past the last page is no slip of the user's.
+  EXPECT_TRUE(ParsePageList("5-", 3).pages.empty());
+  EXPECT_EQ(pages("1,5-", 3), (std::vector<int32_t>{1}));
+}
+
+TEST(ParsePageListTest, ReversedRangesAreRefusedWhereverTheyStand) {
+  // Printing nothing for "3-1", or only page 2 for "3-1,2", would hide the slip.
+  for (const char* text : {"3-1", "3-1,2", "2,3-1", "7-3", "1-9-4"}) {
+    EXPECT_THROW(ParsePageList(text, 12), ReversedRangeError) << text;
+  }
+  try {
+    ParsePageList("1, 12 - 10", 12);
+    FAIL();
+  } catch (const ReversedRangeError& e) {
+    EXPECT_EQ(e.from, 12);
+    EXPECT_EQ(e.to, 10);
+    EXPECT_STREQ(e.what(), "O intervalo 12-10 está invertido: escreva 10-12.");
+  }
+  // A range of one page is not reversed.
+  EXPECT_EQ(pages("4-4"), (std::vector<int32_t>{4}));
 }
 
 TEST(ParsePageListTest, HugeRangesStopAtTheLastPage) {

@@ -20,7 +20,10 @@ std::string numbered(const char* what, int n) {
 
 class RecordingDevice : public PrintDevice {
  public:
-  RecordingDevice(Log& log, TfrPrinter*& printer) : log_(log), printer_(printer) {}
+  RecordingDevice(Log& log, TfrPrinter*& printer, std::vector<size_t>& submits)
+      : log_(log), printer_(printer), submits_(submits) {}
+  // Where in the log each submission came: nothing leaves before the end.
+  void submit() override { submits_.push_back(log_.size()); }
   void setCopies(int copies) override { log_.push_back(numbered("copies ", copies)); }
   void beginDocument(const std::string& title) override {
     // The document takes the paper the model holds when it begins.
@@ -42,6 +45,7 @@ class RecordingDevice : public PrintDevice {
  private:
   Log& log_;
   TfrPrinter*& printer_;
+  std::vector<size_t>& submits_;
   std::unique_ptr<EmfCanvas> canvas_;
 };
 
@@ -79,9 +83,10 @@ class FakeBackend : public PrinterBackend {
   }
   std::unique_ptr<PrintDevice> createDevice(int index) override {
     log.push_back(numbered("device ", index));
-    return std::make_unique<RecordingDevice>(log, printer);
+    return std::make_unique<RecordingDevice>(log, printer, submits);
   }
   Log& log;
+  std::vector<size_t> submits;
   DeviceMode mode;
   int current = 0;
   TfrPrinter* printer = nullptr;
@@ -297,12 +302,13 @@ TEST_F(PrintJobTest, BadPageListSendsNothing) {
   log.clear();
   PrintJob job(*printer, pages);
   EXPECT_THROW(job.run({"1,,2", 1, true, pfAll}), InvalidIntegerError);
+  EXPECT_THROW(job.run({"3-1,2", 1, true, pfAll}), ReversedRangeError);
   EXPECT_TRUE(log.empty());
 }
 
 TEST_F(PrintJobTest, RequestsThatSelectNoPageSendNothing) {
   FakePages pages(log, 3);
-  for (PrintRequest r : {PrintRequest{"7-3", 1, true, pfAll}, PrintRequest{"20", 1, true, pfAll},
+  for (PrintRequest r : {PrintRequest{"5-", 1, true, pfAll}, PrintRequest{"20", 1, true, pfAll},
                          PrintRequest{"1", 1, true, pfEven}}) {
     EXPECT_TRUE(run(pages, r).empty()) << r.pageList;
   }
@@ -321,6 +327,31 @@ TEST_F(PrintJobTest, AFailingPageAbortsTheDocumentAndReleasesThePage) {
   EXPECT_FALSE(printer->Printing);
   EXPECT_EQ(pages.built, 0);
   EXPECT_FALSE(pages.pages[1].visible);
+}
+
+TEST_F(PrintJobTest, DocumentsAreSubmittedOnlyOnceEveryPageIsDrawn) {
+  // Three papers, three documents: all handed over together, after the last.
+  FakePages pages(log, 3);
+  pages.pages[1].layout.paper = {1, 2159, 2794, 0, -1};
+  const Log events = run(pages, {});
+  EXPECT_EQ(std::count(events.begin(), events.end(), "end"), 3);
+  EXPECT_EQ(backend->submits, std::vector<size_t>({log.size()}));
+
+  // A page that fails after two documents have ended: neither is handed over.
+  backend->submits.clear();
+  pages.failOn = 3;
+  log.clear();
+  PrintJob job(*printer, pages);
+  EXPECT_THROW(job.run({}), Error);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "end"), 2);
+  EXPECT_TRUE(backend->submits.empty());
+
+  // A cancelled job hands nothing over either.
+  pages.failOn = 0;
+  PrintJob cancelled(*printer, pages);
+  cancelled.terminated = [] { return true; };
+  EXPECT_FALSE(cancelled.run({}));
+  EXPECT_TRUE(backend->submits.empty());
 }
 
 TEST_F(PrintJobTest, JobPrintsOnThePrinterTheUserChose) {

@@ -245,5 +245,18 @@ TEST(RealPrinterTest, SelectingTheVirtualPrinterUsesTheTable) {
   TfrPrinter::startUp(nullptr);  // leave no fake behind for other tests
 }
 
+TEST(RealPrinterTest, PrintersAreFoundByNameAsTheSpoolerComparesThem) {
+  auto owned = std::make_unique<FakeBackend>();
+  owned->names = {"escritorio", "Escritorio", "Jato"};
+  TfrPrinter& p = TfrPrinter::startUp(std::move(owned));
+  EXPECT_EQ(p.findPrinter("Escritorio"), 1);  // the exact name wins
+  EXPECT_EQ(p.findPrinter("ESCRITORIO"), 0);
+  EXPECT_EQ(p.findPrinter("jATO"), 2);
+  EXPECT_EQ(p.findPrinter("Jat"), -1);
+  // The virtual printer is no installed printer.
+  EXPECT_EQ(p.findPrinter(p.PrinterList.back()), -1);
+  TfrPrinter::startUp(nullptr);
+}
+
 }  // namespace
 }  // namespace orv
