@@ -283,10 +283,10 @@ void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
     const std::string named = trimBlanks(bandName);
     const bool belongs =
         named.empty() ? dataTypeFor(holder->Type) == data->Type : sameText(named, data->Name);
-    if (belongs) aggregates_.Register(data, holder, kind, expression, flag);
+    if (belongs) aggregates_.Register(data, holder, kind, expression, flag, bandName);
     return;
   }
-  aggregates_.Read(holder, kind, expression, flag, cur_ ? cur_->crossColumn : 0, value);
+  aggregates_.Read(holder, kind, expression, flag, bandName, cur_ ? cur_->crossColumn : 0, value);
 }
 
 void TfrReportRun::initAggregates(TfrBand* band) {

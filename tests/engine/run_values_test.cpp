@@ -1,0 +1,57 @@
+// Values a run computes and the errors it reports, over templates built in
+// code: aggregate keys, line numbers, page properties in scripts, scripts
+// that do not compile and data sets that no component gives.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "band_engine_fixture.h"
+#include "engine/band.h"
+
+namespace orv {
+namespace {
+
+using bandtest::BandEngine;
+using bandtest::Placed;
+using bandtest::Rows;
+using bandtest::texts;
+
+// ------------------------------------------------------------ aggregates
+
+TEST_F(BandEngine, AggregatesOfDifferentBandsInOneBandAreKeptApart) {
+  // Two orders with three and two items.
+  const std::vector<int> items = {3, 2};
+  Rows masters(report, "Masters", {{}, {}});
+  Rows details(report, "Details", {});
+  details.dataset->OnFirst = [&](TfrDataset& ds) {
+    ds.RangeEndCount = items[size_t(masters.dataset->RecNo)];
+  };
+  band(btMasterData, "MasterData1", 20, 20, "Masters");
+  band(btDetailData, "DetailData1", 60, 20, "Details");
+  band(btReportSummary, "Summary", 100, 20);
+  memo("Counts", 0, 102, 600, 16, {"[COUNT(MasterData1)] [COUNT(DetailData1)]"});
+  memo("Reverse", 0, 102, 600, 16, {"[COUNT(DetailData1)] [COUNT(MasterData1)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Counts")), "2 5");
+  EXPECT_EQ(texts(named(0, "Reverse")), "5 2");
+}
+
+TEST_F(BandEngine, TheSameSumOverTwoNamedBandsGivesEachItsOwnTotal) {
+  Rows masters(report, "Masters", {{{"M", Variant(1)}}, {{"M", Variant(2)}}});
+  Rows details(report, "Details", {});
+  details.dataset->OnFirst = [&](TfrDataset& ds) { ds.RangeEndCount = 3; };
+  report.OnGetValue = [&](const std::string& n, Variant& v) { masters.lookup(n, v); };
+  band(btMasterData, "MasterData1", 20, 20, "Masters");
+  band(btDetailData, "DetailData1", 60, 20, "Details");
+  band(btReportSummary, "Summary", 100, 20);
+  // [M] is the master's number on both levels: 1 + 2 over the masters,
+  // 3 × 1 + 3 × 2 over the details.
+  memo("Sums", 0, 102, 600, 16, {"[SUM([M], MasterData1)] [SUM([M], DetailData1)]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Sums")), "3 9");
+}
+
+}  // namespace
+}  // namespace orv
