@@ -53,5 +53,25 @@ TEST_F(BandEngine, TheSameSumOverTwoNamedBandsGivesEachItsOwnTotal) {
   EXPECT_EQ(texts(named(0, "Sums")), "3 9");
 }
 
+// ------------------------------------------------------------ line numbers
+
+TEST_F(BandEngine, LineAndLineThroughBothNumberTheFirstRecordOne) {
+  Rows orders(report, "Orders",
+              {{{"CITY", Variant("Recife")}},
+               {{"CITY", Variant("Recife")}},
+               {{"CITY", Variant("Natal")}},
+               {{"CITY", Variant("Natal")}}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  band(btGroupHeader, "GH", 20, 20, "[CITY]");
+  band(btMasterData, "Data", 60, 20, "Orders");
+  memo("Row", 0, 62, 300, 16, {"[LINE#] [LINETHROUGH#]"});
+  // LINE# starts again in each group; LINETHROUGH# runs on over the data set.
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Row")), "1 1 / 2 2 / 1 3 / 2 4");
+  // A second run counts from 1 again.
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Row")), "1 1 / 2 2 / 1 3 / 2 4");
+}
+
 }  // namespace
 }  // namespace orv
