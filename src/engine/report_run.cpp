@@ -470,13 +470,9 @@ void TfrReportRun::computeGeometry(PageRun& pr) {
   pr.leftX = clampCoordinate(page.LeftEdge());
   pr.rightX = clampCoordinate(page.RightEdge());
   pr.bottom = clampCoordinate(page.BottomEdge());
-  // A damaged page may ask for any number of columns and any gap; the sums
-  // stay in 64 bits and the results within the coordinate range.
   pr.columnCount = std::clamp(page.Columns, 1, 1000);
   pr.columnGap = clampCoordinate(page.ColumnGap);
-  pr.columnWidth =
-      clampCoordinate((int64_t(pr.rightX) - pr.leftX - int64_t(pr.columnCount - 1) * pr.columnGap) /
-                      pr.columnCount);
+  pr.columnWidth = page.ColumnWidthPx();
 }
 
 void TfrReportRun::initPage(PageRun& pr) {
@@ -1057,9 +1053,9 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
   const ObjectGeometry kept(v);
   v.Left += pr.xAdjust - pr.leftX;
   v.Top += b->y;
-  writeView(v, kept,
-            dynamic_cast<TfrStretcheable*>(&v) &&
-                static_cast<TfrStretcheable&>(v).StretchPass == 2);
+  writeView(
+      v, kept,
+      dynamic_cast<TfrStretcheable*>(&v) && static_cast<TfrStretcheable&>(v).StretchPass == 2);
 }
 
 void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitPart) {

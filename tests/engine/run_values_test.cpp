@@ -73,5 +73,39 @@ TEST_F(BandEngine, LineAndLineThroughBothNumberTheFirstRecordOne) {
   EXPECT_EQ(texts(named(0, "Row")), "1 1 / 2 2 / 1 3 / 2 4");
 }
 
+// ------------------------------------------------------------ page properties
+
+TEST_F(BandEngine, APageScriptReadsAndSetsTheColumnWidth) {
+  page->Columns = 2;
+  page->ColumnGap = 20;
+  band(btReportTitle, "Title", 0, 20);
+  memo("Shared", 0, 2, 300, 16, {"[Page1.ColumnWidth]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  TfrPage& tpl = report.Pages.Page(0);
+  const int32_t shared = (tpl.RightEdge() - tpl.LeftEdge() - 20) / 2;
+  EXPECT_EQ(texts(named(0, "Shared")), std::to_string(shared));
+
+  page = &report.Pages.Page(0);
+  page->PageScript = {"Page1.ColumnWidth := 250"};
+  band(btMasterData, "Data", 40, 100, "20");
+  memo("Row", 0, 42, 100, 16, {"[LINE#] [Page1.ColumnWidth]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Shared")), "250");
+  const auto rows = named(0, "Row");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0].text, "1 250");
+  // The second column starts one set width and the gap to the right.
+  size_t firstRight = 0;
+  while (firstRight < rows.size() && rows[firstRight].left == 0) ++firstRight;
+  ASSERT_LT(firstRight, rows.size());
+  EXPECT_EQ(rows[firstRight].left, 250 + 20);
+  EXPECT_EQ(rows[firstRight].top, rows[0].top);
+
+  // The width set by a run does not outlive it.
+  report.Pages.Page(0).PageScript.clear();
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Shared")), std::to_string(shared));
+}
+
 }  // namespace
 }  // namespace orv
