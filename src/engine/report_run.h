@@ -206,7 +206,10 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void runBandScript(TfrBand& band);
   void runObjectScript(TfrView& view);
   void initAggregates(TfrBand* band);
+  // Fails the run when a script does not compile.
   void compileScripts(PageRun& pr);
+  // The page's name, or "PageN" by its place when it has none.
+  std::string pageName(const TfrPage& page) const;
   void collectAggregates(PageRun& pr);
   void collectFrom(TfrBand* holder);
   void runCompiled(const StringList& code, const std::string& owner);

@@ -107,5 +107,37 @@ TEST_F(BandEngine, APageScriptReadsAndSetsTheColumnWidth) {
   EXPECT_EQ(texts(named(0, "Shared")), std::to_string(shared));
 }
 
+// ------------------------------------------------------------ errors
+
+TEST_F(BandEngine, AScriptThatDoesNotCompileFailsTheRunNamingItsObjectLineAndReason) {
+  band(btReportTitle, "Title", 10, 40);
+  auto& text = memo("Greeting", 0, 12, 300, 20, {"Ol\xE1"});
+  text.BeforePrintScript = {"begin", "  if 1 > 2 Greeting.Visible := 0", "end"};
+  EXPECT_FALSE(report.PrepareReport());
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+  for (const char* part : {"Objeto: Greeting", "Line 2/", "Need \"then\" here"})
+    EXPECT_NE(report.LastError.find(part), std::string::npos) << part << "\n" << report.LastError;
+
+  // A band's script and a page's script the same way.
+  page = &report.Pages.Page(0);
+  page->FindObject("Greeting")->BeforePrintScript.clear();
+  page->FindObject("Title")->Memo = {"x := (1 + 2"};
+  EXPECT_FALSE(report.PrepareReport());
+  for (const char* part : {"Objeto: Title", "Line 1/", "Need \")\" here"})
+    EXPECT_NE(report.LastError.find(part), std::string::npos) << part << "\n" << report.LastError;
+
+  page = &report.Pages.Page(0);
+  page->FindObject("Title")->Memo.clear();
+  page->Name = "Capa";
+  page->PageScript = {"for i := 1 3 do Inc(n)"};
+  EXPECT_FALSE(report.PrepareReport());
+  for (const char* part : {"\"Capa\"", "Line 1/", "Need \"to\" here"})
+    EXPECT_NE(report.LastError.find(part), std::string::npos) << part << "\n" << report.LastError;
+
+  // Mended, the template runs.
+  report.Pages.Page(0).PageScript = {"begin n := 0; for i := 1 to 3 do Inc(n) end"};
+  EXPECT_TRUE(report.PrepareReport()) << report.LastError;
+}
+
 }  // namespace
 }  // namespace orv
