@@ -532,6 +532,7 @@ void TfrReportRun::initPage(PageRun& pr) {
       BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
       b->DataSet = found.dataset;
       b->OwnDataSet = std::move(found.owned);
+      if (!b->DataSet && b->IsDataBand()) checkMissingDataSet(*bv);
       if (prev)
         prev->Next = b;
       else
@@ -558,6 +559,7 @@ void TfrReportRun::initPage(PageRun& pr) {
         BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
         b->DataSet = found.dataset;
         b->OwnDataSet = std::move(found.owned);
+        if (!b->DataSet && b->IsDataBand()) checkMissingDataSet(*bv);
       }
       if (prev)
         prev->Next = b;
@@ -646,6 +648,17 @@ void TfrReportRun::initPage(PageRun& pr) {
   }
   compileScripts(pr);
   pr.initialised = true;
+}
+
+void TfrReportRun::checkMissingDataSet(TfrBandView& view) {
+  if (!report_.RequireDataSets) return;
+  const std::string name = trimBlanks(view.FormatStr);
+  // No name, a record count ("5") or a cross list ("Band=Set;...") names no
+  // component of its own.
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9') || name.find(';') != std::string::npos)
+    return;
+  failObject(&view, "A banda \"" + view.Name + "\" usa o conjunto de dados \"" + name +
+                        "\", que n\xE3o existe");
 }
 
 void TfrReportRun::formPage(PageRun& pr, bool normal) {

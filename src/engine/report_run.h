@@ -138,6 +138,9 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void restoreTemplatePositions();
   void bindFields();
   void initPage(PageRun& pr);
+  // With RequireDataSets, fails the run when the data band names a data set
+  // that no component gives.
+  void checkMissingDataSet(TfrBandView& view);
   void formPage(PageRun& pr, bool normalMode);
   void computeGeometry(PageRun& pr);
 

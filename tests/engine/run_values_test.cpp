@@ -139,5 +139,32 @@ TEST_F(BandEngine, AScriptThatDoesNotCompileFailsTheRunNamingItsObjectLineAndRea
   EXPECT_TRUE(report.PrepareReport()) << report.LastError;
 }
 
+TEST_F(BandEngine, AMissingDataSetFailsTheRunOnlyWhenTheCallerAsksForIt) {
+  band(btReportTitle, "Title", 10, 20);
+  memo("TitleText", 0, 12, 300, 16, {"Pa\xEDses"});
+  band(btMasterData, "MasterData1", 40, 20, "Paises");
+  memo("Row", 0, 42, 300, 16, {"[LINE#]"});
+  // As stored templates expect, a band whose data set is missing prints
+  // nothing and the rest of the page stays.
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(named(0, "TitleText").size(), 1u);
+  EXPECT_TRUE(named(0, "Row").empty());
+
+  report.RequireDataSets = true;
+  EXPECT_FALSE(report.PrepareReport());
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+  for (const char* part : {"\"MasterData1\"", "\"Paises\""})
+    EXPECT_NE(report.LastError.find(part), std::string::npos) << part << "\n" << report.LastError;
+
+  // A counted source, a group condition and a band without a source name no
+  // component and still run.
+  report.Pages.Page(0).FindObject("MasterData1")->FormatStr = "2";
+  page = &report.Pages.Page(0);
+  band(btGroupHeader, "GH", 70, 20, "[LINE#]");
+  band(btPageHeader, "PH", 100, 20);
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(named(0, "Row").size(), 2u);
+}
+
 }  // namespace
 }  // namespace orv
