@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/dataset.h"
@@ -100,6 +101,18 @@ class Rows {
  private:
   std::vector<std::map<std::string, Variant>> rows_;
 };
+
+// The data set "Orders": a record per (city, number) pair, its fields CITY
+// and N read through the report's name hook, which it takes over.
+inline std::unique_ptr<Rows> cityOrders(TfrReport& report,
+                                        const std::vector<std::pair<std::string, int>>& records) {
+  std::vector<std::map<std::string, Variant>> rows;
+  for (const auto& [city, n] : records)
+    rows.push_back({{"CITY", Variant(city)}, {"N", Variant(n)}});
+  auto orders = std::make_unique<Rows>(report, "Orders", std::move(rows));
+  report.OnGetValue = [o = orders.get()](const std::string& n, Variant& v) { o->lookup(n, v); };
+  return orders;
+}
 
 // The texts of placed objects joined with " / ".
 inline std::string texts(const std::vector<Placed>& placed) {

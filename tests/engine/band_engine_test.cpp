@@ -30,6 +30,7 @@ namespace orv {
 namespace {
 
 using bandtest::BandEngine;
+using bandtest::cityOrders;
 using bandtest::Placed;
 using bandtest::Rows;
 using bandtest::texts;
@@ -118,11 +119,7 @@ TEST_F(BandEngine, ADataSourceOfFivePrintsTheBandFiveTimesAndZeroRecordsPrintNot
 }
 
 TEST_F(BandEngine, GroupFootersSeeTheLastRecordOfTheirGroupBeforeTheNextHeader) {
-  Rows orders(report, "Orders",
-              {{{"CITY", Variant("Recife")}, {"N", Variant(1)}},
-               {{"CITY", Variant("Recife")}, {"N", Variant(2)}},
-               {{"CITY", Variant("Natal")}, {"N", Variant(3)}}});
-  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  const auto orders = cityOrders(report, {{"Recife", 1}, {"Recife", 2}, {"Natal", 3}});
   band(btGroupHeader, "GH", 20, 20, "[CITY]");
   memo("GroupTitle", 0, 22, 300, 16, {"Cidade [CITY]"});
   band(btMasterData, "Data", 60, 20, "Orders");
@@ -276,10 +273,7 @@ TEST_F(BandEngine, MultiColumnBandsFillAcrossBeforeGoingDown) {
 TEST_F(BandEngine, AggregatesTotalEachGroupAndTheWholeReport) {
   const std::vector<std::pair<std::string, int>> data = {
       {"Recife", -4}, {"Recife", -2}, {"Natal", 3}, {"Natal", 8}, {"Natal", 1}};
-  std::vector<std::map<std::string, Variant>> rows;
-  for (const auto& [city, n] : data) rows.push_back({{"CITY", Variant(city)}, {"N", Variant(n)}});
-  Rows orders(report, "Orders", rows);
-  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  const auto orders = cityOrders(report, data);
   band(btGroupHeader, "GH", 20, 20, "[CITY]");
   band(btMasterData, "Data", 60, 20, "Orders");
   band(btGroupFooter, "GF", 100, 20);

@@ -14,7 +14,7 @@ namespace orv {
 namespace {
 
 using bandtest::BandEngine;
-using bandtest::Placed;
+using bandtest::cityOrders;
 using bandtest::Rows;
 using bandtest::texts;
 
@@ -56,12 +56,8 @@ TEST_F(BandEngine, TheSameSumOverTwoNamedBandsGivesEachItsOwnTotal) {
 // ------------------------------------------------------------ line numbers
 
 TEST_F(BandEngine, LineAndLineThroughBothNumberTheFirstRecordOne) {
-  Rows orders(report, "Orders",
-              {{{"CITY", Variant("Recife")}},
-               {{"CITY", Variant("Recife")}},
-               {{"CITY", Variant("Natal")}},
-               {{"CITY", Variant("Natal")}}});
-  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  const auto orders =
+      cityOrders(report, {{"Recife", 1}, {"Recife", 2}, {"Natal", 3}, {"Natal", 4}});
   band(btGroupHeader, "GH", 20, 20, "[CITY]");
   band(btMasterData, "Data", 60, 20, "Orders");
   memo("Row", 0, 62, 300, 16, {"[LINE#] [LINETHROUGH#]"});
