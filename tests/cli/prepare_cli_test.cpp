@@ -159,6 +159,58 @@ TEST_F(PrepareCli, AWriterTemplateGivesThePagesOfAnInProcessRun) {
   }
 }
 
+// A template that bends the flow (a title with a child band and a new page
+// after it, a page header kept off the first page, a footer for the last
+// page, two columns, a band script asking for a new column and setting the
+// current Y) goes through the file and frptool to the same pages.
+TEST_F(PrepareCli, ATemplateThatBendsTheFlowGivesThePagesOfAnInProcessRun) {
+  TfrReport report;
+  report.ShowProgress = false;
+  TfrPage& page = report.Pages.Add();
+  page.ChangePaper(9, 2100, 2970, poPortrait, -1);
+  page.UseMargins = true;
+  page.Margins = {20, 30, 20, 40};
+  page.Columns = 2;
+  page.ColumnGap = 20;
+  auto& title = tools::placeBand(page, "Titulo", btReportTitle, 0, 30, 700);
+  title.Flags = bfFormNewPage;
+  title.ChildBand = "SobTitulo";
+  tools::placeMemo(page, "TextoTitulo", 0, 5, 300, 18, {"Capa"});
+  tools::placeBand(page, "SobTitulo", btChild, 400, 20, 700);
+  tools::placeMemo(page, "TextoSob", 0, 401, 300, 18, {"sob a capa"});
+  tools::placeBand(page, "Cabecalho", btPageHeader, 40, 20, 700).Flags = 0;
+  tools::placeMemo(page, "TextoCabecalho", 0, 41, 300, 18, {"P\xE1gina [PAGE#]"});
+  auto& data = tools::placeBand(page, "Dados", btMasterData, 80, 25, 700, "40");
+  data.Memo = {"if [LINE#] = 5 then NewColumn; if [LINE#] = 9 then CurY := 600"};
+  tools::placeMemo(page, "Linha", 5, 81, 200, 18, {"[LINE#] [LINETHROUGH#]"});
+  tools::placeBand(page, "Rodape", btPageFooter, 500, 30, 700).Flags = bfOnLastPage;
+  tools::placeMemo(page, "TextoRodape", 0, 505, 300, 18, {"fim da p\xE1gina [PAGE#]"});
+  report.SaveToFile(path("fluxo.frf"));
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const Pages want = pagesOf(report);
+  ASSERT_GE(want.size(), 2u);
+
+  const ToolRun r = runFrptool({"prepare", qpath("fluxo.frf"), "-o", qpath("fluxo.frp")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Pages got = load("fluxo.frp");
+  EXPECT_EQ(got, want);
+  // The title alone on the first page, its child below it; the second page
+  // opens with its header and record 5 starts the second column at the top.
+  ASSERT_EQ(got[0].size(), 2u);
+  EXPECT_EQ(got[0][1], (Placed{"TextoSob", 0, 30 + 30 + 1, 300, 18, "sob a capa"}));
+  ASSERT_FALSE(got[1].empty());
+  EXPECT_EQ(got[1][0].name, "TextoCabecalho");
+  EXPECT_EQ(got[1][0].top, 30 + 1);
+  bool fifth = false;
+  for (const Placed& p : got[1])
+    if (p.name == "Linha" && p.text.rfind("5 5", 0) == 0) {
+      fifth = true;
+      EXPECT_GT(p.left, 5);
+      EXPECT_EQ(p.top, 30 + 20 + 1);
+    }
+  EXPECT_TRUE(fifth);
+}
+
 // A template written field by field: a title and a data band "3" on an A4
 // page with margins (20, 30, 20, 40).
 Bytes handWrittenTemplate() {
