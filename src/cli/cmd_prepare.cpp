@@ -98,6 +98,9 @@ int runPrepare(const std::vector<std::string>& argv) {
     if (!report.Dataset) throw UsageError("--each " + each + ": no data set of that name");
     report.ReportType = TfrReport::rtMultiple;
   }
+  // Every data set comes from the command line: one the template names and
+  // no --dataset gives is a mistake to report, not a report without records.
+  report.RequireDataSets = true;
   report.OnGetValue = [&vars](const std::string& name, Variant& value) {
     if (vars.IndexOf(name) >= 0) value = vars.value(name);
   };

@@ -5,6 +5,7 @@
 #include "engine/band.h"
 #include "engine/dataset.h"
 #include "engine/parser.h"
+#include "model/text_util.h"
 
 namespace orv {
 
@@ -28,7 +29,8 @@ bool TfrAggregates::PerColumn(const TfrBand& holder) {
 }
 
 std::string TfrAggregates::MakeKey(const TfrBand& holder, AggregateKind kind,
-                                   const std::string& expression, const std::string& flag) {
+                                   const std::string& expression, const std::string& flag,
+                                   const std::string& bandName) {
   std::string key;
   if (PerColumn(holder)) {
     key += '0';
@@ -42,12 +44,15 @@ std::string TfrAggregates::MakeKey(const TfrBand& holder, AggregateKind kind,
   key += kSep;
   key += flag;
   key += kSep;
+  key += upperCase(trimBlanks(bandName));
+  key += kSep;
   return key;
 }
 
 void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
-                             const std::string& expression, const std::string& flag) {
-  const std::string key = MakeKey(*holder, kind, expression, flag);
+                             const std::string& expression, const std::string& flag,
+                             const std::string& bandName) {
+  const std::string key = MakeKey(*holder, kind, expression, flag, bandName);
   std::vector<TfrBand*>& totalled = holders_[holder];
   if (std::find(totalled.begin(), totalled.end(), data) == totalled.end()) totalled.push_back(data);
   DataAggregates& d = data_[data];
@@ -55,8 +60,16 @@ void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
     if (i.key == key) return;
   const Variant start = kind == akMin ? Variant(1e300) : Variant(0);
   const std::string postfix = kind == akCount ? std::string() : TfrParser::ToPostfix(expression);
-  d.items.push_back({key, holder, kind, expression, postfix, trimBlanks(flag) == "1", start, start,
-                     PerColumn(*holder), {}});
+  d.items.push_back({key,
+                     holder,
+                     kind,
+                     expression,
+                     postfix,
+                     trimBlanks(flag) == "1",
+                     start,
+                     start,
+                     PerColumn(*holder),
+                     {}});
 }
 
 void TfrAggregates::add(AggregateKind kind, Variant& total, const Variant& v) {
@@ -135,8 +148,9 @@ const TfrAggregates::Item* TfrAggregates::find(TfrBand* holder, const std::strin
 }
 
 bool TfrAggregates::Read(TfrBand* holder, AggregateKind kind, const std::string& expression,
-                         const std::string& flag, int32_t column, Variant& value) const {
-  const Item* item = find(holder, MakeKey(*holder, kind, expression, flag));
+                         const std::string& flag, const std::string& bandName, int32_t column,
+                         Variant& value) const {
+  const Item* item = find(holder, MakeKey(*holder, kind, expression, flag, bandName));
   if (!item) return false;
   Variant total = item->value;
   if (item->perColumn && column > 0)

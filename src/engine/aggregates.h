@@ -29,9 +29,12 @@ class TfrAggregates {
  public:
   // The key of one aggregate call as a holding band sees it. A band with
   // cross-tab cells (other than a cross footer) keeps one total per cross
-  // column; its keys begin with "0".
+  // column; its keys begin with "0". The band name is part of the key: the
+  // same call over two data bands (COUNT of the masters beside COUNT of the
+  // details) gives two totals.
   static std::string MakeKey(const TfrBand& holder, AggregateKind kind,
-                             const std::string& expression, const std::string& flag);
+                             const std::string& expression, const std::string& flag,
+                             const std::string& bandName);
   static bool PerColumn(const TfrBand& holder);
 
   // Walks the cross columns of a holding band, calling back with each
@@ -41,7 +44,7 @@ class TfrAggregates {
 
   // ExpressionError when the expression does not convert.
   void Register(TfrBand* data, TfrBand* holder, AggregateKind kind, const std::string& expression,
-                const std::string& flag);
+                const std::string& flag, const std::string& bandName);
   // After a record of `data` was placed or passed over. `visible` is the data
   // band's visibility; `evaluate` computes a postfix text.
   void Accumulate(TfrBand* data, bool visible,
@@ -50,7 +53,8 @@ class TfrAggregates {
   // The accumulated value of the holder's key; false when it has none.
   // `column` is the cross column being written (0 outside the columns).
   bool Read(TfrBand* holder, AggregateKind kind, const std::string& expression,
-            const std::string& flag, int32_t column, Variant& value) const;
+            const std::string& flag, const std::string& bandName, int32_t column,
+            Variant& value) const;
   // Every key the holder owns back to its start, with its record count.
   void Reset(TfrBand* holder);
   bool Holds(TfrBand* holder) const { return holders_.count(holder) != 0; }

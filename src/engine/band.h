@@ -75,8 +75,10 @@ class TfrBand {
   int32_t ColumnGap = 20;
   int32_t NewColumnAfter = 1;
 
+  // LINE# within the current group, LINETHROUGH# over the whole run; both
+  // number the first record 1.
   int32_t LineNo = 0;
-  int32_t LineThrough = 0;
+  int32_t LineThrough = 1;
   int32_t ColumnCounter = 1;
   int32_t SavedXAdjust = 0;
   int32_t NewPageRequests = 0;

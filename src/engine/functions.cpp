@@ -1,7 +1,6 @@
 #include "engine/functions.h"
 
 #include <algorithm>
-#include <cctype>
 #include <initializer_list>
 
 #include "engine/date_time.h"
@@ -9,6 +8,7 @@
 #include "engine/formatting.h"
 #include "engine/report_ui.h"
 #include "model/text_util.h"
+#include "platform/codepage.h"
 #include "platform/strings.h"
 
 namespace orv {
@@ -25,13 +25,13 @@ std::string textOf(const std::string& argument) {
   return valueToText(calc(argument));
 }
 
-std::string lowerCase(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+// Texts are Windows-1252: accented letters change case too.
+constexpr int kTextCodePage = 1252;
+char upperChar(char c) {
+  return static_cast<char>(upperCaseTable(kTextCodePage)[static_cast<uint8_t>(c)]);
 }
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
+char lowerChar(char c) {
+  return static_cast<char>(lowerCaseTable(kTextCodePage)[static_cast<uint8_t>(c)]);
 }
 
 // The button a message box gives when nobody can answer: its first one.
@@ -185,7 +185,7 @@ void TfrStdFunctionLibrary::DoFunction(int index, const std::string& p1, const s
       value = Variant(static_cast<int64_t>(textOf(p1).size()));
       break;
     case 8:
-      value = Variant(lowerCase(textOf(p1)));
+      value = Variant(lowerCaseText(textOf(p1), kTextCodePage));
       break;
     case 9:
       aggregate(akMax);
@@ -213,8 +213,8 @@ void TfrStdFunctionLibrary::DoFunction(int index, const std::string& p1, const s
       value = Variant(decodeDateTime(dateTimeValue(calc(p1))).month);
       break;
     case 15: {
-      std::string s = lowerCase(textOf(p1));
-      if (!s.empty()) s[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
+      std::string s = lowerCaseText(textOf(p1), kTextCodePage);
+      if (!s.empty()) s[0] = upperChar(s[0]);
       value = Variant(s);
       break;
     }
@@ -231,7 +231,7 @@ void TfrStdFunctionLibrary::DoFunction(int index, const std::string& p1, const s
       value = Variant(trimBlanks(textOf(p1)));
       break;
     case 19:
-      value = Variant(upper(textOf(p1)));
+      value = Variant(upperCaseText(textOf(p1), kTextCodePage));
       break;
     case 20:
       value = Variant(decodeDateTime(dateTimeValue(calc(p1))).year);
@@ -394,8 +394,8 @@ std::string formatMaskText(std::string_view mask, std::string_view text) {
       case 'C':
       case 'c': {
         char ch = t < text.size() ? text[t++] : blank;
-        if (caseMode > 0) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        if (caseMode < 0) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (caseMode > 0) ch = upperChar(ch);
+        if (caseMode < 0) ch = lowerChar(ch);
         out += ch;
         break;
       }

@@ -471,13 +471,9 @@ void TfrReportRun::computeGeometry(PageRun& pr) {
   pr.leftX = clampCoordinate(page.LeftEdge());
   pr.rightX = clampCoordinate(page.RightEdge());
   pr.bottom = clampCoordinate(page.BottomEdge());
-  // A damaged page may ask for any number of columns and any gap; the sums
-  // stay in 64 bits and the results within the coordinate range.
   pr.columnCount = std::clamp(page.Columns, 1, 1000);
   pr.columnGap = clampCoordinate(page.ColumnGap);
-  pr.columnWidth =
-      clampCoordinate((int64_t(pr.rightX) - pr.leftX - int64_t(pr.columnCount - 1) * pr.columnGap) /
-                      pr.columnCount);
+  pr.columnWidth = page.ColumnWidthPx();
 }
 
 void TfrReportRun::initPage(PageRun& pr) {
@@ -537,6 +533,7 @@ void TfrReportRun::initPage(PageRun& pr) {
       BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
       b->DataSet = found.dataset;
       b->OwnDataSet = std::move(found.owned);
+      if (!b->DataSet && b->IsDataBand()) checkMissingDataSet(*bv);
       if (prev)
         prev->Next = b;
       else
@@ -563,6 +560,7 @@ void TfrReportRun::initPage(PageRun& pr) {
         BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
         b->DataSet = found.dataset;
         b->OwnDataSet = std::move(found.owned);
+        if (!b->DataSet && b->IsDataBand()) checkMissingDataSet(*bv);
       }
       if (prev)
         prev->Next = b;
@@ -651,6 +649,17 @@ void TfrReportRun::initPage(PageRun& pr) {
   }
   compileScripts(pr);
   pr.initialised = true;
+}
+
+void TfrReportRun::checkMissingDataSet(TfrBandView& view) {
+  if (!report_.RequireDataSets) return;
+  const std::string name = trimBlanks(view.FormatStr);
+  // No name, a record count ("5") or a cross list ("Band=Set;...") names no
+  // component of its own.
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9') || name.find(';') != std::string::npos)
+    return;
+  failObject(&view, "A banda \"" + view.Name + "\" usa o conjunto de dados \"" + name +
+                        "\", que n\xE3o existe");
 }
 
 void TfrReportRun::formPage(PageRun& pr, bool normal) {

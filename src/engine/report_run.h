@@ -142,6 +142,9 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void restoreTemplatePositions();
   void bindFields();
   void initPage(PageRun& pr);
+  // With RequireDataSets, fails the run when the data band names a data set
+  // that no component gives.
+  void checkMissingDataSet(TfrBandView& view);
   void formPage(PageRun& pr, bool normalMode);
   void computeGeometry(PageRun& pr);
 
@@ -210,7 +213,10 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void runBandScript(TfrBand& band);
   void runObjectScript(TfrView& view);
   void initAggregates(TfrBand* band);
+  // Fails the run when a script does not compile.
   void compileScripts(PageRun& pr);
+  // The page's name, or "PageN" by its place when it has none.
+  std::string pageName(const TfrPage& page) const;
   void collectAggregates(PageRun& pr);
   void collectFrom(TfrBand* holder);
   void runCompiled(const StringList& code, const std::string& owner);

@@ -57,23 +57,44 @@ std::string indexText(const Variant& v) {
 
 void TfrReportRun::compileScripts(PageRun& pr) {
   TInterpretator& in = engineGlobals().Interpreter;
-  // Compile errors are not reported: a broken script compiles to nothing.
-  StringList errors;
-  auto compile = [&](const void* owner, const StringList& source) {
+  // A script that does not compile fails the run with its errors, as any
+  // other error of its object does: left out silently, the report would
+  // print as if the script were not there.
+  auto compile = [&](const StringList& source, StringList& code, TfrView* view) {
+    StringList errors;
+    in.Compile(source, code, errors);
+    if (errors.empty()) return;
+    std::string message;
+    if (!view) message.append("\"").append(pageName(*pr.page)).append("\":");
+    for (const std::string& e : errors) {
+      if (!message.empty()) message += '\r';
+      message += e;
+    }
+    failObject(view, message);
+  };
+  auto compileInto = [&](const void* owner, const StringList& source, TfrView* view) {
     if (source.empty()) return;
     StringList code;
-    in.Compile(source, code, errors);
+    compile(source, code, view);
     if (!code.empty()) scripts_[owner] = std::move(code);
   };
-  compile(pr.page, pr.page->PageScript);
+  compileInto(pr.page, pr.page->PageScript, nullptr);
   for (auto& obj : pr.page->Objects)
-    if (obj->TypeCode != gtBand) compile(obj.get(), obj->BeforePrintScript);
+    if (obj->TypeCode != gtBand) compileInto(obj.get(), obj->BeforePrintScript, obj.get());
   for (auto& b : pr.all) {
     if (b->Script.empty()) continue;
     StringList code;
-    in.Compile(b->Script, code, errors);
+    compile(b->Script, code, b->View);
     b->Script = std::move(code);
   }
+}
+
+std::string TfrReportRun::pageName(const TfrPage& page) const {
+  if (!page.Name.empty()) return page.Name;
+  const TfrPages& pages = report_.Pages;
+  for (size_t i = 0; i < pages.Count(); ++i)
+    if (pages.Pages[i].get() == &page) return "Page" + std::to_string(i + 1);
+  return {};
 }
 
 // ------------------------------------------------------------ running
@@ -283,10 +304,10 @@ void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
     const std::string named = trimBlanks(bandName);
     const bool belongs =
         named.empty() ? dataTypeFor(holder->Type) == data->Type : sameText(named, data->Name);
-    if (belongs) aggregates_.Register(data, holder, kind, expression, flag);
+    if (belongs) aggregates_.Register(data, holder, kind, expression, flag, bandName);
     return;
   }
-  aggregates_.Read(holder, kind, expression, flag, cur_ ? cur_->crossColumn : 0, value);
+  aggregates_.Read(holder, kind, expression, flag, bandName, cur_ ? cur_->crossColumn : 0, value);
 }
 
 void TfrReportRun::initAggregates(TfrBand* band) {

@@ -144,6 +144,10 @@ class TfrReport : public PreparedOwner {
   TfrDataComponents Components;
   // Form the pages even when the master data set is empty.
   bool PrintIfEmpty = true;
+  // A band naming a data set that no component gives fails the run instead
+  // of printing nothing, for callers that give every data set themselves
+  // (the command line) and must not pass a missing one off as no records.
+  bool RequireDataSets = false;
 
   // Report events; each is called only when set.
   std::function<void()> OnBeginDoc;

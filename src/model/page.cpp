@@ -1,7 +1,10 @@
 #include "model/page.h"
 
+#include <algorithm>
+
 #include "model/state.h"
 #include "model/text_util.h"
+#include "model/view.h"
 #include "platform/error.h"
 
 namespace orv {
@@ -64,6 +67,15 @@ int32_t TfrPage::BottomEdge() const {
   return b;
 }
 
+int32_t TfrPage::ColumnWidthPx() const {
+  if (ColumnWidth > 0) return ColumnWidth;
+  // A damaged page may ask for any number of columns and any gap; the sums
+  // stay in 64 bits and the result within the coordinate range.
+  const int64_t columns = std::clamp(Columns, 1, 1000);
+  const int64_t gaps = (columns - 1) * clampCoordinate(ColumnGap);
+  return clampCoordinate((int64_t(RightEdge()) - LeftEdge() - gaps) / columns);
+}
+
 void TfrPage::SetProperty(std::string_view name, const Variant& value) {
   const std::string n = upperCase(name);
   const auto i32 = [&] { return static_cast<int32_t>(value.toInt()); };
@@ -117,6 +129,8 @@ void TfrPage::SetProperty(std::string_view name, const Variant& value) {
     Columns = i32();
   } else if (n == "COLUMNGAP") {
     ColumnGap = clampCoordinate(value.toInt());
+  } else if (n == "COLUMNWIDTH") {
+    ColumnWidth = std::max<int32_t>(0, clampCoordinate(value.toInt()));
   } else if (n == "VISIBLE") {
     Visible = value.toBool();
   }
@@ -145,6 +159,7 @@ Variant TfrPage::GetProperty(std::string_view name) const {
   if (n == "STRETCHTOPRINTABLE") return !UseMargins;
   if (n == "COLUMNS") return Columns;
   if (n == "COLUMNGAP") return ColumnGap;
+  if (n == "COLUMNWIDTH") return ColumnWidthPx();
   if (n == "VISIBLE") return Visible;
   return {};
 }

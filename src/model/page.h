@@ -46,6 +46,9 @@ class TfrPage {
   bool UseMargins = true;
   int32_t Columns = 0;
   int32_t ColumnGap = 0;
+  // The width of one column when a script set it (not stored); 0: the
+  // content width shared out among the columns.
+  int32_t ColumnWidth = 0;
   uint8_t PageKind = ptReport;
   std::string Name;
   uint8_t BorderStyle = 3;
@@ -75,6 +78,9 @@ class TfrPage {
   int32_t TopEdge() const;
   int32_t RightEdge() const;
   int32_t BottomEdge() const;
+  // The width of one page column: ColumnWidth when set, else the content
+  // width less the gaps, shared out among the columns (at least one).
+  int32_t ColumnWidthPx() const;
 
   // Script access by upper-cased name. A report page's "WIDTH" and "HEIGHT"
   // are its paper size in report pixels (tenths of a millimetre in the page);

@@ -312,4 +312,55 @@ std::string encodeText(QStringView text, int codePage) {
   return out;
 }
 
+namespace {
+
+using CaseTable = std::array<uint8_t, 256>;
+
+const CaseTable& caseTable(int codePage, bool upper) {
+  static std::mutex mutex;
+  static std::unordered_map<int, CaseTable> tables;
+  const ReverseTable& reverse = reverseTable(codePage);
+  std::lock_guard lock(mutex);
+  auto [it, inserted] = tables.try_emplace(codePage * 2 + (upper ? 1 : 0));
+  if (inserted) {
+    CaseTable& t = it->second;
+    for (int b = 0; b < 256; ++b) {
+      t[size_t(b)] = uint8_t(b);
+      const QChar c(byteToUnicode(uint8_t(b), codePage));
+      const char16_t m = (upper ? c.toUpper() : c.toLower()).unicode();
+      if (m == c.unicode()) continue;
+      if (m < 0x80) {
+        t[size_t(b)] = uint8_t(m);
+      } else if (auto r = reverse.find(m); r != reverse.end()) {
+        t[size_t(b)] = r->second;
+      }
+    }
+  }
+  return it->second;
+}
+
+std::string mapBytes(std::string_view text, const CaseTable& table) {
+  std::string out(text.size(), '\0');
+  for (size_t i = 0; i < text.size(); ++i) out[i] = char(table[uint8_t(text[i])]);
+  return out;
+}
+
+}  // namespace
+
+const std::array<uint8_t, 256>& upperCaseTable(int codePage) {
+  return caseTable(codePage, true);
+}
+
+const std::array<uint8_t, 256>& lowerCaseTable(int codePage) {
+  return caseTable(codePage, false);
+}
+
+std::string upperCaseText(std::string_view text, int codePage) {
+  return mapBytes(text, upperCaseTable(codePage));
+}
+
+std::string lowerCaseText(std::string_view text, int codePage) {
+  return mapBytes(text, lowerCaseTable(codePage));
+}
+
 }  // namespace orv

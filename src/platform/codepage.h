@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,5 +30,15 @@ char16_t byteToUnicode(uint8_t byte, int codePage);
 QString decodeBytes(std::string_view bytes, int codePage);
 // Unicode to 8-bit; characters the page cannot hold become '?'.
 std::string encodeText(QStringView text, int codePage);
+
+// Case mapping within one code page, from Unicode's: each byte goes to the
+// byte of its upper- or lower-case partner when the page holds that partner,
+// else stays (in 1252, y-diaeresis pairs with 0x9F; sharp s and the micro
+// sign, whose partners lie outside the page, stay). The search compares and
+// the report functions change case through these tables alike.
+const std::array<uint8_t, 256>& upperCaseTable(int codePage);
+const std::array<uint8_t, 256>& lowerCaseTable(int codePage);
+std::string upperCaseText(std::string_view text, int codePage);
+std::string lowerCaseText(std::string_view text, int codePage);
 
 }  // namespace orv

@@ -1,6 +1,5 @@
 #include "prepared/page_search.h"
 
-#include <QChar>
 #include <algorithm>
 #include <array>
 #include <string_view>
@@ -14,25 +13,6 @@
 namespace orv {
 
 namespace {
-
-// Upper-casing by table: the search compares bytes of the system code page,
-// and a table built once from Unicode's case mapping is both exact for every
-// byte and fast enough to scan reports of thousands of pages.
-const std::array<uint8_t, 256>& upperTable() {
-  static const std::array<uint8_t, 256> table = [] {
-    std::array<uint8_t, 256> t{};
-    for (int b = 0; b < 256; ++b) {
-      t[b] = uint8_t(b);
-      const QChar c(byteToUnicode(uint8_t(b), 1252));
-      const QChar u = c.toUpper();
-      if (u == c) continue;
-      const std::string back = encodeText(QString(u), 1252);
-      if (back.size() == 1 && back[0] != '?') t[b] = uint8_t(back[0]);
-    }
-    return t;
-  }();
-  return table;
-}
 
 // Draws one page into a metafile of its own size and hands each text run to
 // `visit` with its record index, in drawing order.
@@ -57,8 +37,10 @@ void releasePage(TfrEMFPages& pages, int index) {
 
 }  // namespace
 
+// The search compares bytes of the system code page; a table lookup per byte
+// is fast enough to scan reports of thousands of pages.
 void upperInto(std::string_view text, std::string& out) {
-  const auto& t = upperTable();
+  const auto& t = upperCaseTable(1252);
   out.resize(text.size());
   for (size_t i = 0; i < text.size(); ++i) out[i] = char(t[uint8_t(text[i])]);
 }

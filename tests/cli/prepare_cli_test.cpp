@@ -14,6 +14,7 @@
 #include "model/memo_view.h"
 #include "prepared/compressor.h"
 #include "printing/tfr_printer.h"
+#include "template_builder.h"
 #include "tool_run.h"
 
 namespace orv {
@@ -48,6 +49,18 @@ Pages pagesOf(TfrReport& report) {
     out.push_back(std::move(page));
   }
   return out;
+}
+
+// Each object where `want` has it; a wanted text is the start of the
+// written one (a text may end in a paragraph mark).
+void expectPlaced(const std::vector<Placed>& got, const std::vector<Placed>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(got[i].name, want[i].name) << i;
+    EXPECT_EQ(got[i].left, want[i].left) << i;
+    EXPECT_EQ(got[i].top, want[i].top) << i;
+    EXPECT_EQ(got[i].text.substr(0, want[i].text.size()), want[i].text) << i;
+  }
 }
 
 // The texts of the orders listing's rows, in the order the CSV and the
@@ -146,6 +159,58 @@ TEST_F(PrepareCli, AWriterTemplateGivesThePagesOfAnInProcessRun) {
   }
 }
 
+// A template that bends the flow (a title with a child band and a new page
+// after it, a page header kept off the first page, a footer for the last
+// page, two columns, a band script asking for a new column and setting the
+// current Y) goes through the file and frptool to the same pages.
+TEST_F(PrepareCli, ATemplateThatBendsTheFlowGivesThePagesOfAnInProcessRun) {
+  TfrReport report;
+  report.ShowProgress = false;
+  TfrPage& page = report.Pages.Add();
+  page.ChangePaper(9, 2100, 2970, poPortrait, -1);
+  page.UseMargins = true;
+  page.Margins = {20, 30, 20, 40};
+  page.Columns = 2;
+  page.ColumnGap = 20;
+  auto& title = tools::placeBand(page, "Titulo", btReportTitle, 0, 30, 700);
+  title.Flags = bfFormNewPage;
+  title.ChildBand = "SobTitulo";
+  tools::placeMemo(page, "TextoTitulo", 0, 5, 300, 18, {"Capa"});
+  tools::placeBand(page, "SobTitulo", btChild, 400, 20, 700);
+  tools::placeMemo(page, "TextoSob", 0, 401, 300, 18, {"sob a capa"});
+  tools::placeBand(page, "Cabecalho", btPageHeader, 40, 20, 700).Flags = 0;
+  tools::placeMemo(page, "TextoCabecalho", 0, 41, 300, 18, {"P\xE1gina [PAGE#]"});
+  auto& data = tools::placeBand(page, "Dados", btMasterData, 80, 25, 700, "40");
+  data.Memo = {"if [LINE#] = 5 then NewColumn; if [LINE#] = 9 then CurY := 600"};
+  tools::placeMemo(page, "Linha", 5, 81, 200, 18, {"[LINE#] [LINETHROUGH#]"});
+  tools::placeBand(page, "Rodape", btPageFooter, 500, 30, 700).Flags = bfOnLastPage;
+  tools::placeMemo(page, "TextoRodape", 0, 505, 300, 18, {"fim da p\xE1gina [PAGE#]"});
+  report.SaveToFile(path("fluxo.frf"));
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  const Pages want = pagesOf(report);
+  ASSERT_GE(want.size(), 2u);
+
+  const ToolRun r = runFrptool({"prepare", qpath("fluxo.frf"), "-o", qpath("fluxo.frp")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const Pages got = load("fluxo.frp");
+  EXPECT_EQ(got, want);
+  // The title alone on the first page, its child below it; the second page
+  // opens with its header and record 5 starts the second column at the top.
+  ASSERT_EQ(got[0].size(), 2u);
+  EXPECT_EQ(got[0][1], (Placed{"TextoSob", 0, 30 + 30 + 1, 300, 18, "sob a capa"}));
+  ASSERT_FALSE(got[1].empty());
+  EXPECT_EQ(got[1][0].name, "TextoCabecalho");
+  EXPECT_EQ(got[1][0].top, 30 + 1);
+  bool fifth = false;
+  for (const Placed& p : got[1])
+    if (p.name == "Linha" && p.text.rfind("5 5", 0) == 0) {
+      fifth = true;
+      EXPECT_GT(p.left, 5);
+      EXPECT_EQ(p.top, 30 + 20 + 1);
+    }
+  EXPECT_TRUE(fifth);
+}
+
 // A template written field by field: a title and a data band "3" on an A4
 // page with margins (20, 30, 20, 40).
 Bytes handWrittenTemplate() {
@@ -214,13 +279,7 @@ TEST_F(PrepareCli, AHandWrittenTemplatePlacesItsBandsAtTheirPositions) {
                                     {"Linha", 40, 30 + 40 + 1, 300, 18, "Linha 1"},
                                     {"Linha", 40, 30 + 60 + 1, 300, 18, "Linha 2"},
                                     {"Linha", 40, 30 + 80 + 1, 300, 18, "Linha 3"}};
-  ASSERT_EQ(pages[0].size(), want.size());
-  for (size_t i = 0; i < want.size(); ++i) {
-    EXPECT_EQ(pages[0][i].name, want[i].name) << i;
-    EXPECT_EQ(pages[0][i].left, want[i].left) << i;
-    EXPECT_EQ(pages[0][i].top, want[i].top) << i;
-    EXPECT_EQ(pages[0][i].text.substr(0, want[i].text.size()), want[i].text) << i;
-  }
+  expectPlaced(pages[0], want);
 }
 
 // The orders listing over a CSV file and over the same rows in SQLite.
@@ -309,8 +368,8 @@ TEST_F(PrepareCli, EachRepeatsTheReportForEveryRecordOfTheNamedDataSet) {
   ASSERT_EQ(pages.size(), 2u);
   EXPECT_EQ(pages[0].front().text, "Prezado Ana");
   EXPECT_EQ(pages[1].front().text, "Prezado Bruno");
-  const ToolRun bad = runFrptool({"prepare", qpath("carta.frf"), "-o", qpath("x.frp"),
-                                  "--dataset", clients, "--each", "Ninguem"});
+  const ToolRun bad = runFrptool({"prepare", qpath("carta.frf"), "-o", qpath("x.frp"), "--dataset",
+                                  clients, "--each", "Ninguem"});
   EXPECT_EQ(bad.code, 64);
   EXPECT_NE(bad.err.find("--each Ninguem"), std::string::npos) << bad.err;
 }
@@ -321,8 +380,7 @@ TEST_F(PrepareCli, ACrossTabTemplateGivesItsCellsAndTotals) {
   TfrReport report;
   tools::buildBandTemplate(report, tools::BandTemplate::CrossTab);
   report.SaveToFile(path("cruzada.frf"));
-  const ToolRun r =
-      runFrptool({"prepare", qpath("cruzada.frf"), "-o", qpath("cruzada.frp")});
+  const ToolRun r = runFrptool({"prepare", qpath("cruzada.frf"), "-o", qpath("cruzada.frp")});
   ASSERT_EQ(r.code, 0) << r.err;
   std::map<std::string, std::vector<std::string>> byName;
   const Pages pages = load("cruzada.frp");
@@ -374,6 +432,44 @@ TEST_F(PrepareCli, AFailedRunPrintsTheEngineTextExitsTwoAndWritesNothing) {
   EXPECT_NE(bad.err.find("Orders"), std::string::npos) << bad.err;
   EXPECT_NE(bad.err.find("no such table: nada"), std::string::npos) << bad.err;
   EXPECT_FALSE(QFile::exists(qpath("bad.frp")));
+}
+
+// A band whose data set no --dataset gives fails the run by name instead of
+// writing a report without its records; given, the same template lists it.
+TEST_F(PrepareCli, ADataSetNoOptionGivesFailsTheRunNamingBandAndDataSet) {
+  TfrReport report;
+  TfrPage& page = report.Pages.Add();
+  page.ChangePaper(9, 2100, 2970, poPortrait, -1);
+  page.UseMargins = true;
+  page.Margins = {20, 30, 20, 40};
+  tools::placeBand(page, "Titulo", btReportTitle, 0, 30, 700);
+  tools::placeMemo(page, "TextoTitulo", 0, 5, 300, 18, {"Pa\xEDses"});
+  tools::placeBand(page, "MasterData1", btMasterData, 40, 20, 700, "Paises");
+  tools::placeMemo(page, "Nome", 10, 41, 300, 18, {"[LINE#] [UPPERCASE([Paises.\"NOME\"])]"});
+  report.SaveToFile(path("paises.frf"));
+
+  const ToolRun missing = runFrptool({"prepare", qpath("paises.frf"), "-o", qpath("p.frp")});
+  EXPECT_EQ(missing.code, 2);
+  for (const char* part : {"\"MasterData1\"", "\"Paises\""})
+    EXPECT_NE(missing.err.find(part), std::string::npos) << part << "\n" << missing.err;
+  EXPECT_FALSE(QFile::exists(qpath("p.frp")));
+
+  {
+    QFile csv(qpath("paises.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("NOME\nBrasil\n\xC3\x81ustria\nS\xC3\xA3o Tom\xC3\xA9 e Pr\xC3\xADncipe\n");
+  }
+  const ToolRun given = runFrptool({"prepare", qpath("paises.frf"), "-o", qpath("p.frp"),
+                                    "--dataset", "Paises=csv:" + qpath("paises.csv")});
+  ASSERT_EQ(given.code, 0) << given.err;
+  const Pages pages = load("p.frp");
+  ASSERT_EQ(pages.size(), 1u);
+  const std::vector<Placed> want = {
+      {"TextoTitulo", 0, 30 + 5, 300, 18, "Pa\xEDses"},
+      {"Nome", 10, 30 + 30 + 1, 300, 18, "1 BRASIL"},
+      {"Nome", 10, 30 + 50 + 1, 300, 18, "2 \xC1USTRIA"},
+      {"Nome", 10, 30 + 70 + 1, 300, 18, "3 S\xC3O TOM\xC9 E PR\xCDNCIPE"}};
+  expectPlaced(pages[0], want);
 }
 
 // The error text is in the system code page throughout, as the engine's own

@@ -14,6 +14,7 @@
 #include "addins/chart_view.h"
 #include "addins/checkbox_view.h"
 #include "addins/rich_view.h"
+#include "band_engine_fixture.h"
 #include "engine/band.h"
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
@@ -28,61 +29,12 @@
 namespace orv {
 namespace {
 
+using bandtest::BandEngine;
+using bandtest::cityOrders;
+using bandtest::Placed;
+using bandtest::Rows;
+using bandtest::texts;
 using tools::place;
-
-// One object of a prepared page, as the engine wrote it.
-struct Placed {
-  std::string name;
-  int32_t left, top, width, height;
-  std::string text;
-};
-
-class BandEngine : public ::testing::Test {
- protected:
-  void SetUp() override {
-    TfrPrinter::startUp(nullptr);
-    report.ShowProgress = false;
-    page = &report.Pages.Add();
-    page->ChangePaper(9, 2100, 2970, poPortrait, -1);
-    page->UseMargins = true;
-    page->Margins = {20, 30, 20, 40};
-  }
-
-  TfrBandView& band(uint16_t type, const std::string& name, int y, int h,
-                    const std::string& source = {}) {
-    auto& b = place<TfrBandView>(*page, name, 0, y, 700, h);
-    b.FrameTyp = type;
-    b.FormatStr = source;
-    return b;
-  }
-  TfrMemoView& memo(const std::string& name, int x, int y, int w, int h,
-                    std::vector<std::string> lines) {
-    auto& m = place<TfrMemoView>(*page, name, x, y, w, h);
-    m.Memo = std::move(lines);
-    return m;
-  }
-
-  std::vector<Placed> objects(int index) {
-    report.EMFPages.BuildObjects(index);
-    std::vector<Placed> out;
-    for (auto& v : report.EMFPages.Entry(index).ObjectPage->Objects) {
-      std::string text;
-      for (size_t i = 0; i < v->Memo.size(); ++i) text += (i ? "|" : "") + v->Memo[i];
-      out.push_back({v->Name, v->Left, v->Top, v->Width, v->Height, text});
-    }
-    return out;
-  }
-  std::vector<Placed> named(int index, const std::string& name) {
-    std::vector<Placed> out;
-    for (const Placed& p : objects(index))
-      if (p.name == name) out.push_back(p);
-    return out;
-  }
-  int32_t top() { return report.Pages.Page(0).TopEdge(); }
-
-  TfrReport report;
-  TfrPage* page = nullptr;
-};
 
 TEST_F(BandEngine, TitleAndFirstPageFooterMakeOnePageWithTheFooterAtTheBottomLimit) {
   band(btReportTitle, "Title", 10, 40);
@@ -166,37 +118,8 @@ TEST_F(BandEngine, ADataSourceOfFivePrintsTheBandFiveTimesAndZeroRecordsPrintNot
   EXPECT_TRUE(named(0, "Row").empty());
 }
 
-// A data set of rows the test holds, read through the report's name hook.
-class Rows {
- public:
-  explicit Rows(TfrReport& report, std::string name,
-                std::vector<std::map<std::string, Variant>> rows)
-      : rows_(std::move(rows)) {
-    auto ds = std::make_unique<TfrUserDataset>(name);
-    ds->RangeEnd = reCount;
-    ds->RangeEndCount = int32_t(rows_.size());
-    dataset = &report.Components.add(std::move(ds));
-  }
-  bool lookup(const std::string& name, Variant& value) const {
-    const int32_t r = dataset->RecNo;
-    if (r < 0 || r >= int32_t(rows_.size())) return false;
-    auto it = rows_[r].find(name);
-    if (it == rows_[r].end()) return false;
-    value = it->second;
-    return true;
-  }
-  TfrUserDataset* dataset;
-
- private:
-  std::vector<std::map<std::string, Variant>> rows_;
-};
-
 TEST_F(BandEngine, GroupFootersSeeTheLastRecordOfTheirGroupBeforeTheNextHeader) {
-  Rows orders(report, "Orders",
-              {{{"CITY", Variant("Recife")}, {"N", Variant(1)}},
-               {{"CITY", Variant("Recife")}, {"N", Variant(2)}},
-               {{"CITY", Variant("Natal")}, {"N", Variant(3)}}});
-  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  const auto orders = cityOrders(report, {{"Recife", 1}, {"Recife", 2}, {"Natal", 3}});
   band(btGroupHeader, "GH", 20, 20, "[CITY]");
   memo("GroupTitle", 0, 22, 300, 16, {"Cidade [CITY]"});
   band(btMasterData, "Data", 60, 20, "Orders");
@@ -347,19 +270,10 @@ TEST_F(BandEngine, MultiColumnBandsFillAcrossBeforeGoingDown) {
 
 // ------------------------------------------------------------ scripts and aggregates
 
-std::string texts(const std::vector<Placed>& placed) {
-  std::string out;
-  for (const Placed& p : placed) out += (out.empty() ? "" : " / ") + p.text;
-  return out;
-}
-
 TEST_F(BandEngine, AggregatesTotalEachGroupAndTheWholeReport) {
   const std::vector<std::pair<std::string, int>> data = {
       {"Recife", -4}, {"Recife", -2}, {"Natal", 3}, {"Natal", 8}, {"Natal", 1}};
-  std::vector<std::map<std::string, Variant>> rows;
-  for (const auto& [city, n] : data) rows.push_back({{"CITY", Variant(city)}, {"N", Variant(n)}});
-  Rows orders(report, "Orders", rows);
-  report.OnGetValue = [&](const std::string& n, Variant& v) { orders.lookup(n, v); };
+  const auto orders = cityOrders(report, data);
   band(btGroupHeader, "GH", 20, 20, "[CITY]");
   band(btMasterData, "Data", 60, 20, "Orders");
   band(btGroupFooter, "GF", 100, 20);
@@ -622,8 +536,8 @@ TEST_F(BandEngine, DatabaseFieldsReachTextsByDataSetAndByPlainName) {
   }
   QSqlDatabase::removeDatabase("band-engine-setup");
   QSqlDatabase db = openDatabaseUrl("sqlite:" + path);
-  addDatasetDefinition(report.Components, "Orders=SELECT id, client, amount FROM orders ORDER BY id",
-                 &db);
+  addDatasetDefinition(report.Components,
+                       "Orders=SELECT id, client, amount FROM orders ORDER BY id", &db);
   band(btMasterData, "Data", 40, 20, "Orders");
   memo("Row", 0, 42, 300, 16, {"[Orders.\"client\"]: [amount]"});
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
@@ -781,15 +695,14 @@ class CrossTab : public BandEngine {
  protected:
   void SetUp() override {
     BandEngine::SetUp();
-    products = std::make_unique<Rows>(
-        report, "Products",
-        std::vector<std::map<std::string, Variant>>{{{"P", Variant("Arroz")}},
-                                                    {{"P", Variant("Feij\xE3o")}}});
-    months = std::make_unique<Rows>(report, "Months",
-                                    std::vector<std::map<std::string, Variant>>{
-                                        {{"M", Variant("Jan")}},
-                                        {{"M", Variant("Fev")}},
-                                        {{"M", Variant("Mar")}}});
+    products =
+        std::make_unique<Rows>(report, "Products",
+                               std::vector<std::map<std::string, Variant>>{
+                                   {{"P", Variant("Arroz")}}, {{"P", Variant("Feij\xE3o")}}});
+    months = std::make_unique<Rows>(
+        report, "Months",
+        std::vector<std::map<std::string, Variant>>{
+            {{"M", Variant("Jan")}}, {{"M", Variant("Fev")}}, {{"M", Variant("Mar")}}});
     report.OnGetValue = [&](const std::string& n, Variant& v) {
       if (n == "QTY")
         v = Variant(qty(products->dataset->RecNo, months->dataset->RecNo));
@@ -945,9 +858,9 @@ TEST_F(CrossTab, ColumnsBeyondTheRightEdgeGoOnInFurtherColumnPages) {
 }
 
 TEST_F(BandEngine, AnAggregateOfAnExpressionSumsTheExpression) {
-  Rows items(report, "Items",
-             {{{"Q", Variant(2)}, {"PRICE", Variant(3)}},
-              {{"Q", Variant(5)}, {"PRICE", Variant(7)}}});
+  Rows items(
+      report, "Items",
+      {{{"Q", Variant(2)}, {"PRICE", Variant(3)}}, {{"Q", Variant(5)}, {"PRICE", Variant(7)}}});
   report.OnGetValue = [&](const std::string& n, Variant& v) { items.lookup(n, v); };
   band(btMasterData, "Data", 40, 20, "Items");
   band(btReportSummary, "Summary", 80, 20);
@@ -959,8 +872,9 @@ TEST_F(BandEngine, AnAggregateOfAnExpressionSumsTheExpression) {
 }
 
 TEST_F(BandEngine, EachRecordOfTheReportsDataSetRepeatsTheWholeReport) {
-  Rows clients(report, "Clients",
-               {{{"NAME", Variant("Ana")}}, {{"NAME", Variant("Bruno")}}, {{"NAME", Variant("Caio")}}});
+  Rows clients(
+      report, "Clients",
+      {{{"NAME", Variant("Ana")}}, {{"NAME", Variant("Bruno")}}, {{"NAME", Variant("Caio")}}});
   report.OnGetValue = [&](const std::string& n, Variant& v) { clients.lookup(n, v); };
   band(btReportTitle, "Title", 10, 20);
   memo("Name", 0, 12, 300, 16, {"[NAME] [PAGE#]"});

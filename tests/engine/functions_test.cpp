@@ -50,6 +50,22 @@ TEST_F(Functions, TextAndNumberFunctionsFollowTheirRules) {
   EXPECT_EQ(text("FORMATFLOAT('#,##0.00', 1234.5)"), "1.234,50");
 }
 
+// Texts are Windows-1252: accented letters change case like plain ones, as
+// the search's case rules have them, and signs without a case stay.
+TEST_F(Functions, CaseFunctionsChangeAccentedLettersOfTheCodePage) {
+  EXPECT_EQ(text("NAMECASE('JO\xC3O DA SILVA')"), "Jo\xE3o da silva");
+  EXPECT_EQ(text("NAMECASE('\xE9RICA')"), "\xC9rica");
+  EXPECT_EQ(text("UPPERCASE('a\xE7\xE3o \xE0 \xFC\xF1\xFF')"), "A\xC7\xC3O \xC0 \xDC\xD1\x9F");
+  EXPECT_EQ(text("LOWERCASE('A\xC7\xC3O \xC0 \xDC\xD1\x9F')"), "a\xE7\xe3o \xE0 \xFC\xF1\xFF");
+  EXPECT_EQ(text("UPPERCASE('\x9A\x9C\x9E')"), "\x8A\x8C\x8E");
+  // Sharp s, micro sign, ordinal marks and the division sign have no
+  // single-byte partner in the page.
+  EXPECT_EQ(text("UPPERCASE('\xDF\xB5\xAA\xBA\xF7')"), "\xDF\xB5\xAA\xBA\xF7");
+  EXPECT_EQ(text("LOWERCASE('\xD7')"), "\xD7");
+  // The edit mask's case marks too.
+  EXPECT_EQ(text("FORMATTEXT('>cccc', 'a\xE7\xE3o')"), "A\xC7\xC3O");
+}
+
 TEST_F(Functions, DatePartsAndFormats) {
   EXPECT_EQ(text("DAYOF(STRTODATE('09/12/2026'))"), "9");
   EXPECT_EQ(text("MONTHOF(STRTODATE('09/12/2026'))"), "12");
