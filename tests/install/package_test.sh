@@ -65,7 +65,8 @@ root=$tmp/root
 dpkg-deb -x "$deb" "$root"
 share=$root/usr/share
 entry=$share/applications/orvalen-reader.desktop
-desktop-file-validate "$entry" || fail "desktop-file-validate rejects the entry"
+validation=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate rejects the entry"
+! grep -Eq 'warning|error' <<<"$validation" || fail "desktop-file-validate: $validation"
 grep -qx 'Exec="/usr/bin/orvalen-reader" %f' "$entry" || fail "the entry does not start /usr/bin/orvalen-reader"
 grep -q '/usr/bin/frptool' "$share/thumbnailers/orvalen-reader.thumbnailer" ||
   fail "the thumbnailer entry does not run /usr/bin/frptool"
