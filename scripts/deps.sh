@@ -24,10 +24,10 @@ packages=(
   cups cups-client printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
   python3 libglib2.0-dev
-  # the package test: building the Debian package and checking it
-  dpkg-dev debhelper fakeroot lintian man-db bash-completion
   # peer timings in bench/run_peers.sh
   hyperfine
+  # the package test: building the Debian package and checking it
+  dpkg-dev debhelper fakeroot lintian man-db bash-completion
 )
 
 missing=()
