@@ -56,4 +56,7 @@ dpkg-buildpackage -us -uc -b -j"$(nproc)" >"$work/build.log" 2>&1 || {
 }
 mkdir -p "$out"
 cp "$work/$deb" "$out/"
+# The copy and its objects are large; the log stays for a look afterwards.
+cd "$work"
+rm -rf "$work/orvalen-reader" "$work"/orvalen-reader[_-]*
 echo "$out/$deb"
