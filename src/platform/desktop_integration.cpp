@@ -115,9 +115,10 @@ DesktopIntegration DesktopIntegration::forCurrentUser(const QString& executable)
   const QString home = QDir::homePath();
   d.dataHome = qEnvironmentVariable("XDG_DATA_HOME", home + "/.local/share");
   d.configHome = qEnvironmentVariable("XDG_CONFIG_HOME", home + "/.config");
-  d.systemEntry = findSystemEntry(
-      d.executable, qEnvironmentVariable("XDG_DATA_DIRS", "/usr/local/share:/usr/share")
-                        .split(':', Qt::SkipEmptyParts));
+  // Unset or empty, the search order is the desktop's default.
+  QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+  if (dataDirs.isEmpty()) dataDirs = "/usr/local/share:/usr/share";
+  d.systemEntry = findSystemEntry(d.executable, dataDirs.split(':', Qt::SkipEmptyParts));
   return d;
 }
 
