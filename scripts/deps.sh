@@ -29,6 +29,8 @@ packages=(
   time util-linux e2fsprogs
   # peer timings in bench/run_peers.sh
   hyperfine
+  # the package test: building the Debian package and checking it
+  dpkg-dev debhelper fakeroot lintian man-db bash-completion
 )
 
 missing=()

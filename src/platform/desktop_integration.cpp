@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 namespace orv {
@@ -31,6 +33,18 @@ bool writeFile(const QString& path, const QByteArray& content, QStringList& prob
     return false;
   }
   return true;
+}
+
+// The desktop's caches of the MIME types and of the applications' types.
+void updateDatabases(const QString& dataHome, bool mime, bool desktop, QStringList& problems) {
+  // Run directly, never through a shell: the paths may hold any character.
+  const QString mimeTool = QStandardPaths::findExecutable("update-mime-database");
+  if (mime && !mimeTool.isEmpty() && QProcess::execute(mimeTool, {dataHome + "/mime"}) != 0)
+    problems << "update-mime-database failed";
+  const QString desktopTool = QStandardPaths::findExecutable("update-desktop-database");
+  if (desktop && !desktopTool.isEmpty() &&
+      QProcess::execute(desktopTool, {dataHome + "/applications"}) != 0)
+    problems << "update-desktop-database failed";
 }
 
 // The document icon: a sheet with a folded corner and ruled lines.
@@ -101,10 +115,15 @@ DesktopIntegration DesktopIntegration::forCurrentUser(const QString& executable)
   const QString home = QDir::homePath();
   d.dataHome = qEnvironmentVariable("XDG_DATA_HOME", home + "/.local/share");
   d.configHome = qEnvironmentVariable("XDG_CONFIG_HOME", home + "/.config");
+  // Unset or empty, the search order is the desktop's default.
+  QString dataDirs = qEnvironmentVariable("XDG_DATA_DIRS");
+  if (dataDirs.isEmpty()) dataDirs = "/usr/local/share:/usr/share";
+  d.systemEntry = findSystemEntry(d.executable, dataDirs.split(':', Qt::SkipEmptyParts));
   return d;
 }
 
 QStringList DesktopIntegration::install() const {
+  if (!systemEntry.isEmpty()) return installBesideSystemEntry();
   QStringList problems;
   const QString mimeXml =
       QString(
@@ -128,7 +147,8 @@ QStringList DesktopIntegration::install() const {
           "Version=1.0\n"
           "Name=Sistema Orvalen Report Reader\n"
           "GenericName=%1\n"
-          "Comment=%1\n"
+          "Comment=Veja, localize e imprima relatórios do Sistema Orvalen\n"
+          "Keywords=relatório;frp;imprimir;visualizar;\n"
           "Exec=%2 %f\n"
           "Icon=application-x-orvalen-report\n"
           "Terminal=false\n"
@@ -166,16 +186,103 @@ QStringList DesktopIntegration::install() const {
     writeFile(dataHome + "/thumbnailers/orvalen-reader.thumbnailer", entry.toUtf8(), problems);
   }
 
-  if (runUpdateTools) {
-    // Run directly, never through a shell: the paths may hold any character.
-    const QString mimeTool = QStandardPaths::findExecutable("update-mime-database");
-    if (mimeOk && !mimeTool.isEmpty() && QProcess::execute(mimeTool, {dataHome + "/mime"}) != 0)
-      problems << "update-mime-database failed";
-    const QString desktopTool = QStandardPaths::findExecutable("update-desktop-database");
-    if (desktopOk && !desktopTool.isEmpty() &&
-        QProcess::execute(desktopTool, {dataHome + "/applications"}) != 0)
-      problems << "update-desktop-database failed";
+  if (runUpdateTools) updateDatabases(dataHome, mimeOk, desktopOk, problems);
+  return problems;
+}
+
+// Installed programs: the system's files serve every user ---------------
+
+QString DesktopIntegration::execProgram(const QString& execValue) {
+  // The value's own escapes first (\s, \\ ...), then Exec's quoting.
+  QString value;
+  for (int i = 0; i < execValue.size(); ++i) {
+    const QChar c = execValue[i];
+    if (c != '\\' || i + 1 == execValue.size()) {
+      value += c;
+      continue;
+    }
+    const QChar e = execValue[++i];
+    if (e == 's')
+      value += ' ';
+    else if (e == 'n')
+      value += '\n';
+    else if (e == 't')
+      value += '\t';
+    else if (e == 'r')
+      value += '\r';
+    else if (e == '\\')
+      value += e;
+    else
+      value += QString(c) + e;  // Exec's own escape, undone below
   }
+  value = value.trimmed();
+  QString program;
+  if (!value.startsWith('"')) return value.section(' ', 0, 0);
+  for (int i = 1; i < value.size(); ++i) {
+    if (value[i] == '"') return program;
+    if (value[i] == '\\' && i + 1 < value.size()) ++i;
+    program += value[i];
+  }
+  return {};  // an unclosed quote starts nothing
+}
+
+QString DesktopIntegration::findSystemEntry(const QString& executable,
+                                            const QStringList& dataDirs) {
+  const QString self = QFileInfo(executable).canonicalFilePath();
+  if (self.isEmpty()) return {};
+  for (const QString& dir : dataDirs) {
+    const QString path = dir + "/applications/" + kDesktopId;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    // The first entry of that name is the one the desktop shows; when it
+    // starts another copy, this one is not the installed program.
+    bool inEntry = false;
+    while (!f.atEnd()) {
+      const QString line = QString::fromUtf8(f.readLine()).trimmed();
+      if (line.startsWith('[')) inEntry = line == "[Desktop Entry]";
+      if (!inEntry || !line.startsWith("Exec")) continue;
+      if (line.section('=', 0, 0).trimmed() != "Exec") continue;
+      QString program = execProgram(line.section('=', 1));
+      if (!program.contains('/')) program = QStandardPaths::findExecutable(program);
+      return !program.isEmpty() && QFileInfo(program).canonicalFilePath() == self ? path
+                                                                                  : QString();
+    }
+    return {};
+  }
+  return {};
+}
+
+QStringList DesktopIntegration::installBesideSystemEntry() const {
+  // Everything is written as usual, into a scratch folder but for the default
+  // association, which is the user's own; of the rest only what the user
+  // already holds is brought up to date, so that an earlier start from a
+  // build folder leaves no entry pointing there.
+  QTemporaryDir scratch;
+  if (!scratch.isValid()) return {"cannot create a temporary folder"};
+  DesktopIntegration fresh = *this;
+  fresh.systemEntry.clear();
+  fresh.dataHome = scratch.path();
+  fresh.runUpdateTools = false;
+  QStringList problems = fresh.install();
+  bool mimeChanged = false;
+  bool desktopChanged = false;
+  QDirIterator it(scratch.path(), QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString from = it.next();
+    const QString relative = QDir(scratch.path()).relativeFilePath(from);
+    const QString to = dataHome + "/" + relative;
+    QFile existing(to);
+    if (!existing.open(QIODevice::ReadOnly)) continue;
+    QFile fromFile(from);
+    if (!fromFile.open(QIODevice::ReadOnly)) continue;
+    const QByteArray content = fromFile.readAll();
+    if (existing.readAll() == content) continue;
+    existing.close();
+    if (!writeFile(to, content, problems)) continue;
+    mimeChanged |= relative.startsWith("mime/");
+    desktopChanged |= relative.startsWith("applications/");
+  }
+  if (runUpdateTools) updateDatabases(dataHome, mimeChanged, desktopChanged, problems);
   return problems;
 }
 

@@ -368,5 +368,83 @@ TEST(DesktopIntegrationTest, ToolsAcceptTheAssociation) {
   EXPECT_EQ(apps.readAll().count("application/x-orvalen-report="), 1);
 }
 
+// An installed reader: the system's entries serve the user, the user's own
+// folders get the default association only, and copies left there by a start
+// from a build folder are pointed at the installed program.
+TEST(DesktopIntegrationTest, InstalledProgramUsesTheSystemEntries) {
+  QTemporaryDir dir;
+  auto makeProgram = [&](const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+  };
+  const QString installed = dir.filePath("usr/bin com \"aspas\" e $/orvalen-reader");
+  const QString built = dir.filePath("build/src/orvalen-reader");
+  makeProgram(installed);
+  makeProgram(built);
+  const QString system = dir.filePath("usr/share");
+  DesktopIntegration packaged;  // what the package ships, written by the same code
+  packaged.executable = installed;
+  packaged.thumbnailer = QFileInfo(installed).absolutePath() + "/frptool";
+  packaged.dataHome = system;
+  packaged.configHome = dir.filePath("scratch");
+  packaged.runUpdateTools = false;
+  ASSERT_TRUE(packaged.install().isEmpty());
+  const QString entry = system + "/applications/orvalen-reader.desktop";
+  EXPECT_EQ(DesktopIntegration::findSystemEntry(installed, {dir.filePath("none"), system}), entry);
+  EXPECT_EQ(DesktopIntegration::findSystemEntry(built, {system}), QString());
+  // An entry of the same name earlier in the search order hides ours.
+  QDir().mkpath(dir.filePath("local/applications"));
+  QFile::copy(entry, dir.filePath("local/applications/orvalen-reader.desktop"));
+  EXPECT_EQ(DesktopIntegration::findSystemEntry(installed, {dir.filePath("local"), system}),
+            dir.filePath("local/applications/orvalen-reader.desktop"));
+  QFile::remove(dir.filePath("local/applications/orvalen-reader.desktop"));
+  EXPECT_TRUE(
+      DesktopIntegration::findSystemEntry(built, {dir.filePath("local"), system}).isEmpty());
+
+  // A user who never ran a build: only the association is written.
+  DesktopIntegration user;
+  user.executable = installed;
+  user.thumbnailer = packaged.thumbnailer;
+  user.dataHome = dir.filePath("home/data");
+  user.configHome = dir.filePath("home/config");
+  user.systemEntry = entry;
+  EXPECT_TRUE(user.install().isEmpty());
+  QFile apps(user.configHome + "/mimeapps.list");
+  ASSERT_TRUE(apps.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(apps.readAll().contains("application/x-orvalen-report=orvalen-reader.desktop"));
+  EXPECT_FALSE(QFileInfo::exists(user.dataHome)) << "the user's data folder was written";
+
+  // A user who once ran the reader from a build folder.
+  DesktopIntegration earlier = user;
+  earlier.systemEntry.clear();
+  earlier.executable = built;
+  earlier.thumbnailer = QFileInfo(built).absolutePath() + "/frptool";
+  earlier.runUpdateTools = false;
+  ASSERT_TRUE(earlier.install().isEmpty());
+  QFile::remove(user.dataHome + "/icons/hicolor/16x16/mimetypes/application-x-orvalen-report.png");
+  user.runUpdateTools = false;
+  EXPECT_TRUE(user.install().isEmpty());
+  for (const char* name :
+       {"/applications/orvalen-reader.desktop", "/thumbnailers/orvalen-reader.thumbnailer"}) {
+    QFile f(user.dataHome + name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+    const QByteArray text = f.readAll();
+    EXPECT_FALSE(text.contains(dir.filePath("build").toUtf8())) << text.toStdString();
+    EXPECT_TRUE(text.contains("usr/bin com")) << text.toStdString();
+  }
+  EXPECT_FALSE(QFileInfo::exists(
+      user.dataHome + "/icons/hicolor/16x16/mimetypes/application-x-orvalen-report.png"));
+}
+
+TEST(DesktopIntegrationTest, ExecProgramUndoesQuotingAndEscapes) {
+  EXPECT_EQ(DesktopIntegration::execProgram("orvalen-reader %f"), "orvalen-reader");
+  EXPECT_EQ(DesktopIntegration::execProgram("\"/a b/\\\\\"x\\\\$\" %f"), "/a b/\"x$");
+  EXPECT_EQ(DesktopIntegration::execProgram("\"/a\\\\\\\\b\" %f"), "/a\\b");
+  EXPECT_EQ(DesktopIntegration::execProgram("\"/opt/x\\sy/reader\" %f"), "/opt/x y/reader");
+  EXPECT_EQ(DesktopIntegration::execProgram("\"/never closed %f"), QString());
+}
+
 }  // namespace
 }  // namespace orv
