@@ -136,7 +136,8 @@ for c in $commands; do
   grep -Eq "^ +$c( |$)" <<<"$man_text" || fail "man frptool does not describe $c"
   [[ $first == *" $c "* ]] || fail "the completion does not offer $c"
   offered=$(complete_words "frptool $c -")
-  for o in $(grep -o -- '--*[a-z][a-z0-9-]*' <<<"$(sed -n "s/^  frptool $c\b//p" <<<"$help")"); do
+  # An option starts after a blank, a bracket or a bar ("one-sided" is a value).
+  for o in $(grep -oE -- '(^|[ [|])--?[a-z][a-z0-9-]*' <<<"$(sed -n "s/^  frptool $c\b//p" <<<"$help")" | sed 's/^[ [|]//'); do
     grep -q -- "$o" <<<"$man_text" || fail "man frptool does not name $c's option $o"
     [[ $offered == *" $o "* ]] || fail "the completion does not offer $c's option $o"
   done
