@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QXmlStreamReader>
+#include <cstdio>
 
 #include "app/recent_files.h"
 #include "app/reports.h"
@@ -319,6 +320,62 @@ TEST_F(DesktopTest, TheWatcherNoticesARewrite) {
   // Still watched after the rename that replaced the file.
   saveReport(path, 4, 5);
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.frPreview->AllPages() == 4; }, 5000));
+}
+
+// As the program runs it: the viewer is itself a modal window, and files are
+// replaced in every way programs replace them.
+TEST_F(DesktopTest, AModalViewerReloadsAFileReplacedInAnyWay) {
+  const QString path = saveReport("trocado.frp", 2);
+  auto v = viewer();
+  TfPreview& w = *v->fPreview;
+  w.setWindowModality(Qt::ApplicationModal);
+  w.show();
+  ASSERT_EQ(QApplication::activeModalWidget(), &w);
+  w.frPreview->LoadFromFile(path);
+  w.frPreview->SetPage(2);
+  auto reloadedTo = [&](int pages) {
+    return QTest::qWaitFor([&] { return w.frPreview->AllPages() == pages; }, 5000);
+  };
+
+  // Written in place, as cp does.
+  const QString three = saveReport("tres.frp", 3, 5);
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(readAll(three));
+  }
+  EXPECT_TRUE(reloadedTo(3));
+  EXPECT_EQ(w.frPreview->Page(), 2);  // at the same page
+  EXPECT_TRUE(w.StatusBar->currentMessage().contains("recarregado"));
+
+  // Another file moved onto it, as mv does.
+  const QString four = saveReport("quatro.frp", 4, 6);
+  ASSERT_EQ(::rename(QFile::encodeName(four).constData(), QFile::encodeName(path).constData()), 0);
+  EXPECT_TRUE(reloadedTo(4));
+
+  // Renamed onto it twice in a row, as editors and frptool save do.
+  saveReport(path, 5, 7);
+  EXPECT_TRUE(reloadedTo(5));
+  saveReport(path, 6, 8);
+  EXPECT_TRUE(reloadedTo(6));
+
+  // A damaged version keeps the pages and says why; the next good one loads.
+  const QByteArray good = readAll(path);
+  writeAtomically(path, good.left(good.size() / 2));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return w.StatusBar->currentMessage().contains(QString::fromUtf8("não pôde ser lido"));
+      },
+      5000));
+  EXPECT_EQ(w.frPreview->AllPages(), 6);
+  saveReport(path, 2, 9);
+  EXPECT_TRUE(reloadedTo(2));
+  // Other files of the folder changing reload nothing.
+  w.StatusBar->clearMessage();
+  saveReport("vizinho.frp", 1);
+  QTest::qWait(1000);
+  EXPECT_TRUE(w.StatusBar->currentMessage().isEmpty());
+  w.hide();
 }
 
 TEST_F(DesktopTest, EscapeCancelsALongSearchAndLeavesTheViewerOpen) {
