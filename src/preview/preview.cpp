@@ -54,6 +54,13 @@ QString pageProblem(const std::exception& e) {
   return portugueseMessage(e);
 }
 
+// The extension is always ".frp", whatever was typed.
+QString withFrpExtension(const QString& name) {
+  const QFileInfo fi(name);
+  if (fi.completeBaseName().isEmpty()) return fi.filePath() + ".frp";
+  return fi.path() + "/" + fi.completeBaseName() + ".frp";
+}
+
 QString fileFilter() {
   return loadString(55211) + " (*.frp);;";
 }
@@ -627,9 +634,9 @@ void TfrPreviewForm::OpenCommand() {
   // Opening needs only the report: it must work after a failed or missing
   // file has left the preview empty.
   if (!Report) return;
-  const QString name = askOpenFile ? askOpenFile()
-                                   : askOpenFileName(PreviewPanel->window(), lastDialogFolder(),
-                                                     fileFilter());
+  const QString name =
+      askOpenFile ? askOpenFile()
+                  : askOpenFileName(PreviewPanel->window(), lastDialogFolder(), fileFilter());
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
   try {
@@ -641,20 +648,28 @@ void TfrPreviewForm::OpenCommand() {
 
 void TfrPreviewForm::SaveCommand() {
   if (!Pages) return;
-  const QString name = askSaveFile ? askSaveFile()
-                                   : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
-                                                     fileFilter(), QFileDialog::DontConfirmOverwrite);
+  const QString name = askSaveFile
+                           ? askSaveFile()
+                           : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
+                                             fileFilter(), QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
-  SaveTo(name);
+  // The dialog cannot ask itself: the name it returns gets its extension only
+  // here. Writing over the shown file needs no question, it is the same report.
+  const QString target = withFrpExtension(name);
+  const QFileInfo existing(target);
+  if (existing.exists() && (FileName.isEmpty() || existing.canonicalFilePath() !=
+                                                      QFileInfo(FileName).canonicalFilePath())) {
+    const bool replace =
+        confirmReplace ? confirmReplace(target) : askReplaceFile(PreviewPanel->window(), target);
+    if (!replace) return;
+  }
+  SaveTo(target);
 }
 
 void TfrPreviewForm::SaveTo(QString name) {
   if (!Pages || !Report) return;
-  // The extension is always ".frp", whatever was typed.
-  QFileInfo fi(name);
-  name = fi.path() + "/" + fi.completeBaseName() + ".frp";
-  if (fi.completeBaseName().isEmpty()) name = fi.filePath() + ".frp";
+  name = withFrpExtension(name);
   GiveBack();
   try {
     Report->SavePreparedReport(name.toStdString());
@@ -702,12 +717,14 @@ void TfrPreviewForm::PrintCommand() {
 
 void TfrPreviewForm::FindCommand() {
   if (!Report || !Pages) return;
-  QString text;
-  bool caseSensitive = false, fromFirst = true;
+  // The dialog offers the last search again, ready to be typed over.
+  QString text = LastFindText;
+  bool caseSensitive = Search.FindCase, fromFirst = true;
   const bool ok =
       askFind ? askFind(text, caseSensitive, fromFirst)
               : TfrPreviewSearchForm::ask(PreviewPanel->window(), text, caseSensitive, fromFirst);
   if (!ok) return;
+  LastFindText = text;
   beginSearch(Search, encodeText(text, 1252), caseSensitive);
   if (fromFirst) {
     Search.FindPage = 0;
@@ -721,6 +738,10 @@ void TfrPreviewForm::FindCommand() {
 
 void TfrPreviewForm::FindNextCommand() {
   if (!Report || !Pages || Search.FindText.empty()) return;
+  // A new search owns the screen: the last hit's mark and the last search's
+  // note go, whether this one finds something or not.
+  ClearMark();
+  ShowStatus(QString());
   PaintEnabled = false;
   bool found = false, cancelled = false;
   try {
@@ -894,6 +915,9 @@ TfrPreview::~TfrPreview() {
 
 void TfrPreview::Connect(TfrReport* report) {
   form_->Connect(report);
+}
+void TfrPreview::Attach(TfrReport* report) {
+  form_->Attach(report);
 }
 void TfrPreview::Disconnect() {
   form_->Disconnect();

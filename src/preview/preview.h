@@ -77,6 +77,7 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
+  QString LastFindText;    // as typed, offered again by the next find
   SearchCache SearchRuns;  // what searches have read of the held pages
   // The file the held pages came from, absolute; empty for a report's own pages.
   QString FileName;
@@ -105,13 +106,19 @@ class TfrPreviewForm : public QObject {
   // Hooks for the dialogs, so hosts and tests can answer them.
   std::function<QString()> askOpenFile;
   std::function<QString()> askSaveFile;
-  // Returns false when cancelled; fills text, case flag and "from first page".
+  // Whether an existing file other than the one shown may be replaced.
+  std::function<bool(const QString& path)> confirmReplace;
+  // Returns false when cancelled; fills text, case flag and "from first page",
+  // which come in as the last search's.
   std::function<bool(QString& text, bool& caseSensitive, bool& fromFirst)> askFind;
   std::function<void(const QString&)> showError;
   std::function<void()> printCommand;
   std::function<void()> exitCommand;
 
   void Connect(TfrReport* report);
+  // Makes `report` the one files are loaded into, without taking pages over:
+  // a report that has none yet can still open files.
+  void Attach(TfrReport* report) { Report = report; }
   void Disconnect();
   void TakeOver();
   void GiveBack();
@@ -197,6 +204,7 @@ class TfrPreview : public QFrame {
   ~TfrPreview() override;
 
   void Connect(TfrReport* report);
+  void Attach(TfrReport* report);
   void Disconnect();
   int Page() const;
   void SetPage(int page);

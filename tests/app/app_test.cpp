@@ -311,6 +311,32 @@ TEST_F(ViewerTest, MissingFileGivesAnEmptyViewerThatSaysSoAndStillOpens) {
   EXPECT_EQ(asked, 1);
 }
 
+// A start-up report that gave no pages (its run failed or was cancelled):
+// the file named on the command line and Open still load.
+TEST(StartupTest, AStartUpReportWithoutPagesStillOpensFiles) {
+  QTemporaryDir dir;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+  TfrPrinter::startUp(nullptr);
+  TfrLZWCompressor compressor;
+  TfrReport source;
+  tools::buildListing(source, {4, 2, false});
+  const QString path = dir.filePath("argumento.frp");
+  source.SavePreparedReport(path.toStdString());
+
+  TfReports reports(QString(), false);  // nothing prepared: no pages were ever shown
+  TfrPreview& preview = *reports.fPreview->frPreview;
+  ASSERT_EQ(preview.AllPages(), 0);
+  reports.LoadArgument({path});
+  EXPECT_EQ(preview.AllPages(), 4);
+  EXPECT_EQ(preview.FileName(), path);
+
+  TfReports again(QString(), false);
+  TfrPreview& other = *again.fPreview->frPreview;
+  other.form()->askOpenFile = [&] { return path; };
+  again.fPreview->SpdOpen->click();
+  EXPECT_EQ(other.AllPages(), 4);
+}
+
 // The association, checked with the freedesktop tools themselves.
 TEST(DesktopIntegrationTest, ToolsAcceptTheAssociation) {
   QTemporaryDir dir;

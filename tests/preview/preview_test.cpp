@@ -265,6 +265,77 @@ TEST_F(PreviewTest, SaveForcesTheFrpExtension) {
   EXPECT_EQ(report.EMFPages.Count(), 0);
 }
 
+TEST_F(PreviewTest, SavingOverAnotherFileAsksFirst) {
+  QTemporaryDir dir;
+  TfrReport other;
+  tools::buildListing(other, {3, 7, false});
+  const QString shown = dir.filePath("mostrado.frp"), victim = dir.filePath("outro.frp");
+  other.SavePreparedReport(shown.toStdString());
+  QFile::copy(shown, victim);
+  {
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("x");  // tells the copy apart
+  }
+  const qint64 victimSize = QFileInfo(victim).size();
+  preview->Connect(&report);
+  preview->LoadFromFile(shown);
+  QStringList asked;
+  bool answer = false;
+  form().confirmReplace = [&](const QString& path) {
+    asked << path;
+    return answer;
+  };
+  // A typo names another report: asked, refused, nothing written.
+  form().askSaveFile = [&] { return dir.filePath("outro"); };
+  preview->SaveFile();
+  EXPECT_EQ(asked, QStringList{victim});
+  EXPECT_EQ(QFileInfo(victim).size(), victimSize);
+  // Accepted: replaced.
+  answer = true;
+  preview->SaveFile();
+  EXPECT_EQ(asked.size(), 2);
+  EXPECT_NE(QFileInfo(victim).size(), victimSize);
+  // A new name and the shown file itself are written without a question.
+  form().askSaveFile = [&] { return dir.filePath("novo.frp"); };
+  preview->SaveFile();
+  form().askSaveFile = [&] { return shown; };
+  preview->SaveFile();
+  EXPECT_EQ(asked.size(), 2);
+  EXPECT_TRUE(QFile::exists(dir.filePath("novo.frp")));
+  EXPECT_EQ(preview->AllPages(), 3);
+}
+
+TEST_F(PreviewTest, ANewSearchClearsTheLastMarkAndNoteAndOffersTheLastText) {
+  tools::addTextPage(report, {"primeira linha", "Total geral"});
+  tools::addTextPage(report, {"outra"});
+  preview->Connect(&report);
+  boxSize(800, 600);
+  QString status;
+  preview->OnStatus = [&](const QString& text) { status = text; };
+  QStringList offered;
+  QString typed;
+  form().askFind = [&](QString& t, bool& c, bool& f) {
+    offered << t;
+    t = typed;
+    c = false;
+    f = true;
+    return true;
+  };
+  typed = "Total geral";
+  preview->Find();
+  ASSERT_GE(form().Mark.page, 0);
+  typed = "nada disso";
+  preview->Find();
+  EXPECT_LT(form().Mark.page, 0);  // the old hit is no longer marked
+  EXPECT_EQ(status, QString::fromUtf8("Texto não encontrado"));
+  typed = "outra";
+  preview->Find();
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_TRUE(status.isEmpty());  // the old note went with the new search
+  EXPECT_EQ(offered, QStringList({"", "Total geral", "nada disso"}));
+}
+
 TEST_F(PreviewTest, OnlyOpenWorksAfterClear) {
   fillA4(report, 2);
   preview->Connect(&report);
