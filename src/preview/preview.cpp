@@ -37,9 +37,6 @@ namespace {
 constexpr int kSmallChange = 10;
 constexpr int kLargeChange = 200;
 constexpr int kInitialMax = 32000;
-// Pages further below the view's top than this are never treated as visible,
-// however tall the screen: it bounds how many pages keep live objects.
-constexpr int kVisibleLimit = 2000;
 const QColor kGrey(0x80, 0x80, 0x80);
 // The page label's frame: its least width, and what the frame and the
 // label's margins take beside the text.
@@ -113,8 +110,11 @@ void TfrPBox::wheelEvent(QWheelEvent* e) {
     e->accept();
     return;
   }
-  const int notches = e->angleDelta().y() / 120;
-  if (notches) form_->Wheel(-notches);
+  // A tilting wheel turns sideways; Shift turns an upright wheel sideways,
+  // as in other readers (unless the system already did).
+  QPoint delta = e->angleDelta();
+  if ((e->modifiers() & Qt::ShiftModifier) && delta.x() == 0) delta = QPoint(delta.y(), 0);
+  form_->Wheel(-delta.y() / 120, -delta.x() / 120);
   e->accept();
 }
 
@@ -403,12 +403,7 @@ void TfrPreviewForm::onVScroll(int pos) {
   OfsY = -pos;
   PBox->scroll(0, OldVPos - pos);
   OldVPos = pos;
-  if (!Pages) return;
-  if (laidOut() && !keepPage_) {
-    const int shown = Layout.pageAtLine(pos);
-    if (shown >= 0) CurPage = shown + 1;
-  }
-  UpdateLabel();
+  followView();
 }
 
 void TfrPreviewForm::onHScroll(int pos) {
@@ -416,6 +411,19 @@ void TfrPreviewForm::onHScroll(int pos) {
   OfsX = -pos;
   PBox->scroll(OldHPos - pos, 0);
   OldHPos = pos;
+  // Two pages side by side at a large zoom: scrolling sideways shows another.
+  followView();
+}
+
+void TfrPreviewForm::followView() {
+  if (!Pages) return;
+  if (laidOut() && !keepPage_) {
+    const int shown = Layout.pageMostShown(HScrollBar->value(), VScrollBar->value(), CurPage - 1);
+    if (shown >= 0 && shown + 1 != CurPage) {
+      CurPage = shown + 1;
+      UpdateLabel();
+    }
+  }
 }
 
 void TfrPreviewForm::SetZoom(double percent) {
@@ -469,7 +477,8 @@ void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
     Rect r = e.LayoutRect;
     r = {r.left + OfsX, r.top + OfsY, r.right + OfsX, r.bottom + OfsY};
     shown[i] = r;
-    if (r.top > kVisibleLimit || r.bottom < 0)
+    // Only pages in the box keep live objects, however tall the box is.
+    if (r.top >= box.height() || r.bottom < 0)
       e.Visible = 0;
     else
       e.Visible = clip.intersects(QRect(r.left, r.top, r.width(), r.height())) ? 1 : 0;
@@ -857,7 +866,11 @@ bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
       return true;
     case Qt::Key_Home:
       if (!ctrl) return false;
-      VScrollBar->setValue(0);
+      // The first page, from its corner, wherever the view stood sideways;
+      // the label names it even when the view did not move.
+      CurPage = 1;
+      scrollKeepingPage(0, 0);
+      UpdateLabel();
       return true;
     case Qt::Key_End:
       if (!ctrl) return false;

@@ -193,6 +193,9 @@ class TfrPreviewForm : public QObject {
   Rect foundOnPage(int index, const Rect& found) const;
   bool keepPage_ = false;
   void reportChanged();
+  // Loads a file into a store; when it fails, the printer, its paper and the
+  // report's printer name are as they were before (and the store is empty).
+  void loadChecked(const QString& name, TfrEMFPages& into);
 };
 
 // The preview control a host window places.

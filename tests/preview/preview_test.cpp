@@ -9,12 +9,14 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
+#include "printing/printer_backend.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
 
@@ -139,7 +141,7 @@ TEST_F(PreviewTest, TwoPagesForcesTwoColumnsAndNarrowPagesAreCentred) {
   EXPECT_FALSE(form().HScrollBar->isEnabled());
 }
 
-TEST_F(PreviewTest, PagesBeyond2000PixelsAreNeverVisible) {
+TEST_F(PreviewTest, EveryPageInATallBoxIsDrawnAndNoneBelowIt) {
   fillA4(report, 4);
   preview->Connect(&report);
   boxSize(800, 3000);
@@ -149,13 +151,26 @@ TEST_F(PreviewTest, PagesBeyond2000PixelsAreNeverVisible) {
   form().Paint(p, QRegion(0, 0, 800, 3000));
   EXPECT_EQ(form().Pages->Entry(0).Visible, 1);
   EXPECT_EQ(form().Pages->Entry(1).Visible, 1);  // top at 1091
-  EXPECT_EQ(form().Pages->Entry(2).Visible, 0);  // top at 2172, on screen but beyond 2000
-  EXPECT_EQ(form().Pages->Entry(3).Visible, 0);
+  EXPECT_EQ(form().Pages->Entry(2).Visible, 1);  // top at 2172: a tall screen shows it
+  EXPECT_EQ(form().Pages->Entry(3).Visible, 0);  // top at 3253, below the box
   // Grey around, white page, black frame.
   EXPECT_EQ(img.pixel(5, 5), qRgb(0x80, 0x80, 0x80));
-  const Rect r = form().Pages->Entry(0).LayoutRect;
+  const Rect r = form().Pages->Entry(2).LayoutRect;
   EXPECT_EQ(img.pixel(r.left, r.top), qRgb(0, 0, 0));
   EXPECT_EQ(img.pixel(r.left + 5, r.top + 5), qRgb(255, 255, 255));
+}
+
+TEST_F(PreviewTest, WholePageFitsATallNarrowBoxBothWays) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(680, 1100);
+  preview->OnePage();
+  const Rect r = form().Pages->Entry(0).LayoutRect;
+  EXPECT_GE(r.left, 10);
+  EXPECT_LE(r.right, 680 - 10);
+  EXPECT_LE(r.bottom, 1100 - 10);
+  EXPECT_EQ(form().HScrollBar->maximum(), 0);
+  EXPECT_FALSE(form().HScrollBar->isEnabled());
 }
 
 TEST_F(PreviewTest, ZoomIsCarriedToTheNextReport) {
@@ -626,11 +641,64 @@ TEST_F(PreviewTest, TheLabelNamesThePageGoneToWhenPagesShareARow) {
   preview->SetPage(300);
   EXPECT_EQ(preview->Page(), 300);
   EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 300/500"));
-  // Scrolling by hand still picks the page at the view's top.
+  // Scrolling by hand names the page that fills most of the view: within the
+  // row both fill as much and the current one stays, then the next row's.
   form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
   form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
-  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
-  EXPECT_EQ(preview->Page(), 299);
+  EXPECT_EQ(preview->Page(), 300);
+  for (int i = 0; i < 4; ++i) form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(preview->Page(), 301);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 301/500"));
+}
+
+TEST_F(PreviewTest, TheLabelNamesThePageThatFillsMostOfTheView) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(1700, 600);
+  preview->SetZoom(100);
+  ASSERT_EQ(form().Layout.columns(), 2);
+  // Beside page 1, back to the start: the view does not move, the label does.
+  preview->Next();
+  form().KeyDown(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(preview->Page(), 1);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 1/3"));
+
+  boxSize(800, 600);
+  preview->SetPage(1);
+  // Page 2 fills nine tenths of the view; page 1's foot is still at the top.
+  form().VScrollBar->setValue(form().Pages->Entry(1).LayoutRect.top - 60);
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 2/3"));
+  form().VScrollBar->setValue(form().Pages->Entry(1).LayoutRect.top - 400);
+  EXPECT_EQ(preview->Page(), 1);
+}
+
+TEST_F(PreviewTest, ShiftWheelTiltAndCtrlHomeScrollSideways) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->SetZoom(400);
+  QScrollBar& h = *form().HScrollBar;
+  QScrollBar& v = *form().VScrollBar;
+  ASSERT_GT(h.maximum(), 0);
+  auto wheel = [&](QPoint delta, Qt::KeyboardModifiers mods) {
+    QWheelEvent e(QPointF(100, 100), QPointF(100, 100), QPoint(), delta, Qt::NoButton, mods,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form().PBox, &e);
+  };
+  const int v0 = v.value();
+  wheel(QPoint(0, -120), Qt::ShiftModifier);  // down with Shift: to the right
+  EXPECT_GT(h.value(), 0);
+  EXPECT_EQ(v.value(), v0);
+  const int h1 = h.value();
+  wheel(QPoint(-240, 0), Qt::NoModifier);  // tilted to the right
+  EXPECT_GT(h.value(), h1);
+  wheel(QPoint(0, -120), Qt::NoModifier);  // an upright wheel still scrolls down
+  EXPECT_GT(v.value(), v0);
+  form().KeyDown(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(h.value(), 0);
+  EXPECT_EQ(v.value(), 0);
+  EXPECT_EQ(preview->Page(), 1);
 }
 
 }  // namespace
