@@ -604,27 +604,18 @@ void TfrPreviewForm::MouseMove(QPoint pt) {
   Label2->setText(QString());
 }
 
-void TfrPreviewForm::Wheel(int notches) {
-  VScrollBar->setValue(VScrollBar->value() + notches * kSmallChange * WheelFactor);
+void TfrPreviewForm::Wheel(int notches, int sideways) {
+  if (notches) VScrollBar->setValue(VScrollBar->value() + notches * kSmallChange * WheelFactor);
+  if (sideways) HScrollBar->setValue(HScrollBar->value() + sideways * kSmallChange * WheelFactor);
 }
 
 void TfrPreviewForm::LoadFile(const QString& name) {
   if (!Report) return;
   // The pages shown stay until the new ones have been read whole: a file that
   // cannot be read leaves the view, the report and the printer as they were.
-  const std::string printerName = Report->PrinterName;
-  const uint8_t generator = Report->GeneratorVersion;
-  const int printer = sharedPrinter().currentIndex();
   Report->EMFPages.Clear();
-  try {
-    Report->LoadPreparedReport(name.toStdString());
-  } catch (...) {
-    Report->EMFPages.Clear();
-    Report->PrinterName = printerName;
-    Report->GeneratorVersion = generator;
-    if (sharedPrinter().currentIndex() != printer) sharedPrinter().SelectPrinter(printer);
-    throw;
-  }
+  loadChecked(name, Report->EMFPages);
+  Report->CanRebuild = false;
   Pages.reset();
   TakeOver();
   FileName = QFileInfo(name).absoluteFilePath();

@@ -171,7 +171,8 @@ class TfrPreviewForm : public QObject {
   void Paint(QPainter& painter, const QRegion& clip);
   void MouseDown(QPoint pt, Qt::MouseButton button, QPoint global);
   void MouseMove(QPoint pt);
-  void Wheel(int notches);
+  // Notches down (negative up) and to the right (negative left).
+  void Wheel(int notches, int sideways = 0);
   void ShowHit();
   void ClearMark();
   // A passing note for the user ("Texto não encontrado"): the host's status
@@ -181,6 +182,8 @@ class TfrPreviewForm : public QObject {
  private:
   void onVScroll(int pos);
   void onHScroll(int pos);
+  // Names the page that fills most of the view, unless a page was just gone to.
+  void followView();
   void checkZoomItem();
   void storeLastZoom();
   void markAllInvisible();

@@ -419,6 +419,72 @@ TEST_F(PreviewTest, AFileThatFailsToLoadLeavesTheShownReportAsItWas) {
   EXPECT_EQ(preview->Page(), 1);
 }
 
+// Two printers, so that a report can name one that is not the current one.
+class TwoPrinters : public PrinterBackend {
+ public:
+  std::vector<std::string> printers() override { return {"Laser", "Jato"}; }
+  int defaultIndex() override { return 0; }
+  int currentIndex() override { return current; }
+  void setCurrentIndex(int i) override { current = i; }
+  bool getDeviceMode(int, DeviceMode& m) override {
+    m.fields = DeviceMode::kPaperSize | DeviceMode::kOrientation;
+    return true;
+  }
+  bool setDeviceMode(int, const DeviceMode&) override { return true; }
+  bool capabilities(int, const DeviceMode&, DeviceCaps& c) override {
+    c.logPixelsX = c.logPixelsY = 300;
+    c.physicalWidth = 2480;
+    c.physicalHeight = 3508;
+    c.pageWidth = 2400;
+    c.pageHeight = 3400;
+    return true;
+  }
+  int current = 0;
+};
+
+TEST_F(PreviewTest, AFileThatFailsToLoadLeavesThePrinterAsItWas) {
+  TfrPrinter& printer = TfrPrinter::startUp(std::make_unique<TwoPrinters>());
+  QTemporaryDir dir;
+  // A report for the other printer, on A3 landscape, cut short in its last page.
+  printer.SelectPrinter(1);
+  TfrReport source;
+  for (int i = 0; i < 3; ++i) source.EMFPages.AddPage(paper(8, 2970, 4200));
+  const QString good = dir.filePath("a3.frp"), bad = dir.filePath("cortado.frp");
+  source.SavePreparedReport(good.toStdString());
+  QFile in(good), out(bad);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+  out.write(in.readAll().chopped(8));
+  out.close();
+
+  printer.SelectPrinter(0);
+  printer.SetPaper(9, 2100, 2970, 0, -1, true);
+  report.PrinterName = "Laser";
+  fillA4(report, 2);
+  preview->Connect(&report);
+  form().showError = [](const QString&) {};
+  form().askOpenFile = [&] { return bad; };
+  preview->OpenFile();
+  EXPECT_EQ(preview->AllPages(), 2);
+  EXPECT_EQ(printer.CurrentIndex, 0);
+  EXPECT_EQ(printer.PaperSize, 9);
+  EXPECT_EQ(printer.Orientation, 0);
+  EXPECT_EQ(report.PrinterName, "Laser");
+
+  // The same when the shown file is replaced by a damaged one and read again.
+  preview->LoadFromFile(good);
+  printer.SelectPrinter(0);
+  printer.SetPaper(9, 2100, 2970, 0, -1, true);
+  report.PrinterName = "Laser";
+  QFile::remove(good);
+  QFile::copy(bad, good);
+  QString error;
+  EXPECT_FALSE(form().ReloadFile(&error));
+  EXPECT_EQ(printer.CurrentIndex, 0);
+  EXPECT_EQ(printer.PaperSize, 9);
+  EXPECT_EQ(report.PrinterName, "Laser");
+  TfrPrinter::startUp(nullptr);
+}
+
 TEST_F(PreviewTest, LoadingAFileAndAMissingFile) {
   QTemporaryDir dir;
   TfrReport source;
