@@ -725,7 +725,7 @@ void TfrPreviewForm::FindCommand() {
               : TfrPreviewSearchForm::ask(PreviewPanel->window(), text, caseSensitive, fromFirst);
   if (!ok) return;
   LastFindText = text;
-  beginSearch(Search, encodeText(text, 1252), caseSensitive);
+  beginSearch(Search, text.toUtf8().toStdString(), caseSensitive);
   if (fromFirst) {
     Search.FindPage = 0;
     Search.FindRecord = 0;
