@@ -681,6 +681,11 @@ void TfrPreviewForm::SaveTo(QString name) {
   TakeOver();
 }
 
+QString TfrPreviewForm::DocumentTitle() const {
+  if (Report && !Report->Title.empty()) return decodeBytes(Report->Title, 1252);
+  return FileName.isEmpty() ? QString() : QFileInfo(FileName).fileName();
+}
+
 namespace {
 // The print command's view of the preview: page count, current page, and
 // handing the store back to the report around the job.

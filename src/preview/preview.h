@@ -160,6 +160,9 @@ class TfrPreviewForm : public QObject {
   void PrintCommand();
   void FindCommand();
   void FindNextCommand();
+  // The report's title, else the shown file's name: what documents made from
+  // the pages are called.
+  QString DocumentTitle() const;
   void ExportPdfCommand();    // "Exportar como PDF..."
   void ExportImageCommand();  // "Exportar página como imagem..."
   void ExitCommand();
