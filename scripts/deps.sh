@@ -23,6 +23,8 @@ packages=(
   xvfb xauth xdotool openbox zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
+  # a file manager's thumbnail factory (GNOME's), to read our thumbnailer entry
+  gir1.2-gnomedesktop-3.0
   python3 libglib2.0-dev
   # peer timings in bench/run_peers.sh
   hyperfine

@@ -24,6 +24,8 @@ struct DesktopIntegration {
   // Quotes a path for an Exec key: double quotes, with \, ", ` and $ escaped
   // (and the escaping backslash doubled, as the desktop entry format asks).
   static QString quoteExec(const QString& path);
+  // A value of a key file's string key (TryExec, Name): escaped, not quoted.
+  static QString keyFileString(const QString& text);
 };
 
 }  // namespace orv

@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -335,6 +338,57 @@ TEST(StartupTest, AStartUpReportWithoutPagesStillOpensFiles) {
   other.form()->askOpenFile = [&] { return path; };
   again.fPreview->SpdOpen->click();
   EXPECT_EQ(other.AllPages(), 4);
+}
+
+// The thumbnailer entry as a file manager reads it: GNOME's thumbnail factory
+// must accept it for our type (it looks TryExec up as a plain path), also
+// when the program lies in a folder whose name has blanks and quotes.
+TEST(DesktopIntegrationTest, GnomesThumbnailFactoryAcceptsTheEntry) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath("pasta com \"aspas\"");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString tool = folder + "/frptool";
+  ASSERT_TRUE(QFile::copy(ORV_FRPTOOL, tool));
+  DesktopIntegration d;
+  d.executable = folder + "/orvalen-reader";
+  d.thumbnailer = tool;
+  d.dataHome = dir.filePath("data");
+  d.configHome = dir.filePath("config");
+  d.runUpdateTools = true;
+  ASSERT_TRUE(d.install().isEmpty());
+  QFile entry(d.dataHome + "/thumbnailers/orvalen-reader.thumbnailer");
+  ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+  const QByteArray text = entry.readAll();
+  EXPECT_TRUE(text.contains("\nTryExec=" + tool.toUtf8() + "\n")) << text.toStdString();
+
+  TfrPrinter::startUp(nullptr);
+  TfrReport report;
+  tools::buildListing(report, {1, 1, false});
+  const QString file = dir.filePath("capa.frp");
+  report.SavePreparedReport(file.toStdString());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("HOME", dir.filePath("home"));
+  env.insert("XDG_DATA_HOME", d.dataHome);
+  env.insert("XDG_CONFIG_HOME", d.configHome);
+  env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
+  env.insert("XDG_DATA_DIRS", d.dataHome + ":/usr/share");
+  env.insert("GSETTINGS_BACKEND", "memory");
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start("/usr/bin/python3", {ORV_TEST_SOURCE_DIR "/app/gnome_thumbnail.py", file,
+                               DesktopIntegration::kMimeType, dir.filePath("miniatura.png")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  const QString said = QString::fromUtf8(p.readAll());
+  if (p.exitCode() == 77) GTEST_SKIP() << said.toStdString();
+  EXPECT_EQ(p.exitCode(), 0) << said.toStdString();
+  EXPECT_TRUE(said.contains("accepted")) << said.toStdString();
+  // Making the picture runs the entry in a sandbox that sees only /usr, so
+  // it is made only for an installed program; when made, it must be a page.
+  if (said.contains("made ") && !said.contains("not made")) {
+    const QImage thumb(dir.filePath("miniatura.png"));
+    EXPECT_FALSE(thumb.isNull());
+  }
 }
 
 // The association, checked with the freedesktop tools themselves.
