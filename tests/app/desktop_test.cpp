@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -480,6 +481,10 @@ TEST_F(DesktopTest, ThumbnailsAreHiddenAtStartDrawnLazilyAndLeadToTheirPage) {
   ASSERT_TRUE(panel.isVisible());
   EXPECT_TRUE(w.ShowThumbnails->isChecked());
   QTest::qWait(50);
+  // The pages start right beside the thumbnails, with no empty band between.
+  const int gap =
+      w.frPreview->mapTo(&w, QPoint(0, 0)).x() - panel.mapTo(&w, QPoint(panel.width(), 0)).x();
+  EXPECT_LE(gap, w.Splitter->handleWidth() + 2);
   EXPECT_EQ(panel.Model->rowCount(), 2000);
   // Only the thumbnails in sight are drawn, not two thousand.
   const int inSight = panel.height() / ThumbnailModel::kThumbSize.height() + 2;
