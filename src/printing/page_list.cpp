@@ -6,8 +6,12 @@
 
 namespace orv {
 
+// An empty piece ("1,,2", an empty field) is said so in words: a pair of
+// quotes with nothing between them reads as a slip of the program.
 InvalidIntegerError::InvalidIntegerError(const std::string& t)
-    : Error("'" + t + "' não é um valor inteiro válido"), text(t) {}
+    : Error(t.empty() ? std::string("falta um número: há um trecho vazio")
+                      : "'" + t + "' não é um valor inteiro válido"),
+      text(t) {}
 
 int32_t parseInteger(const std::string& text) {
   size_t i = 0;
