@@ -89,6 +89,7 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
   f.CurrentPage = 2;
   f.E1->setText("1");
   f.show();
+  const QSize first = f.size();
   auto ok = [&] {
     QTest::mouseClick(f.Button1, Qt::LeftButton);
     return !f.isVisible() && f.result() == QDialog::Accepted;
@@ -101,12 +102,19 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
     EXPECT_TRUE(f.PagesError->isVisible()) << bad;
     EXPECT_FALSE(f.PagesError->text().isEmpty()) << bad;
   }
+  f.E2->setText("1");
+  QTest::keyClick(f.E2, Qt::Key_Backspace);
+  const QSize plain = f.size();
+  EXPECT_EQ(plain, first);  // back to its size once no complaint is shown
   f.E2->setText("abc");
   ok();
   EXPECT_EQ(f.PagesError->text(), QString::fromUtf8("'abc' não é um valor inteiro válido"));
-  // Typing takes the complaint away; the settings are all still there.
+  EXPECT_GT(f.height(), plain.height());  // grown by the complaint
+  // Typing takes the complaint away, and the room it took; the settings are
+  // all still there.
   QTest::keyClick(f.E2, Qt::Key_Backspace);
   EXPECT_FALSE(f.PagesError->isVisible());
+  EXPECT_EQ(f.size(), plain);
   EXPECT_TRUE(f.RB3->isChecked());
 
   f.E2->setText("2");
