@@ -246,6 +246,12 @@ TEST_F(PrintFormTest, ProgressWindowClosesWithOkWhenTheJobEnds) {
   EXPECT_EQ(ui.form().result(), QDialog::Accepted);
   EXPECT_FALSE(ui.form().isVisible());
   EXPECT_FALSE(report.Terminated);
+
+  // A long caption (a file's name) fits the window: the title bar shows it whole.
+  const QString caption = QString::fromUtf8("Preparando relatório - relatorio-de-vendas-anual.frp");
+  ui.runWithProgress(report, caption, "Imprimindo página:", [&] {
+    EXPECT_GT(ui.form().width(), ui.form().fontMetrics().horizontalAdvance(caption) + 100);
+  });
 }
 
 }  // namespace

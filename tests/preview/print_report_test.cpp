@@ -125,8 +125,8 @@ TEST_F(ReportPrintTest, ProgressWindowShowsCaptionAndPageNumbers) {
   StartPrint(report, "", 1, 0, true);
   EXPECT_EQ(ui.caption, "Preparando relatório - Vendas");
   EXPECT_EQ(ui.prefix, "Imprimindo página:");
-  EXPECT_EQ(ui.labels, (QStringList{"Imprimindo página:  1", "Imprimindo página:  2",
-                                    "Imprimindo página:  3"}));
+  EXPECT_EQ(ui.labels, (QStringList{"Imprimindo página:  1 de 3", "Imprimindo página:  2 de 3",
+                                    "Imprimindo página:  3 de 3"}));
   EXPECT_EQ(events.log[1], "begin Vendas");
 }
 
