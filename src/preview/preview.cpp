@@ -697,6 +697,7 @@ class PreviewPrintLink : public PrintPreviewLink {
   QString fileName() override { return form_.FileName; }
   void disconnectPages() override { form_.GiveBack(); }
   void connectPages() override { form_.TakeOver(); }
+  void showStatus(const QString& text) override { form_.ShowStatus(text); }
 
  private:
   TfrPreviewForm& form_;

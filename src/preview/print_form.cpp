@@ -394,6 +394,8 @@ void PrintCommand(TfrReport& report, PrintPreviewLink& preview, QWidget* parent)
     }
     report.Title = title;
     preview.connectPages();
+    // Searches and exports say when they were cancelled; a print does too.
+    if (report.Terminated) preview.showStatus(QString::fromUtf8("Impressão cancelada."));
   } catch (const std::exception& e) {
     QMessageBox::critical(parent, loadString(55206), QString::fromUtf8(e.what()));
   }
