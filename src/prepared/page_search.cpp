@@ -31,12 +31,14 @@ const std::array<std::string, 256>& utf8Table(int codePage) {
 
 void appendUtf8(std::string& out, std::string_view bytes, uint8_t charset) {
   const auto& table = utf8Table(codePageForCharset(charset));
-  for (const char c : bytes) {
-    const auto b = uint8_t(c);
-    if (b < 0x80)
-      out += c;
-    else
-      out += table[b];
+  // ASCII, the bulk of most reports, is the same in every page: copied in runs.
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t j = i;
+    while (j < bytes.size() && uint8_t(bytes[j]) < 0x80) ++j;
+    out.append(bytes.data() + i, j - i);
+    if (j < bytes.size()) out += table[uint8_t(bytes[j++])];
+    i = j;
   }
 }
 
