@@ -340,10 +340,11 @@ TEST(StartupTest, AStartUpReportWithoutPagesStillOpensFiles) {
   EXPECT_EQ(other.AllPages(), 4);
 }
 
-// The thumbnailer entry as a file manager reads it: GNOME's thumbnail factory
-// must accept it for our type (it looks TryExec up as a plain path), also
-// when the program lies in a folder whose name has blanks and quotes.
-TEST(DesktopIntegrationTest, GnomesThumbnailFactoryAcceptsTheEntry) {
+// The thumbnailer entry as file managers read it, also when the program lies
+// in a folder whose name has blanks and quotes: GNOME's thumbnail factory
+// must accept it for our type (it looks TryExec up as a plain path), and
+// XFCE's thumbnail service must make the picture with it.
+TEST(DesktopIntegrationTest, FileManagersThumbnailServicesUseTheEntry) {
   QTemporaryDir dir;
   const QString folder = dir.filePath("pasta com \"aspas\"");
   ASSERT_TRUE(QDir().mkpath(folder));
@@ -389,6 +390,28 @@ TEST(DesktopIntegrationTest, GnomesThumbnailFactoryAcceptsTheEntry) {
     const QImage thumb(dir.filePath("miniatura.png"));
     EXPECT_FALSE(thumb.isNull());
   }
+
+  // XFCE's thumbnail service runs the entry as it stands, wherever the
+  // program lies: it makes the picture, a page on white.
+  QProcess tumbler;
+  tumbler.start("bash", {ORV_TEST_SOURCE_DIR "/app/tumbler_thumbnail.sh", file,
+                         DesktopIntegration::kMimeType, d.dataHome, dir.filePath("cache")});
+  ASSERT_TRUE(tumbler.waitForFinished(60000));
+  const QString made = QString::fromUtf8(tumbler.readAllStandardOutput()).trimmed();
+  if (tumbler.exitCode() == 77) GTEST_SKIP() << made.toStdString();
+  ASSERT_EQ(tumbler.exitCode(), 0) << made.toStdString();
+  const QImage thumb(made);
+  ASSERT_FALSE(thumb.isNull()) << made.toStdString();
+  EXPECT_EQ(std::max(thumb.width(), thumb.height()), 128);
+  int white = 0, dark = 0;
+  for (int y = 0; y < thumb.height(); ++y)
+    for (int x = 0; x < thumb.width(); ++x) {
+      const int g = qGray(thumb.pixel(x, y));
+      white += g >= 250;
+      dark += g < 100;
+    }
+  EXPECT_GT(white, thumb.width() * thumb.height() / 2);  // the page's white
+  EXPECT_GT(dark, 50);                                   // and its print
 }
 
 // The association, checked with the freedesktop tools themselves.
