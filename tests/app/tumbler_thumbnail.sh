@@ -10,6 +10,9 @@ file=$1 mime=$2 data=$3 cache=$4
 tumblerd=$(ls /usr/lib/*/tumbler-1/tumblerd 2>/dev/null | head -1)
 [ -n "$tumblerd" ] && command -v dbus-run-session >/dev/null && command -v gdbus >/dev/null ||
   { echo "tumbler or D-Bus missing"; exit 77; }
+mkdir -p "$cache/home" "$cache/config"
+# Nothing of the user's own: a home and folders of its own.
+export HOME=$cache/home XDG_CONFIG_HOME=$cache/config
 export XDG_DATA_HOME=$data XDG_CACHE_HOME=$cache XDG_DATA_DIRS=$data:/usr/share
 export FILE_URI="file://$(realpath "$file")" MIME=$mime
 # The session bus starts the service itself, as a desktop session does.
