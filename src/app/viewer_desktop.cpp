@@ -84,6 +84,13 @@ void TfPreview::setUpDesktop() {
   connect(reloadTimer_, &QTimer::timeout, this, &TfPreview::ReloadChangedFile);
   frPreview->OnReportChanged = [this](TfrPreview&) { reportChanged(); };
   frPreview->OnStatus = [this](const QString& text) { showStatus(text); };
+  // Saving over the shown file is no change from outside: nothing to reload.
+  frPreview->OnSaved = [this](const QString& path) {
+    if (path == watchedFile_) {
+      readStamp_ = stampOf(path);
+      watchFile(path);
+    }
+  };
   connect(RecentMenu, &QMenu::aboutToShow, this, &TfPreview::fillRecentMenu);
   fillRecentMenu();
 }

@@ -679,6 +679,7 @@ void TfrPreviewForm::SaveTo(QString name) {
     return;
   }
   TakeOver();
+  if (Control && Control->OnSaved) Control->OnSaved(QFileInfo(name).absoluteFilePath());
 }
 
 QString TfrPreviewForm::DocumentTitle() const {

@@ -249,6 +249,8 @@ class TfrPreview : public QFrame {
   // After pages were connected, loaded, reloaded or cleared.
   std::function<void(TfrPreview&)> OnReportChanged;
   std::function<void(const QString&)> OnStatus;
+  // After the pages were written to a file (its name, with its extension).
+  std::function<void(const QString&)> OnSaved;
   QString FileName() const;
 
  signals:

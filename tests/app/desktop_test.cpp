@@ -371,11 +371,16 @@ TEST_F(DesktopTest, AModalViewerReloadsAFileReplacedInAnyWay) {
   EXPECT_EQ(w.frPreview->AllPages(), 6);
   saveReport(path, 2, 9);
   EXPECT_TRUE(reloadedTo(2));
-  // Other files of the folder changing reload nothing.
+  // Other files of the folder changing reload nothing, nor does saving the
+  // shown report over its own file.
   w.StatusBar->clearMessage();
   saveReport("vizinho.frp", 1);
+  w.frPreview->form()->askSaveFile = [&] { return path; };
+  w.frPreview->SaveFile();
   QTest::qWait(1000);
-  EXPECT_TRUE(w.StatusBar->currentMessage().isEmpty());
+  EXPECT_TRUE(w.StatusBar->currentMessage().isEmpty())
+      << w.StatusBar->currentMessage().toStdString();
+  EXPECT_EQ(w.frPreview->AllPages(), 2);
   w.hide();
 }
 
