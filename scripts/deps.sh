@@ -23,6 +23,9 @@ packages=(
   xvfb xauth xdotool openbox zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client cups-ipp-utils printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
+  # file managers' thumbnail services (GNOME's factory, XFCE's tumbler over a
+  # private D-Bus session), to read and run our thumbnailer entry
+  gir1.2-gnomedesktop-3.0 tumbler dbus-daemon
   python3 libglib2.0-dev
   # peak memory of runs under hostile templates; small file systems for the
   # full-disk test

@@ -36,6 +36,9 @@ TfReports::TfReports(const QString& executable, bool integrateDesktop) {
   reportUi = makeDialogReportUi(fPreview.get());
   frReport.Ui = reportUi.get();
   auto* preview = fPreview->frPreview;
+  // Attached before the start-up report runs: files named on the command line
+  // or opened later load whatever that run gave, even nothing.
+  preview->Attach(&frReport);
   preview->form()->exitCommand = [this] { fPreview->accept(); };
   preview->form()->showError = [this](const QString& text) {
     QMessageBox::critical(fPreview.get(), loadString(55206), text);

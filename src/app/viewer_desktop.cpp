@@ -1,7 +1,10 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QMenu>
@@ -73,13 +76,21 @@ void TfPreview::setUpDesktop() {
   reloadTimer_ = new QTimer(this);
   reloadTimer_->setSingleShot(true);
   reloadTimer_->setInterval(kReloadDelayMs);
-  connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
-    reloadTries_ = 0;
-    reloadTimer_->start();
-  });
+  // The folder is watched beside the file: editors and `frptool save` write a
+  // new file and rename it onto the name, which the file's own watch (on the
+  // old file) never sees.
+  connect(watcher_, &QFileSystemWatcher::fileChanged, this, &TfPreview::fileMayHaveChanged);
+  connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &TfPreview::fileMayHaveChanged);
   connect(reloadTimer_, &QTimer::timeout, this, &TfPreview::ReloadChangedFile);
   frPreview->OnReportChanged = [this](TfrPreview&) { reportChanged(); };
   frPreview->OnStatus = [this](const QString& text) { showStatus(text); };
+  // Saving over the shown file is no change from outside: nothing to reload.
+  frPreview->OnSaved = [this](const QString& path) {
+    if (path == watchedFile_) {
+      readStamp_ = stampOf(path);
+      watchFile(path);
+    }
+  };
   connect(RecentMenu, &QMenu::aboutToShow, this, &TfPreview::fillRecentMenu);
   fillRecentMenu();
 }
@@ -93,9 +104,15 @@ void TfPreview::reportChanged() {
   const QString file = frPreview->FileName();
   setWindowTitle(file.isEmpty() ? loadString(101)
                                 : QFileInfo(file).fileName() + u(" — ") + loadString(101));
-  if (!watcher_->files().isEmpty()) watcher_->removePaths(watcher_->files());
+  if (file != watchedFile_) {
+    // Another file (or none): what was read is the file as it is now. A
+    // reload keeps the stamp taken before it read, so a write during the
+    // reading is still noticed.
+    reloadTimer_->stop();
+    readStamp_ = stampOf(file);
+  }
+  watchFile(file);
   if (file.isEmpty()) return;
-  watcher_->addPath(file);
   RecentFiles().add(file);
   const QString problem = addRecentUse(
       recentlyUsedPath(), {file, DesktopIntegration::kMimeType, QApplication::applicationName(),
@@ -106,12 +123,43 @@ void TfPreview::reportChanged() {
                  qPrintable(problem));
 }
 
+TfPreview::FileStamp TfPreview::stampOf(const QString& file) {
+  struct stat st;
+  if (file.isEmpty() || ::stat(QFile::encodeName(file).constData(), &st) != 0) return {};
+  return {qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size),
+          qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+void TfPreview::watchFile(const QString& file) {
+  // Watches are re-armed every time: after a rename onto the name the old
+  // watch follows the old file, which no longer has the name.
+  if (!watcher_->files().isEmpty()) watcher_->removePaths(watcher_->files());
+  if (!watcher_->directories().isEmpty()) watcher_->removePaths(watcher_->directories());
+  watchedFile_ = file;
+  if (file.isEmpty()) return;
+  watcher_->addPath(QFileInfo(file).absolutePath());
+  if (QFileInfo::exists(file)) watcher_->addPath(file);
+}
+
+void TfPreview::fileMayHaveChanged() {
+  if (watchedFile_.isEmpty()) return;
+  // Other files of the folder change too; only a change of the shown one counts.
+  if (stampOf(watchedFile_) == readStamp_) return;
+  if (QFileInfo::exists(watchedFile_) && !watcher_->files().contains(watchedFile_))
+    watcher_->addPath(watchedFile_);
+  reloadTries_ = 0;
+  // Every further change starts the wait again: a file is read once quiet.
+  reloadTimer_->start();
+}
+
 void TfPreview::ReloadChangedFile() {
   const QString file = frPreview->FileName();
   if (file.isEmpty()) return;
   // Never under a search, an export, a print or any dialog: they hold pages
   // of the old report (printing even holds the whole store). Later, then.
-  if (JobProgress::busy() || QApplication::activeModalWidget() || !frPreview->form()->Pages) {
+  // The viewer itself runs modally; only a window above it counts.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (JobProgress::busy() || (modal && modal != this) || !frPreview->form()->Pages) {
     reloadTimer_->start();
     return;
   }
@@ -124,8 +172,10 @@ void TfPreview::ReloadChangedFile() {
     }
     return;
   }
-  // A file replaced by a rename is a new file: it must be watched again.
-  if (!watcher_->files().contains(file)) watcher_->addPath(file);
+  // A file replaced by a rename is a new file: it is watched again, and this
+  // version is the one read, whether it loads or not.
+  readStamp_ = stampOf(file);
+  watchFile(file);
   QString error;
   if (frPreview->form()->ReloadFile(&error))
     showStatus(u("O arquivo mudou no disco e foi recarregado."));

@@ -134,8 +134,14 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
   view->addAction(u("Reduzir"), QKeySequence::ZoomOut, frPreview, &TfrPreview::ZoomOut);
   view->addSeparator();
-  ShowThumbnails = view->addAction(u("&Miniaturas"), QKeySequence(Qt::Key_F4), this,
-                                   [this](bool on) { Thumbnails->setVisible(on); });
+  ShowThumbnails =
+      view->addAction(u("&Miniaturas"), QKeySequence(Qt::Key_F4), this, [this](bool on) {
+        Thumbnails->setVisible(on);
+        // The splitter would keep the room it had
+        // for the panel, an empty band beside its
+        // fixed width: the pages take all of it.
+        if (on) Splitter->setSizes({Thumbnails->maximumWidth(), Splitter->width()});
+      });
   ShowThumbnails->setCheckable(true);
   view->addSeparator();
   view->addAction(u("Primeira Página"), frPreview, &TfrPreview::First);

@@ -67,9 +67,20 @@ class TfPreview : public QDialog {
   bool restoreZoom();
   bool activated_ = false;
   QList<QAction*> needPages_;
+  void watchFile(const QString& file);
+  void fileMayHaveChanged();
   QFileSystemWatcher* watcher_ = nullptr;
   QTimer* reloadTimer_ = nullptr;
   int reloadTries_ = 0;
+  // The shown file as it was when last read: a change in any of these, even a
+  // new file renamed onto the name, is a new version to read.
+  struct FileStamp {
+    qint64 device = -1, inode = -1, size = -1, modified = -1;
+    bool operator==(const FileStamp&) const = default;
+  };
+  static FileStamp stampOf(const QString& file);
+  QString watchedFile_;
+  FileStamp readStamp_;
 };
 
 }  // namespace orv

@@ -38,9 +38,8 @@ int runFind(const std::vector<std::string>& argv) {
   args.done();
   Session s;
   s.load(path);
-  // The text arrives as UTF-8 and is compared in the reports' code page.
-  const std::string needle = encodeText(QString::fromStdString(text), 1252);
-  const auto hits = FindAll(s.report.EMFPages, needle, caseSensitive);
+  // The text arrives as UTF-8, as the search compares it.
+  const auto hits = FindAll(s.report.EMFPages, text, caseSensitive);
   for (const SearchHit& h : hits)
     std::printf("%d\t%d,%d,%d,%d\t%s\n", h.page, h.bounds.left, h.bounds.top, h.bounds.right,
                 h.bounds.bottom, runToUtf8(h.runText, h.charset).c_str());

@@ -89,13 +89,15 @@ bool RunPrintJob(TfrReport& report) {
     if (report.OnPrintReport) report.OnPrintReport();
   };
   const QString prefix = loadString(kPrintingPageString);
-  job.onProgress = [&report, prefix](int n) {
+  const int total = report.EMFPages.Count();
+  job.onProgress = [&report, prefix, total](int n) {
     if (report.OnProgress) {
       report.OnProgress(n);
       return;
     }
     if (report.ShowProgress && g_ui) {
-      g_ui->setProgressLabel(prefix + "  " + QString::number(n));
+      // The page and how many the report has, so that a long job shows how far it got.
+      g_ui->setProgressLabel(prefix + "  " + QString::number(n) + " de " + QString::number(total));
       g_ui->processMessages();
     }
   };

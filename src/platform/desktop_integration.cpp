@@ -107,6 +107,28 @@ QString DesktopIntegration::quoteExec(const QString& path) {
   return out + "\"";
 }
 
+QString DesktopIntegration::keyFileString(const QString& text) {
+  // TryExec is a plain path, not a command line: thumbnail loaders look it up
+  // as it stands, so it is never quoted; only the key file's own escapes apply.
+  QString out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == ' ' && i == 0)
+      out += "\\s";
+    else
+      out += c;
+  }
+  return out;
+}
+
 DesktopIntegration DesktopIntegration::forCurrentUser(const QString& executable) {
   DesktopIntegration d;
   d.executable = QFileInfo(executable).absoluteFilePath();
@@ -180,9 +202,9 @@ QStringList DesktopIntegration::install() const {
     const QString entry = QString(
                               "[Thumbnailer Entry]\n"
                               "TryExec=%1\n"
-                              "Exec=%1 thumbnail %i %o %s\n"
-                              "MimeType=%2;\n")
-                              .arg(quoteExec(thumbnailer), kMimeType);
+                              "Exec=%2 thumbnail %i %o %s\n"
+                              "MimeType=%3;\n")
+                              .arg(keyFileString(thumbnailer), quoteExec(thumbnailer), kMimeType);
     writeFile(dataHome + "/thumbnailers/orvalen-reader.thumbnailer", entry.toUtf8(), problems);
   }
 

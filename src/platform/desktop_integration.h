@@ -30,6 +30,8 @@ struct DesktopIntegration {
   // Quotes a path for an Exec key: double quotes, with \, ", ` and $ escaped
   // (and the escaping backslash doubled, as the desktop entry format asks).
   static QString quoteExec(const QString& path);
+  // A value of a key file's string key (TryExec, Name): escaped, not quoted.
+  static QString keyFileString(const QString& text);
 
   // The first applications/orvalen-reader.desktop in `dataDirs` (the order of
   // $XDG_DATA_DIRS, the order the desktop looks in), when its Exec starts

@@ -41,10 +41,11 @@ QImage renderPageImage(TfrEMFPages& pages, int index, double zoom) {
 }
 
 bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevice& out,
-                   const std::function<bool(int, int)>& progress) {
+                   const std::function<bool(int, int)>& progress, const QString& title) {
   QPdfWriter pdf(&out);
   pdf.setResolution(kPdfDpi);
   pdf.setCreator("Sistema Orvalen Report Reader");
+  pdf.setTitle(title);
   pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
   QPainter painter;
   bool first = true;

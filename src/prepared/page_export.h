@@ -43,8 +43,10 @@ QImage renderPageImage(TfrEMFPages& pages, int index, double zoom);
 // each page on its own paper size. `progress(done, total)` is asked after each
 // page and may return false to stop; the function then returns false and the
 // device holds an unfinished document, which the caller discards. Raises
-// ExportError when nothing could be written.
+// ExportError when nothing could be written. `title` names the document in
+// the PDF's information, as readers show it.
 bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevice& out,
-                   const std::function<bool(int done, int total)>& progress = {});
+                   const std::function<bool(int done, int total)>& progress = {},
+                   const QString& title = {});
 
 }  // namespace orv

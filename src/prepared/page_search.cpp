@@ -1,7 +1,10 @@
 #include "prepared/page_search.h"
 
+#include <QChar>
+#include <QString>
 #include <algorithm>
 #include <array>
+#include <map>
 #include <string_view>
 
 #include "platform/codepage.h"
@@ -13,6 +16,45 @@
 namespace orv {
 
 namespace {
+
+// A code page's bytes as UTF-8, built once for each page met: runs are read
+// by table, as fast as the bytes themselves, and runs of different fonts
+// (Cyrillic, Greek, Western) compare with one text typed in Unicode.
+const std::array<std::string, 256>& utf8Table(int codePage) {
+  static std::map<int, std::array<std::string, 256>> tables;
+  auto [it, added] = tables.try_emplace(codePage);
+  if (added)
+    for (int b = 0; b < 256; ++b)
+      it->second[b] = QString(QChar(byteToUnicode(uint8_t(b), codePage))).toUtf8().toStdString();
+  return it->second;
+}
+
+void appendUtf8(std::string& out, std::string_view bytes, uint8_t charset) {
+  const auto& table = utf8Table(codePageForCharset(charset));
+  // ASCII, the bulk of most reports, is the same in every page: copied in runs.
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t j = i;
+    while (j < bytes.size() && uint8_t(bytes[j]) < 0x80) ++j;
+    out.append(bytes.data() + i, j - i);
+    if (j < bytes.size()) out += table[uint8_t(bytes[j++])];
+    i = j;
+  }
+}
+
+std::string runUtf8(const EmfTextRun& run) {
+  std::string out;
+  appendUtf8(out, run.text, run.charset);
+  return out;
+}
+
+// The length of the UTF-8 sequence a lead byte starts; 1 for a stray byte.
+int sequenceLength(uint8_t lead) {
+  if (lead >= 0xF0 && lead < 0xF8) return 4;
+  if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
+  if (lead >= 0xC0) return 2;
+  return 1;
+}
 
 // Draws one page into a metafile of its own size and hands each text run to
 // `visit` with its record index, in drawing order.
@@ -40,9 +82,38 @@ void releasePage(TfrEMFPages& pages, int index) {
 // The search compares bytes of the system code page; a table lookup per byte
 // is fast enough to scan reports of thousands of pages.
 void upperInto(std::string_view text, std::string& out) {
-  const auto& t = upperCaseTable(1252);
-  out.resize(text.size());
-  for (size_t i = 0; i < text.size(); ++i) out[i] = char(t[uint8_t(text[i])]);
+  // Letter by letter, each keeping its length, so that an offset into the
+  // upper-cased text is the same offset into the text. The few letters whose
+  // capital is longer or shorter in UTF-8 stay as they are.
+  out.assign(text.begin(), text.end());
+  for (size_t i = 0; i < out.size();) {
+    const auto lead = uint8_t(out[i]);
+    if (lead < 0x80) {
+      if (lead >= 'a' && lead <= 'z') out[i] = char(lead - 'a' + 'A');
+      ++i;
+      continue;
+    }
+    const size_t n = sequenceLength(lead);
+    if (n == 1 || i + n > out.size()) {
+      ++i;
+      continue;
+    }
+    // Decoded, mapped and encoded in place, without building strings.
+    char32_t c = lead & (0xFF >> (n + 1));
+    for (size_t k = 1; k < n; ++k) c = (c << 6) | (uint8_t(out[i + k]) & 0x3F);
+    const char32_t u = QChar::toUpper(c);
+    const size_t m = u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
+    if (u != c && m == n) {
+      static constexpr uint8_t kLeads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+      char32_t rest = u;
+      for (size_t k = n - 1; k > 0; --k) {
+        out[i + k] = char(0x80 | (rest & 0x3F));
+        rest >>= 6;
+      }
+      out[i] = char(kLeads[n] | rest);
+    }
+    i += n;
+  }
 }
 
 std::string searchUpper(const std::string& text) {
@@ -73,7 +144,7 @@ struct JoinedPage {
     text.clear();
     runs.clear();
     scanPage(pages, index, [&](const EmfTextRun& run) {
-      text += run.text;
+      appendUtf8(text, run.text, run.charset);
       runs.push_back({run.bounds, run.recordIndex, text.size()});
       text += '\0';
       return true;
@@ -101,9 +172,10 @@ bool findAfterRecord(TfrEMFPages& pages, SearchState& st, std::string& upper) {
   bool found = false;
   scanPage(pages, st.FindPage, [&](const EmfTextRun& run) {
     if (run.recordIndex < size_t(st.FindRecord)) return true;
-    std::string_view text = run.text;
+    const std::string utf8 = runUtf8(run);
+    std::string_view text = utf8;
     if (!st.FindCase) {
-      upperInto(run.text, upper);
+      upperInto(utf8, upper);
       text = upper;
     }
     if (text.find(st.FindText) == std::string::npos) return true;
@@ -162,7 +234,7 @@ std::vector<SearchHit> FindAll(TfrEMFPages& pages, const std::string& text, bool
   const std::string needle = caseSensitive ? text : searchUpper(text);
   for (int i = 0; i < pages.Count(); ++i) {
     scanPage(pages, i, [&](const EmfTextRun& run) {
-      const std::string hay = caseSensitive ? run.text : searchUpper(run.text);
+      const std::string hay = caseSensitive ? runUtf8(run) : searchUpper(runUtf8(run));
       if (hay.find(needle) != std::string::npos)
         hits.push_back({i + 1, run.bounds, run.text, run.charset});
       return true;

@@ -13,21 +13,24 @@ class SearchCache;
 class TfrEMFPages;
 
 // Where a search stands: what it looks for and where the next one starts.
+// Texts are compared in Unicode (UTF-8 here): each run is read in its own
+// font's code page, so text in any script drawn by any font can be found.
 struct SearchState {
-  std::string FindText;  // upper-cased when the search ignores case
+  std::string FindText;  // UTF-8; upper-cased when the search ignores case
   bool FindCase = false;
   int FindPage = 0;    // 0-based page where the next search starts
   int FindRecord = 0;  // first metafile record of that page that may hold a hit
   Rect FoundRect;      // bounds of the last hit, in the page's report pixels
 };
 
-// Upper-cases 8-bit text of the system code page the way the search compares.
+// Upper-cases UTF-8 text the way the search compares, keeping every letter's
+// length in bytes.
 std::string searchUpper(const std::string& text);
 // The same into a buffer the caller reuses.
 void upperInto(std::string_view text, std::string& out);
 
-// Sets the text and case rule of a new search (the text is upper-cased when
-// case does not matter).
+// Sets the text (UTF-8) and case rule of a new search (the text is
+// upper-cased when case does not matter).
 void beginSearch(SearchState& state, const std::string& text, bool caseSensitive);
 
 // Finds the next occurrence from FindPage/FindRecord on. Each page is drawn
@@ -50,6 +53,7 @@ struct SearchHit {
   std::string runText;
   uint8_t charset = 1;  // character set of runText's bytes
 };
+// `text` is UTF-8.
 std::vector<SearchHit> FindAll(TfrEMFPages& pages, const std::string& text, bool caseSensitive);
 
 // The text runs of one page in drawing order, as the search sees them.

@@ -135,7 +135,8 @@ ExportPdfDialog::ExportPdfDialog(int pageCount, int currentPage, QWidget* parent
   setWindowTitle(u("Exportar como PDF"));
   File = new ExportFileField(u("PDF (*.pdf)"), "pdf");
   AllPages = new QRadioButton(u("&Todas as páginas"));
-  CurrentPage = new QRadioButton(u("Página &atual (%1)").arg(currentPage));
+  // Alt+A is the file's; the current page takes the u of "atual".
+  CurrentPage = new QRadioButton(u("Página at&ual (%1)").arg(currentPage));
   PageList = new QRadioButton(u("Pá&ginas:"));
   PageListEdit = new QLineEdit;
   PageListEdit->setPlaceholderText(u("por exemplo 1,3,5-12"));
@@ -204,7 +205,7 @@ ExportImageDialog::ExportImageDialog(int pageCount, int currentPage, QWidget* pa
   Problem = problemLabel();
   auto* form = new QFormLayout;
   form->addRow(u("&Arquivo:"), File);
-  form->addRow(u("&Página:"), Page);
+  form->addRow(u("Pá&gina:"), Page);
   form->addRow(u("&Resolução:"), Resolution);
   auto* l = new QVBoxLayout(this);
   l->addLayout(form);
@@ -225,9 +226,12 @@ ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vec
   try {
     JobProgress progress(form.PreviewPanel->window(), u("Exportar como PDF"), int(indices.size()));
     complete = replaceFile(QFile::encodeName(path).toStdString(), [&](QIODevice& file) {
-      return writePagesPdf(*form.Pages, indices, file, [&](int done, int total) {
-        return progress.step(done, u("Página %1 de %2").arg(done).arg(total));
-      });
+      return writePagesPdf(
+          *form.Pages, indices, file,
+          [&](int done, int total) {
+            return progress.step(done, u("Página %1 de %2").arg(done).arg(total));
+          },
+          form.DocumentTitle());
     });
   } catch (const std::exception& e) {
     form.PBox->update();

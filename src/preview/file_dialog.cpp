@@ -1,7 +1,10 @@
 #include "preview/file_dialog.h"
 
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace orv {
 
@@ -26,8 +29,7 @@ QVariant LocalizedFileList::data(const QModelIndex& index, int role) const {
       const QModelIndex source = mapToSource(index);
       if (index.column() == kDateColumn)
         return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
-      if (index.column() == kTypeColumn && files->isDir(source))
-        return QString::fromUtf8("Pasta");
+      if (index.column() == kTypeColumn && files->isDir(source)) return QString::fromUtf8("Pasta");
       if (index.column() == kSizeColumn && !files->isDir(source))
         return QLocale().formattedDataSize(files->size(source));
     }
@@ -48,6 +50,20 @@ QString askSaveFileName(QWidget* parent, const QString& start, const QString& fi
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOptions(options);
   return run(dialog);
+}
+
+bool askReplaceFile(QWidget* parent, const QString& path) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8("Substituir arquivo"),
+                  QString::fromUtf8("O arquivo \"%1\" já existe.\nDeseja substituí-lo?")
+                      .arg(QFileInfo(path).fileName()),
+                  QMessageBox::NoButton, parent);
+  QPushButton* replace = box.addButton(QString::fromUtf8("&Substituir"), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(QString::fromUtf8("&Cancelar"), QMessageBox::RejectRole);
+  // A typo must not destroy a file by a hasty Enter.
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == replace;
 }
 
 }  // namespace orv

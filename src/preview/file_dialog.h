@@ -18,5 +18,7 @@ class LocalizedFileList : public QIdentityProxyModel {
 QString askOpenFileName(QWidget* parent, const QString& folder, const QString& filter);
 QString askSaveFileName(QWidget* parent, const QString& start, const QString& filter,
                         QFileDialog::Options options = {});
+// Asks whether an existing file may be replaced; "Cancelar" is the default.
+bool askReplaceFile(QWidget* parent, const QString& path);
 
 }  // namespace orv

@@ -9,8 +9,7 @@
 namespace orv {
 
 namespace {
-constexpr int kGap = 10;      // around and between pages
-constexpr int kTopLine = 11;  // the line below the view's top that names the current page
+constexpr int kGap = 10;  // around and between pages
 }  // namespace
 
 void PageLayout::layOut(const std::vector<Paper>& papers, int current, uint8_t mode, double scale,
@@ -30,7 +29,8 @@ void PageLayout::layOut(const std::vector<Paper>& papers, int current, uint8_t m
       scale = double(boxWidth - 20) / pw;
       break;
     case zmWholePage:
-      scale = double(boxHeight - 20) / ph;
+      // The whole page both ways: in a tall, narrow window the width limits.
+      scale = std::min(double(boxHeight - 20) / ph, double(boxWidth - 20) / pw);
       break;
     case zmTwoPages:
       scale = double(boxWidth - 30) / (2.0 * pw);
@@ -61,6 +61,7 @@ void PageLayout::layOut(const std::vector<Paper>& papers, int current, uint8_t m
   columns_ = cols;
 
   int y = kGap, maxRight = 0, maxBottom = 0;
+  tallest_ = 0;
   for (int j = 0; j < n; j += cols) {
     int px = kGap, rowH = 0;
     for (int k = j; k < std::min(n, j + cols); ++k) {
@@ -72,6 +73,7 @@ void PageLayout::layOut(const std::vector<Paper>& papers, int current, uint8_t m
       rowH = std::max(rowH, h);
       maxRight = std::max(maxRight, left + w);
       maxBottom = std::max(maxBottom, y + h);
+      tallest_ = std::max(tallest_, h);
     }
     y += rowH + kGap;
   }
@@ -86,11 +88,26 @@ int PageLayout::scrollTop(int index) const {
   return std::clamp(rects_[index].top - kGap, 0, vMax_);
 }
 
-int PageLayout::pageAtLine(int vpos) const {
-  const int line = vpos + kTopLine;
-  for (int i = 0; i < count(); ++i)
-    if (rects_[i].top < line && line < rects_[i].bottom) return i;
-  return -1;
+int PageLayout::pageMostShown(int hpos, int vpos, int preferred) const {
+  const Rect view{hpos, vpos, hpos + boxW_, vpos + boxH_};
+  // Pages lie in rows from the top down: no page starting a page's height
+  // above the view reaches into it, so a long report is not walked whole.
+  const auto first = std::partition_point(
+      rects_.begin(), rects_.end(), [&](const Rect& r) { return r.top + tallest_ < view.top; });
+  int best = -1;
+  int64_t bestArea = 0;
+  for (auto it = first; it != rects_.end() && it->top < view.bottom; ++it) {
+    const int w = std::min(it->right, view.right) - std::max(it->left, view.left);
+    const int h = std::min(it->bottom, view.bottom) - std::max(it->top, view.top);
+    if (w <= 0 || h <= 0) continue;
+    const int64_t area = int64_t(w) * h;
+    const int i = int(it - rects_.begin());
+    if (area > bestArea || (area == bestArea && i == preferred)) {
+      best = i;
+      bestArea = area;
+    }
+  }
+  return best;
 }
 
 int PageLayout::pageAt(Point p) const {

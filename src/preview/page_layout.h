@@ -43,9 +43,10 @@ class PageLayout {
   // The vertical position that puts the page's top 10 pixels below the view's
   // top, within the scroll range.
   int scrollTop(int index) const;
-  // The page a vertical position shows: the first whose rectangle spans the
-  // line 11 pixels below the view's top; -1 when none does.
-  int pageAtLine(int vpos) const;
+  // The page that fills most of the view at these scroll positions; among
+  // pages that fill as much, `preferred` when it is one of them, else the
+  // first. -1 when no page is in view.
+  int pageMostShown(int hpos, int vpos, int preferred = -1) const;
   // The first page holding the point; -1 when none does.
   int pageAt(Point p) const;
   // A point of the area in the report pixels of a page.
@@ -68,6 +69,7 @@ class PageLayout {
   int columns_ = 1;
   int boxW_ = 0, boxH_ = 0;
   int hMax_ = 0, vMax_ = 0;
+  int tallest_ = 0;  // the tallest page, to find the first page in view quickly
 };
 
 // The texts of the page area's labels.

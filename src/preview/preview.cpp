@@ -37,9 +37,6 @@ namespace {
 constexpr int kSmallChange = 10;
 constexpr int kLargeChange = 200;
 constexpr int kInitialMax = 32000;
-// Pages further below the view's top than this are never treated as visible,
-// however tall the screen: it bounds how many pages keep live objects.
-constexpr int kVisibleLimit = 2000;
 const QColor kGrey(0x80, 0x80, 0x80);
 // The page label's frame: its least width, and what the frame and the
 // label's margins take beside the text.
@@ -52,6 +49,13 @@ QString pageProblem(const std::exception& e) {
   if (const auto* f = dynamic_cast<const PreparedFileError*>(&e))
     return portugueseReason(f->reason);
   return portugueseMessage(e);
+}
+
+// The extension is always ".frp", whatever was typed.
+QString withFrpExtension(const QString& name) {
+  const QFileInfo fi(name);
+  if (fi.completeBaseName().isEmpty()) return fi.filePath() + ".frp";
+  return fi.path() + "/" + fi.completeBaseName() + ".frp";
 }
 
 QString fileFilter() {
@@ -106,8 +110,11 @@ void TfrPBox::wheelEvent(QWheelEvent* e) {
     e->accept();
     return;
   }
-  const int notches = e->angleDelta().y() / 120;
-  if (notches) form_->Wheel(-notches);
+  // A tilting wheel turns sideways; Shift turns an upright wheel sideways,
+  // as in other readers (unless the system already did).
+  QPoint delta = e->angleDelta();
+  if ((e->modifiers() & Qt::ShiftModifier) && delta.x() == 0) delta = QPoint(delta.y(), 0);
+  form_->Wheel(-delta.y() / 120, -delta.x() / 120);
   e->accept();
 }
 
@@ -396,12 +403,7 @@ void TfrPreviewForm::onVScroll(int pos) {
   OfsY = -pos;
   PBox->scroll(0, OldVPos - pos);
   OldVPos = pos;
-  if (!Pages) return;
-  if (laidOut() && !keepPage_) {
-    const int shown = Layout.pageAtLine(pos);
-    if (shown >= 0) CurPage = shown + 1;
-  }
-  UpdateLabel();
+  followView();
 }
 
 void TfrPreviewForm::onHScroll(int pos) {
@@ -409,6 +411,19 @@ void TfrPreviewForm::onHScroll(int pos) {
   OfsX = -pos;
   PBox->scroll(OldHPos - pos, 0);
   OldHPos = pos;
+  // Two pages side by side at a large zoom: scrolling sideways shows another.
+  followView();
+}
+
+void TfrPreviewForm::followView() {
+  if (!Pages) return;
+  if (laidOut() && !keepPage_) {
+    const int shown = Layout.pageMostShown(HScrollBar->value(), VScrollBar->value(), CurPage - 1);
+    if (shown >= 0 && shown + 1 != CurPage) {
+      CurPage = shown + 1;
+      UpdateLabel();
+    }
+  }
 }
 
 void TfrPreviewForm::SetZoom(double percent) {
@@ -462,7 +477,8 @@ void TfrPreviewForm::Paint(QPainter& painter, const QRegion& clip) {
     Rect r = e.LayoutRect;
     r = {r.left + OfsX, r.top + OfsY, r.right + OfsX, r.bottom + OfsY};
     shown[i] = r;
-    if (r.top > kVisibleLimit || r.bottom < 0)
+    // Only pages in the box keep live objects, however tall the box is.
+    if (r.top >= box.height() || r.bottom < 0)
       e.Visible = 0;
     else
       e.Visible = clip.intersects(QRect(r.left, r.top, r.width(), r.height())) ? 1 : 0;
@@ -588,27 +604,18 @@ void TfrPreviewForm::MouseMove(QPoint pt) {
   Label2->setText(QString());
 }
 
-void TfrPreviewForm::Wheel(int notches) {
-  VScrollBar->setValue(VScrollBar->value() + notches * kSmallChange * WheelFactor);
+void TfrPreviewForm::Wheel(int notches, int sideways) {
+  if (notches) VScrollBar->setValue(VScrollBar->value() + notches * kSmallChange * WheelFactor);
+  if (sideways) HScrollBar->setValue(HScrollBar->value() + sideways * kSmallChange * WheelFactor);
 }
 
 void TfrPreviewForm::LoadFile(const QString& name) {
   if (!Report) return;
   // The pages shown stay until the new ones have been read whole: a file that
   // cannot be read leaves the view, the report and the printer as they were.
-  const std::string printerName = Report->PrinterName;
-  const uint8_t generator = Report->GeneratorVersion;
-  const int printer = sharedPrinter().currentIndex();
   Report->EMFPages.Clear();
-  try {
-    Report->LoadPreparedReport(name.toStdString());
-  } catch (...) {
-    Report->EMFPages.Clear();
-    Report->PrinterName = printerName;
-    Report->GeneratorVersion = generator;
-    if (sharedPrinter().currentIndex() != printer) sharedPrinter().SelectPrinter(printer);
-    throw;
-  }
+  loadChecked(name, Report->EMFPages);
+  Report->CanRebuild = false;
   Pages.reset();
   TakeOver();
   FileName = QFileInfo(name).absoluteFilePath();
@@ -627,9 +634,9 @@ void TfrPreviewForm::OpenCommand() {
   // Opening needs only the report: it must work after a failed or missing
   // file has left the preview empty.
   if (!Report) return;
-  const QString name = askOpenFile ? askOpenFile()
-                                   : askOpenFileName(PreviewPanel->window(), lastDialogFolder(),
-                                                     fileFilter());
+  const QString name =
+      askOpenFile ? askOpenFile()
+                  : askOpenFileName(PreviewPanel->window(), lastDialogFolder(), fileFilter());
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
   try {
@@ -641,20 +648,28 @@ void TfrPreviewForm::OpenCommand() {
 
 void TfrPreviewForm::SaveCommand() {
   if (!Pages) return;
-  const QString name = askSaveFile ? askSaveFile()
-                                   : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
-                                                     fileFilter(), QFileDialog::DontConfirmOverwrite);
+  const QString name = askSaveFile
+                           ? askSaveFile()
+                           : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
+                                             fileFilter(), QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
-  SaveTo(name);
+  // The dialog cannot ask itself: the name it returns gets its extension only
+  // here. Writing over the shown file needs no question, it is the same report.
+  const QString target = withFrpExtension(name);
+  const QFileInfo existing(target);
+  if (existing.exists() && (FileName.isEmpty() || existing.canonicalFilePath() !=
+                                                      QFileInfo(FileName).canonicalFilePath())) {
+    const bool replace =
+        confirmReplace ? confirmReplace(target) : askReplaceFile(PreviewPanel->window(), target);
+    if (!replace) return;
+  }
+  SaveTo(target);
 }
 
 void TfrPreviewForm::SaveTo(QString name) {
   if (!Pages || !Report) return;
-  // The extension is always ".frp", whatever was typed.
-  QFileInfo fi(name);
-  name = fi.path() + "/" + fi.completeBaseName() + ".frp";
-  if (fi.completeBaseName().isEmpty()) name = fi.filePath() + ".frp";
+  name = withFrpExtension(name);
   GiveBack();
   try {
     Report->SavePreparedReport(name.toStdString());
@@ -664,6 +679,12 @@ void TfrPreviewForm::SaveTo(QString name) {
     return;
   }
   TakeOver();
+  if (Control && Control->OnSaved) Control->OnSaved(QFileInfo(name).absoluteFilePath());
+}
+
+QString TfrPreviewForm::DocumentTitle() const {
+  if (Report && !Report->Title.empty()) return decodeBytes(Report->Title, 1252);
+  return FileName.isEmpty() ? QString() : QFileInfo(FileName).fileName();
 }
 
 namespace {
@@ -677,6 +698,7 @@ class PreviewPrintLink : public PrintPreviewLink {
   QString fileName() override { return form_.FileName; }
   void disconnectPages() override { form_.GiveBack(); }
   void connectPages() override { form_.TakeOver(); }
+  void showStatus(const QString& text) override { form_.ShowStatus(text); }
 
  private:
   TfrPreviewForm& form_;
@@ -702,13 +724,15 @@ void TfrPreviewForm::PrintCommand() {
 
 void TfrPreviewForm::FindCommand() {
   if (!Report || !Pages) return;
-  QString text;
-  bool caseSensitive = false, fromFirst = true;
+  // The dialog offers the last search again, ready to be typed over.
+  QString text = LastFindText;
+  bool caseSensitive = Search.FindCase, fromFirst = true;
   const bool ok =
       askFind ? askFind(text, caseSensitive, fromFirst)
               : TfrPreviewSearchForm::ask(PreviewPanel->window(), text, caseSensitive, fromFirst);
   if (!ok) return;
-  beginSearch(Search, encodeText(text, 1252), caseSensitive);
+  LastFindText = text;
+  beginSearch(Search, text.toUtf8().toStdString(), caseSensitive);
   if (fromFirst) {
     Search.FindPage = 0;
     Search.FindRecord = 0;
@@ -721,6 +745,10 @@ void TfrPreviewForm::FindCommand() {
 
 void TfrPreviewForm::FindNextCommand() {
   if (!Report || !Pages || Search.FindText.empty()) return;
+  // A new search owns the screen: the last hit's mark and the last search's
+  // note go, whether this one finds something or not.
+  ClearMark();
+  ShowStatus(QString());
   PaintEnabled = false;
   bool found = false, cancelled = false;
   try {
@@ -836,7 +864,11 @@ bool TfrPreviewForm::KeyDown(int key, Qt::KeyboardModifiers mods) {
       return true;
     case Qt::Key_Home:
       if (!ctrl) return false;
-      VScrollBar->setValue(0);
+      // The first page, from its corner, wherever the view stood sideways;
+      // the label names it even when the view did not move.
+      CurPage = 1;
+      scrollKeepingPage(0, 0);
+      UpdateLabel();
       return true;
     case Qt::Key_End:
       if (!ctrl) return false;
@@ -894,6 +926,9 @@ TfrPreview::~TfrPreview() {
 
 void TfrPreview::Connect(TfrReport* report) {
   form_->Connect(report);
+}
+void TfrPreview::Attach(TfrReport* report) {
+  form_->Attach(report);
 }
 void TfrPreview::Disconnect() {
   form_->Disconnect();

@@ -77,6 +77,7 @@ class TfrPreviewForm : public QObject {
   bool PaintEnabled = true;
   int WheelFactor = 1;
   SearchState Search;
+  QString LastFindText;    // as typed, offered again by the next find
   SearchCache SearchRuns;  // what searches have read of the held pages
   // The file the held pages came from, absolute; empty for a report's own pages.
   QString FileName;
@@ -105,13 +106,19 @@ class TfrPreviewForm : public QObject {
   // Hooks for the dialogs, so hosts and tests can answer them.
   std::function<QString()> askOpenFile;
   std::function<QString()> askSaveFile;
-  // Returns false when cancelled; fills text, case flag and "from first page".
+  // Whether an existing file other than the one shown may be replaced.
+  std::function<bool(const QString& path)> confirmReplace;
+  // Returns false when cancelled; fills text, case flag and "from first page",
+  // which come in as the last search's.
   std::function<bool(QString& text, bool& caseSensitive, bool& fromFirst)> askFind;
   std::function<void(const QString&)> showError;
   std::function<void()> printCommand;
   std::function<void()> exitCommand;
 
   void Connect(TfrReport* report);
+  // Makes `report` the one files are loaded into, without taking pages over:
+  // a report that has none yet can still open files.
+  void Attach(TfrReport* report) { Report = report; }
   void Disconnect();
   void TakeOver();
   void GiveBack();
@@ -153,6 +160,9 @@ class TfrPreviewForm : public QObject {
   void PrintCommand();
   void FindCommand();
   void FindNextCommand();
+  // The report's title, else the shown file's name: what documents made from
+  // the pages are called.
+  QString DocumentTitle() const;
   void ExportPdfCommand();    // "Exportar como PDF..."
   void ExportImageCommand();  // "Exportar página como imagem..."
   void ExitCommand();
@@ -164,7 +174,8 @@ class TfrPreviewForm : public QObject {
   void Paint(QPainter& painter, const QRegion& clip);
   void MouseDown(QPoint pt, Qt::MouseButton button, QPoint global);
   void MouseMove(QPoint pt);
-  void Wheel(int notches);
+  // Notches down (negative up) and to the right (negative left).
+  void Wheel(int notches, int sideways = 0);
   void ShowHit();
   void ClearMark();
   // A passing note for the user ("Texto não encontrado"): the host's status
@@ -174,6 +185,8 @@ class TfrPreviewForm : public QObject {
  private:
   void onVScroll(int pos);
   void onHScroll(int pos);
+  // Names the page that fills most of the view, unless a page was just gone to.
+  void followView();
   void checkZoomItem();
   void storeLastZoom();
   void markAllInvisible();
@@ -186,6 +199,9 @@ class TfrPreviewForm : public QObject {
   Rect foundOnPage(int index, const Rect& found) const;
   bool keepPage_ = false;
   void reportChanged();
+  // Loads a file into a store; when it fails, the printer, its paper and the
+  // report's printer name are as they were before (and the store is empty).
+  void loadChecked(const QString& name, TfrEMFPages& into);
 };
 
 // The preview control a host window places.
@@ -197,6 +213,7 @@ class TfrPreview : public QFrame {
   ~TfrPreview() override;
 
   void Connect(TfrReport* report);
+  void Attach(TfrReport* report);
   void Disconnect();
   int Page() const;
   void SetPage(int page);
@@ -232,6 +249,8 @@ class TfrPreview : public QFrame {
   // After pages were connected, loaded, reloaded or cleared.
   std::function<void(TfrPreview&)> OnReportChanged;
   std::function<void(const QString&)> OnStatus;
+  // After the pages were written to a file (its name, with its extension).
+  std::function<void(const QString&)> OnSaved;
   QString FileName() const;
 
  signals:

@@ -5,8 +5,31 @@
 #include "engine/tfr_report.h"
 #include "prepared/frp_error.h"
 #include "preview/preview.h"
+#include "printing/tfr_printer.h"
 
 namespace orv {
+
+void TfrPreviewForm::loadChecked(const QString& name, TfrEMFPages& into) {
+  // Reading a report chooses its printer and paper as it goes, and names the
+  // printer in the report: a file that turns out damaged must undo all of it,
+  // or the next print would go to a printer nobody chose.
+  TfrPrinter& printer = TfrPrinter::current();
+  const int index = printer.CurrentIndex;
+  const int32_t size = printer.PaperSize, width = printer.PaperWidth, height = printer.PaperHeight,
+                orientation = printer.Orientation, bin = printer.Bin;
+  const std::string printerName = Report->PrinterName;
+  const uint8_t generator = Report->GeneratorVersion;
+  try {
+    into.LoadFromFile(name.toStdString());
+  } catch (...) {
+    into.Clear();
+    Report->PrinterName = printerName;
+    Report->GeneratorVersion = generator;
+    printer.SelectPrinter(index);
+    printer.SetPaper(size, width, height, orientation, bin, true);
+    throw;
+  }
+}
 
 bool TfrPreviewForm::ReloadFile(QString* error) {
   if (!Report || !Pages || FileName.isEmpty()) return false;
@@ -14,7 +37,7 @@ bool TfrPreviewForm::ReloadFile(QString* error) {
   // or damaged, must leave what the user sees untouched.
   TfrEMFPages fresh(Report);
   try {
-    fresh.LoadFromFile(FileName.toStdString());
+    loadChecked(FileName, fresh);
   } catch (const std::exception& e) {
     if (error) *error = portugueseMessage(e);
     return false;

@@ -240,12 +240,23 @@ TfrPrintForm::TfrPrintForm(QWidget* parent) : QDialog(parent) {
     l->setStyleSheet("color: #b00000");
     l->hide();
   }
-  // A changed field or choice takes its old complaint away.
-  connect(E1, &QLineEdit::textEdited, CopiesError, &QLabel::hide);
-  connect(E2, &QLineEdit::textEdited, PagesError, &QLabel::hide);
+  // A changed field or choice takes its old complaint away, and the room the
+  // complaint took: the dialog shrinks back to its own size.
+  auto forget = [this](QLabel* problem) {
+    if (problem->isHidden()) return;
+    problem->hide();
+    // The group's layout still counts the hidden line until asked again.
+    for (QWidget* w = problem->parentWidget(); w; w = w->parentWidget()) {
+      if (w->layout()) w->layout()->activate();
+      if (w == this) break;
+    }
+    setFixedSize(sizeHint());
+  };
+  connect(E1, &QLineEdit::textEdited, this, [this, forget] { forget(CopiesError); });
+  connect(E2, &QLineEdit::textEdited, this, [this, forget] { forget(PagesError); });
   for (QRadioButton* rb : {RB1, RB2, RB3})
-    connect(rb, &QRadioButton::toggled, PagesError, &QLabel::hide);
-  connect(CB2, &QComboBox::currentIndexChanged, PagesError, &QLabel::hide);
+    connect(rb, &QRadioButton::toggled, this, [this, forget] { forget(PagesError); });
+  connect(CB2, &QComboBox::currentIndexChanged, this, [this, forget] { forget(PagesError); });
 
   setFixedSize(sizeHint());
   if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -392,6 +403,8 @@ void PrintCommand(TfrReport& report, PrintPreviewLink& preview, QWidget* parent)
     }
     report.Title = title;
     preview.connectPages();
+    // Searches and exports say when they were cancelled; a print does too.
+    if (report.Terminated) preview.showStatus(QString::fromUtf8("Impressão cancelada."));
   } catch (const std::exception& e) {
     QMessageBox::critical(parent, loadString(55206), QString::fromUtf8(e.what()));
   }

@@ -125,6 +125,8 @@ class PrintPreviewLink {
   virtual void connectPages() = 0;
   // Discards the pages, prepares the report again and shows the new pages.
   virtual void rebuild() {}
+  // A passing note for the user, as after a cancelled print.
+  virtual void showStatus(const QString&) {}
 };
 
 // The preview's print button: the dialog, then the job. Errors (a copies or

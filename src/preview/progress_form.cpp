@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "engine/tfr_report.h"
 #include "platform/strings.h"
@@ -60,6 +63,13 @@ void WidgetPrintUi::runWithProgress(TfrReport& report, const QString& caption,
                                     const QString& prefix, const std::function<void()>& job) {
   TfrProgressForm& f = form();
   f.setWindowTitle(caption);
+  // Wide enough for the caption (the report's title or file name), which
+  // the title bar would otherwise cut in the middle; never wider than most
+  // of the screen.
+  int width = f.fontMetrics().horizontalAdvance(caption) + 140;
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    width = std::min(width, screen->availableGeometry().width() * 4 / 5);
+  f.setMinimumWidth(std::max(width, 280));
   f.Label1->setText(prefix);
   f.OnJob = [&f, &report, job] {
     job();

@@ -60,6 +60,8 @@ void TfrPreviewSearchForm::showEvent(QShowEvent* e) {
 bool TfrPreviewSearchForm::ask(QWidget* parent, QString& text, bool& caseSensitive,
                                bool& fromFirst) {
   TfrPreviewSearchForm form(parent);
+  form.Edit1->setText(text);
+  form.CaseCB->setChecked(caseSensitive);
   if (form.exec() != QDialog::Accepted) return false;
   text = form.Edit1->text();
   caseSensitive = form.CaseCB->isChecked();

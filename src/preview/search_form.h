@@ -18,7 +18,8 @@ class TfrPreviewSearchForm : public QDialog {
   QRadioButton* FirstRB;
   QRadioButton* CurrentRB;
 
-  // Shows a fresh dialog modally; false when cancelled.
+  // Shows a dialog modally, offering the text and case rule passed in (the
+  // text selected); false when cancelled.
   static bool ask(QWidget* parent, QString& text, bool& caseSensitive, bool& fromFirst);
 
  protected:

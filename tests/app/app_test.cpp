@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -309,6 +312,106 @@ TEST_F(ViewerTest, MissingFileGivesAnEmptyViewerThatSaysSoAndStillOpens) {
   };
   window().SpdOpen->click();
   EXPECT_EQ(asked, 1);
+}
+
+// A start-up report that gave no pages (its run failed or was cancelled):
+// the file named on the command line and Open still load.
+TEST(StartupTest, AStartUpReportWithoutPagesStillOpensFiles) {
+  QTemporaryDir dir;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("config"));
+  TfrPrinter::startUp(nullptr);
+  TfrLZWCompressor compressor;
+  TfrReport source;
+  tools::buildListing(source, {4, 2, false});
+  const QString path = dir.filePath("argumento.frp");
+  source.SavePreparedReport(path.toStdString());
+
+  TfReports reports(QString(), false);  // nothing prepared: no pages were ever shown
+  TfrPreview& preview = *reports.fPreview->frPreview;
+  ASSERT_EQ(preview.AllPages(), 0);
+  reports.LoadArgument({path});
+  EXPECT_EQ(preview.AllPages(), 4);
+  EXPECT_EQ(preview.FileName(), path);
+
+  TfReports again(QString(), false);
+  TfrPreview& other = *again.fPreview->frPreview;
+  other.form()->askOpenFile = [&] { return path; };
+  again.fPreview->SpdOpen->click();
+  EXPECT_EQ(other.AllPages(), 4);
+}
+
+// The thumbnailer entry as file managers read it, also when the program lies
+// in a folder whose name has blanks and quotes: GNOME's thumbnail factory
+// must accept it for our type (it looks TryExec up as a plain path), and
+// XFCE's thumbnail service must make the picture with it.
+TEST(DesktopIntegrationTest, FileManagersThumbnailServicesUseTheEntry) {
+  QTemporaryDir dir;
+  const QString folder = dir.filePath("pasta com \"aspas\"");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString tool = folder + "/frptool";
+  ASSERT_TRUE(QFile::copy(ORV_FRPTOOL, tool));
+  DesktopIntegration d;
+  d.executable = folder + "/orvalen-reader";
+  d.thumbnailer = tool;
+  d.dataHome = dir.filePath("data");
+  d.configHome = dir.filePath("config");
+  d.runUpdateTools = true;
+  ASSERT_TRUE(d.install().isEmpty());
+  QFile entry(d.dataHome + "/thumbnailers/orvalen-reader.thumbnailer");
+  ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+  const QByteArray text = entry.readAll();
+  EXPECT_TRUE(text.contains("\nTryExec=" + tool.toUtf8() + "\n")) << text.toStdString();
+
+  TfrPrinter::startUp(nullptr);
+  TfrReport report;
+  tools::buildListing(report, {1, 1, false});
+  const QString file = dir.filePath("capa.frp");
+  report.SavePreparedReport(file.toStdString());
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("HOME", dir.filePath("home"));
+  env.insert("XDG_DATA_HOME", d.dataHome);
+  env.insert("XDG_CONFIG_HOME", d.configHome);
+  env.insert("XDG_CACHE_HOME", dir.filePath("cache"));
+  env.insert("XDG_DATA_DIRS", d.dataHome + ":/usr/share");
+  env.insert("GSETTINGS_BACKEND", "memory");
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.setProcessChannelMode(QProcess::MergedChannels);
+  p.start("/usr/bin/python3", {ORV_TEST_SOURCE_DIR "/app/gnome_thumbnail.py", file,
+                               DesktopIntegration::kMimeType, dir.filePath("miniatura.png")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  const QString said = QString::fromUtf8(p.readAll());
+  if (p.exitCode() == 77) GTEST_SKIP() << said.toStdString();
+  EXPECT_EQ(p.exitCode(), 0) << said.toStdString();
+  EXPECT_TRUE(said.contains("accepted")) << said.toStdString();
+  // Making the picture runs the entry in a sandbox that sees only /usr, so
+  // it is made only for an installed program; when made, it must be a page.
+  if (said.contains("made ") && !said.contains("not made")) {
+    const QImage thumb(dir.filePath("miniatura.png"));
+    EXPECT_FALSE(thumb.isNull());
+  }
+
+  // XFCE's thumbnail service runs the entry as it stands, wherever the
+  // program lies: it makes the picture, a page on white.
+  QProcess tumbler;
+  tumbler.start("bash", {ORV_TEST_SOURCE_DIR "/app/tumbler_thumbnail.sh", file,
+                         DesktopIntegration::kMimeType, d.dataHome, dir.filePath("cache")});
+  ASSERT_TRUE(tumbler.waitForFinished(60000));
+  const QString made = QString::fromUtf8(tumbler.readAllStandardOutput()).trimmed();
+  if (tumbler.exitCode() == 77) GTEST_SKIP() << made.toStdString();
+  ASSERT_EQ(tumbler.exitCode(), 0) << made.toStdString();
+  const QImage thumb(made);
+  ASSERT_FALSE(thumb.isNull()) << made.toStdString();
+  EXPECT_EQ(std::max(thumb.width(), thumb.height()), 128);
+  int white = 0, dark = 0;
+  for (int y = 0; y < thumb.height(); ++y)
+    for (int x = 0; x < thumb.width(); ++x) {
+      const int g = qGray(thumb.pixel(x, y));
+      white += g >= 250;
+      dark += g < 100;
+    }
+  EXPECT_GT(white, thumb.width() * thumb.height() / 2);  // the page's white
+  EXPECT_GT(dark, 50);                                   // and its print
 }
 
 // The association, checked with the freedesktop tools themselves.

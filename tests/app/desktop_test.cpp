@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QXmlStreamReader>
+#include <cstdio>
 
 #include "app/recent_files.h"
 #include "app/reports.h"
@@ -321,6 +323,67 @@ TEST_F(DesktopTest, TheWatcherNoticesARewrite) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return w.frPreview->AllPages() == 4; }, 5000));
 }
 
+// As the program runs it: the viewer is itself a modal window, and files are
+// replaced in every way programs replace them.
+TEST_F(DesktopTest, AModalViewerReloadsAFileReplacedInAnyWay) {
+  const QString path = saveReport("trocado.frp", 2);
+  auto v = viewer();
+  TfPreview& w = *v->fPreview;
+  w.setWindowModality(Qt::ApplicationModal);
+  w.show();
+  ASSERT_EQ(QApplication::activeModalWidget(), &w);
+  w.frPreview->LoadFromFile(path);
+  w.frPreview->SetPage(2);
+  auto reloadedTo = [&](int pages) {
+    return QTest::qWaitFor([&] { return w.frPreview->AllPages() == pages; }, 5000);
+  };
+
+  // Written in place, as cp does.
+  const QString three = saveReport("tres.frp", 3, 5);
+  {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(readAll(three));
+  }
+  EXPECT_TRUE(reloadedTo(3));
+  EXPECT_EQ(w.frPreview->Page(), 2);  // at the same page
+  EXPECT_TRUE(w.StatusBar->currentMessage().contains("recarregado"));
+
+  // Another file moved onto it, as mv does.
+  const QString four = saveReport("quatro.frp", 4, 6);
+  ASSERT_EQ(::rename(QFile::encodeName(four).constData(), QFile::encodeName(path).constData()), 0);
+  EXPECT_TRUE(reloadedTo(4));
+
+  // Renamed onto it twice in a row, as editors and frptool save do.
+  saveReport(path, 5, 7);
+  EXPECT_TRUE(reloadedTo(5));
+  saveReport(path, 6, 8);
+  EXPECT_TRUE(reloadedTo(6));
+
+  // A damaged version keeps the pages and says why; the next good one loads.
+  const QByteArray good = readAll(path);
+  writeAtomically(path, good.left(good.size() / 2));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return w.StatusBar->currentMessage().contains(QString::fromUtf8("não pôde ser lido"));
+      },
+      5000));
+  EXPECT_EQ(w.frPreview->AllPages(), 6);
+  saveReport(path, 2, 9);
+  EXPECT_TRUE(reloadedTo(2));
+  // Other files of the folder changing reload nothing, nor does saving the
+  // shown report over its own file.
+  w.StatusBar->clearMessage();
+  saveReport("vizinho.frp", 1);
+  w.frPreview->form()->askSaveFile = [&] { return path; };
+  w.frPreview->SaveFile();
+  QTest::qWait(1000);
+  EXPECT_TRUE(w.StatusBar->currentMessage().isEmpty())
+      << w.StatusBar->currentMessage().toStdString();
+  EXPECT_EQ(w.frPreview->AllPages(), 2);
+  w.hide();
+}
+
 TEST_F(DesktopTest, EscapeCancelsALongSearchAndLeavesTheViewerOpen) {
   auto v = shownViewer(1500);
   TfPreview& w = *v->fPreview;
@@ -423,6 +486,10 @@ TEST_F(DesktopTest, ThumbnailsAreHiddenAtStartDrawnLazilyAndLeadToTheirPage) {
   ASSERT_TRUE(panel.isVisible());
   EXPECT_TRUE(w.ShowThumbnails->isChecked());
   QTest::qWait(50);
+  // The pages start right beside the thumbnails, with no empty band between.
+  const int gap =
+      w.frPreview->mapTo(&w, QPoint(0, 0)).x() - panel.mapTo(&w, QPoint(panel.width(), 0)).x();
+  EXPECT_LE(gap, w.Splitter->handleWidth() + 2);
   EXPECT_EQ(panel.Model->rowCount(), 2000);
   // Only the thumbnails in sight are drawn, not two thousand.
   const int inSight = panel.height() / ThumbnailModel::kThumbSize.height() + 2;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -60,6 +61,19 @@ TEST_F(ExportTest, PdfOfAPageListHoldsThosePagesAsText) {
   EXPECT_TRUE(text.contains("primeira pagina")) << text.toStdString();
   EXPECT_TRUE(text.contains("terceira pagina"));
   EXPECT_FALSE(text.contains("segunda"));
+  // Named after the report, else after its file.
+  const QString titled = dir.filePath("titulo.pdf");
+  report.Title = "Vendas de mar\xe7o";  // the report's own bytes, Windows-1252
+  ASSERT_EQ(exportPdf(form(), titled, {0}, &error), ExportResult::Done);
+  EXPECT_TRUE(run("pdfinfo", {titled})
+                  .contains(QRegularExpression(QString::fromUtf8("Title:\\s+Vendas de março\\n"))))
+      << run("pdfinfo", {titled}).toStdString();
+  report.Title.clear();
+  form().SaveTo(dir.filePath("vendas.frp"));
+  preview.LoadFromFile(dir.filePath("vendas.frp"));
+  ASSERT_EQ(exportPdf(form(), titled, {0}, &error), ExportResult::Done);
+  EXPECT_TRUE(run("pdfinfo", {titled}).contains(QRegularExpression("Title:\\s+vendas.frp\\n")))
+      << run("pdfinfo", {titled}).toStdString();
 }
 
 TEST_F(ExportTest, PageImageHasTheChosenResolution) {
@@ -140,6 +154,25 @@ TEST_F(ExportTest, PdfDialogChecksThePageList) {
   d.setResult(QDialog::Rejected);
   d.accept();
   EXPECT_EQ(d.result(), QDialog::Rejected);
+}
+
+// Every Alt key of the export dialogs leads to one control only.
+TEST_F(ExportTest, EachAltKeyOfTheExportDialogsIsUsedOnce) {
+  ExportPdfDialog pdf(3, 2);
+  ExportImageDialog image(3, 2);
+  for (QDialog* d : {static_cast<QDialog*>(&pdf), static_cast<QDialog*>(&image)}) {
+    QStringList texts;
+    for (QLabel* l : d->findChildren<QLabel*>()) texts << l->text();
+    for (QAbstractButton* b : d->findChildren<QAbstractButton*>()) texts << b->text();
+    std::map<QChar, QStringList> keys;
+    for (const QString& t : texts) {
+      const qsizetype at = t.indexOf(QRegularExpression("&[^&]"));
+      if (at >= 0) keys[t[at + 1].toLower()] << t;
+    }
+    for (const auto& [key, users] : keys)
+      EXPECT_EQ(users.size(), 1) << d->windowTitle().toStdString() << ": "
+                                 << users.join(" | ").toStdString();
+  }
 }
 
 }  // namespace

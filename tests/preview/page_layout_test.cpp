@@ -42,6 +42,13 @@ TEST(PageLayoutTest, FittingModesAndColumns) {
   EXPECT_EQ(l.vMax(), l.rect(6).bottom - 600 + 10);
   EXPECT_EQ(l.hMax(), 0);
 
+  // A tall, narrow box: the whole page fits sideways too, without a scroll range.
+  l.layOut(a4(3), 0, zmWholePage, 1.0, 680, 1100);
+  EXPECT_DOUBLE_EQ(l.scale(), 660.0 / 794);
+  EXPECT_LE(l.rect(0).right, 680 - 10);
+  EXPECT_LE(l.rect(0).bottom, 1100 - 10);
+  EXPECT_EQ(l.hMax(), 0);
+
   l.layOut(a4(2), 0, zmCustom, 1.0, 0, 0);  // a box of no size must not break the scale
   EXPECT_GT(l.scale(), 0);
   l.layOut(a4(2), 0, zmPageWidth, 1.0, 5, 5);
@@ -51,16 +58,26 @@ TEST(PageLayoutTest, FittingModesAndColumns) {
 TEST(PageLayoutTest, CurrentPageFromScrollAndPointsOnPages) {
   PageLayout l;
   l.layOut(a4(4), 0, zmCustom, 1.0, 1000, 700);
-  EXPECT_EQ(l.pageAtLine(0), 0);
+  EXPECT_EQ(l.pageMostShown(0, 0), 0);
   EXPECT_EQ(l.scrollTop(2), l.rect(2).top - 10);
-  EXPECT_EQ(l.pageAtLine(l.scrollTop(2)), 2);
-  EXPECT_EQ(l.pageAtLine(l.rect(1).bottom - 11), -1);  // the line falls into the gap
+  EXPECT_EQ(l.pageMostShown(0, l.scrollTop(2)), 2);
+  // The page filling most of the view, not the one at its top edge.
+  EXPECT_EQ(l.pageMostShown(0, l.rect(1).bottom - 100), 2);
+  EXPECT_EQ(l.pageMostShown(0, l.rect(1).bottom - 500), 1);
+  EXPECT_EQ(l.pageMostShown(0, l.rect(3).bottom + 50), -1);  // nothing in view
   EXPECT_EQ(l.pageAt({l.rect(1).left, l.rect(1).top}), 1);
   EXPECT_EQ(l.pageAt({l.rect(1).right, l.rect(1).top}), -1);  // right edge excluded
   EXPECT_EQ(l.toPage(1, {l.rect(1).left + 20, l.rect(1).top + 30}), (Point{20, 30}));
   l.layOut(a4(4), 0, zmCustom, 1.0, 1000, 2000);
   EXPECT_LT(l.vMax(), l.rect(3).top - 10);
   EXPECT_EQ(l.scrollTop(3), l.vMax());  // the last page cannot reach the top
+
+  // Two pages a row fill the view as much: the preferred one (the current
+  // page) stays named, else the first of them.
+  l.layOut(a4(4), 0, zmTwoPages, 1.0, 1000, 700);
+  const int y = l.rect(2).top - 10;
+  EXPECT_EQ(l.pageMostShown(0, y, 3), 3);
+  EXPECT_EQ(l.pageMostShown(0, y, 0), 2);
 }
 
 TEST(PageLayoutTest, FoundTextIsBroughtIntoViewByItsEdges) {

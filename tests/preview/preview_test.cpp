@@ -9,12 +9,14 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QWheelEvent>
 #include <cmath>
 
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
+#include "printing/printer_backend.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
 
@@ -139,7 +141,7 @@ TEST_F(PreviewTest, TwoPagesForcesTwoColumnsAndNarrowPagesAreCentred) {
   EXPECT_FALSE(form().HScrollBar->isEnabled());
 }
 
-TEST_F(PreviewTest, PagesBeyond2000PixelsAreNeverVisible) {
+TEST_F(PreviewTest, EveryPageInATallBoxIsDrawnAndNoneBelowIt) {
   fillA4(report, 4);
   preview->Connect(&report);
   boxSize(800, 3000);
@@ -149,13 +151,26 @@ TEST_F(PreviewTest, PagesBeyond2000PixelsAreNeverVisible) {
   form().Paint(p, QRegion(0, 0, 800, 3000));
   EXPECT_EQ(form().Pages->Entry(0).Visible, 1);
   EXPECT_EQ(form().Pages->Entry(1).Visible, 1);  // top at 1091
-  EXPECT_EQ(form().Pages->Entry(2).Visible, 0);  // top at 2172, on screen but beyond 2000
-  EXPECT_EQ(form().Pages->Entry(3).Visible, 0);
+  EXPECT_EQ(form().Pages->Entry(2).Visible, 1);  // top at 2172: a tall screen shows it
+  EXPECT_EQ(form().Pages->Entry(3).Visible, 0);  // top at 3253, below the box
   // Grey around, white page, black frame.
   EXPECT_EQ(img.pixel(5, 5), qRgb(0x80, 0x80, 0x80));
-  const Rect r = form().Pages->Entry(0).LayoutRect;
+  const Rect r = form().Pages->Entry(2).LayoutRect;
   EXPECT_EQ(img.pixel(r.left, r.top), qRgb(0, 0, 0));
   EXPECT_EQ(img.pixel(r.left + 5, r.top + 5), qRgb(255, 255, 255));
+}
+
+TEST_F(PreviewTest, WholePageFitsATallNarrowBoxBothWays) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(680, 1100);
+  preview->OnePage();
+  const Rect r = form().Pages->Entry(0).LayoutRect;
+  EXPECT_GE(r.left, 10);
+  EXPECT_LE(r.right, 680 - 10);
+  EXPECT_LE(r.bottom, 1100 - 10);
+  EXPECT_EQ(form().HScrollBar->maximum(), 0);
+  EXPECT_FALSE(form().HScrollBar->isEnabled());
 }
 
 TEST_F(PreviewTest, ZoomIsCarriedToTheNextReport) {
@@ -265,6 +280,77 @@ TEST_F(PreviewTest, SaveForcesTheFrpExtension) {
   EXPECT_EQ(report.EMFPages.Count(), 0);
 }
 
+TEST_F(PreviewTest, SavingOverAnotherFileAsksFirst) {
+  QTemporaryDir dir;
+  TfrReport other;
+  tools::buildListing(other, {3, 7, false});
+  const QString shown = dir.filePath("mostrado.frp"), victim = dir.filePath("outro.frp");
+  other.SavePreparedReport(shown.toStdString());
+  QFile::copy(shown, victim);
+  {
+    QFile f(victim);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("x");  // tells the copy apart
+  }
+  const qint64 victimSize = QFileInfo(victim).size();
+  preview->Connect(&report);
+  preview->LoadFromFile(shown);
+  QStringList asked;
+  bool answer = false;
+  form().confirmReplace = [&](const QString& path) {
+    asked << path;
+    return answer;
+  };
+  // A typo names another report: asked, refused, nothing written.
+  form().askSaveFile = [&] { return dir.filePath("outro"); };
+  preview->SaveFile();
+  EXPECT_EQ(asked, QStringList{victim});
+  EXPECT_EQ(QFileInfo(victim).size(), victimSize);
+  // Accepted: replaced.
+  answer = true;
+  preview->SaveFile();
+  EXPECT_EQ(asked.size(), 2);
+  EXPECT_NE(QFileInfo(victim).size(), victimSize);
+  // A new name and the shown file itself are written without a question.
+  form().askSaveFile = [&] { return dir.filePath("novo.frp"); };
+  preview->SaveFile();
+  form().askSaveFile = [&] { return shown; };
+  preview->SaveFile();
+  EXPECT_EQ(asked.size(), 2);
+  EXPECT_TRUE(QFile::exists(dir.filePath("novo.frp")));
+  EXPECT_EQ(preview->AllPages(), 3);
+}
+
+TEST_F(PreviewTest, ANewSearchClearsTheLastMarkAndNoteAndOffersTheLastText) {
+  tools::addTextPage(report, {"primeira linha", "Total geral"});
+  tools::addTextPage(report, {"outra"});
+  preview->Connect(&report);
+  boxSize(800, 600);
+  QString status;
+  preview->OnStatus = [&](const QString& text) { status = text; };
+  QStringList offered;
+  QString typed;
+  form().askFind = [&](QString& t, bool& c, bool& f) {
+    offered << t;
+    t = typed;
+    c = false;
+    f = true;
+    return true;
+  };
+  typed = "Total geral";
+  preview->Find();
+  ASSERT_GE(form().Mark.page, 0);
+  typed = "nada disso";
+  preview->Find();
+  EXPECT_LT(form().Mark.page, 0);  // the old hit is no longer marked
+  EXPECT_EQ(status, QString::fromUtf8("Texto não encontrado"));
+  typed = "outra";
+  preview->Find();
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_TRUE(status.isEmpty());  // the old note went with the new search
+  EXPECT_EQ(offered, QStringList({"", "Total geral", "nada disso"}));
+}
+
 TEST_F(PreviewTest, OnlyOpenWorksAfterClear) {
   fillA4(report, 2);
   preview->Connect(&report);
@@ -331,6 +417,72 @@ TEST_F(PreviewTest, AFileThatFailsToLoadLeavesTheShownReportAsItWas) {
   preview->OpenFile();
   EXPECT_TRUE(error.isEmpty());
   EXPECT_EQ(preview->Page(), 1);
+}
+
+// Two printers, so that a report can name one that is not the current one.
+class TwoPrinters : public PrinterBackend {
+ public:
+  std::vector<std::string> printers() override { return {"Laser", "Jato"}; }
+  int defaultIndex() override { return 0; }
+  int currentIndex() override { return current; }
+  void setCurrentIndex(int i) override { current = i; }
+  bool getDeviceMode(int, DeviceMode& m) override {
+    m.fields = DeviceMode::kPaperSize | DeviceMode::kOrientation;
+    return true;
+  }
+  bool setDeviceMode(int, const DeviceMode&) override { return true; }
+  bool capabilities(int, const DeviceMode&, DeviceCaps& c) override {
+    c.logPixelsX = c.logPixelsY = 300;
+    c.physicalWidth = 2480;
+    c.physicalHeight = 3508;
+    c.pageWidth = 2400;
+    c.pageHeight = 3400;
+    return true;
+  }
+  int current = 0;
+};
+
+TEST_F(PreviewTest, AFileThatFailsToLoadLeavesThePrinterAsItWas) {
+  TfrPrinter& printer = TfrPrinter::startUp(std::make_unique<TwoPrinters>());
+  QTemporaryDir dir;
+  // A report for the other printer, on A3 landscape, cut short in its last page.
+  printer.SelectPrinter(1);
+  TfrReport source;
+  for (int i = 0; i < 3; ++i) source.EMFPages.AddPage(paper(8, 2970, 4200));
+  const QString good = dir.filePath("a3.frp"), bad = dir.filePath("cortado.frp");
+  source.SavePreparedReport(good.toStdString());
+  QFile in(good), out(bad);
+  ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+  out.write(in.readAll().chopped(8));
+  out.close();
+
+  printer.SelectPrinter(0);
+  printer.SetPaper(9, 2100, 2970, 0, -1, true);
+  report.PrinterName = "Laser";
+  fillA4(report, 2);
+  preview->Connect(&report);
+  form().showError = [](const QString&) {};
+  form().askOpenFile = [&] { return bad; };
+  preview->OpenFile();
+  EXPECT_EQ(preview->AllPages(), 2);
+  EXPECT_EQ(printer.CurrentIndex, 0);
+  EXPECT_EQ(printer.PaperSize, 9);
+  EXPECT_EQ(printer.Orientation, 0);
+  EXPECT_EQ(report.PrinterName, "Laser");
+
+  // The same when the shown file is replaced by a damaged one and read again.
+  preview->LoadFromFile(good);
+  printer.SelectPrinter(0);
+  printer.SetPaper(9, 2100, 2970, 0, -1, true);
+  report.PrinterName = "Laser";
+  QFile::remove(good);
+  QFile::copy(bad, good);
+  QString error;
+  EXPECT_FALSE(form().ReloadFile(&error));
+  EXPECT_EQ(printer.CurrentIndex, 0);
+  EXPECT_EQ(printer.PaperSize, 9);
+  EXPECT_EQ(report.PrinterName, "Laser");
+  TfrPrinter::startUp(nullptr);
 }
 
 TEST_F(PreviewTest, LoadingAFileAndAMissingFile) {
@@ -555,11 +707,64 @@ TEST_F(PreviewTest, TheLabelNamesThePageGoneToWhenPagesShareARow) {
   preview->SetPage(300);
   EXPECT_EQ(preview->Page(), 300);
   EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 300/500"));
-  // Scrolling by hand still picks the page at the view's top.
+  // Scrolling by hand names the page that fills most of the view: within the
+  // row both fill as much and the current one stays, then the next row's.
   form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
   form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
-  form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
-  EXPECT_EQ(preview->Page(), 299);
+  EXPECT_EQ(preview->Page(), 300);
+  for (int i = 0; i < 4; ++i) form().KeyDown(Qt::Key_PageDown, Qt::NoModifier);
+  EXPECT_EQ(preview->Page(), 301);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 301/500"));
+}
+
+TEST_F(PreviewTest, TheLabelNamesThePageThatFillsMostOfTheView) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(1700, 600);
+  preview->SetZoom(100);
+  ASSERT_EQ(form().Layout.columns(), 2);
+  // Beside page 1, back to the start: the view does not move, the label does.
+  preview->Next();
+  form().KeyDown(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(preview->Page(), 1);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 1/3"));
+
+  boxSize(800, 600);
+  preview->SetPage(1);
+  // Page 2 fills nine tenths of the view; page 1's foot is still at the top.
+  form().VScrollBar->setValue(form().Pages->Entry(1).LayoutRect.top - 60);
+  EXPECT_EQ(preview->Page(), 2);
+  EXPECT_EQ(form().Label1->text(), QString::fromUtf8("Página 2/3"));
+  form().VScrollBar->setValue(form().Pages->Entry(1).LayoutRect.top - 400);
+  EXPECT_EQ(preview->Page(), 1);
+}
+
+TEST_F(PreviewTest, ShiftWheelTiltAndCtrlHomeScrollSideways) {
+  fillA4(report, 3);
+  preview->Connect(&report);
+  boxSize(800, 600);
+  preview->SetZoom(400);
+  QScrollBar& h = *form().HScrollBar;
+  QScrollBar& v = *form().VScrollBar;
+  ASSERT_GT(h.maximum(), 0);
+  auto wheel = [&](QPoint delta, Qt::KeyboardModifiers mods) {
+    QWheelEvent e(QPointF(100, 100), QPointF(100, 100), QPoint(), delta, Qt::NoButton, mods,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form().PBox, &e);
+  };
+  const int v0 = v.value();
+  wheel(QPoint(0, -120), Qt::ShiftModifier);  // down with Shift: to the right
+  EXPECT_GT(h.value(), 0);
+  EXPECT_EQ(v.value(), v0);
+  const int h1 = h.value();
+  wheel(QPoint(-240, 0), Qt::NoModifier);  // tilted to the right
+  EXPECT_GT(h.value(), h1);
+  wheel(QPoint(0, -120), Qt::NoModifier);  // an upright wheel still scrolls down
+  EXPECT_GT(v.value(), v0);
+  form().KeyDown(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(h.value(), 0);
+  EXPECT_EQ(v.value(), 0);
+  EXPECT_EQ(preview->Page(), 1);
 }
 
 }  // namespace

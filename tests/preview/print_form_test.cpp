@@ -89,6 +89,7 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
   f.CurrentPage = 2;
   f.E1->setText("1");
   f.show();
+  const QSize first = f.size();
   auto ok = [&] {
     QTest::mouseClick(f.Button1, Qt::LeftButton);
     return !f.isVisible() && f.result() == QDialog::Accepted;
@@ -101,6 +102,10 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
     EXPECT_TRUE(f.PagesError->isVisible()) << bad;
     EXPECT_FALSE(f.PagesError->text().isEmpty()) << bad;
   }
+  f.E2->setText("1");
+  QTest::keyClick(f.E2, Qt::Key_Backspace);
+  const QSize plain = f.size();
+  EXPECT_EQ(plain, first);  // back to its size once no complaint is shown
   f.E2->setText("abc");
   ok();
   EXPECT_EQ(f.PagesError->text(), QString::fromUtf8("'abc' não é um valor inteiro válido"));
@@ -109,9 +114,12 @@ TEST_F(PrintFormTest, ChoicesThatPrintNothingKeepTheDialogOpenAndSayWhy) {
   ok();
   EXPECT_EQ(f.PagesError->text(),
             QString::fromUtf8("O intervalo 3-1 está invertido: escreva 1-3."));
-  // Typing takes the complaint away; the settings are all still there.
+  EXPECT_GT(f.height(), plain.height());  // grown by the complaint
+  // Typing takes the complaint away, and the room it took; the settings are
+  // all still there.
   QTest::keyClick(f.E2, Qt::Key_Backspace);
   EXPECT_FALSE(f.PagesError->isVisible());
+  EXPECT_EQ(f.size(), plain);
   EXPECT_TRUE(f.RB3->isChecked());
 
   f.E2->setText("2");
@@ -243,6 +251,12 @@ TEST_F(PrintFormTest, ProgressWindowClosesWithOkWhenTheJobEnds) {
   EXPECT_EQ(ui.form().result(), QDialog::Accepted);
   EXPECT_FALSE(ui.form().isVisible());
   EXPECT_FALSE(report.Terminated);
+
+  // A long caption (a file's name) fits the window: the title bar shows it whole.
+  const QString caption = QString::fromUtf8("Preparando relatório - relatorio-de-vendas-anual.frp");
+  ui.runWithProgress(report, caption, "Imprimindo página:", [&] {
+    EXPECT_GT(ui.form().width(), ui.form().fontMetrics().horizontalAdvance(caption) + 100);
+  });
 }
 
 }  // namespace

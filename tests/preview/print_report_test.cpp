@@ -125,8 +125,8 @@ TEST_F(ReportPrintTest, ProgressWindowShowsCaptionAndPageNumbers) {
   StartPrint(report, "", 1, 0, true);
   EXPECT_EQ(ui.caption, "Preparando relatório - Vendas");
   EXPECT_EQ(ui.prefix, "Imprimindo página:");
-  EXPECT_EQ(ui.labels, (QStringList{"Imprimindo página:  1", "Imprimindo página:  2",
-                                    "Imprimindo página:  3"}));
+  EXPECT_EQ(ui.labels, (QStringList{"Imprimindo página:  1 de 3", "Imprimindo página:  2 de 3",
+                                    "Imprimindo página:  3 de 3"}));
   EXPECT_EQ(events.log[1], "begin Vendas");
 }
 
@@ -160,6 +160,8 @@ class LoadedPreview : public PrintPreviewLink {
   QString fileName() override { return "/tmp/relat\u00f3rios/vendas-maio.frp"; }
   void disconnectPages() override {}
   void connectPages() override {}
+  void showStatus(const QString& text) override { status = text; }
+  QString status;
 };
 
 TEST_F(ReportPrintTest, TheJobIsNamedByTheTitleElseByTheFile) {
@@ -174,6 +176,15 @@ TEST_F(ReportPrintTest, TheJobIsNamedByTheTitleElseByTheFile) {
   report.Title = "Vendas";
   PrintCommand(report, preview);
   EXPECT_EQ(events.log[1], "begin Vendas");
+  EXPECT_TRUE(preview.status.isEmpty());
+}
+
+TEST_F(ReportPrintTest, ACancelledPrintSaysSo) {
+  report.ShowPrintDialog = false;
+  report.OnProgress = [this](int) { report.Terminated = true; };  // Cancel after a page
+  LoadedPreview preview;
+  PrintCommand(report, preview);
+  EXPECT_EQ(preview.status, QString::fromUtf8("Impressão cancelada."));
 }
 
 }  // namespace

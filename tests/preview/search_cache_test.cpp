@@ -7,6 +7,8 @@
 #include <QLabel>
 
 #include "engine/tfr_report.h"
+#include "model/memo_view.h"
+#include "platform/codepage.h"
 #include "prepared/page_search.h"
 #include "preview/preview.h"
 #include "printing/tfr_printer.h"
@@ -96,6 +98,57 @@ TEST_F(SearchCacheTest, ThePreviewForgetsThePagesItNoLongerHolds) {
   EXPECT_EQ(f.CurPage, 1);
   preview.Clear();
   EXPECT_FALSE(f.SearchRuns.has(0));
+}
+
+// Texts drawn in fonts of other scripts are found by what they read, typed in
+// Unicode, with or without regard to case; the cache answers the same.
+TEST_F(SearchCacheTest, TextsInFontsOfOtherScriptsAreFound) {
+  TfrReport scripts;
+  PageSetup setup;
+  setup.paper = {9, 2100, 2970, 0, -1};
+  setup.useMargins = true;
+  sharedPrinter().SetPaper(9, 2100, 2970, 0, -1, true);
+  sharedPrinter().FillPrinterInfo(setup.info);
+  scripts.EMFPages.AddPage(setup);
+  PreparedPage& e = scripts.EMFPages.Entry(0);
+  int y = 40;
+  auto memo = [&](const char* utf8, uint8_t charset) {
+    TfrMemoView m;
+    m.Left = 40;
+    m.Top = y;
+    m.Width = 500;
+    m.Height = 20;
+    y += 30;
+    m.Font.Charset = charset;
+    const int page = codePageForCharset(charset);
+    m.ExpandedText = {encodeText(QString::fromUtf8(utf8), page) + kParagraphEnd};
+    m.PreparedForm = true;
+    e.ObjectStream.seek(e.ObjectStream.size());
+    e.ObjectStream.writeU8(0);
+    m.SaveRecord(e.ObjectStream);
+    e.ObjectStream.rewind();
+  };
+  memo("Итого по складу", 204);
+  memo("Σύνολο παραγγελιών", 161);
+  memo("Ação concluída", 0);
+  auto found = [&](const char* utf8, bool caseSensitive) {
+    return FindAll(scripts.EMFPages, QString::fromUtf8(utf8).toUtf8().toStdString(), caseSensitive)
+        .size();
+  };
+  EXPECT_EQ(found("Итого", true), 1u);
+  EXPECT_EQ(found("итого ПО", false), 1u);
+  EXPECT_EQ(found("итого", true), 0u);
+  EXPECT_EQ(found("ΠΑΡΑΓΓΕΛΙΏΝ", false), 1u);
+  EXPECT_EQ(found("AÇÃO CONCLUÍDA", false), 1u);
+  EXPECT_EQ(found("ação", true), 0u);
+
+  SearchCache cache;
+  for (int round = 0; round < 2; ++round) {
+    SearchState st;
+    beginSearch(st, QString::fromUtf8("СКЛАДУ").toUtf8().toStdString(), false);
+    EXPECT_TRUE(FindNext(scripts.EMFPages, st, {}, &cache)) << round;
+    EXPECT_EQ(st.FoundRect.top >= 40 && st.FoundRect.top < 70, true);
+  }
 }
 
 }  // namespace
