@@ -549,7 +549,7 @@ class SpoolerSession {
   const std::string& notice() const { return notice_; }
 
  private:
-  enum Reason { kSpoolerDown, kRejecting, kQueueGone, kForbidden, kLocalFile, kOther };
+  enum Reason { kSpoolerDown, kRejecting, kQueueGone, kFull, kForbidden, kLocalFile, kOther };
   static constexpr int kConnectMs = 30000;
   static constexpr double kIdleSeconds = 30.0;
 
@@ -591,6 +591,9 @@ class SpoolerSession {
         return kRejecting;
       case IPP_STATUS_ERROR_NOT_FOUND:
         return kQueueGone;
+      case IPP_STATUS_ERROR_TOO_MANY_JOBS:
+      case IPP_STATUS_ERROR_NOT_POSSIBLE:  // a quota or a limit of active jobs
+        return kFull;
       case IPP_STATUS_ERROR_FORBIDDEN:
       case IPP_STATUS_ERROR_NOT_AUTHORIZED:
         return kForbidden;
@@ -612,6 +615,10 @@ class SpoolerSession {
                " não está aceitando trabalhos; peça ao administrador que volte a aceitá-los";
       case kQueueGone:
         return "a fila de impressão " + q + " não existe mais";
+      case kFull:
+        return "a fila de impressão " + q +
+               " atingiu o limite de trabalhos ou a cota que aceita; tente de novo quando ela "
+               "esvaziar";
       case kForbidden:
         return "não há permissão para imprimir na fila " + q;
       case kLocalFile:

@@ -134,4 +134,19 @@ for i in $(seq 100); do [ -z "$(waiting_jobs)" ] && break; sleep 0.1; done
 check "resumed queue: the job printed" "" "$(waiting_jobs)"
 check "paused queue: no temporary file left" "0" "$(temp_files)"
 
+# A job of three documents whose second one the spooler turns away: the
+# first, already taken, is withdrawn, so nothing of the job prints.
+echo "MaxJobsPerPrinter 1" >> "$T/etc/cupsd.conf"
+restart_cupsd
+cupsdisable escritorio
+before=$(all_jobs | wc -l)
+"$FRPTOOL" print "$T/frp/mixed.frp" > /dev/null 2> "$T/stderr"
+check "second document refused: exit 2" "2" "$?"
+check "second document refused: says why" \
+  "frptool: Nada foi impresso: a fila de impressão \"escritorio\" atingiu o limite de trabalhos ou a cota que aceita; tente de novo quando ela esvaziar." \
+  "$(last_line)"
+check "second document refused: the first is withdrawn" "" "$(waiting_jobs)"
+check "second document refused: no temporary file left" "0" "$(temp_files)"
+cupsenable escritorio
+
 exit $fail
