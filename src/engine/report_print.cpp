@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 
 #include "engine/tfr_report.h"
@@ -15,12 +16,26 @@ namespace orv {
 
 namespace {
 
+constexpr int kPrintCaptionString = 53040;
 constexpr int kPreparingString = 55203;
 constexpr int kErrorCaptionString = 55206;
 constexpr int kPrintingPageString = 55208;
 constexpr int kInvalidPrinterString = 55210;
 
 PrintUi* g_ui = nullptr;
+// A note from the last job, shown once its progress window has closed.
+std::string g_notice;
+
+// Without windows (the command line) the note goes to standard error.
+void showNotice() {
+  if (g_notice.empty()) return;
+  const QString text = QString::fromStdString(g_notice);
+  g_notice.clear();
+  if (g_ui)
+    g_ui->showNotice(loadString(kPrintCaptionString), text);
+  else
+    std::fprintf(stderr, "Aviso: %s\n", text.toUtf8().constData());
+}
 
 // The prepared page store as the print job sees it.
 class StorePages : public PrintPageSource {
@@ -102,6 +117,7 @@ bool RunPrintJob(TfrReport& report) {
     }
   };
   job.terminated = [&report] { return report.Terminated; };
+  job.onNotice = [](const std::string& text) { g_notice = text; };
   PrintRequest request;
   request.pageList = report.PrintPageList;
   request.copies = report.PrintCopies;
@@ -118,8 +134,10 @@ void StartPrint(TfrReport& report, const std::string& pageList, int copies, int 
   report.PrintCollate = collate;
   report.PrintFilter = pageFilter;
 
+  g_notice.clear();
   if (report.OnProgress || !report.ShowProgress || !g_ui) {
     RunPrintJob(report);
+    showNotice();
     return;
   }
   QString caption = loadString(kPreparingString);
@@ -135,6 +153,7 @@ void StartPrint(TfrReport& report, const std::string& pageList, int copies, int 
     }
   });
   if (failure) std::rethrow_exception(failure);
+  showNotice();
 }
 
 bool ChangePrinter(TfrReport& report, int oldIndex, int newIndex) {

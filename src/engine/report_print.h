@@ -22,6 +22,8 @@ class PrintUi {
   // Lets the window system process pending events (a click on Cancel).
   virtual void processMessages() = 0;
   virtual void showError(const QString& caption, const QString& text) = 0;
+  // A note after a job that went through but will not come out at once.
+  virtual void showNotice(const QString& caption, const QString& text) = 0;
 };
 
 void installPrintUi(PrintUi* ui);

@@ -92,6 +92,10 @@ void WidgetPrintUi::showError(const QString& caption, const QString& text) {
   QMessageBox::critical(QApplication::activeWindow(), caption, text);
 }
 
+void WidgetPrintUi::showNotice(const QString& caption, const QString& text) {
+  QMessageBox::information(QApplication::activeWindow(), caption, text);
+}
+
 TfrProgressForm& WidgetPrintUi::form() {
   if (!form_) form_ = std::make_unique<TfrProgressForm>();
   return *form_;

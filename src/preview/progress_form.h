@@ -44,6 +44,7 @@ class WidgetPrintUi : public PrintUi {
   void setProgressLabel(const QString& text) override;
   void processMessages() override;
   void showError(const QString& caption, const QString& text) override;
+  void showNotice(const QString& caption, const QString& text) override;
   TfrProgressForm& form();
 
  private:

@@ -22,6 +22,8 @@
 #include <cups/cups.h>
 #include <cups/ppd.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace orv {
@@ -464,6 +466,195 @@ void CupsBackend::appendDriverOptions(const QByteArray& queue, std::vector<Print
 
 namespace {
 
+#ifdef ORV_HAVE_CUPS
+// One job's conversation with the spooler, on a connection of its own so that
+// a spooler that stops answering ends the wait instead of holding the program:
+// a queue that refuses work is found before anything is sent, each document is
+// sent as a job of its own, and when one fails every job already taken (and
+// the one half sent) is withdrawn, or the user is told which ones remain.
+class SpoolerSession {
+ public:
+  explicit SpoolerSession(QByteArray queue) : queue_(std::move(queue)) {
+    // A spooler that goes away mid-transfer must give an error, not a
+    // SIGPIPE that ends the program.
+    static const bool ignored = (std::signal(SIGPIPE, SIG_IGN), true);
+    (void)ignored;
+    http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                         kConnectMs, nullptr);
+    if (!http_) throw Error("Nada foi impresso: " + message(kSpoolerDown) + ".");
+    httpSetTimeout(
+        http_, kIdleSeconds, [](http_t*, void*) { return 0; }, nullptr);
+  }
+  ~SpoolerSession() { httpClose(http_); }
+  SpoolerSession(const SpoolerSession&) = delete;
+  SpoolerSession& operator=(const SpoolerSession&) = delete;
+
+  // Refuses a queue that rejects jobs; a paused queue still takes them, and
+  // they wait there, so that is a note for the user rather than an error.
+  void checkQueue() {
+    ipp_t* request = newRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    static const char* const wanted[] = {"printer-state", "printer-is-accepting-jobs"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  wanted);
+    ipp_t* response = call(request, "/");
+    if (!response || cupsLastError() > IPP_STATUS_OK_CONFLICTING) {
+      ippDelete(response);
+      fail(reasonOfLast());
+    }
+    ipp_attribute_t* accepting =
+        ippFindAttribute(response, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN);
+    ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+    const bool refuses = accepting && !ippGetBoolean(accepting, 0);
+    const bool paused = state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED;
+    ippDelete(response);
+    if (refuses) fail(kRejecting);
+    if (paused)
+      notice_ = "A fila de impressão \"" + queue_.toStdString() +
+                "\" está pausada: o trabalho ficou guardado nela e será impresso quando a fila "
+                "for retomada.";
+  }
+
+  void send(QTemporaryFile& file, const QString& title, const JobOptions& documentOptions) {
+    cups_option_t* options = nullptr;
+    int count = 0;
+    for (const auto& [name, value] : documentOptions)
+      count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+    const QByteArray name = title.toUtf8();
+    ipp_t* request = newRequest(IPP_OP_CREATE_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, name.constData());
+    cupsEncodeOptions2(request, count, options, IPP_TAG_OPERATION);
+    cupsEncodeOptions2(request, count, options, IPP_TAG_JOB);
+    cupsFreeOptions(count, options);
+    ipp_t* response = call(request, ("/printers/" + queue_).constData());
+    ipp_attribute_t* id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER);
+    const int job = id ? ippGetInteger(id, 0) : 0;
+    ippDelete(response);
+    if (job <= 0) fail(reasonOfLast());
+    taken_.push_back(job);
+    if (cupsStartDocument(http_, queue_.constData(), job, name.constData(), CUPS_FORMAT_PDF, 1) !=
+        HTTP_STATUS_CONTINUE)
+      fail(reasonOfLast());
+    if (!file.seek(0)) fail(kLocalFile);
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+      const qint64 n = file.read(buffer.data(), qint64(buffer.size()));
+      if (n < 0) fail(kLocalFile);
+      if (n == 0) break;
+      if (cupsWriteRequestData(http_, buffer.data(), size_t(n)) != HTTP_STATUS_CONTINUE)
+        fail(reasonOfLast());
+    }
+    if (cupsFinishDocument(http_, queue_.constData()) != IPP_STATUS_OK) fail(reasonOfLast());
+  }
+
+  const std::string& notice() const { return notice_; }
+
+ private:
+  enum Reason { kSpoolerDown, kRejecting, kQueueGone, kFull, kForbidden, kLocalFile, kOther };
+  static constexpr int kConnectMs = 30000;
+  static constexpr double kIdleSeconds = 30.0;
+
+  // An operation on the queue, with the printer's address and our user name.
+  ipp_t* newRequest(ipp_op_t op) const {
+    ipp_t* request = ippNewRequest(op);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", queue_.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+                 cupsUser());
+    return request;
+  }
+
+  // Sends a request once and reads the answer. The library's own request
+  // loop sends it again after a timeout, for ever, to a spooler that takes
+  // connections but never answers.
+  ipp_t* call(ipp_t* request, const char* resource) {
+    ipp_t* response = nullptr;
+    if (cupsSendRequest(http_, request, resource, 0) == HTTP_STATUS_CONTINUE)
+      response = cupsGetResponse(http_, resource);
+    ippDelete(request);
+    return response;
+  }
+
+  bool cancel(int job) {
+    ipp_t* request = newRequest(IPP_OP_CANCEL_JOB);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", job);
+    ipp_t* response = call(request, "/jobs/");
+    const bool done = response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+    ippDelete(response);
+    return done;
+  }
+
+  Reason reasonOfLast() const {
+    switch (cupsLastError()) {
+      case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+        return kRejecting;
+      case IPP_STATUS_ERROR_NOT_FOUND:
+        return kQueueGone;
+      case IPP_STATUS_ERROR_TOO_MANY_JOBS:
+      case IPP_STATUS_ERROR_NOT_POSSIBLE:  // a quota or a limit of active jobs
+        return kFull;
+      case IPP_STATUS_ERROR_FORBIDDEN:
+      case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+        return kForbidden;
+      case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+      case IPP_STATUS_ERROR_TIMEOUT:
+        return kSpoolerDown;
+      default:
+        return httpError(http_) != 0 ? kSpoolerDown : kOther;
+    }
+  }
+
+  std::string message(Reason reason) const {
+    const std::string q = "\"" + queue_.toStdString() + "\"";
+    switch (reason) {
+      case kSpoolerDown:
+        return "o serviço de impressão (CUPS) não respondeu ao envio do trabalho à fila " + q;
+      case kRejecting:
+        return "a fila de impressão " + q +
+               " não está aceitando trabalhos; peça ao administrador que volte a aceitá-los";
+      case kQueueGone:
+        return "a fila de impressão " + q + " não existe mais";
+      case kFull:
+        return "a fila de impressão " + q +
+               " atingiu o limite de trabalhos ou a cota que aceita; tente de novo quando ela "
+               "esvaziar";
+      case kForbidden:
+        return "não há permissão para imprimir na fila " + q;
+      case kLocalFile:
+        return "o arquivo temporário da impressão não pôde ser lido";
+      case kOther:
+        break;
+    }
+    const char* why = cupsLastErrorString();
+    return "a fila de impressão " + q + " recusou o trabalho (" + (why ? why : "") + ")";
+  }
+
+  // Withdraws every job of ours the spooler holds, then raises the error,
+  // naming the jobs that could not be withdrawn: those may still print.
+  [[noreturn]] void fail(Reason reason) {
+    const std::string why = message(reason);
+    std::string kept;
+    for (int id : taken_) {
+      // A spooler that stopped answering would make each withdrawal wait out
+      // the timeout again; what it holds is named instead.
+      if (reason != kSpoolerDown && cancel(id)) continue;
+      kept += (kept.empty() ? "" : ", ") + queue_.toStdString() + "-" + std::to_string(id);
+    }
+    taken_.clear();
+    if (kept.empty()) throw Error("Nada foi impresso: " + why + ".");
+    throw Error("A impressão não foi concluída: " + why +
+                ". Os trabalhos já entregues à fila não puderam ser retirados (" + kept +
+                "); confira a fila quando o serviço voltar.");
+  }
+
+  QByteArray queue_;
+  http_t* http_ = nullptr;
+  std::vector<int> taken_;
+  std::string notice_;
+};
+#endif
+
 // Documents for a CUPS queue. Each document is written to a PDF file of its
 // own, laid out as the queue lays out its paper; nothing reaches the spooler
 // until the whole job has been drawn, so a page that fails to draw leaves no
@@ -531,31 +722,19 @@ class QtPrinterDevice : public PrintDevice {
 
   void submit() override {
 #ifdef ORV_HAVE_CUPS
-    const QByteArray queue = backend_.queueName(index_).toUtf8();
-    std::vector<int> taken;
-    for (const auto& doc : ended_) {
-      cups_option_t* options = nullptr;
-      int count = 0;
-      for (const auto& [name, value] : doc->options)
-        count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
-      const QByteArray path = QFile::encodeName(doc->file.fileName());
-      const QByteArray title = doc->title.toUtf8();
-      const int job =
-          cupsPrintFile(queue.constData(), path.constData(), title.constData(), count, options);
-      cupsFreeOptions(count, options);
-      if (job <= 0) {
-        const std::string why = cupsLastErrorString() ? cupsLastErrorString() : "";
-        for (int id : taken) cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), id, 0);
-        ended_.clear();
-        throw Error("A impressora " + queue.toStdString() + " recusou o trabalho: " + why);
-      }
-      taken.push_back(job);
-    }
+    SpoolerSession session(backend_.queueName(index_).toUtf8());
+    session.checkQueue();
+    notice_ = session.notice();
+    for (const auto& doc : ended_) session.send(doc->file, doc->title, doc->options);
     ended_.clear();
 #else
     ended_.clear();
     throw Error(loadString8(55210));
 #endif
+  }
+
+  std::string notice() const override {
+    return notice_;
   }
 
   Canvas& canvas() override {
@@ -580,6 +759,7 @@ class QtPrinterDevice : public PrintDevice {
   CupsBackend& backend_;
   int index_;
   int copies_ = 1;
+  std::string notice_;
   std::unique_ptr<Document> open_;
   std::vector<std::unique_ptr<Document>> ended_;
   std::unique_ptr<QPdfWriter> writer_;

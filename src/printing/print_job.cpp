@@ -99,6 +99,7 @@ bool PrintJob::run(const PrintRequest& request) {
     }
     end();
     device_->submit();
+    if (const std::string note = device_->notice(); !note.empty() && onNotice) onNotice(note);
   } catch (...) {
     abort();
     device_.reset();

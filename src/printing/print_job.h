@@ -65,6 +65,9 @@ class PrintJob {
   // progress window shows the number and sees a click on Cancel.
   std::function<void(int)> onProgress;
   std::function<bool()> terminated;
+  // What the printer says after taking the job although nothing failed (a
+  // paused queue keeps it until resumed).
+  std::function<void(const std::string&)> onNotice;
 
   // Runs the job. Returns false when it was cancelled (the document is then
   // aborted after the current page). A page list that does not parse raises

@@ -29,6 +29,9 @@ class PrintDevice {
   // Raises an Error when the printer refuses a document; those it had taken
   // are then withdrawn.
   virtual void submit() {}
+  // After submit: what the user should know although nothing failed (the
+  // queue is paused, so the job waits there); empty when nothing.
+  virtual std::string notice() const { return {}; }
   // The open document's canvas in device pixels, its origin at the corner of
   // the printable area.
   virtual Canvas& canvas() = 0;

@@ -13,6 +13,8 @@ namespace {
 
 struct Events {
   std::vector<std::string> log;
+  std::string refusal;  // submit raises this when set, as a stopped spooler does
+  std::string notice;   // what the printer says after taking the job
 };
 
 class Device : public PrintDevice {
@@ -28,6 +30,11 @@ class Device : public PrintDevice {
   void newSheet() override { e_.log.push_back("sheet"); }
   void endDocument() override { e_.log.push_back("end"); }
   void abortDocument() override { e_.log.push_back("abort"); }
+  void submit() override {
+    if (!e_.refusal.empty()) throw Error(e_.refusal);
+    e_.log.push_back("submit");
+  }
+  std::string notice() const override { return e_.notice; }
   Canvas& canvas() override { return *canvas_; }
 
  private:
@@ -70,13 +77,19 @@ class RecordingUi : public PrintUi {
                        const std::function<void()>& job) override {
     caption = c;
     prefix = p;
+    inProgress = true;
     job();
+    inProgress = false;
   }
   void setProgressLabel(const QString& text) override { labels.push_back(text); }
   void processMessages() override {}
   void showError(const QString& c, const QString& t) override { errors.push_back(c + ": " + t); }
+  void showNotice(const QString& c, const QString& t) override {
+    notices.push_back(c + ": " + t + (inProgress ? " (inside the progress window)" : ""));
+  }
   QString caption, prefix;
-  QStringList labels, errors;
+  QStringList labels, errors, notices;
+  bool inProgress = false;
 };
 
 class ReportPrintTest : public ::testing::Test {
@@ -108,7 +121,7 @@ TEST_F(ReportPrintTest, PrintsFromTheStoreAndReleasesEveryPage) {
   EXPECT_TRUE(reported);
   EXPECT_EQ(progress, (std::vector<int>{2, 3}));
   EXPECT_EQ(events.log,
-            (std::vector<std::string>{"copies 2", "begin Sem t\xEDtulo", "sheet", "end"}));
+            (std::vector<std::string>{"copies 2", "begin Sem t\xEDtulo", "sheet", "end", "submit"}));
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(report.EMFPages.Entry(i).Visible, 0);
     EXPECT_EQ(report.EMFPages.Entry(i).ObjectPage, nullptr);
@@ -135,6 +148,40 @@ TEST_F(ReportPrintTest, ErrorsLeaveTheProgressWindowAndReachTheCaller) {
   installPrintUi(&ui);
   EXPECT_THROW(StartPrint(report, "x", 1, 0, true), Error);
   EXPECT_TRUE(events.log.empty());
+}
+
+// A spooler that stops or a queue that refuses jobs: the printer's own words
+// reach the caller, the window is gone, and the next job prints as usual.
+TEST_F(ReportPrintTest, ARefusedJobReachesTheCallerAndTheNextOnePrints) {
+  RecordingUi ui;
+  installPrintUi(&ui);
+  events.refusal =
+      "Nada foi impresso: a fila de impressão \"escritorio\" não está aceitando trabalhos.";
+  try {
+    StartPrint(report, "", 1, 0, false);
+    ADD_FAILURE() << "the refusal was swallowed";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), events.refusal);
+  }
+  EXPECT_FALSE(printer->Printing);
+  EXPECT_TRUE(ui.notices.isEmpty());
+  events.refusal.clear();
+  events.log.clear();
+  StartPrint(report, "1", 1, 0, false);
+  EXPECT_EQ(events.log.back(), "submit");
+}
+
+// A paused queue keeps the job: a note, after the progress window, not an error.
+TEST_F(ReportPrintTest, ANoticeIsShownOnceTheProgressWindowHasClosed) {
+  RecordingUi ui;
+  installPrintUi(&ui);
+  events.notice = "A fila está pausada.";
+  StartPrint(report, "1", 1, 0, false);
+  EXPECT_EQ(ui.notices, QStringList{"Imprimir: A fila está pausada."});
+  EXPECT_TRUE(ui.errors.isEmpty());
+  events.notice.clear();
+  StartPrint(report, "1", 1, 0, false);
+  EXPECT_EQ(ui.notices.size(), 1);
 }
 
 TEST_F(ReportPrintTest, InvalidPrinterIsReportedAndTheOldOneRestored) {
