@@ -151,9 +151,13 @@ QString portugueseReason(const std::string& reason) {
   // "page 2: ..." names the page first; the rest is a reason of its own.
   static const QRegularExpression page("^page (\\d+): (.*)$");
   const QString text = decodeReason(reason);
-  if (const auto m = page.match(text); m.hasMatch())
-    return QString::fromUtf8("página %1: %2")
-        .arg(m.captured(1), portugueseReason(m.captured(2).toStdString()));
+  if (const auto m = page.match(text); m.hasMatch()) {
+    // The reason goes on the sentence: "página 3: erro ao ler…", with a small
+    // letter unless it starts a name in capitals.
+    QString rest = portugueseReason(m.captured(2).toStdString());
+    if (rest.size() > 1 && rest[0].isUpper() && rest[1].isLower()) rest[0] = rest[0].toLower();
+    return QString::fromUtf8("página %1: %2").arg(m.captured(1), rest);
+  }
   for (const Phrase& p : kReasons)
     if (reason == p.english) return QString::fromUtf8(p.portuguese);
   if (QString s = systemError(reason); !s.isEmpty()) return s;

@@ -6,8 +6,12 @@
 
 namespace orv {
 
+// An empty piece ("1,,2", an empty field) is said so in words: a pair of
+// quotes with nothing between them reads as a slip of the program.
 InvalidIntegerError::InvalidIntegerError(const std::string& t)
-    : Error("'" + t + "' não é um valor inteiro válido"), text(t) {}
+    : Error(t.empty() ? std::string("falta um número: há um trecho vazio")
+                      : "'" + t + "' não é um valor inteiro válido"),
+      text(t) {}
 
 ReversedRangeError::ReversedRangeError(int32_t f, int32_t t)
     : Error("O intervalo " + std::to_string(f) + "-" + std::to_string(t) +

@@ -23,6 +23,9 @@ TEST(PortugueseReasonTest, ReasonsTheReaderGivesAreSaidInPortuguese) {
             pt("página 3: o fim do registro (99) fica fora do arquivo"));
   EXPECT_EQ(portugueseReason("page 2: unknown object type TfrNoSuchView"),
             pt("página 2: tipo de objeto desconhecido: TfrNoSuchView"));
+  // The page's reason goes on the sentence with a small letter.
+  EXPECT_EQ(portugueseReason("page 1: Error reading compressed stream."),
+            pt("página 1: erro ao ler os dados compactados."));
   EXPECT_EQ(portugueseReason("page count 7 does not fit the file"),
             pt("o número de páginas (7) não cabe no arquivo"));
   EXPECT_EQ(portugueseReason(std::strerror(ENOENT)), pt("arquivo não encontrado"));

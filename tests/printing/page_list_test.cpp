@@ -92,6 +92,14 @@ TEST(ParsePageListTest, PiecesThatAreNotIntegersFail) {
     EXPECT_EQ(e.text, "abc");
     EXPECT_STREQ(e.what(), "'abc' não é um valor inteiro válido");
   }
+  // An empty piece is said in words, not as a pair of empty quotes.
+  try {
+    ParsePageList("1,,2", 12);
+    FAIL();
+  } catch (const InvalidIntegerError& e) {
+    EXPECT_EQ(e.text, "");
+    EXPECT_STREQ(e.what(), "falta um número: há um trecho vazio");
+  }
 }
 
 TEST(ParseIntegerTest, AcceptsWhatTheIntegerFieldsAccept) {
