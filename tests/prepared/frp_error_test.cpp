@@ -6,8 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "prepared/emf_pages.h"
+#include "prepared/page_export.h"
+#include "printing/tfr_printer.h"
 
 namespace orv {
 namespace {
@@ -49,6 +52,51 @@ TEST(PortugueseReasonTest, TheFileIsNamedBeforeTheReason) {
     EXPECT_TRUE(shown.contains(pt("fim inesperado dos dados ao ler"))) << shown.toStdString();
     // The English form stays for the command-line tool.
     EXPECT_NE(std::string(e.what()).find("unexpected end of data"), std::string::npos);
+  }
+}
+
+// What the reader says about files it cannot open or write, whole, in both
+// languages.
+TEST(PortugueseReasonTest, FilesThatCannotBeOpenedOrWritten) {
+  QTemporaryDir dir;
+  auto refused = [](const std::function<void()>& act, const std::string& english,
+                    const char* portuguese) {
+    try {
+      act();
+      ADD_FAILURE() << "no error for " << english;
+    } catch (const PreparedFileError& e) {
+      EXPECT_EQ(std::string(e.what()), english);
+      EXPECT_EQ(portugueseMessage(e), pt(portuguese));
+    }
+  };
+  TfrEMFPages pages;
+  refused([&] { pages.LoadFromFile("/nonexistent/r.frp"); },
+          "/nonexistent/r.frp: No such file or directory",
+          "/nonexistent/r.frp: arquivo não encontrado");
+  const std::string folder = dir.path().toStdString();
+  refused([&] { pages.LoadFromFile(folder); }, folder + ": is a directory",
+          (folder + ": é uma pasta, não um arquivo").c_str());
+  refused([&] { pages.LoadFromFile("/dev/null"); }, "/dev/null: not a regular file",
+          "/dev/null: não é um arquivo comum");
+  refused([&] { pages.SaveToFile(folder + "/no/such/r.frp"); },
+          folder + "/no/such/r.frp: No such file or directory",
+          (folder + "/no/such/r.frp: arquivo não encontrado").c_str());
+}
+
+TEST(PortugueseReasonTest, AnImageTooLargeToMake) {
+  TfrPrinter::startUp(nullptr);
+  TfrEMFPages pages;
+  PageSetup a4;
+  a4.paper = {9, 2100, 2970, 0, -1};
+  pages.AddPage(a4);
+  pages.Entry(0).PrinterInfo.PaperWidthPx = 794;
+  pages.Entry(0).PrinterInfo.PaperHeightPx = 1123;
+  try {
+    renderPageImage(pages, 0, 1000);
+    FAIL() << "an image of a million pixels a side must be refused";
+  } catch (const ExportError& e) {
+    EXPECT_EQ(std::string(e.what()), "the image would be too large");
+    EXPECT_EQ(portugueseMessage(e), pt("a imagem seria grande demais"));
   }
 }
 
