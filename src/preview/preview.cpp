@@ -49,8 +49,7 @@ constexpr int kLabelFrameMargin = 10;
 // Why a page cannot be drawn whole, as shown on the page itself: the reason
 // without the file, which the window already names.
 QString pageProblem(const std::exception& e) {
-  if (const auto* f = dynamic_cast<const PreparedFileError*>(&e))
-    return portugueseReason(f->reason);
+  if (dynamic_cast<const PreparedFileError*>(&e)) return portugueseReason(e);
   return portugueseMessage(e);
 }
 
@@ -627,9 +626,9 @@ void TfrPreviewForm::OpenCommand() {
   // Opening needs only the report: it must work after a failed or missing
   // file has left the preview empty.
   if (!Report) return;
-  const QString name = askOpenFile ? askOpenFile()
-                                   : askOpenFileName(PreviewPanel->window(), lastDialogFolder(),
-                                                     fileFilter());
+  const QString name =
+      askOpenFile ? askOpenFile()
+                  : askOpenFileName(PreviewPanel->window(), lastDialogFolder(), fileFilter());
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
   try {
@@ -641,9 +640,10 @@ void TfrPreviewForm::OpenCommand() {
 
 void TfrPreviewForm::SaveCommand() {
   if (!Pages) return;
-  const QString name = askSaveFile ? askSaveFile()
-                                   : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
-                                                     fileFilter(), QFileDialog::DontConfirmOverwrite);
+  const QString name = askSaveFile
+                           ? askSaveFile()
+                           : askSaveFileName(PreviewPanel->window(), lastDialogFolder(),
+                                             fileFilter(), QFileDialog::DontConfirmOverwrite);
   if (name.isEmpty()) return;
   rememberDialogFolder(name);
   SaveTo(name);
