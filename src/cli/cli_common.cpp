@@ -55,7 +55,7 @@ void writePdfFile(TfrEMFPages& pages, const std::vector<int>& indices, const std
 
 void savePngFile(const QImage& image, const std::string& out) {
   writeOutputFile(out, [&](QIODevice& d) {
-    if (!writePng(image, d)) throw ExportError("cannot write the image");
+    if (!writePng(image, d)) throw ExportError(FrpReason::CannotWriteImage);
   });
 }
 

@@ -114,7 +114,7 @@ int run(const std::vector<std::string>& argv) {
                                 QPageSize::Point, QString(), QPageSize::ExactMatch));
       pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
       QPainter painter;
-      if (!painter.begin(&pdf)) throw ExportError("cannot write the PDF");
+      if (!painter.begin(&pdf)) throw ExportError(FrpReason::CannotWritePdf);
       const Rect r{0, 0, roundEven((size.cx + 1) * scale), roundEven((size.cy + 1) * scale)};
       QtCanvas canvas(&painter, r, kDpi, kDpi);
       drawView(v, canvas, scale);

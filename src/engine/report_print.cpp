@@ -1,6 +1,5 @@
 #include "engine/report_print.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -71,10 +70,7 @@ class StorePages : public PrintPageSource {
   // fails means nothing was printed; the message says so and names the page.
   static std::string pageFailure(int pageNo, const std::exception& e) {
     // The file is the one the user is printing; the reason is what matters.
-    const auto* fileError = dynamic_cast<const PreparedFileError*>(&e);
-    QString reason = portugueseReason(fileError ? fileError->reason : std::string(e.what()));
-    static const QRegularExpression samePage("^página \\d+: ");
-    reason.remove(samePage);
+    const QString reason = portugueseReasonAfterPage(e);
     return QString::fromUtf8("Nada foi impresso: a página %1 não pôde ser desenhada (%2).")
         .arg(pageNo)
         .arg(reason)

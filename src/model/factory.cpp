@@ -75,7 +75,7 @@ std::unique_ptr<TfrView> CreateReportObject(uint8_t typeCode, std::string_view c
       break;
     }
     default:
-      if (typeCode > gtAddIn) throw Error("unknown object type code " + std::to_string(typeCode));
+      if (typeCode > gtAddIn) throw UnknownTypeCodeError(typeCode);
       return nullptr;
   }
   if (v) v->ObjectNumber = fs.ObjectCounter++;

@@ -22,6 +22,14 @@ class ClassNotFoundError : public Error {
   std::string className;  // the class that was not found
 };
 
+// Raised when a stream names an object type code past the add-ins'.
+class UnknownTypeCodeError : public Error {
+ public:
+  explicit UnknownTypeCodeError(int code)
+      : Error("unknown object type code " + std::to_string(code)), code(code) {}
+  int code;
+};
+
 // The core text view is built with the memo view (memo.cpp); the factory
 // reaches it through this function so the memo code is always linked in.
 std::unique_ptr<TfrView> createMemoView();

@@ -6,7 +6,8 @@
 
 namespace orv {
 
-static_assert(std::endian::native == std::endian::little, "stream code assumes a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "stream code assumes a little-endian host");
 
 std::vector<uint8_t> MemoryStream::takeBytes() {
   pos_ = 0;
@@ -29,8 +30,7 @@ void MemoryStream::setSize(size_t n) {
 }
 
 void MemoryStream::fail(const char* what) const {
-  throw StreamError("unexpected end of data reading " + std::string(what) + " at offset " +
-                    std::to_string(pos_));
+  throw StreamError(what, pos_);
 }
 
 void MemoryStream::read(void* dst, size_t n, const char* what) {
@@ -99,10 +99,18 @@ void MemoryStream::write(const void* src, size_t n) {
   pos_ += n;
 }
 
-void MemoryStream::writeU16(uint16_t v) { write(&v, 2); }
-void MemoryStream::writeU32(uint32_t v) { write(&v, 4); }
-void MemoryStream::writeF32(float v) { write(&v, 4); }
-void MemoryStream::writeF64(double v) { write(&v, 8); }
+void MemoryStream::writeU16(uint16_t v) {
+  write(&v, 2);
+}
+void MemoryStream::writeU32(uint32_t v) {
+  write(&v, 4);
+}
+void MemoryStream::writeF32(float v) {
+  write(&v, 4);
+}
+void MemoryStream::writeF64(double v) {
+  write(&v, 8);
+}
 
 namespace {
 

@@ -12,11 +12,19 @@ namespace orv {
 
 using StringList = std::vector<std::string>;
 
-// Raised when a read runs past the end of the data; the message names the
-// structure being read and the offset, so a damaged file can be diagnosed.
+// Raised when a read runs past the end of the data; it names the structure
+// being read and the offset, so a damaged file can be diagnosed. Readers that
+// find other damage say it in their own words, and leave `structure` empty.
 class StreamError : public Error {
  public:
   using Error::Error;
+  StreamError(std::string structure, size_t offset)
+      : Error("unexpected end of data reading " + structure + " at offset " +
+              std::to_string(offset)),
+        structure(std::move(structure)),
+        offset(offset) {}
+  std::string structure;
+  size_t offset = 0;
 };
 
 // A growable byte buffer with a position, the container every record is read

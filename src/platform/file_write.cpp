@@ -49,7 +49,7 @@ class DescriptorDevice : public QIODevice {
 // terminal) as it stands: it cannot be replaced, and has nothing to keep.
 bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>& write) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-  if (fd < 0) throw FileWriteError(path, std::strerror(errno));
+  if (fd < 0) throw FileWriteError(path, errno);
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
@@ -59,10 +59,10 @@ bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>
   try {
     complete = write(device);
   } catch (...) {
-    if (device.failure()) throw FileWriteError(path, std::strerror(device.failure()));
+    if (device.failure()) throw FileWriteError(path, device.failure());
     throw;
   }
-  if (device.failure()) throw FileWriteError(path, std::strerror(device.failure()));
+  if (device.failure()) throw FileWriteError(path, device.failure());
   return complete;
 }
 
@@ -77,7 +77,7 @@ bool replaceFile(const std::string& path, const std::function<bool(QIODevice&)>&
     target = QFile::encodeName(info.canonicalFilePath()).toStdString();
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) throw FileWriteError(path, std::strerror(errno));
+  if (fd < 0) throw FileWriteError(path, errno);
   // Whatever happens below, the temporary goes unless it became the file.
   struct Temporary {
     int fd;
@@ -88,7 +88,7 @@ bool replaceFile(const std::string& path, const std::function<bool(QIODevice&)>&
       if (!kept) ::unlink(name.c_str());
     }
   } guard{fd, temp};
-  auto fail = [&](int error) { throw FileWriteError(path, std::strerror(error)); };
+  auto fail = [&](int error) { throw FileWriteError(path, error); };
 
   bool complete = false;
   {

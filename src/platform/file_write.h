@@ -1,5 +1,6 @@
 #pragma once
 #include <QIODevice>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -8,13 +9,18 @@
 namespace orv {
 
 // A file that could not be written; the reason is the system's own text
-// ("No space left on device"), so the reader can put it into Portuguese.
+// ("No space left on device"), and its number lets the reader put it into
+// Portuguese.
 class FileWriteError : public Error {
  public:
-  FileWriteError(std::string file, const std::string& reason)
-      : Error(file + ": " + reason), file(std::move(file)), reason(reason) {}
+  FileWriteError(std::string file, int error)
+      : Error(file + ": " + std::strerror(error)),
+        file(std::move(file)),
+        reason(std::strerror(error)),
+        error(error) {}
   std::string file;
   std::string reason;
+  int error;
 };
 
 // Writes PATH through WRITE into a temporary file beside it and renames that

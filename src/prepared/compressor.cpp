@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include "prepared/frp_error.h"
+
 namespace orv {
 
 namespace {
@@ -44,11 +46,8 @@ namespace lzrw {
 
 namespace {
 
-constexpr const char* kReadError = "Error reading compressed stream.";
-constexpr const char* kWriteError = "Error writing compressed stream.";
-
 [[noreturn]] void corrupt() {
-  throw Error(kReadError);
+  throw PreparedError(FrpProblem(FrpReason::CompressedDataDamaged));
 }
 
 // Shared by every block compression, so the table is never allocated per block
@@ -333,7 +332,7 @@ struct Encoder {
 }  // namespace
 
 size_t encodeBlock(const uint8_t* in, size_t n, uint8_t* out) {
-  if (n > kBlockSize) throw Error(kWriteError);
+  if (n > kBlockSize) throw PreparedError(FrpProblem(FrpReason::CompressedWriteFailed));
   std::fill_n(g_hash, 4096, kEmptySlot);
   out[0] = 0x40;
   Encoder e{in, n, out, g_hash};
@@ -605,7 +604,7 @@ void TLZWCompressor::Compress(MemoryStream& source, MemoryStream& dest) {
       dest.write(buffer, m);
     } while (r == lzrw::kBlockSize);
   } catch (...) {
-    throw Error(lzrw::kWriteError);
+    throw PreparedError(FrpProblem(FrpReason::CompressedWriteFailed));
   }
   if (OnAfterCompress) OnAfterCompress(*this);
 }
@@ -621,7 +620,7 @@ void TLZWCompressor::Decompress(MemoryStream& source, MemoryStream& dest) {
     source.skip(used);
     dest.rewind();
   } catch (...) {
-    throw Error(lzrw::kReadError);
+    throw PreparedError(FrpProblem(FrpReason::CompressedDataDamaged));
   }
   if (OnAfterDecompress) OnAfterDecompress(*this);
 }

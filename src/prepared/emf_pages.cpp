@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -28,12 +29,15 @@ constexpr uint8_t kPictureKindMetafile = 2;
 constexpr size_t kMinRecordOld = 4 + 2 + 4 + 4 + 1 + 1;
 constexpr size_t kMinRecordNew = kMinRecordOld + 4 + 16;
 
-[[noreturn]] void refuse(const std::string& reason) {
-  throw Error(reason);
+[[noreturn]] void refuse(FrpProblem problem) {
+  throw PreparedError(std::move(problem));
 }
 
-std::string pageLabel(int index) {
-  return "page " + std::to_string(index + 1);
+// The problem a lower layer's error stands for, as the page's at `index`.
+FrpProblem pageProblem(int index, const std::exception& e) {
+  FrpProblem p = problemOf(e);
+  p.page = index + 1;
+  return p;
 }
 
 // A compressed page is a 4-byte size and blocks that each decode to at most
@@ -50,10 +54,12 @@ size_t compressedUpperBound(const uint8_t* p, size_t n) {
   return blocks * lzrw::kBlockSize;
 }
 
-void refuseOverlong(const uint8_t* p, size_t n, const std::string& label) {
+// `page` counts from 1; 0 leaves the page for the caller to name.
+void refuseOverlong(const uint8_t* p, size_t n, int page) {
   if (compressedUpperBound(p, n) > kMaxPageBytes + lzrw::kBlockSize)
-    refuse(label + "page data would expand beyond the limit of " +
-           std::to_string(kMaxPageBytes >> 20) + " MiB");
+    refuse(FrpProblem(FrpReason::PageWouldExpandTooFar)
+               .onPage(page)
+               .beyond(int64_t(kMaxPageBytes >> 20)));
 }
 
 // The page count, checked against the bytes left for records of at least
@@ -62,10 +68,8 @@ template <class Stream>
 int32_t readPageCount(Stream& s, size_t minRecord) {
   const int32_t count = s.readI32("page count");
   if (count < 0 || size_t(count) > s.remaining() / minRecord)
-    refuse("page count " + std::to_string(count) + " does not fit the file");
-  if (count > kMaxPages)
-    refuse("page count " + std::to_string(count) + " is more than the " +
-           std::to_string(kMaxPages) + " pages a report may hold");
+    refuse(FrpProblem(FrpReason::PageCountDoesNotFit).found(count));
+  if (count > kMaxPages) refuse(FrpProblem(FrpReason::TooManyPages).found(count).beyond(kMaxPages));
   return count;
 }
 
@@ -88,7 +92,7 @@ size_t readPageRecord(Stream& s, PreparedPage& e, int version, int index) {
     e.Margins.bottom = s.readI32("margins");
   }
   if (end < 0 || size_t(end) < s.position() || size_t(end) > s.size())
-    refuse(pageLabel(index) + ": end offset " + std::to_string(end) + " lies outside the file");
+    refuse(FrpProblem(FrpReason::EndOffsetOutside).onPage(index + 1).found(end));
   return size_t(end);
 }
 
@@ -106,7 +110,7 @@ void unpackWithCurrentCompressor(PreparedPage& e, const uint8_t* data, size_t n,
   try {
     currentCompressor().Decompress(packed, e.ObjectStream);
   } catch (const Error& err) {
-    refuse(pageLabel(index) + ": " + err.what());
+    refuse(pageProblem(index, err));
   }
   e.ObjectStream.rewind();
 }
@@ -118,7 +122,7 @@ struct PackedCheck {
   size_t size = 0;  // the page's bytes up to its end offset
   size_t used = 0;
   size_t unpacked = 0;
-  std::string error;
+  std::optional<FrpProblem> error;
 };
 
 // Walks every packed page as the decoder would, without writing anything, so
@@ -138,7 +142,7 @@ void checkPackedPages(std::vector<PackedCheck>& checks) {
       try {
         c.used = lzrw::checkStream(c.data, c.size, c.unpacked);
       } catch (const Error& err) {
-        c.error = err.what();
+        c.error = pageProblem(c.page, err);
       }
     }
   };
@@ -198,7 +202,8 @@ void writeMetafilePicture(MemoryStream& s, const PrinterInfo& info,
 class MemorySource : public PageSource {
  public:
   void copy(size_t offset, size_t n, uint8_t* out) const override {
-    if (offset > bytes.size() || n > bytes.size() - offset) throw Error("page data out of range");
+    if (offset > bytes.size() || n > bytes.size() - offset)
+      throw PreparedError(FrpProblem(FrpReason::PageDataOutOfRange));
     std::memcpy(out, bytes.data() + offset, n);
   }
   std::vector<uint8_t> bytes;
@@ -221,7 +226,7 @@ class FileSource : public PageSource {
     struct stat now;
     if (::fstat(fd_, &now) != 0 || now.st_size != st_.st_size ||
         now.st_mtim.tv_sec != st_.st_mtim.tv_sec || now.st_mtim.tv_nsec != st_.st_mtim.tv_nsec)
-      throw Error("the file has changed since it was opened");
+      throw PreparedError(FrpProblem(FrpReason::FileChanged));
     readAt(offset, n, out);
   }
 
@@ -230,8 +235,8 @@ class FileSource : public PageSource {
     while (n > 0) {
       const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) throw Error(std::string("read error: ") + std::strerror(errno));
-      if (got == 0) throw Error("the file has changed since it was opened");
+      if (got < 0) throw PreparedError(FrpProblem(FrpReason::ReadFailed).because(errno));
+      if (got == 0) throw PreparedError(FrpProblem(FrpReason::FileChanged));
       out += got;
       offset += size_t(got);
       n -= size_t(got);
@@ -332,10 +337,7 @@ class FileCursor {
     winStart_ = pos_;
     winLen_ = len;
   }
-  [[noreturn]] void fail(const char* what) const {
-    throw StreamError("unexpected end of data reading " + std::string(what) + " at offset " +
-                      std::to_string(pos_));
-  }
+  [[noreturn]] void fail(const char* what) const { throw StreamError(what, pos_); }
 
   const FileSource& file_;
   size_t size_;
@@ -431,7 +433,7 @@ MemoryStream PreparedPage::ObjectsCopy() const {
   if (!Stored.packed) return MemoryStream(std::move(bytes));
   // Decoding finds the same damage as the check at load, so an unchecked page
   // is checked by this first read; only its bound comes first.
-  if (Stored.unchecked) refuseOverlong(bytes.data(), bytes.size(), "");
+  if (Stored.unchecked) refuseOverlong(bytes.data(), bytes.size(), 0);
   std::vector<uint8_t> out;
   // Unchecked, the size is a guess: these pages pack to about a third.
   out.reserve(Stored.unchecked
@@ -453,7 +455,7 @@ const StoredObjects& PreparedPage::CheckedStore() const {
   if (Stored && Stored.unchecked) {
     std::vector<uint8_t> bytes(Stored.size);
     Stored.source->copy(Stored.offset, Stored.size, bytes.data());
-    refuseOverlong(bytes.data(), bytes.size(), "");
+    refuseOverlong(bytes.data(), bytes.size(), 0);
     size_t unpacked = 0;
     Stored.size = lzrw::checkStream(bytes.data(), bytes.size(), unpacked);
     Stored.unpackedSize = unpacked;
@@ -487,9 +489,8 @@ const StoredObjects& TfrEMFPages::checkedStore(int index) const {
 }
 
 void TfrEMFPages::pageError(int index, const Error& err) const {
-  const std::string reason = pageLabel(index) + ": " + err.what();
-  if (fileInfo_.path.empty()) throw Error(reason);
-  throw PreparedFileError(fileInfo_.path, reason);
+  if (fileInfo_.path.empty()) throw PreparedError(pageProblem(index, err));
+  throw PreparedFileError(fileInfo_.path, pageProblem(index, err));
 }
 
 void TfrEMFPages::LoadFromStream(MemoryStream& s, PageCheck check) {
@@ -503,7 +504,7 @@ void TfrEMFPages::LoadFromStream(MemoryStream& s, PageCheck check) {
       source->bytes = s.bytes();
     } catch (const std::bad_alloc&) {
       Clear();
-      throw Error("not enough memory to hold the report");
+      throw PreparedError(FrpProblem(FrpReason::NoMemoryForReport));
     }
   }
 }
@@ -534,10 +535,10 @@ void TfrEMFPages::loadFrom(Cursor& s, const std::shared_ptr<const PageSource>& s
     }
   } catch (const Error& e) {
     Clear();
-    throw Error(e.what());
+    throw PreparedError(problemOf(e));
   } catch (const std::bad_alloc&) {
     Clear();
-    throw Error("not enough memory to hold the report");
+    throw PreparedError(FrpProblem(FrpReason::NoMemoryForReport));
   }
 }
 
@@ -563,8 +564,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   size_t total = 0;
   auto checkTotal = [&] {
     if (total > kMaxReportBytes)
-      refuse("the pages would need more than " + std::to_string(kMaxReportBytes >> 30) +
-             " GiB of memory");
+      refuse(FrpProblem(FrpReason::PagesNeedTooMuchMemory).beyond(int64_t(kMaxReportBytes >> 30)));
   };
   // Packed pages are checked in batches, while their bytes are at hand.
   std::vector<PackedCheck> pending;
@@ -574,7 +574,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
     pending.clear();
     checkPackedPages(done);
     for (const PackedCheck& c : done) {
-      if (!c.error.empty()) refuse(pageLabel(c.page) + ": " + c.error);
+      if (c.error) refuse(*c.error);
       StoredObjects& st = pages_[c.page]->Stored;
       st.size = c.used;
       st.unpackedSize = c.unpacked;
@@ -598,7 +598,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
         e.Stored.unchecked = true;
       } else if (compressed) {
         const uint8_t* data = s.peek(n, "page data");
-        refuseOverlong(data, n, pageLabel(i) + ": ");
+        refuseOverlong(data, n, i + 1);
         if (keepPacked) {
           e.Stored.source = source;
           e.Stored.offset = s.position();
@@ -613,8 +613,9 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
         }
       } else {
         if (n > kMaxPageBytes)
-          refuse(pageLabel(i) + ": page data is larger than the limit of " +
-                 std::to_string(kMaxPageBytes >> 20) + " MiB");
+          refuse(FrpProblem(FrpReason::PageTooLarge)
+                     .onPage(i + 1)
+                     .beyond(int64_t(kMaxPageBytes >> 20)));
         e.Stored.source = source;
         e.Stored.offset = s.position();
         e.Stored.size = e.Stored.unpackedSize = n;
@@ -639,7 +640,7 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
   // The printer names of this older layout run up to a 0 byte, separated by CR.
   const uint8_t* begin = s.data() + s.position();
   const void* zero = std::memchr(begin, 0, s.remaining());
-  if (!zero) refuse("unexpected end of data reading printer names");
+  if (!zero) refuse(FrpProblem(FrpReason::EndOfData).about("printer names"));
   const size_t len = static_cast<const uint8_t*>(zero) - begin;
   std::string names(reinterpret_cast<const char*>(begin), len);
   s.skip(len + 1);
@@ -719,7 +720,8 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
       writeObjects(e.ObjectStream);
     }
     const size_t end = s.position();
-    if (end > size_t(INT32_MAX)) throw Error("the report is too large for the file format");
+    if (end > size_t(INT32_MAX))
+      throw PreparedError(FrpProblem(FrpReason::ReportTooLargeForFormat));
     s.seek(p);
     s.writeI32(static_cast<int32_t>(end));
     s.seek(end);
@@ -730,16 +732,19 @@ void TfrEMFPages::SaveToStream(MemoryStream& s) {
 void TfrEMFPages::LoadFromFile(const std::string& path, PageCheck check) {
   Clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw PreparedFileError(path, std::strerror(errno));
+  if (fd < 0) {
+    const int error = errno;
+    throw PreparedFileError(path, FrpProblem(FrpReason::SystemError).because(error));
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const std::string reason = S_ISDIR(st.st_mode) ? "is a directory" : "not a regular file";
     ::close(fd);
-    throw PreparedFileError(path, reason);
+    throw PreparedFileError(
+        path, FrpProblem(S_ISDIR(st.st_mode) ? FrpReason::IsDirectory : FrpReason::NotRegularFile));
   }
   auto file = std::make_shared<FileSource>(fd, st);
   if (st.st_size > off_t(INT32_MAX))
-    throw PreparedFileError(path, "the file is larger than the format allows");
+    throw PreparedFileError(path, FrpProblem(FrpReason::FileTooLarge));
   // Checking every page reads them all, in reads large enough that the pages
   // checked together keep the cores busy between them; otherwise only the
   // page records are needed, and a read need hardly reach past one.
@@ -747,7 +752,7 @@ void TfrEMFPages::LoadFromFile(const std::string& path, PageCheck check) {
   try {
     loadFrom(cursor, file, check);  // leaves the store empty when it fails
   } catch (const Error& e) {
-    throw PreparedFileError(path, e.what());
+    throw PreparedFileError(path, problemOf(e));
   }
   fileInfo_.path = path;
 }
@@ -763,7 +768,7 @@ void TfrEMFPages::SaveToFile(const std::string& path) {
       return true;  // a short write is the device's error, which replaceFile raises
     });
   } catch (const FileWriteError& e) {
-    throw PreparedFileError(path, e.reason);
+    throw PreparedFileError(path, problemOf(e));
   }
 }
 

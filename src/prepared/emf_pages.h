@@ -2,12 +2,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/printer_info.h"
 #include "model/stream.h"
 #include "platform/geometry.h"
+#include "prepared/frp_error.h"
 
 namespace orv {
 
@@ -102,8 +104,8 @@ struct PreparedPage {
   StoredObjects Stored;
   std::shared_ptr<TfrPage> ObjectPage;
   // Why the live objects stop before the end of the stream (an object of a
-  // kind this program does not know); empty when the page is whole.
-  std::string ObjectsError;
+  // kind this program does not know); none when the page is whole.
+  std::optional<FrpProblem> ObjectsError;
 
   // The object stream, unpacked into ObjectStream (and kept there) on first use.
   MemoryStream& Objects();

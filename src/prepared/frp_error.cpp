@@ -1,13 +1,16 @@
 #include "prepared/frp_error.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
+#include "model/factory.h"
+#include "model/stream.h"
 #include "platform/codepage.h"
+#include "platform/file_write.h"
 
 namespace orv {
 
@@ -67,46 +70,66 @@ constexpr Phrase kFields[] = {
     {"barcode type", "o tipo do código de barras"},
 };
 
-// Whole reasons, and the patterns of reasons with numbers in them.
-constexpr Phrase kReasons[] = {
-    {"page data out of range", "dados da página fora do arquivo"},
-    {"the file has changed since it was opened", "o arquivo mudou desde que foi aberto"},
-    {"not enough memory to hold the report", "memória insuficiente para o relatório"},
-    {"cannot write the image", "não foi possível gravar a imagem"},
-    {"cannot write the PDF", "não foi possível gravar o PDF"},
-    {"the image would be too large", "a imagem seria grande demais"},
-    {"not enough memory for the image", "memória insuficiente para a imagem"},
-    {"the report is too large for the file format",
-     "o relatório é grande demais para o formato do arquivo"},
-    {"is a directory", "é uma pasta, não um arquivo"},
-    {"not a regular file", "não é um arquivo comum"},
-    {"the file is larger than the format allows", "o arquivo é maior do que o formato permite"},
-    {"Error reading compressed stream.", "Erro ao ler os dados compactados."},
-    {"Error writing compressed stream.", "Erro ao gravar os dados compactados."},
-    {"no memory for the hash table", "memória insuficiente para a compactação"},
+// The reasons in each language, by code. %1, %2 stand for the facts the code
+// names, in the order given.
+struct Reason {
+  FrpReason code;
+  const char* english;
+  const char* portuguese;
 };
 
-constexpr Phrase kPatterns[] = {
-    {"^unexpected end of data reading (.+) at offset (\\d+)$",
-     "fim inesperado dos dados ao ler %1 na posição %2"},
-    {"^unexpected end of data reading (.+)$", "fim inesperado dos dados ao ler %1"},
-    {"^end offset (-?\\d+) lies outside the file$", "o fim do registro (%1) fica fora do arquivo"},
-    {"^page count (-?\\d+) does not fit the file$", "o número de páginas (%1) não cabe no arquivo"},
-    {"^page count (\\d+) is more than the (\\d+) pages a report may hold$",
+constexpr Reason kReasons[] = {
+    {FrpReason::EndOfData, "unexpected end of data reading %1",
+     "fim inesperado dos dados ao ler %1"},
+    {FrpReason::EndOffsetOutside, "end offset %1 lies outside the file",
+     "o fim do registro (%1) fica fora do arquivo"},
+    {FrpReason::PageCountDoesNotFit, "page count %1 does not fit the file",
+     "o número de páginas (%1) não cabe no arquivo"},
+    {FrpReason::TooManyPages, "page count %1 is more than the %2 pages a report may hold",
      "o número de páginas (%1) passa das %2 que um relatório pode ter"},
-    {"^the pages would need more than (\\d+) GiB of memory$",
+    {FrpReason::PagesNeedTooMuchMemory, "the pages would need more than %1 GiB of memory",
      "as páginas precisariam de mais de %1 GiB de memória"},
-    {"^page data would expand beyond the limit of (\\d+) MiB$",
+    {FrpReason::PageWouldExpandTooFar, "page data would expand beyond the limit of %1 MiB",
      "os dados da página passariam do limite de %1 MiB"},
-    {"^page data is larger than the limit of (\\d+) MiB$",
+    {FrpReason::PageTooLarge, "page data is larger than the limit of %1 MiB",
      "os dados da página passam do limite de %1 MiB"},
-    {"^unknown object type code (\\d+)$", "tipo de objeto desconhecido (código %1)"},
-    {"^unknown object type (.+)$", "tipo de objeto desconhecido: %1"},
-    {"^read error: (.+)$", "erro de leitura: %1"},
+    {FrpReason::UnknownObjectCode, "unknown object type code %1",
+     "tipo de objeto desconhecido (código %1)"},
+    {FrpReason::UnknownObjectClass, "unknown object type %1", "tipo de objeto desconhecido: %1"},
+    {FrpReason::ReadFailed, "read error: %1", "erro de leitura: %1"},
+    {FrpReason::SystemError, "%1", "%1"},
+    {FrpReason::PageDataOutOfRange, "page data out of range", "dados da página fora do arquivo"},
+    {FrpReason::FileChanged, "the file has changed since it was opened",
+     "o arquivo mudou desde que foi aberto"},
+    {FrpReason::NoMemoryForReport, "not enough memory to hold the report",
+     "memória insuficiente para o relatório"},
+    {FrpReason::IsDirectory, "is a directory", "é uma pasta, não um arquivo"},
+    {FrpReason::NotRegularFile, "not a regular file", "não é um arquivo comum"},
+    {FrpReason::FileTooLarge, "the file is larger than the format allows",
+     "o arquivo é maior do que o formato permite"},
+    {FrpReason::CompressedDataDamaged, "Error reading compressed stream.",
+     "Erro ao ler os dados compactados."},
+    {FrpReason::CompressedWriteFailed, "Error writing compressed stream.",
+     "Erro ao gravar os dados compactados."},
+    {FrpReason::ReportTooLargeForFormat, "the report is too large for the file format",
+     "o relatório é grande demais para o formato do arquivo"},
+    {FrpReason::CannotWriteImage, "cannot write the image", "não foi possível gravar a imagem"},
+    {FrpReason::CannotWritePdf, "cannot write the PDF", "não foi possível gravar o PDF"},
+    {FrpReason::ImageTooLarge, "the image would be too large", "a imagem seria grande demais"},
+    {FrpReason::NoMemoryForImage, "not enough memory for the image",
+     "memória insuficiente para a imagem"},
+    {FrpReason::Other, "%1", "%1"},
 };
 
-// The system's error texts the reader passes on, by their number.
-QString systemError(const std::string& text) {
+const Reason& reasonFor(FrpReason code) {
+  for (const Reason& r : kReasons)
+    if (r.code == code) return r;
+  return kReasons[std::size(kReasons) - 1];
+}
+
+// The system's error texts, by their number; a number the table lacks keeps
+// the system's own words.
+std::string systemError(int error) {
   constexpr struct {
     int code;
     const char* portuguese;
@@ -127,8 +150,8 @@ QString systemError(const std::string& text) {
       {EFBIG, "o arquivo ficaria grande demais"},
   };
   for (const auto& e : kErrors)
-    if (text == std::strerror(e.code)) return QString::fromUtf8(e.portuguese);
-  return QString();
+    if (error == e.code) return e.portuguese;
+  return std::strerror(error);
 }
 
 // Reasons are mostly ASCII; a file's own bytes inside them (a class name) may
@@ -139,46 +162,115 @@ QString decodeReason(const std::string& reason) {
   return utf8.hasError() ? decodeBytes(reason, 1252) : text;
 }
 
-QString field(const QString& english) {
+std::string field(const std::string& english) {
   for (const Phrase& f : kFields)
-    if (english == QLatin1String(f.english)) return QString::fromUtf8(f.portuguese);
-  return "\"" + english + "\"";
+    if (english == f.english) return f.portuguese;
+  std::string quoted = "\"";
+  quoted += decodeReason(english).toStdString();
+  quoted += '"';
+  return quoted;
+}
+
+// Puts the facts in place of %1 and %2, once each, so that a fact that holds
+// a % of its own is never taken for a place.
+std::string fillIn(std::string_view pattern, const std::string& first, const std::string& second) {
+  std::string out;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() &&
+        (pattern[i + 1] == '1' || pattern[i + 1] == '2')) {
+      out += pattern[++i] == '1' ? first : second;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+// A reason that goes on a sentence ("página 3: erro ao ler…") takes a small
+// letter, unless it starts a name in capitals.
+QString goingOn(QString text) {
+  if (text.size() > 1 && text[0].isUpper() && text[1].isLower()) text[0] = text[0].toLower();
+  return text;
+}
+
+// The facts that fill a reason's places, in UTF-8.
+struct Facts {
+  Facts(std::string first, std::string second = {})
+      : first(std::move(first)), second(std::move(second)) {}
+  std::string first, second;
+};
+
+Facts factsOf(const FrpProblem& p, bool portuguese) {
+  switch (p.reason) {
+    case FrpReason::EndOfData:
+      if (!portuguese)
+        return {p.structure + (p.offset >= 0 ? " at offset " + std::to_string(p.offset) : "")};
+      return {field(p.structure) +
+              (p.offset >= 0 ? " na posição " + std::to_string(p.offset) : "")};
+    case FrpReason::ReadFailed:
+      // The system's words, as the reader has always put them here.
+      return {std::strerror(p.error)};
+    case FrpReason::SystemError:
+      return {portuguese ? systemError(p.error) : std::strerror(p.error)};
+    case FrpReason::UnknownObjectClass:
+    case FrpReason::Other:
+      return {portuguese ? decodeReason(p.structure).toStdString() : p.structure};
+    case FrpReason::PagesNeedTooMuchMemory:
+    case FrpReason::PageWouldExpandTooFar:
+    case FrpReason::PageTooLarge:
+      return {std::to_string(p.limit)};
+    default:
+      return {std::to_string(p.value), std::to_string(p.limit)};
+  }
 }
 
 }  // namespace
 
-QString portugueseReason(const std::string& reason) {
-  // "page 2: ..." names the page first; the rest is a reason of its own.
-  static const QRegularExpression page("^page (\\d+): (.*)$");
-  const QString text = decodeReason(reason);
-  if (const auto m = page.match(text); m.hasMatch()) {
-    // The reason goes on the sentence: "página 3: erro ao ler…", with a small
-    // letter unless it starts a name in capitals.
-    QString rest = portugueseReason(m.captured(2).toStdString());
-    if (rest.size() > 1 && rest[0].isUpper() && rest[1].isLower()) rest[0] = rest[0].toLower();
-    return QString::fromUtf8("página %1: %2").arg(m.captured(1), rest);
-  }
-  for (const Phrase& p : kReasons)
-    if (reason == p.english) return QString::fromUtf8(p.portuguese);
-  if (QString s = systemError(reason); !s.isEmpty()) return s;
-  for (const Phrase& p : kPatterns) {
-    const QRegularExpression re(QString::fromLatin1(p.english));
-    const auto m = re.match(text);
-    if (!m.hasMatch()) continue;
-    QString out = QString::fromUtf8(p.portuguese);
-    for (int i = 1; i <= m.lastCapturedIndex(); ++i) {
-      const bool isField = std::string_view(p.english).starts_with("^unexpected end") && i == 1;
-      out = out.arg(isField ? field(m.captured(i)) : m.captured(i));
-    }
-    return out;
-  }
-  return text;
+std::string englishReason(const FrpProblem& p) {
+  const Facts f = factsOf(p, false);
+  const std::string text = fillIn(reasonFor(p.reason).english, f.first, f.second);
+  return p.page > 0 ? "page " + std::to_string(p.page) + ": " + text : text;
+}
+
+QString portugueseReason(const FrpProblem& p) {
+  const Facts f = factsOf(p, true);
+  const QString text =
+      QString::fromStdString(fillIn(reasonFor(p.reason).portuguese, f.first, f.second));
+  if (p.page <= 0) return text;
+  return QString::fromUtf8("página %1: %2").arg(p.page).arg(goingOn(text));
+}
+
+FrpProblem problemOf(const std::exception& e) {
+  if (const auto* f = dynamic_cast<const PreparedFileError*>(&e)) return f->problem;
+  if (const auto* p = dynamic_cast<const PreparedError*>(&e)) return p->problem;
+  if (const auto* s = dynamic_cast<const StreamError*>(&e); s && !s->structure.empty())
+    return FrpProblem(FrpReason::EndOfData).about(s->structure).atOffset(int64_t(s->offset));
+  if (const auto* u = dynamic_cast<const UnknownTypeCodeError*>(&e))
+    return FrpProblem(FrpReason::UnknownObjectCode).found(u->code);
+  if (const auto* w = dynamic_cast<const FileWriteError*>(&e))
+    return FrpProblem(FrpReason::SystemError).because(w->error);
+  return FrpProblem(FrpReason::Other).about(e.what());
+}
+
+QString portugueseReason(const std::exception& e) {
+  return portugueseReason(problemOf(e));
+}
+
+QString portugueseReasonAfterPage(const std::exception& e) {
+  FrpProblem p = problemOf(e);
+  const bool onPage = p.page > 0;
+  p.page = 0;
+  const QString text = portugueseReason(p);
+  return onPage ? goingOn(text) : text;
 }
 
 QString portugueseMessage(const std::exception& e) {
   if (const auto* f = dynamic_cast<const PreparedFileError*>(&e))
-    return QFile::decodeName(f->file.c_str()) + ": " + portugueseReason(f->reason);
-  return portugueseReason(e.what());
+    return QFile::decodeName(f->file.c_str()) + ": " + portugueseReason(f->problem);
+  if (const auto* w = dynamic_cast<const FileWriteError*>(&e))
+    return QFile::decodeName(w->file.c_str()) + ": " +
+           QString::fromStdString(systemError(w->error));
+  return portugueseReason(e);
 }
 
 }  // namespace orv

@@ -38,7 +38,7 @@ void TfrEMFPages::BuildObjects(int index) {
   factoryState().resetMissing();
 
   s.rewind();
-  std::string stopped;
+  std::optional<FrpProblem> stopped;
   try {
     if (!s.atEnd()) state.StreamVersion = s.readU8("stream version");
     while (!s.atEnd()) {
@@ -51,7 +51,7 @@ void TfrEMFPages::BuildObjects(int index) {
   } catch (const ClassNotFoundError& err) {
     // A record cannot be skipped without knowing its class: the page keeps
     // the objects before it and says why the rest is missing.
-    stopped = "page " + std::to_string(index + 1) + ": unknown object type " + err.className;
+    stopped = FrpProblem(FrpReason::UnknownObjectClass).about(err.className).onPage(index + 1);
   } catch (...) {
     state.CurrentPage = nullptr;
     s.rewind();
@@ -97,9 +97,9 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target) {
     view.OnPrinterCanvas = printing;
     view.Draw(canvas);
   }
-  if (!e.ObjectsError.empty()) {
-    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, e.ObjectsError);
-    throw Error(e.ObjectsError);
+  if (e.ObjectsError) {
+    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, *e.ObjectsError);
+    throw PreparedError(*e.ObjectsError);
   }
 }
 

@@ -30,9 +30,9 @@ QImage renderPageImage(TfrEMFPages& pages, int index, double zoom) {
   const PreparedPage& e = pages.Entry(index);
   const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
   const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
-  if (qint64(w) * h > kMaxImagePixels) throw ExportError("the image would be too large");
+  if (qint64(w) * h > kMaxImagePixels) throw ExportError(FrpReason::ImageTooLarge);
   QImage img(w, h, QImage::Format_RGB32);
-  if (img.isNull()) throw ExportError("not enough memory for the image");
+  if (img.isNull()) throw ExportError(FrpReason::NoMemoryForImage);
   img.fill(Qt::white);
   QPainter painter(&img);
   QtCanvas canvas(&painter, Rect{0, 0, w, h});
@@ -58,7 +58,7 @@ bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevic
     pdf.setPageSize(size);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     if (first) {
-      if (!painter.begin(&pdf)) throw ExportError("cannot write the PDF");
+      if (!painter.begin(&pdf)) throw ExportError(FrpReason::CannotWritePdf);
       first = false;
     } else {
       pdf.newPage();

@@ -5,6 +5,7 @@
 
 #include "platform/error.h"
 #include "platform/geometry.h"
+#include "prepared/frp_error.h"
 
 class QIODevice;
 class QString;
@@ -24,10 +25,10 @@ inline constexpr int kPdfDpi = 600;
 // 1200 dots per inch is about 140 million pixels).
 inline constexpr qint64 kMaxImagePixels = qint64(200) << 20;
 
-// A file could not be written; the message says why.
-class ExportError : public Error {
+// A page could not be exported; the reason says why.
+class ExportError : public PreparedError {
  public:
-  using Error::Error;
+  explicit ExportError(FrpReason reason) : PreparedError(FrpProblem(reason)) {}
 };
 
 // Draws one page on a canvas whose page rectangle is `pageRect` at `scale`

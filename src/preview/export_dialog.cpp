@@ -81,7 +81,7 @@ bool fileAcceptable(QDialog* d, ExportFileField* file, QLabel* problem) {
 
 // The reason of a failed export, without the file the message names anyway.
 QString writeFailure(const std::exception& e) {
-  if (const auto* w = dynamic_cast<const FileWriteError*>(&e)) return portugueseReason(w->reason);
+  if (dynamic_cast<const FileWriteError*>(&e)) return portugueseReason(e);
   return portugueseMessage(e);
 }
 

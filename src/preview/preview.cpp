@@ -46,8 +46,7 @@ constexpr int kLabelFrameMargin = 10;
 // Why a page cannot be drawn whole, as shown on the page itself: the reason
 // without the file, which the window already names.
 QString pageProblem(const std::exception& e) {
-  if (const auto* f = dynamic_cast<const PreparedFileError*>(&e))
-    return portugueseReason(f->reason);
+  if (dynamic_cast<const PreparedFileError*>(&e)) return portugueseReason(e);
   return portugueseMessage(e);
 }
 

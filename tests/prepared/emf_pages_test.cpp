@@ -485,10 +485,14 @@ TEST_F(StoreTest, FailedLoadLeavesTheStoreEmpty) {
 TEST_F(StoreTest, HostileFilesAreRefused) {
   // Each file is refused the same way from memory and from a file on disk.
   TempFile file;
-  auto expectRefused = [&](MemoryStream s, const std::string& fragment) {
+  // The reasons are given whole, in English for frptool and in Portuguese for
+  // the viewer, so that a reworded message cannot slip by either of them.
+  auto expectRefused = [&](MemoryStream s, const std::string& fragment, const std::string& english,
+                           const char* portuguese) {
     file.write(s.bytes());
     for (bool fromFile : {false, true}) {
       TfrEMFPages store(&owner);
+      const std::string named = fromFile ? file.path + ": " : "";
       try {
         if (fromFile)
           store.LoadFromFile(file.path);
@@ -496,8 +500,8 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
           store.LoadFromStream(s);
         ADD_FAILURE() << "accepted: " << fragment;
       } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos)
-            << "expected \"" << fragment << "\" in: " << e.what();
+        EXPECT_EQ(std::string(e.what()), named + english);
+        EXPECT_EQ(portugueseMessage(e).toStdString(), named + portuguese);
       }
       EXPECT_EQ(store.Count(), 0);
     }
@@ -530,30 +534,38 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
   auto header = [](FileBuilder& f) { f.u8(25).u8(0).name("P"); };
 
   {  // empty file
-    expectRefused(MemoryStream(), "file version");
+    expectRefused(MemoryStream(), "file version",
+                  "unexpected end of data reading file version at offset 0",
+                  "fim inesperado dos dados ao ler a versão do arquivo na posição 0");
   }
   {  // cut inside the printer name
     FileBuilder f;
     f.u8(25).u8(0).u16(50).bytes({'a', 'b'});
-    expectRefused(f.done(), "printer name");
+    expectRefused(f.done(), "printer name",
+                  "unexpected end of data reading printer name at offset 4",
+                  "fim inesperado dos dados ao ler o nome da impressora na posição 4");
   }
   {  // negative page count
     FileBuilder f;
     header(f);
     f.i32(-1);
-    expectRefused(f.done(), "page count");
+    expectRefused(f.done(), "page count", "page count -1 does not fit the file",
+                  "o número de páginas (-1) não cabe no arquivo");
   }
   {  // a page count the file cannot hold
     FileBuilder f;
     header(f);
     f.i32(1000000).bytes(std::vector<uint8_t>(100, 0));
-    expectRefused(f.done(), "page count");
+    expectRefused(f.done(), "page count", "page count 1000000 does not fit the file",
+                  "o número de páginas (1000000) não cabe no arquivo");
   }
   {  // more pages than a report may hold, each as small as a record can be
     FileBuilder f;
     f.u8(0).name("P").i32(kMaxPages + 1);
     f.bytes(std::vector<uint8_t>(size_t(kMaxPages + 1) * 16, 0));
-    expectRefused(f.done(), "pages a report may hold");
+    expectRefused(f.done(), "pages a report may hold",
+                  "page count 1048577 is more than the 1048576 pages a report may hold",
+                  "o número de páginas (1048577) passa das 1048576 que um relatório pode ter");
   }
   {  // end offset beyond the file
     FileBuilder f;
@@ -561,20 +573,23 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
     f.i32(1).i32(1 << 30).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(
         0);
     f.u8(0);
-    expectRefused(f.done(), "end offset");
+    expectRefused(f.done(), "end offset", "page 1: end offset 1073741824 lies outside the file",
+                  "página 1: o fim do registro (1073741824) fica fora do arquivo");
   }
   {  // end offset pointing back into the record
     FileBuilder f;
     header(f);
     f.i32(1).i32(3).u16(9).i32(2100).i32(2970).u8(0).i32(-1).u8(0).i32(0).i32(0).i32(0).i32(0);
     f.u8(0);
-    expectRefused(f.done(), "end offset");
+    expectRefused(f.done(), "end offset", "page 1: end offset 3 lies outside the file",
+                  "página 1: o fim do registro (3) fica fora do arquivo");
   }
   {  // cut inside the only page record: the count alone cannot fit
     FileBuilder f;
     header(f);
     f.i32(1).i32(100).u16(9).i32(2100);
-    expectRefused(f.done(), "does not fit");
+    expectRefused(f.done(), "does not fit", "page count 1 does not fit the file",
+                  "o número de páginas (1) não cabe no arquivo");
   }
   {  // cut inside the second record
     FileBuilder f;
@@ -585,7 +600,9 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
     f.bytes(std::vector<uint8_t>(40, 25));
     f.patch(at, int32_t(f.pos()));
     f.i32(0).u16(9).i32(2100);
-    expectRefused(f.done(), "paper height");
+    expectRefused(f.done(), "paper height",
+                  "unexpected end of data reading paper height at offset 96",
+                  "fim inesperado dos dados ao ler a altura do papel na posição 96");
   }
   {  // compressed data that is not
     FileBuilder f;
@@ -595,7 +612,9 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
     f.bytes({5, 0, 0, 0, 200, 0, 0x40, 1});
     f.patch(at, int32_t(f.pos()));
     f.u8(0);
-    expectRefused(f.done(), "Error reading compressed stream.");
+    expectRefused(f.done(), "Error reading compressed stream.",
+                  "page 1: Error reading compressed stream.",
+                  "página 1: erro ao ler os dados compactados.");
   }
   {  // well-framed blocks whose first item copies from before the block start,
      // on the second page: found at load although no page is unpacked yet
@@ -612,7 +631,9 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
       f.patch(at, int32_t(f.pos()));
     }
     f.u8(0);
-    expectRefused(f.done(), "page 2: Error reading compressed stream.");
+    expectRefused(f.done(), "page 2: Error reading compressed stream.",
+                  "page 2: Error reading compressed stream.",
+                  "página 2: erro ao ler os dados compactados.");
   }
   {  // a small page claiming to expand beyond the per-page limit
     FileBuilder f;
@@ -624,12 +645,14 @@ TEST_F(StoreTest, HostileFilesAreRefused) {
     for (size_t i = 0; i < blocks; ++i) f.u16(0);
     f.patch(at, int32_t(f.pos()));
     f.u8(0);
-    expectRefused(f.done(), "limit");
+    expectRefused(f.done(), "limit", "page 1: page data would expand beyond the limit of 64 MiB",
+                  "página 1: os dados da página passariam do limite de 64 MiB");
   }
   {  // metafile layout without the terminating 0 of its printer names
     FileBuilder f;
     f.bytes({'A', 'B', 'C'});
-    expectRefused(f.done(), "printer names");
+    expectRefused(f.done(), "printer names", "unexpected end of data reading printer names",
+                  "fim inesperado dos dados ao ler os nomes das impressoras");
   }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/emf_canvas.h"
 #include "platform/emf_player.h"
 #include "prepared/emf_pages.h"
+#include "prepared/frp_error.h"
 #include "prepared/page_search.h"
 #include "printing/tfr_printer.h"
 
@@ -95,6 +96,8 @@ TEST_F(PageDrawTest, UnknownAddInKeepsTheObjectsBeforeItAndSaysWhatIsMissing) {
   } catch (const Error& e) {
     // In words, with the page, and no bare class name with a carriage return.
     EXPECT_EQ(std::string(e.what()), "page 1: unknown object type TfrNoSuchView");
+    EXPECT_EQ(portugueseMessage(e),
+              QString::fromUtf8("página 1: tipo de objeto desconhecido: TfrNoSuchView"));
   }
   ASSERT_TRUE(store.Entry(0).ObjectPage);
   EXPECT_EQ(store.Entry(0).ObjectPage->Objects.size(), 1u);  // what came before is drawn

@@ -655,7 +655,7 @@ TEST_F(PreviewTest, APageWithAnUnknownObjectShowsWhatCameBeforeAndSaysWhy) {
       if (qRed(img.pixel(x, y)) > 200 && qGreen(img.pixel(x, y)) < 100) ++red;
   EXPECT_GT(red, 20);
   ASSERT_TRUE(form().Pages->Entry(1).ObjectPage);
-  EXPECT_EQ(portugueseReason(form().Pages->Entry(1).ObjectsError),
+  EXPECT_EQ(portugueseReason(*form().Pages->Entry(1).ObjectsError),
             QString::fromUtf8("página 2: tipo de objeto desconhecido: TfrNoSuchView"));
 }
 
