@@ -13,6 +13,7 @@
 #include "engine/formatting.h"
 #include "engine/parser.h"
 #include "engine/report_print.h"
+#include "engine/run_scope.h"
 #include "engine/text_readers.h"
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
@@ -91,60 +92,6 @@ double nowAsDateTime() {
          encodeTime(t.hour(), t.minute(), t.second(), t.msec());
 }
 
-// Restores the process-wide states the run sets, however it ends.
-class RunStateScope {
- public:
-  RunStateScope(TfrReportRun& run, TfrReport& report) {
-    ModelState& st = modelState();
-    savedMode_ = st.Mode;
-    savedHooks_ = st.RunHooks;
-    savedReport_ = st.CurrentReport;
-    st.Mode = DocumentMode::Running;
-    st.RunHooks = &run;
-    st.CurrentReport = &report;
-    // Drawing elsewhere leaves the last view it aligned here, which may be
-    // gone by now; a script of the run must never reach it.
-    st.CurrentView = nullptr;
-    st.CurrentBand = nullptr;
-    st.CurrentPage = nullptr;
-    TfrParser& p = engineGlobals().Parser;
-    savedGet_ = p.OnGetValue;
-    savedFn_ = p.OnFunction;
-    EngineGlobals& g = engineGlobals();
-    savedHost_ = g.FunctionHost;
-    savedSet_ = g.Interpreter.OnSetValue;
-    g.FunctionHost = &run;
-    // Report variables live for one preparation: a second run starts clean.
-    g.Variables.Clear();
-    g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) {
-      run.SetValue(n, v);
-    };
-  }
-  ~RunStateScope() {
-    ModelState& st = modelState();
-    st.Mode = savedMode_;
-    st.RunHooks = savedHooks_;
-    st.CurrentReport = savedReport_;
-    st.CurrentView = nullptr;
-    st.CurrentBand = nullptr;
-    st.CurrentPage = nullptr;
-    TfrParser& p = engineGlobals().Parser;
-    p.OnGetValue = savedGet_;
-    p.OnFunction = savedFn_;
-    engineGlobals().FunctionHost = savedHost_;
-    engineGlobals().Interpreter.OnSetValue = savedSet_;
-  }
-
- private:
-  DocumentMode savedMode_;
-  ViewRunHooks* savedHooks_;
-  void* savedReport_;
-  TfrParser::GetValueHook savedGet_;
-  TfrParser::FunctionHook savedFn_;
-  TfrFunctionHost* savedHost_;
-  std::function<void(const std::string&, const Variant&)> savedSet_;
-};
-
 }  // namespace
 
 TfrReportRun::ObjectGeometry::ObjectGeometry(const TfrView& v)
@@ -173,29 +120,12 @@ void TfrReportRun::RequestNewColumn() {
 // ------------------------------------------------------------ preparation
 
 bool TfrReportRun::Prepare() {
-  RunStateScope scope(*this, report_);
+  TfrRunScope scope(*this, report_);
   const double now = nowAsDateTime();
   RunDate = std::floor(now);
   RunTime = now - RunDate;
   DoublePass = report_.DoublePassReport != 0;
   band_ = nullptr;
-  TfrParser& parser = engineGlobals().Parser;
-  parser.OnGetValue = [this](const std::string& n, Variant& v) { GetValue(n, v); };
-  parser.OnFunction = [this](const std::string& n, const std::string& p1, const std::string& p2,
-                             const std::string& p3, Variant& v) { CallFunction(n, p1, p2, p3, v); };
-
-  TfrDataDictionary& dict = report_.Dictionary;
-  dict.FindDataset = [this](std::string_view name) { return report_.Components.findDataset(name); };
-  dict.Evaluate = [](const std::string& expression) {
-    return engineGlobals().Parser.Calc(expression);
-  };
-  struct DictionaryHooks {
-    TfrDataDictionary& d;
-    ~DictionaryHooks() {
-      d.FindDataset = nullptr;
-      d.Evaluate = nullptr;
-    }
-  } dictionaryHooks{dict};
 
   // The run may change the template (scripts, objects moved onto bands); it
   // is put back afterwards.
