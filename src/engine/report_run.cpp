@@ -6,6 +6,7 @@
 #include <cmath>
 #include <set>
 
+#include "engine/band_tree.h"
 #include "engine/data_components.h"
 #include "engine/dataset.h"
 #include "engine/date_time.h"
@@ -13,6 +14,7 @@
 #include "engine/formatting.h"
 #include "engine/parser.h"
 #include "engine/report_print.h"
+#include "engine/run_scope.h"
 #include "engine/text_readers.h"
 #include "engine/tfr_report.h"
 #include "model/memo_view.h"
@@ -25,35 +27,6 @@
 #include "platform/strings.h"
 
 namespace orv {
-
-TfrBand::~TfrBand() = default;
-
-void TfrBand::ReadView(const TfrBandView& v, bool pageSkipped) {
-  View = const_cast<TfrBandView*>(&v);
-  Name = v.Name;
-  x = v.Left;
-  y = v.Top;
-  dx = v.Width;
-  dy = v.Height;
-  CalculatedHeight = dy;
-  Script = v.Memo;
-  Visible = v.Visible;
-  const uint16_t f = v.Flags;
-  Stretched = f & bfStretched;
-  // A page that only runs as a sub-report never breaks on its own.
-  FormNewPage = (f & bfFormNewPage) && !pageSkipped;
-  Breaked = (f & bfBreaked) && !pageSkipped;
-  PrintIfSubsetEmpty = f & bfPrintIfSubsetEmpty;
-  OnFirstPage = f & bfOnFirstPage;
-  OnLastPage = f & bfOnLastPage;
-  RepeatHeader = f & bfRepeatHeader;
-  PrintChildIfInvisible = f & bfPrintChildIfInvisible;
-  Columns = std::max(1, v.Columns);
-  ColumnWidth = v.ColumnWidth;
-  ColumnGap = v.ColumnGap;
-  NewColumnAfter = v.NewColumnAfter;
-  SplitFlag = Breaked;
-}
 
 bool TfrReportRun::PageRun::hasFooter() const {
   const TfrBand* f = bands[btPageFooter];
@@ -77,12 +50,6 @@ bool keepsOwnY(uint16_t type) {
   return type == btPageFooter || type == btOverlay || type == btNone;
 }
 
-constexpr int32_t kMaxCrossColumns = 4096;
-
-bool isStretchable(TfrView& v) {
-  return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
-}
-
 double nowAsDateTime() {
   const QDateTime now = QDateTime::currentDateTime();
   const QDate d = now.date();
@@ -90,60 +57,6 @@ double nowAsDateTime() {
   return encodeDate(d.year(), d.month(), d.day()) +
          encodeTime(t.hour(), t.minute(), t.second(), t.msec());
 }
-
-// Restores the process-wide states the run sets, however it ends.
-class RunStateScope {
- public:
-  RunStateScope(TfrReportRun& run, TfrReport& report) {
-    ModelState& st = modelState();
-    savedMode_ = st.Mode;
-    savedHooks_ = st.RunHooks;
-    savedReport_ = st.CurrentReport;
-    st.Mode = DocumentMode::Running;
-    st.RunHooks = &run;
-    st.CurrentReport = &report;
-    // Drawing elsewhere leaves the last view it aligned here, which may be
-    // gone by now; a script of the run must never reach it.
-    st.CurrentView = nullptr;
-    st.CurrentBand = nullptr;
-    st.CurrentPage = nullptr;
-    TfrParser& p = engineGlobals().Parser;
-    savedGet_ = p.OnGetValue;
-    savedFn_ = p.OnFunction;
-    EngineGlobals& g = engineGlobals();
-    savedHost_ = g.FunctionHost;
-    savedSet_ = g.Interpreter.OnSetValue;
-    g.FunctionHost = &run;
-    // Report variables live for one preparation: a second run starts clean.
-    g.Variables.Clear();
-    g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) {
-      run.SetValue(n, v);
-    };
-  }
-  ~RunStateScope() {
-    ModelState& st = modelState();
-    st.Mode = savedMode_;
-    st.RunHooks = savedHooks_;
-    st.CurrentReport = savedReport_;
-    st.CurrentView = nullptr;
-    st.CurrentBand = nullptr;
-    st.CurrentPage = nullptr;
-    TfrParser& p = engineGlobals().Parser;
-    p.OnGetValue = savedGet_;
-    p.OnFunction = savedFn_;
-    engineGlobals().FunctionHost = savedHost_;
-    engineGlobals().Interpreter.OnSetValue = savedSet_;
-  }
-
- private:
-  DocumentMode savedMode_;
-  ViewRunHooks* savedHooks_;
-  void* savedReport_;
-  TfrParser::GetValueHook savedGet_;
-  TfrParser::FunctionHook savedFn_;
-  TfrFunctionHost* savedHost_;
-  std::function<void(const std::string&, const Variant&)> savedSet_;
-};
 
 }  // namespace
 
@@ -162,6 +75,10 @@ TfrReportRun::TfrReportRun(TfrReport& report) : report_(report) {}
 
 TfrReportRun::~TfrReportRun() = default;
 
+bool TfrReportRun::isStretchable(TfrView& v) {
+  return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
+}
+
 void TfrReportRun::RequestNewPage() {
   if (band_) ++band_->NewPageRequests;
 }
@@ -173,29 +90,12 @@ void TfrReportRun::RequestNewColumn() {
 // ------------------------------------------------------------ preparation
 
 bool TfrReportRun::Prepare() {
-  RunStateScope scope(*this, report_);
+  TfrRunScope scope(*this, report_);
   const double now = nowAsDateTime();
   RunDate = std::floor(now);
   RunTime = now - RunDate;
   DoublePass = report_.DoublePassReport != 0;
   band_ = nullptr;
-  TfrParser& parser = engineGlobals().Parser;
-  parser.OnGetValue = [this](const std::string& n, Variant& v) { GetValue(n, v); };
-  parser.OnFunction = [this](const std::string& n, const std::string& p1, const std::string& p2,
-                             const std::string& p3, Variant& v) { CallFunction(n, p1, p2, p3, v); };
-
-  TfrDataDictionary& dict = report_.Dictionary;
-  dict.FindDataset = [this](std::string_view name) { return report_.Components.findDataset(name); };
-  dict.Evaluate = [](const std::string& expression) {
-    return engineGlobals().Parser.Calc(expression);
-  };
-  struct DictionaryHooks {
-    TfrDataDictionary& d;
-    ~DictionaryHooks() {
-      d.FindDataset = nullptr;
-      d.Evaluate = nullptr;
-    }
-  } dictionaryHooks{dict};
 
   // The run may change the template (scripts, objects moved onto bands); it
   // is put back afterwards.
@@ -310,8 +210,11 @@ void TfrReportRun::reportProgress(int32_t n) {
     report_.OnProgress(n);
   } else if (PrintUi* ui = printUi(); ui && report_.ShowProgress) {
     std::string text = progressLabel_ + "  " + std::to_string(n);
-    if (FinalPass && DoublePass && progressTotal_ > 0)
-      text += " " + loadString8(kOf) + " " + std::to_string(progressTotal_);
+    if (FinalPass && DoublePass && progressTotal_ > 0) {
+      // Appended piece by piece: GCC 12 warns, wrongly, of overlapping copies
+      // in " " + a temporary string once this function is inlined differently.
+      text.append(" ").append(loadString8(kOf)).append(" ").append(std::to_string(progressTotal_));
+    }
     ui->setProgressLabel(decodeBytes(text, 1252));
     ui->processMessages();
     // Cancel in the progress window.
@@ -411,21 +314,6 @@ void TfrReportRun::pageLoop() {
   modelState().CurrentPage = nullptr;
 }
 
-void TfrReportRun::formColumnPages(PageRun& pr) {
-  // A cross-tab wider than the page goes on in further column pages, each
-  // formed again from the first column the last one cut.
-  crossStart_ = 1;
-  for (;;) {
-    crossCut_ = 0;
-    formPage(pr, true);
-    if (crossCut_ <= crossStart_ || Terminated) break;
-    crossStart_ = crossCut_;
-    PageNo = report_.EMFPages.Count();
-    Append = false;
-  }
-  crossStart_ = 1;
-}
-
 void TfrReportRun::bindFields() {
   // An object whose whole text is one reference to a database field shows
   // that field: a picture its image, a text its value.
@@ -496,157 +384,10 @@ void TfrReportRun::initPage(PageRun& pr) {
     }
   }
 
-  auto newBand = [&](uint16_t type, TfrBandView* view) {
-    auto b = std::make_unique<TfrBand>(type, &page);
-    if (view) b->ReadView(*view, pr.skipped);
-    TfrBand* raw = b.get();
-    pr.all.push_back(std::move(b));
-    return raw;
-  };
-  auto bandViews = [&](uint16_t type) {
-    std::vector<TfrBandView*> views;
-    for (auto& obj : page.Objects)
-      if (obj->TypeCode == gtBand) {
-        auto* bv = static_cast<TfrBandView*>(obj.get());
-        if (bv->BandType() == type) views.push_back(bv);
-      }
-    std::stable_sort(views.begin(), views.end(),
-                     [](const TfrBandView* a, const TfrBandView* b) { return a->Top < b->Top; });
-    return views;
-  };
-  std::set<TfrView*> given;
-  auto give = [&](TfrBand* b, TfrView& v, bool horizontal) {
-    if (horizontal)
-      v.Top -= b->y;
-    else
-      v.Left -= b->x;
-    v.OwnerBand = b;
-    b->Objects.push_back(&v);
-    given.insert(&v);
-  };
-
-  // Cross bands first: objects lying within one's horizontal extent belong to it.
-  for (uint16_t t = btCrossHeader; t <= btCrossFooter; ++t) {
-    TfrBand* prev = nullptr;
-    for (TfrBandView* bv : bandViews(t)) {
-      TfrBand* b = newBand(t, bv);
-      BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
-      b->DataSet = found.dataset;
-      b->OwnDataSet = std::move(found.owned);
-      if (!b->DataSet && b->IsDataBand()) checkMissingDataSet(*bv);
-      if (prev)
-        prev->Next = b;
-      else
-        pr.bands[t] = b;
-      prev = b;
-    }
-  }
-  for (uint16_t t = btCrossHeader; t <= btCrossFooter; ++t)
-    for (TfrBand* b = pr.bands[t]; b; b = b->Next)
-      for (auto& obj : page.Objects) {
-        TfrView& v = *obj;
-        if (v.TypeCode == gtBand || given.count(&v)) continue;
-        if (v.Left >= b->x && v.Left + v.Width <= b->x + b->dx) give(b, v, false);
-      }
-
-  for (uint16_t t = 0; t < btNone; ++t) {
-    if (t >= btCrossHeader && t <= btCrossFooter) continue;
-    TfrBand* prev = nullptr;
-    for (TfrBandView* bv : bandViews(t)) {
-      TfrBand* b = newBand(t, bv);
-      if (t == btGroupHeader) {
-        b->GroupCondition = TfrParser::ToPostfix(bv->FormatStr);
-      } else if (b->IsDataBand() || !bv->FormatStr.empty()) {
-        BandDataset found = findBandDataset(report_.Components, uint8_t(t), bv->FormatStr);
-        b->DataSet = found.dataset;
-        b->OwnDataSet = std::move(found.owned);
-        if (!b->DataSet && b->IsDataBand()) checkMissingDataSet(*bv);
-      }
-      if (prev)
-        prev->Next = b;
-      else
-        pr.bands[t] = b;
-      prev = b;
-    }
-  }
-  for (int pass = 0; pass < 2; ++pass)
-    for (uint16_t t = 0; t < btNone; ++t) {
-      if (t >= btCrossHeader && t <= btCrossFooter) continue;
-      for (TfrBand* b = pr.bands[t]; b; b = b->Next)
-        for (auto& obj : page.Objects) {
-          TfrView& v = *obj;
-          if (v.TypeCode == gtBand || given.count(&v)) continue;
-          // Sub-reports go last, so that ordinary objects choose first.
-          if ((v.TypeCode == gtSubReport) != (pass == 1)) continue;
-          if (b->y <= v.Top && v.Top <= b->y + b->dy) give(b, v, true);
-        }
-    }
-  // Cross-tab cells: each object of a cross band lies across the first
-  // other band whose vertical span holds its top.
-  std::set<TfrView*> cells;
-  for (uint16_t t = 0; t < btNone; ++t) {
-    if (t >= btCrossHeader && t <= btCrossFooter) continue;
-    for (TfrBand* b = pr.bands[t]; b; b = b->Next)
-      for (uint16_t ct = btCrossHeader; ct <= btCrossFooter; ++ct)
-        for (TfrBand* cb = pr.bands[ct]; cb; cb = cb->Next)
-          for (TfrView* v : cb->Objects)
-            if (b->y <= v->Top && v->Top <= b->y + b->dy && cells.insert(v).second)
-              b->CrossCells.push_back({cb, v, v->Top - b->y});
-  }
-  TfrBand* none = newBand(btNone, nullptr);
-  pr.bands[btNone] = none;
-  for (auto& obj : page.Objects)
-    if (obj->TypeCode != gtBand && !given.count(obj.get())) {
-      obj->OwnerBand = none;
-      none->Objects.push_back(obj.get());
-    }
-
-  // Headers and footers of the data levels.
-  for (const LevelBands& lv : kDataLevels) {
-    for (TfrBand* h = pr.bands[lv.header]; h; h = h->Next)
-      for (TfrBand* d = pr.bands[lv.data]; d; d = d->Next)
-        if (d->y > h->y + h->dy) {
-          if (!d->HeaderBand) d->HeaderBand = h;
-          break;
-        }
-    for (TfrBand* f = pr.bands[lv.footer]; f; f = f->Next) {
-      TfrBand* above = nullptr;
-      for (TfrBand* d = pr.bands[lv.data]; d; d = d->Next)
-        if (d->y + d->dy <= f->y) above = d;
-      if (above && !above->FooterBand) above->FooterBand = f;
-    }
-  }
-  // Group headers and footers pair from the outside in: the topmost header
-  // with the lowest footer.
-  std::vector<TfrBand*> footers;
-  for (TfrBand* f = pr.bands[btGroupFooter]; f; f = f->Next) footers.push_back(f);
-  size_t gi = 0;
-  for (TfrBand* g = pr.bands[btGroupHeader]; g; g = g->Next, ++gi)
-    if (gi < footers.size()) g->GroupFooter = footers[footers.size() - 1 - gi];
-  // Child bands by name.
-  for (auto& b : pr.all)
-    if (b->View && !b->View->ChildBand.empty())
-      for (TfrBand* c = pr.bands[btChild]; c; c = c->Next)
-        if (sameText(c->Name, b->View->ChildBand) && c != b.get()) {
-          b->ChildBand = c;
-          break;
-        }
-  // Cross data sets named per band: "Band1=Set1;Band2=Set2".
-  if (TfrBand* cd = pr.bands[btCrossData];
-      cd && cd->View && cd->View->FormatStr.find(';') != std::string::npos) {
-    std::string_view text = cd->View->FormatStr;
-    while (!text.empty()) {
-      const size_t semi = text.find(';');
-      std::string_view pair = text.substr(0, semi);
-      text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
-      const size_t eq = pair.find('=');
-      if (eq == std::string_view::npos) continue;
-      for (auto& b : pr.all)
-        if (sameText(b->Name, pair.substr(0, eq)))
-          if ((b->CrossDataSet = report_.Components.findDataset(pair.substr(eq + 1))))
-            b->CrossDataSet->Init();
-    }
-  }
+  TfrBandTree tree = buildBandTree(page, report_.Components, pr.skipped,
+                                   [this](TfrBandView& view) { checkMissingDataSet(view); });
+  pr.bands = tree.bands;
+  pr.all = std::move(tree.all);
   compileScripts(pr);
   pr.initialised = true;
 }
@@ -1090,147 +831,6 @@ void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitP
   kept.restore(v);
 }
 
-// ------------------------------------------------------------ cross-tab cells
-
-int32_t TfrReportRun::walkCrossColumns(TfrBand* row,
-                                       const std::function<void(const CrossColumn&)>& each,
-                                       int32_t* cutAt) {
-  PageRun& pr = *cur_;
-  if (cutAt) *cutAt = 0;
-  TfrBand* cd = pr.bands[btCrossData];
-  if (!cd) return 0;
-  int32_t x = cd->x;
-  TfrDataset* ds = row->CrossDataSet ? row->CrossDataSet : cd->DataSet;
-  if (!ds) return x;
-  const QScopedValueRollback columns(crossDataSet_, ds);
-  const QScopedValueRollback column(pr.crossColumn);
-  bool cut = false;
-  ds->First();
-  // Columns of no width never reach the edge, so their number is bounded
-  // too: each one keeps a total per aggregate.
-  for (int32_t column = 1; !ds->Eof() && !Terminated && column <= kMaxCrossColumns; ++column) {
-    step();
-    pr.crossColumn = column;
-    if (report_.OnBeginColumn) report_.OnBeginColumn(*cd);
-    int32_t width = cd->dx;
-    if (report_.OnPrintColumn) report_.OnPrintColumn(column, width);
-    width = std::clamp(width, 0, kMaxCoordinate);
-    // A column page ends at the page's right edge; its first column is
-    // always written.
-    if (column > crossStart_ && !cut && int64_t(x) + width > pr.rightX) {
-      cut = true;
-      if (cutAt) *cutAt = column;
-    }
-    const bool shown = column >= crossStart_ && !cut;
-    each({x, width, shown});
-    if (shown) x = clampCoordinate(int64_t(x) + width);
-    ds->Next();
-  }
-  return x;
-}
-
-void TfrReportRun::inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
-                               const std::function<void()>& fn) {
-  // The cross band stands in the row for the cell: fields come from the
-  // cross data set, and alignment to the band uses the row's height and the
-  // column's width.
-  TfrBand* cb = cell.Cross;
-  const QScopedValueRollback y(cb->y, row->y);
-  const QScopedValueRollback dx(cb->dx, width);
-  const QScopedValueRollback height(cb->CalculatedHeight,
-                                    row->heightKnown ? row->CalculatedHeight : row->dy);
-  const QScopedValueRollback known(cb->heightKnown, true);
-  const QScopedValueRollback band(band_, cb);
-  const QScopedValueRollback crossRow(crossRow_, row);
-  view_ = cell.View;
-  modelState().CurrentView = cell.View;
-  fn();
-}
-
-void TfrReportRun::accumulateCrossed(TfrBand* data, TfrBand* row,
-                                     const TfrAggregates::ColumnWalker& columns) {
-  const QScopedValueRollback band(band_, data);
-  const QScopedValueRollback crossRow(crossRow_, row);
-  aggregates_.Accumulate(
-      data, data->Visible,
-      [](const std::string& postfix) { return engineGlobals().Parser.CalcPostfix(postfix); },
-      columns);
-}
-
-int32_t TfrReportRun::crossHeight(TfrBand* row) {
-  int32_t h = 0;
-  auto measure = [&](const TfrBand::CrossCell& cell, int32_t width) {
-    TfrView& v = *cell.View;
-    if (!isStretchable(v) || v.TypeCode == gtLine) return;
-    inCrossBand(row, cell, width, [&] {
-      auto& s = static_cast<TfrStretcheable&>(v);
-      const int32_t need = clampCoordinate(s.CalcHeight());
-      // Each column expands its text again when it is written.
-      s.StretchPass = 0;
-      h = std::max(h, clampCoordinate(int64_t(cell.Top) + std::max(need, v.Height)));
-    });
-  };
-  for (const auto& cell : row->CrossCells)
-    if (cell.Cross->Type != btCrossData) measure(cell, cell.Cross->dx);
-  walkCrossColumns(row, [&](const CrossColumn& c) {
-    if (!c.shown) return;
-    for (const auto& cell : row->CrossCells)
-      if (cell.Cross->Type == btCrossData) measure(cell, c.width);
-  });
-  return h;
-}
-
-void TfrReportRun::writeCrossCells(TfrBand* row) {
-  PageRun& pr = *cur_;
-  const TfrBand* cd = pr.bands[btCrossData];
-  auto write = [&](const TfrBand::CrossCell& cell, int32_t x, int32_t width) {
-    inCrossBand(row, cell, width, [&] {
-      TfrView& v = *cell.View;
-      if (FirstPass) {
-        runObjectScript(v);
-        return;
-      }
-      const ObjectGeometry kept(v);
-      v.Left = clampCoordinate(int64_t(x) + v.Left + pr.xAdjust - pr.leftX);
-      v.Top = clampCoordinate(int64_t(row->y) + cell.Top);
-      if (row->Stretched && isStretchable(v) && v.TypeCode != gtLine) {
-        const int32_t need = clampCoordinate(static_cast<TfrStretcheable&>(v).CalcHeight());
-        v.Height = std::max(v.Height, need);
-      }
-      writeView(v, kept, false);
-    });
-  };
-  // Totals across the columns start afresh on every row.
-  for (TfrBand* f = pr.bands[btCrossFooter]; f; f = f->Next) aggregates_.Reset(f);
-  for (const auto& cell : row->CrossCells)
-    if (cell.Cross->Type == btCrossHeader) write(cell, cell.Cross->x, cell.Cross->dx);
-  TfrBand* data = pr.bands[btCrossData];
-  int32_t cutAt = 0;
-  const int32_t end = walkCrossColumns(
-      row,
-      [&](const CrossColumn& c) {
-        if (c.shown)
-          for (const auto& cell : row->CrossCells)
-            if (cell.Cross->Type == btCrossData)
-              write(cell, clampCoordinate(int64_t(c.x) + cell.Cross->x - cd->x), c.width);
-        // Totals across the row count the columns of every column page and
-        // read each column as its cells do.
-        if (aggregates_.Totals(data)) accumulateCrossed(data, row);
-      },
-      &cutAt);
-  if (cutAt > 0) {
-    crossCut_ = crossCut_ > 0 ? std::min(crossCut_, cutAt) : cutAt;
-    // The footer closes the row on the column page of its last column.
-    return;
-  }
-  // The footer keeps its distance from the right edge of the data columns.
-  for (const auto& cell : row->CrossCells)
-    if (cell.Cross->Type == btCrossFooter) {
-      const int64_t gap = cd ? int64_t(cell.Cross->x) - (int64_t(cd->x) + cd->dx) : 0;
-      write(cell, clampCoordinate(cd ? end + gap : cell.Cross->x), cell.Cross->dx);
-    }
-}
-
 void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
   PageRun& pr = *cur_;
   if (!checkFit(b, height, true)) {
@@ -1453,184 +1053,9 @@ void TfrReportRun::startNewColumn(TfrBand* forBand) {
 
 // Compiling and running scripts and the aggregates: report_script.cpp.
 
-// ------------------------------------------------------------ names and values
+// ------------------------------------------------------------ views
 
-void TfrReportRun::GetValue(const std::string& name, Variant& value) {
-  value = Variant();
-  if (report_.OnGetValue) report_.OnGetValue(name, value);
-  if (!value.isEmpty()) return;
-  value = Variant(0);
-  if (report_.Dictionary.IsVariable(name)) {
-    value = report_.Dictionary.GetValue(name);
-    return;
-  }
-  if (specialValue(name, value)) return;
-  if (name == resolving_) {
-    // Collecting aggregates evaluates texts out of their place; a name that
-    // means nothing there is no error yet.
-    if (collectedBand_) return;
-    throw Error("S\xEDmbolo indefinido \"" + name + "\"");
-  }
-  const std::string outer = resolving_;
-  resolving_ = name;
-  try {
-    value = engineGlobals().Parser.Calc(name);
-  } catch (...) {
-    resolving_ = outer;
-    throw;
-  }
-  resolving_ = outer;
-}
-
-TfrBand* TfrReportRun::lineBand() const {
-  TfrBand* b = band_;
-  // A cross-tab cell counts the lines of the band it lies across; its column
-  // is COLUMN#.
-  if (b && crossRow_ && b->Type >= btCrossHeader && b->Type <= btCrossFooter) b = crossRow_;
-  if (!b || b->DataSet || !cur_) return b;
-  // A band without its own data set counts the lines of its chain's first band.
-  TfrBand* first = cur_->bands[b->Type];
-  return first ? first : b;
-}
-
-const std::string* TfrReportRun::infoText(const std::string& name) const {
-  static const std::pair<const char*, std::string TfrReport::*> kInfo[] = {
-      {"REPORTCOMMENT", &TfrReport::InfoComment}, {"REPORTNAME", &TfrReport::InfoName},
-      {"REPORTAUTOR", &TfrReport::InfoAuthor},    {"VMAJOR", &TfrReport::InfoVersionMajor},
-      {"VMINOR", &TfrReport::InfoVersionMinor},   {"VRELEASE", &TfrReport::InfoVersionRelease},
-      {"VBUILD", &TfrReport::InfoVersionBuild},
-  };
-  for (const auto& [key, member] : kInfo)
-    if (name == key) return &(report_.*member);
-  return nullptr;
-}
-
-bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
-  const PageRun* pr = cur_;
-  if (n == "VALUE") {
-    value = CurrentValue;
-  } else if (n == "PAGE#") {
-    value = Variant(PageNo + 1);
-  } else if (n == "DATE") {
-    value = Variant::dateTime(RunDate);
-  } else if (n == "TIME") {
-    value = Variant::dateTime(RunTime);
-  } else if (n == "LINE#") {
-    const TfrBand* b = lineBand();
-    value = Variant(b ? b->LineNo : 0);
-  } else if (n == "LINETHROUGH#") {
-    const TfrBand* b = lineBand();
-    value = Variant(b ? b->LineThrough : 0);
-  } else if (n == "COLUMN#") {
-    value = Variant(pr ? pr->crossColumn : 0);
-  } else if (n == "CURRENT#") {
-    value = Variant(pr ? pr->currentRecord : 0);
-  } else if (n == "TOTALPAGES") {
-    value = Variant(TotalPages);
-  } else if (const std::string* info = infoText(n)) {
-    value = Variant(*info);
-  } else if (n == "REPORTDATE") {
-    value = Variant::dateTime(report_.CreatedAt);
-  } else if (n == "REPORTLASTCHANGE") {
-    value = Variant::dateTime(report_.ChangedAt);
-  } else if (n == "CALCWIDTH") {
-    if (!view_)
-      value = Variant(0);
-    else if (auto* memo = dynamic_cast<TfrMemoView*>(view_))
-      value =
-          Variant(memo->CalcWidth(memo->ExpandedText.empty() ? memo->Memo : memo->ExpandedText));
-    else
-      value = Variant(view_->Width);
-  } else if (const TfrVariables& vars = engineGlobals().Variables; vars.IndexOf(n) >= 0) {
-    value = vars.value(n);
-  } else if (n == "CURY") {
-    value = Variant(pr ? pr->curY : 0);
-  } else if (n == "FREESPACE") {
-    value = Variant(pr ? pr->bottom - pr->curY : 0);
-  } else if (n == "FINALPASS") {
-    value = Variant(FinalPass);
-  } else if (n == "PAGEHEIGHT") {
-    value = Variant(pr ? pr->bottom : 0);
-  } else if (n == "PAGEWIDTH") {
-    value = Variant(pr ? pr->rightX : 0);
-  } else if (fieldValue(n, value)) {
-  } else if (objectProperty(n, value)) {
-  } else if (const TfrVariables& c = globalConstants(); c.IndexOf(n) >= 0) {
-    value = c.value(n);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-bool TfrReportRun::fieldValue(const std::string& name, Variant& value) {
-  // A plain field name belongs to the data set of the current band's level.
-  if (!cur_) return false;
-  // Group conditions are computed between bands: they read the master level.
-  const uint16_t t = band_ ? band_->Type : uint16_t(btMasterData);
-  TfrBand* source = nullptr;
-  if (t == btDetailData || t == btDetailFooter)
-    source = cur_->bands[btDetailData];
-  else if (t == btSubDetailData || t == btSubDetailFooter)
-    source = cur_->bands[btSubDetailData];
-  else if (t == btCrossData || t == btCrossFooter)
-    source = cur_->bands[btCrossData];
-  else
-    source = cur_->bands[btMasterData];
-  TfrDataset* ds = source ? source->DataSet : nullptr;
-  // The columns being walked may come from a data set of the row's own.
-  if ((t == btCrossData || t == btCrossFooter) && crossDataSet_) ds = crossDataSet_;
-  if (!ds) return false;
-  std::string field = name;
-  if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-    field = field.substr(1, field.size() - 2);
-  DatasetField f = findDatasetField(ds, field);
-  if (!f.dataSet || f.index < 0) return false;
-  value = f.dataSet->FieldValue(f.index);
-  return true;
-}
-
-bool TfrReportRun::objectProperty(const std::string& name, Variant& value) {
-  if (name.find('.') == std::string::npos) return false;
-  std::vector<TfrPage*> pages = pagePointers(report_.Pages);
-  ResolvedName r = ResolveObjectName(pages, name);
-  if (r.view && r.view->FindProperty(r.property)) {
-    value = r.view->GetProperty(r.property);
-    return true;
-  }
-  if (r.page) {
-    value = r.page->GetProperty(r.property);
-    return true;
-  }
-  return false;
-}
-
-std::string TfrReportRun::ExpressionText(TfrView& view, const std::string& expression) {
-  const InlineFormat f = ResolveInlineFormat(expression, view.Format, view.FormatStr);
-  Variant v;
-  GetValue(f.Expression, v);
-  CurrentValue = v;
-  if ((view.Flags & flHideZeros) && view.TypeCode == gtMemo && hidesAsZero(v)) return {};
-  return FormatValue(v, f.Format, f.FormatStr);
-}
-
-void TfrReportRun::ExpandExpressions(TfrView& view, std::string& text) {
-  std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t open = text.find('[', pos);
-    if (open == std::string::npos) {
-      out.append(text, pos, std::string::npos);
-      break;
-    }
-    out.append(text, pos, open - pos);
-    size_t p = open;
-    const std::string expression = readBracketed(text, p);
-    out += ExpressionText(view, expression);
-    pos = p;
-  }
-  text = std::move(out);
-}
+// Names, values and the expressions of objects: run_names.cpp.
 
 void TfrReportRun::BeforePrint(TfrView& view) {
   loadBlobField(view);
@@ -1643,24 +1068,6 @@ void TfrReportRun::RunScript(TfrView& view) {
 
 bool TfrReportRun::HasBeforePrintHandler() {
   return bool(report_.OnBeforePrint);
-}
-
-bool TfrReportRun::EvaluateCondition(TfrView& view, const std::string& condition) {
-  try {
-    auto it = highlights_.find(&view);
-    const std::string postfix =
-        it != highlights_.end() ? it->second : TfrParser::ToPostfix(condition);
-    const Variant v = engineGlobals().Parser.CalcPostfix(postfix);
-    return !(v == Variant(0)) && v.toDouble() != 0;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-bool TfrReportRun::Evaluate(TfrView& view, std::string_view expression, Variant& value) {
-  const QScopedValueRollback current(view_, &view);
-  value = engineGlobals().Parser.Calc(expression);
-  return true;
 }
 
 void TfrReportRun::AlignToBand(TfrView& view) {

@@ -167,6 +167,9 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // The placed object into the current prepared page; `kept` puts it back.
   void writeView(TfrView& view, const ObjectGeometry& kept, bool splitPart);
 
+  // A text object that grows with its text.
+  static bool isStretchable(TfrView& v);
+
   // Cross-tab cells of a band placed at its Y.
   void writeCrossCells(TfrBand* row);
   // The height the band's cross cells need over all columns (stretched
