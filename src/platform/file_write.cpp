@@ -47,7 +47,10 @@ class DescriptorDevice : public QIODevice {
 
 // Writes into something that is no regular file (a pipe, /dev/stdout, a
 // terminal) as it stands: it cannot be replaced, and has nothing to keep.
-bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>& write) {
+// An empty regular file is written in place too, and emptied again when the
+// write fails or is cancelled, so that it is left as it was.
+bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>& write,
+                  bool emptyFile) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) throw FileWriteError(path, errno);
   struct Closer {
@@ -55,22 +58,43 @@ bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>
     ~Closer() { ::close(fd); }
   } closer{fd};
   DescriptorDevice device(fd);
+  const auto undo = [&] {
+    if (emptyFile && ::ftruncate(fd, 0) != 0) {
+      // The failure being reported already says what went wrong.
+    }
+  };
   bool complete = false;
   try {
     complete = write(device);
   } catch (...) {
+    undo();
     if (device.failure()) throw FileWriteError(path, device.failure());
     throw;
   }
-  if (device.failure()) throw FileWriteError(path, device.failure());
+  if (device.failure()) {
+    undo();
+    throw FileWriteError(path, device.failure());
+  }
+  if (!complete) undo();
+  // Some file systems report a full disk only when the data is flushed.
+  if (complete && emptyFile && ::fsync(fd) != 0) {
+    const int error = errno;
+    undo();
+    throw FileWriteError(path, error);
+  }
   return complete;
 }
 
 }  // namespace
 
 bool replaceFile(const std::string& path, const std::function<bool(QIODevice&)>& write) {
-  if (struct stat st{}; ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return writeInPlace(path, write);
+  if (struct stat st{}; ::stat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return writeInPlace(path, write, false);
+    // An empty file has nothing to keep, and whoever made it may read it back
+    // through the descriptor it holds, as thumbnail services do with the file
+    // they hand a thumbnailer: a file renamed over it would never be seen.
+    if (st.st_size == 0) return writeInPlace(path, write, true);
+  }
   // A link is followed, so the file it points at is the one replaced.
   std::string target = path;
   if (QFileInfo info(QFile::decodeName(path.c_str())); info.isSymLink() && info.exists())

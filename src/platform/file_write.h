@@ -26,6 +26,8 @@ class FileWriteError : public Error {
 // Writes PATH through WRITE into a temporary file beside it and renames that
 // over PATH only when every byte reached the disk, so a full disk or a failed
 // writer leaves whatever was at PATH as it was and no temporary behind.
+// An empty file at PATH, or one that is no regular file (a pipe), is written
+// where it stands instead, and an empty one is emptied again on failure.
 // WRITE returns false to cancel (nothing is written, replaceFile returns
 // false) unless the file itself failed, which raises FileWriteError;
 // exceptions WRITE raises pass through after the temporary is removed.

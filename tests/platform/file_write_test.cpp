@@ -72,6 +72,28 @@ TEST(ReplaceFile, ALinkIsFollowedAndAPipeWrittenThrough) {
   EXPECT_EQ(read, "pelo cano");
 }
 
+// A thumbnail service makes an empty file, hands its name to the thumbnailer
+// and reads the picture back through the descriptor it kept open.
+TEST(ReplaceFile, AnEmptyFileIsWrittenWhereItStandsAndLeftEmptyOnFailure) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("miniatura.png");
+  QFile made(path);
+  ASSERT_TRUE(made.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(replaceFile(local(path), [](QIODevice& d) { return writeText(d, "imagem"); }));
+  EXPECT_EQ(made.readAll(), "imagem");
+  made.resize(0);
+
+  EXPECT_THROW(replaceFile(local(path),
+                           [](QIODevice& d) -> bool {
+                             writeText(d, "meio");
+                             throw Error("cannot write the image");
+                           }),
+               Error);
+  EXPECT_FALSE(replaceFile(local(path), [](QIODevice& d) { return !writeText(d, "cancelado"); }));
+  EXPECT_EQ(contents(path), "");
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"miniatura.png"});
+}
+
 TEST(ReplaceFile, AFullDeviceIsReportedWithTheSystemsReason) {
   try {
     replaceFile("/dev/full", [](QIODevice& d) { return writeText(d, "x"); });
