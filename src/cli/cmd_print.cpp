@@ -43,7 +43,10 @@ JobOptions jobOptionsOf(Args& args) {
 // two-sided printing on a queue that has none, before anything is drawn.
 void checkOffered(const JobOptions& wanted, const std::vector<PrinterOption>& offered,
                   const std::string& queue) {
-  for (const auto& [name, value] : wanted) {
+  for (const auto& option : wanted) {
+    // Named copies: clang 14 lets no lambda capture a structured binding.
+    const std::string& name = option.first;
+    const std::string& value = option.second;
     auto it = std::find_if(offered.begin(), offered.end(),
                            [&](const PrinterOption& o) { return o.name == name; });
     if (it == offered.end()) {
