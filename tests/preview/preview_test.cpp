@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "engine/tfr_report.h"
+#include "listed_printers.h"
 #include "model/memo_view.h"
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
@@ -419,31 +420,9 @@ TEST_F(PreviewTest, AFileThatFailsToLoadLeavesTheShownReportAsItWas) {
   EXPECT_EQ(preview->Page(), 1);
 }
 
-// Two printers, so that a report can name one that is not the current one.
-class TwoPrinters : public PrinterBackend {
- public:
-  std::vector<std::string> printers() override { return {"Laser", "Jato"}; }
-  int defaultIndex() override { return 0; }
-  int currentIndex() override { return current; }
-  void setCurrentIndex(int i) override { current = i; }
-  bool getDeviceMode(int, DeviceMode& m) override {
-    m.fields = DeviceMode::kPaperSize | DeviceMode::kOrientation;
-    return true;
-  }
-  bool setDeviceMode(int, const DeviceMode&) override { return true; }
-  bool capabilities(int, const DeviceMode&, DeviceCaps& c) override {
-    c.logPixelsX = c.logPixelsY = 300;
-    c.physicalWidth = 2480;
-    c.physicalHeight = 3508;
-    c.pageWidth = 2400;
-    c.pageHeight = 3400;
-    return true;
-  }
-  int current = 0;
-};
-
 TEST_F(PreviewTest, AFileThatFailsToLoadLeavesThePrinterAsItWas) {
-  TfrPrinter& printer = TfrPrinter::startUp(std::make_unique<TwoPrinters>());
+  TfrPrinter& printer = TfrPrinter::startUp(
+      std::make_unique<ListedPrinters>(std::vector<std::string>{"Laser", "Jato"}, 0));
   QTemporaryDir dir;
   // A report for the other printer, on A3 landscape, cut short in its last page.
   printer.SelectPrinter(1);

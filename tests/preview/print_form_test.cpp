@@ -15,34 +15,12 @@
 #include <QToolButton>
 
 #include "engine/tfr_report.h"
+#include "listed_printers.h"
 #include "preview/progress_form.h"
 #include "printing/tfr_printer.h"
 
 namespace orv {
 namespace {
-
-// Three printers that all give a device mode.
-class ThreePrinters : public PrinterBackend {
- public:
-  std::vector<std::string> printers() override { return {"Laser", "Jato", "Etiquetas"}; }
-  int defaultIndex() override { return 1; }
-  int currentIndex() override { return current; }
-  void setCurrentIndex(int i) override { current = i; }
-  bool getDeviceMode(int, DeviceMode& m) override {
-    m.fields = DeviceMode::kPaperSize | DeviceMode::kOrientation;
-    return true;
-  }
-  bool setDeviceMode(int, const DeviceMode&) override { return true; }
-  bool capabilities(int, const DeviceMode&, DeviceCaps& c) override {
-    c.logPixelsX = c.logPixelsY = 300;
-    c.physicalWidth = 2480;
-    c.physicalHeight = 3508;
-    c.pageWidth = 2400;
-    c.pageHeight = 3400;
-    return true;
-  }
-  int current = 1;
-};
 
 void mouse(QWidget* w, QEvent::Type type) {
   const QPointF at(2, 2);
@@ -53,7 +31,10 @@ void mouse(QWidget* w, QEvent::Type type) {
 
 class PrintFormTest : public ::testing::Test {
  protected:
-  void SetUp() override { printer = &TfrPrinter::startUp(std::make_unique<ThreePrinters>()); }
+  void SetUp() override {
+    printer = &TfrPrinter::startUp(std::make_unique<ListedPrinters>(
+        std::vector<std::string>{"Laser", "Jato", "Etiquetas"}, 1));
+  }
   void TearDown() override { TfrPrinter::startUp(nullptr); }
   TfrPrinter* printer = nullptr;
 };
