@@ -69,11 +69,14 @@ TEST_F(EngineErrorBoxTest, ATemplateThatCannotBeReadSaysWhyUnderTheHeadline) {
   const Box newer = loadBox({26, 0, 0, 0, 0, 0, 0, 0});
   EXPECT_EQ(newer.title, "Erro");
   EXPECT_EQ(newer.text, QString::fromUtf8("Formato (FRF) não suportado"));
-  EXPECT_EQ(newer.detail, "stream version 26 is newer than this program reads (25)");
+  EXPECT_EQ(newer.detail,
+            QString::fromUtf8("a versão do modelo (26) é mais nova do que as que este programa "
+                              "lê (até 25)"));
 
   const Box cut = loadBox({25, 0, 0});
   EXPECT_EQ(cut.text, QString::fromUtf8("Formato (FRF) não suportado"));
-  EXPECT_EQ(cut.detail, "unexpected end of data reading page list header at offset 3");
+  EXPECT_EQ(cut.detail, QString::fromUtf8("fim inesperado dos dados ao ler o cabeçalho da lista "
+                                          "de páginas na posição 3"));
 }
 
 }  // namespace
