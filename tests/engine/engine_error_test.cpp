@@ -1,5 +1,7 @@
 // The exact texts of the template reader's and the report run's errors: the
 // words frptool prints and the tests and users of its output rely on.
+#include "engine/engine_error.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -16,6 +18,7 @@
 #include "model/memo_view.h"
 #include "model/page.h"
 #include "model/views.h"
+#include "platform/codepage.h"
 #include "printing/tfr_printer.h"
 #include "template_builder.h"
 
@@ -253,9 +256,14 @@ TEST_F(RunErrorTextTest, TheRunsOwnLimitsSayWhatWasPassed) {
 
 TEST_F(RunErrorTextTest, ManyFullPagesPassTheBytesLimit) {
   band(btMasterData, "Dados", 40, 10, "900000000");
-  for (int i = 0; i < 6; ++i)
-    tools::placeMemo(*page, "C" + std::to_string(i), i * 100, 40, 100, 10,
-                     {"[LINE# * " + std::to_string(7919 + i) + "]"});
+  for (int i = 0; i < 6; ++i) {
+    // Appended, not joined with +, which GCC 12 takes for overlapping copies.
+    std::string name = "C", text = "[LINE# * ";
+    name += std::to_string(i);
+    text += std::to_string(7919 + i);
+    text += ']';
+    tools::placeMemo(*page, name, i * 100, 40, 100, 10, {text});
+  }
   RunLimits bytes;
   bytes.MaxPageBytes = 1 << 20;
   EXPECT_EQ(failure(bytes), "o relat\xF3rio passou de 1 MB de p\xE1ginas e foi interrompido");
@@ -270,6 +278,120 @@ TEST_F(RunErrorTextTest, AnObjectThatFitsNoPageIsNamed) {
             "o objeto \"Alta\" n\xE3o cabe em nenhuma p\xE1gina: a divis\xE3o da banda n\xE3o "
             "avan\xE7"
             "a");
+}
+
+// The reader's words for what the template reader finds, made from the same
+// facts as frptool's.
+TEST(EngineReasonTextTest, TemplateDamageInPortuguese) {
+  using R = EngineReason;
+  const auto pt = [](const EngineProblem& p) { return portugueseText(p).toStdString(); };
+  EXPECT_EQ(pt(EngineProblem(R::UnknownBlockMarker).found(100).atOffset(77)),
+            "marcador de bloco desconhecido (100) na posição 77");
+  EXPECT_EQ(pt(EngineProblem(R::EndPositionNotAhead).found(3).atOffset(80)),
+            "o fim do objeto (3), na posição 80, não fica adiante dentro dos dados");
+  EXPECT_EQ(pt(EngineProblem(R::DictionaryListTooLong).found(9000).atOffset(12).beyond(4)),
+            "a lista do dicionário, de 9000 itens, na posição 12, não cabe nos 4 bytes que restam");
+  EXPECT_EQ(pt(EngineProblem(R::PasswordOddDigits)),
+            "a senha do modelo tem um número ímpar de dígitos");
+  EXPECT_EQ(pt(EngineProblem(R::PasswordNotHexadecimal)),
+            "a senha do modelo não está em dígitos hexadecimais");
+  EXPECT_EQ(pt(EngineProblem(R::FormTemplateTooLong).found(1000).beyond(10)),
+            "o modelo do formulário, de 1000 bytes, passa dos 10 bytes que restam");
+  EXPECT_EQ(pt(EngineProblem(R::StreamVersionTooNew).found(26).beyond(25)),
+            "a versão do modelo (26) é mais nova do que as que este programa lê (até 25)");
+  EXPECT_EQ(pt(EngineProblem(R::StartupReportMissing)),
+            "o relatório de abertura não está no programa");
+  EXPECT_EQ(pt(EngineProblem(R::ObjectsBeyondPage256)),
+            "um modelo só guarda objetos nas suas primeiras 256 páginas");
+  // Data that ends early names what was being read: the template's own
+  // structures here, the ones it shares with prepared reports as those are
+  // named, and anything else by its name in quotes.
+  EXPECT_EQ(pt(EngineProblem(R::EndOfData).about("page list header").atOffset(3)),
+            "fim inesperado dos dados ao ler o cabeçalho da lista de páginas na posição 3");
+  EXPECT_EQ(pt(EngineProblem(R::EndOfData).about("report comment").atOffset(90)),
+            "fim inesperado dos dados ao ler o comentário do relatório na posição 90");
+  EXPECT_EQ(pt(EngineProblem(R::EndOfData).about("string length").atOffset(9)),
+            "fim inesperado dos dados ao ler o tamanho de um texto na posição 9");
+  EXPECT_EQ(pt(EngineProblem(R::EndOfData).about("barcode angle").atOffset(9)),
+            "fim inesperado dos dados ao ler \"barcode angle\" na posição 9");
+}
+
+TEST(EngineReasonTextTest, TheRunsReasonsReadTheSameInBothAndKeepTheirNames) {
+  using R = EngineReason;
+  // Names are the template's bytes, in its code page.
+  const EngineProblem symbol = EngineProblem(R::UndefinedSymbol).named("PRE\xC7O");
+  EXPECT_EQ(englishText(symbol), "S\xEDmbolo indefinido \"PRE\xC7O\"");
+  EXPECT_EQ(portugueseText(symbol).toStdString(), "Símbolo indefinido \"PREÇO\"");
+  for (const EngineProblem& p :
+       {EngineProblem(R::TooManyPages).beyond(50), EngineProblem(R::PagesTooLarge).beyond(300),
+        EngineProblem(R::TooManySteps).beyond(7), EngineProblem(R::HeadersDoNotFit),
+        EngineProblem(R::ObjectFitsNoPage).ofObject("Alta"),
+        EngineProblem(R::MissingDataSet).ofBand("Dados").ofDataSet("Clientes")})
+    EXPECT_EQ(portugueseText(p), decodeBytes(englishText(p), 1252)) << englishText(p);
+
+  // A script stopped inside another's names both, the outer one first.
+  const EngineProblem loop =
+      EngineProblem(R::ScriptWithoutEnd).beyond(100).inScriptOf("Dentro").inScriptOf("Fora");
+  EXPECT_EQ(englishText(loop),
+            "\"Fora\": \"Dentro\": o script foi interrompido depois de executar 100 linhas: "
+            "parece n\xE3o terminar");
+  EXPECT_EQ(portugueseText(loop).toStdString(),
+            "\"Fora\": \"Dentro\": o script foi interrompido depois de executar 100 linhas: "
+            "parece não terminar");
+
+  const EngineProblem closed = EngineProblem(R::DataSetUnavailable).ofDataSet("Pedidos");
+  EXPECT_EQ(englishText(closed), "Unable to open dataset Pedidos");
+  EXPECT_EQ(portugueseText(closed).toStdString(),
+            "Não foi possível abrir o conjunto de dados Pedidos");
+
+  // A lower layer's words pass as they are, and a % in a fact is no place.
+  const EngineProblem other = EngineProblem(R::Other).named("'%1 x' is not a valid number");
+  EXPECT_EQ(englishText(other), "'%1 x' is not a valid number");
+  EXPECT_EQ(portugueseText(other).toStdString(), "'%1 x' is not a valid number");
+}
+
+TEST(EngineReasonTextTest, ErrorsCarryTheirFactsThroughEveryLayer) {
+  try {
+    TfrDBDataSet ds("Pedidos");
+    ds.Init();
+    FAIL() << "no error";
+  } catch (const std::exception& e) {
+    const EngineProblem p = engineProblemOf(e);
+    EXPECT_EQ(p.reason, EngineReason::DataSetUnavailable);
+    EXPECT_EQ(p.dataSet, "Pedidos");
+  }
+  const EngineProblem cut =
+      engineProblemOf(StreamError(std::string("page list header"), size_t(3)));
+  EXPECT_EQ(cut.reason, EngineReason::EndOfData);
+  EXPECT_EQ(englishText(cut), "unexpected end of data reading page list header at offset 3");
+  const EngineProblem plain = engineProblemOf(std::runtime_error("sem fatos"));
+  EXPECT_EQ(plain.reason, EngineReason::Other);
+  EXPECT_EQ(englishText(plain), "sem fatos");
+}
+
+// A failed run in the reader's words: the same frame, its reason in
+// Portuguese.
+TEST(EngineReasonTextTest, AFramedFailureInBothLanguages) {
+  RunFailure f;
+  f.framed = true;
+  f.lines = {"Cliente:", "[Pedidos.\"NOME\"]"};
+  f.reportName = "Vendas";
+  f.objectName = "Memo1";
+  f.cause = EngineProblem(EngineReason::DataSetUnavailable).ofDataSet("Pedidos");
+  EXPECT_EQ(englishText(f),
+            "Ocorreu um erro durante o c\xE1lculo\rCliente:\r[Pedidos.\"NOME\"]\r\r"
+            "Relat\xF3rio: Vendas\rObjeto: Memo1\r\rUnable to open dataset Pedidos");
+  EXPECT_EQ(portugueseText(f).toStdString(),
+            "Ocorreu um erro durante o cálculo\rCliente:\r[Pedidos.\"NOME\"]\r\r"
+            "Relatório: Vendas\rObjeto: Memo1\r\rNão foi possível abrir o conjunto de dados "
+            "Pedidos");
+  f.objectName.reset();
+  f.lines.clear();
+  EXPECT_EQ(portugueseText(f).toStdString(),
+            "Ocorreu um erro durante o cálculo\r\rRelatório: Vendas\r\rNão foi possível abrir "
+            "o conjunto de dados Pedidos");
+  f.framed = false;
+  EXPECT_EQ(englishText(f), "Unable to open dataset Pedidos");
 }
 
 }  // namespace
