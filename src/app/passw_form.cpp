@@ -28,14 +28,18 @@ class DialogReportUi : public ReportUi {
   explicit DialogReportUi(QWidget* parent) : parent_(parent) {}
 
   void ShowError(const std::string& text, const std::string& detail) override {
-    // The engine's texts end their lines with carriage returns.
-    QString body = decodeBytes(text, kCodePage);
-    body.replace('\r', '\n');
-    QMessageBox box(QMessageBox::Critical, loadString(kErrorCaptionString), body.trimmed(),
-                    QMessageBox::Ok, parent_);
-    if (!detail.empty()) box.setInformativeText(decodeBytes(detail, kCodePage));
-    box.exec();
+    show(decodeBytes(text, kCodePage), decodeBytes(detail, kCodePage));
   }
+
+  // The reason in Portuguese, after the file when there is one.
+  void ShowLoadError(const std::string& text, const std::string& file,
+                     const EngineProblem& problem) override {
+    const QString reason = portugueseText(problem);
+    show(decodeBytes(text, kCodePage),
+         file.empty() ? reason : decodeBytes(file, kCodePage) + ": " + reason);
+  }
+
+  void ShowRunError(const RunFailure& failure) override { show(portugueseText(failure), {}); }
 
   bool AskPassword(std::string& password) override {
     TfrPasswForm form(parent_);
@@ -54,6 +58,15 @@ class DialogReportUi : public ReportUi {
   }
 
  private:
+  void show(QString body, const QString& detail) {
+    // The engine's texts end their lines with carriage returns.
+    body.replace('\r', '\n');
+    QMessageBox box(QMessageBox::Critical, loadString(kErrorCaptionString), body.trimmed(),
+                    QMessageBox::Ok, parent_);
+    if (!detail.isEmpty()) box.setInformativeText(detail);
+    box.exec();
+  }
+
   QWidget* parent_;
 };
 

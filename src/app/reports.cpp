@@ -8,6 +8,7 @@
 #include "app/passw_form.h"
 #include "app/startup_report.h"
 #include "app/viewer_window.h"
+#include "engine/engine_error.h"
 #include "platform/codepage.h"
 #include "platform/desktop_integration.h"
 #include "platform/strings.h"
@@ -55,7 +56,7 @@ void TfReports::ShowReport() {
   try {
     prepareStartupReport(frReport);
   } catch (const std::exception& e) {
-    QMessageBox::critical(fPreview.get(), loadString(55206), decodeBytes(e.what(), 1252));
+    QMessageBox::critical(fPreview.get(), loadString(55206), portugueseText(engineProblemOf(e)));
   }
   if (frReport.EMFPages.Count() == 0) return;
   fPreview->frPreview->Connect(&frReport);

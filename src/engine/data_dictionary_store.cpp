@@ -1,5 +1,6 @@
 // The data dictionary's stored form inside a template stream.
 #include "engine/data_dictionary.h"
+#include "engine/engine_error.h"
 #include "model/state.h"
 
 namespace orv {
@@ -26,9 +27,10 @@ void readList(MemoryStream& s, uint8_t version, TfrVariables& list) {
   // and 1 each in the 0-terminated one.
   const size_t minimum = version >= 23 ? 6 : 2;
   if (count < 0 || static_cast<size_t>(count) > s.remaining() / minimum)
-    throw StreamError("dictionary list of " + std::to_string(count) + " entries at offset " +
-                      std::to_string(at) + " does not fit the " + std::to_string(s.remaining()) +
-                      " bytes left");
+    throw EngineStreamError(EngineProblem(EngineReason::DictionaryListTooLong)
+                                .found(count)
+                                .atOffset(int64_t(at))
+                                .beyond(int64_t(s.remaining())));
   for (int32_t i = 0; i < count; ++i) {
     std::string name = readString(s, version);
     std::string value = readString(s, version);

@@ -42,7 +42,7 @@ void TfrDBDataSet::Notification(TfrComponent* gone) {
 DbDataSet& TfrDBDataSet::GetDataSet() const {
   if (dataSource_ && dataSource_->DataSet()) return *dataSource_->DataSet();
   if (dataSet_) return *dataSet_;
-  throw EDSError("Unable to open dataset " + Name);
+  throw EDSError(EngineProblem(EngineReason::DataSetUnavailable).ofDataSet(Name));
 }
 
 void TfrDBDataSet::Init() {

@@ -7,15 +7,16 @@
 
 #include "engine/component.h"
 #include "engine/db_dataset.h"
+#include "engine/engine_error.h"
 #include "model/view.h"
 #include "platform/error.h"
 
 namespace orv {
 
 // Raised by a report data set that has nothing to read from.
-class EDSError : public Error {
+class EDSError : public EngineError {
  public:
-  using Error::Error;
+  using EngineError::EngineError;
 };
 
 enum TfrRangeBegin : uint8_t { rbFirst = 0, rbCurrent = 1 };

@@ -639,8 +639,7 @@ void TfrInterpretator::Run(const StringList& code) {
   size_t i = 0;
   while (i < code.size()) {
     if (++steps > MaxSteps)
-      throw ScriptLimitError("o script foi interrompido depois de executar " +
-                             std::to_string(MaxSteps) + " linhas: parece n\xE3o terminar");
+      throw ScriptLimitError(EngineProblem(EngineReason::ScriptWithoutEnd).beyond(MaxSteps));
     const std::string& line = code[i];
     if (line.empty()) {
       ++i;

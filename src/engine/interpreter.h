@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/engine_error.h"
 #include "engine/parser.h"
 #include "engine/variables.h"
 #include "model/stream.h"
@@ -12,9 +13,9 @@
 namespace orv {
 
 // A script ran longer than its bound: a loop that never ends, most likely.
-class ScriptLimitError : public Error {
+class ScriptLimitError : public EngineError {
  public:
-  using Error::Error;
+  using EngineError::EngineError;
 };
 
 // The script language of pages, bands and objects: begin/end blocks, if,

@@ -35,10 +35,6 @@ bool TfrReportRun::PageRun::hasFooter() const {
 
 namespace {
 
-// The error texts of a failed run.
-constexpr int kErrorDuringCalc = 55200;
-constexpr int kReportLabel = 55201;
-constexpr int kObjectLabel = 55202;
 constexpr int kPreparing = 55203;
 constexpr int kFirstPassLabel = 55204;
 constexpr int kPageLabel = 55205;
@@ -104,7 +100,8 @@ bool TfrReportRun::Prepare() {
     report_.SaveToStream(saved);
   } catch (const std::exception& e) {
     ErrorFlag = true;
-    ErrorText = e.what();
+    Failure.cause = engineProblemOf(e);
+    ErrorText = englishText(Failure);
     report_.EMFPages.Clear();
     return false;
   }
@@ -119,7 +116,10 @@ bool TfrReportRun::Prepare() {
     // run too; they are shown the same way, so that a broken template never
     // leaves the program with half a report or a changed template.
     ErrorFlag = true;
-    if (ErrorText.empty()) ErrorText = e.what();
+    if (ErrorText.empty()) {
+      Failure.cause = engineProblemOf(e);
+      ErrorText = englishText(Failure);
+    }
   }
   if (report_.OnEndDoc) report_.OnEndDoc();
 
@@ -132,7 +132,7 @@ bool TfrReportRun::Prepare() {
   FinalPass = false;
   if (ErrorFlag) {
     if (report_.Ui)
-      report_.Ui->ShowError(ErrorText, {});
+      report_.Ui->ShowRunError(Failure);
     else if (PrintUi* ui = printUi())
       ui->showError(loadString(kErrorCaption), decodeBytes(ErrorText, 1252));
     report_.EMFPages.Clear();
@@ -228,8 +228,7 @@ void TfrReportRun::reportProgress(int32_t n) {
 
 void TfrReportRun::step() {
   if (++steps_ > Limits.MaxSteps)
-    throw Error("o relat\xF3rio passou de " + std::to_string(Limits.MaxSteps) +
-                " registros e faixas e foi interrompido");
+    throw EngineError(EngineProblem(EngineReason::TooManySteps).beyond(Limits.MaxSteps));
 }
 
 void TfrReportRun::pageLoop() {
@@ -399,8 +398,7 @@ void TfrReportRun::checkMissingDataSet(TfrBandView& view) {
   // component of its own.
   if (name.empty() || (name[0] >= '0' && name[0] <= '9') || name.find(';') != std::string::npos)
     return;
-  failObject(&view, "A banda \"" + view.Name + "\" usa o conjunto de dados \"" + name +
-                        "\", que n\xE3o existe");
+  failObject(&view, EngineProblem(EngineReason::MissingDataSet).ofBand(view.Name).ofDataSet(name));
 }
 
 void TfrReportRun::formPage(PageRun& pr, bool normal) {
@@ -826,7 +824,7 @@ void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitP
     throw;
   } catch (const std::exception& e) {
     kept.restore(v);
-    failObject(&v, e.what());
+    failObject(&v, e);
   }
   kept.restore(v);
 }
@@ -914,9 +912,8 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     if (pending.empty()) break;
     idleRounds = wrote ? 0 : idleRounds + 1;
     if (idleRounds > Limits.MaxIdleSplitRounds)
-      throw Error("o objeto \"" + pending.front().view->Name +
-                  "\" n\xE3o cabe em nenhuma p\xE1gina: a divis\xE3o da banda n\xE3o avan\xE7"
-                  "a");
+      throw EngineError(
+          EngineProblem(EngineReason::ObjectFitsNoPage).ofObject(pending.front().view->Name));
     startNewColumn(b);
     b->y = pr.curY;
   }
@@ -975,8 +972,7 @@ void TfrReportRun::printPageFooters(bool treatAsFirstPage) {
 void TfrReportRun::addPreparedPage() {
   TfrEMFPages& store = report_.EMFPages;
   if (store.Count() >= Limits.MaxPages)
-    throw Error("o relat\xF3rio passou de " + std::to_string(Limits.MaxPages) +
-                " p\xE1ginas e foi interrompido");
+    throw EngineError(EngineProblem(EngineReason::TooManyPages).beyond(Limits.MaxPages));
   const TfrPage& page = *cur_->page;
   PageSetup setup;
   setup.paper = {page.PaperSize, page.PaperWidth, page.PaperHeight, page.Orientation, page.Bin};
@@ -993,8 +989,7 @@ void TfrReportRun::addPreparedPage() {
     packedBytes_ += int64_t(store.Entry(packedUpTo_).Stored.size);
   }
   if (packedBytes_ > Limits.MaxPageBytes)
-    throw Error("o relat\xF3rio passou de " + std::to_string(Limits.MaxPageBytes >> 20) +
-                " MB de p\xE1ginas e foi interrompido");
+    throw EngineError(EngineProblem(EngineReason::PagesTooLarge).beyond(Limits.MaxPageBytes >> 20));
 }
 
 void TfrReportRun::startNewPage() {
@@ -1007,9 +1002,7 @@ void TfrReportRun::startNewPage() {
     ~Depth() { --d; }
   } depth(newPageDepth_);
   if (newPageDepth_ > kMaxNewPageDepth)
-    throw Error(
-        "as faixas de cabe\xE7"
-        "alho e rodap\xE9 n\xE3o cabem na p\xE1gina");
+    throw EngineError(EngineProblem(EngineReason::HeadersDoNotFit));
   reportProgress(PageNo + 1);
   if (!pr.suppressRepeated) printBand(pr.bands[btColumnFooter]);
   printPageFooters(false);
@@ -1094,15 +1087,14 @@ void TfrReportRun::AlignToBand(TfrView& view) {
 
 // ------------------------------------------------------------ errors
 
-void TfrReportRun::failObject(TfrView* view, const std::string& message) {
+void TfrReportRun::failObject(TfrView* view, const EngineProblem& problem) {
   ErrorFlag = true;
-  std::string text = loadString8(kErrorDuringCalc);
-  if (view)
-    for (const std::string& line : view->Memo) text += "\r" + line;
-  text += "\r\r" + loadString8(kReportLabel) + " " + report_.InfoName + "\r";
-  if (view) text += loadString8(kObjectLabel) + " " + view->Name + "\r";
-  text += "\r" + message;
-  ErrorText = text;
+  Failure.framed = true;
+  Failure.lines = view ? view->Memo : StringList();
+  Failure.reportName = report_.InfoName;
+  Failure.objectName = view ? std::optional<std::string>(view->Name) : std::nullopt;
+  Failure.cause = problem;
+  ErrorText = englishText(Failure);
   Terminated = true;
   throw RunTerminated();
 }

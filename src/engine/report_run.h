@@ -10,6 +10,7 @@
 
 #include "engine/aggregates.h"
 #include "engine/band.h"
+#include "engine/engine_error.h"
 #include "engine/functions.h"
 #include "model/view.h"
 
@@ -56,7 +57,9 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
 
   RunLimits Limits;
   bool ErrorFlag = false;
+  // frptool's words; Failure holds the facts both languages are made from.
   std::string ErrorText;
+  RunFailure Failure;
   bool Cancelled = false;
 
   // Run state that scripts and functions see.
@@ -237,7 +240,10 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   bool objectProperty(const std::string& name, Variant& value);
 
   // Errors.
-  [[noreturn]] void failObject(TfrView* view, const std::string& message);
+  [[noreturn]] void failObject(TfrView* view, const EngineProblem& problem);
+  [[noreturn]] void failObject(TfrView* view, const std::exception& e) {
+    failObject(view, engineProblemOf(e));
+  }
 
   TfrReport& report_;
   std::vector<std::unique_ptr<PageRun>> pages_;

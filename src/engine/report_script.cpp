@@ -70,7 +70,7 @@ void TfrReportRun::compileScripts(PageRun& pr) {
       if (!message.empty()) message += '\r';
       message += e;
     }
-    failObject(view, message);
+    failObject(view, EngineProblem(EngineReason::Other).named(message));
   };
   auto compileInto = [&](const void* owner, const StringList& source, TfrView* view) {
     if (source.empty()) return;
@@ -104,7 +104,7 @@ void TfrReportRun::runCompiled(const StringList& code, const std::string& owner)
   try {
     engineGlobals().Interpreter.Run(code);
   } catch (const ScriptLimitError& e) {
-    throw ScriptLimitError("\"" + owner + "\": " + e.what());
+    throw ScriptLimitError(EngineProblem(e.problem).inScriptOf(owner));
   }
 }
 
@@ -337,7 +337,7 @@ void TfrReportRun::collectFrom(TfrBand* holder) {
       } catch (const RunTerminated&) {
         throw;
       } catch (const std::exception& e) {
-        failObject(view, e.what());
+        failObject(view, e);
       }
     }
   };
@@ -364,7 +364,7 @@ void TfrReportRun::collectFrom(TfrBand* holder) {
     } catch (const RunTerminated&) {
       throw;
     } catch (const std::exception& e) {
-      failObject(v, e.what());
+      failObject(v, e);
     }
     evaluateFound(v);
   }

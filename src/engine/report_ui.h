@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "engine/engine_error.h"
+
 namespace orv {
 
 // What the report engine asks of the person in front of it. The engine has no
@@ -13,6 +15,15 @@ class ReportUi {
   // An error message box captioned "Erro": `text` is the system's own message,
   // `detail` says which file and what went wrong (may be empty).
   virtual void ShowError(const std::string& text, const std::string& detail) = 0;
+  // A template that could not be loaded: `text` is the system's message,
+  // `file` the template's file (may be empty), `problem` what went wrong.
+  virtual void ShowLoadError(const std::string& text, const std::string& file,
+                             const EngineProblem& problem) {
+    const std::string reason = englishText(problem);
+    ShowError(text, file.empty() ? reason : file + ": " + reason);
+  }
+  // A run that failed.
+  virtual void ShowRunError(const RunFailure& failure) { ShowError(englishText(failure), {}); }
   // Asks for the password of a protected template. False when the person
   // declined; `password` holds what was entered otherwise.
   virtual bool AskPassword(std::string& password) = 0;

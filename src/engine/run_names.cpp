@@ -35,7 +35,7 @@ void TfrReportRun::GetValue(const std::string& name, Variant& value) {
     // Collecting aggregates evaluates texts out of their place; a name that
     // means nothing there is no error yet.
     if (collectedBand_) return;
-    throw Error("S\xEDmbolo indefinido \"" + name + "\"");
+    throw EngineError(EngineProblem(EngineReason::UndefinedSymbol).named(name));
   }
   const std::string outer = resolving_;
   resolving_ = name;

@@ -74,12 +74,12 @@ std::string encodePassword(std::string_view password) {
 }
 
 std::string decodePassword(std::string_view hex) {
-  if (hex.size() % 2 != 0) throw Error("the template's password has an odd number of digits");
+  if (hex.size() % 2 != 0) throw EngineError(EngineProblem(EngineReason::PasswordOddDigits));
   std::string out;
   out.reserve(hex.size() / 2);
   for (size_t i = 0; i < hex.size(); i += 2) {
     const int hi = hexDigit(hex[i]), lo = hexDigit(hex[i + 1]);
-    if (hi < 0 || lo < 0) throw Error("the template's password is not hexadecimal");
+    if (hi < 0 || lo < 0) throw EngineError(EngineProblem(EngineReason::PasswordNotHexadecimal));
     out += static_cast<char>(hi * 16 + lo);
   }
   return out;
@@ -108,8 +108,9 @@ class CurrentTemplateScope {
 size_t readEndPosition(MemoryStream& s) {
   const uint32_t end = s.readU32("object end position");
   if (end < s.position() || end > s.size())
-    throw Error("object end position " + std::to_string(end) + " at offset " +
-                std::to_string(s.position() - 4) + " is not ahead within the stream");
+    throw EngineError(EngineProblem(EngineReason::EndPositionNotAhead)
+                          .found(end)
+                          .atOffset(int64_t(s.position()) - 4));
   return end;
 }
 
@@ -190,8 +191,8 @@ class TemplateReader {
       } else if (t == kMarkerEnd) {
         break;
       } else if (t > gtAddIn) {
-        throw Error("unknown block marker " + std::to_string(t) + " at offset " +
-                    std::to_string(at));
+        throw EngineError(
+            EngineProblem(EngineReason::UnknownBlockMarker).found(t).atOffset(int64_t(at)));
       } else {
         readObject(t);
       }
@@ -296,7 +297,7 @@ void TfrReport::SaveToStream(MemoryStream& s) {
   for (size_t p = 0; p < Pages.Count(); ++p) {
     TfrPage& page = Pages.Page(p);
     if (!page.Objects.empty() && p > 255)
-      throw Error("a template keeps objects on its first 256 pages only");
+      throw EngineError(EngineProblem(EngineReason::ObjectsBeyondPage256));
     st.CurrentPage = &page;
     for (const auto& v : page.Objects) {
       s.writeU8(v->TypeCode);
@@ -339,9 +340,6 @@ TemplateLoadResult loadTemplate(TfrReport& r, MemoryStream& s, const std::string
                                 bool fromFile) {
   using Status = TemplateLoadResult::Status;
   TemplateLoadResult result;
-  const auto where = [&](const std::string& reason) {
-    return fileName.empty() ? reason : fileName + ": " + reason;
-  };
   const auto blank = [&] {
     r.ClearTemplate();
     r.Pages.Add();
@@ -358,18 +356,19 @@ TemplateLoadResult loadTemplate(TfrReport& r, MemoryStream& s, const std::string
     result.status = TemplateReader(r, s).read();
   } catch (const std::exception& e) {
     result.status = Status::Damaged;
-    result.reason = e.what();
+    result.fail(engineProblemOf(e));
   }
   result.streamVersion = modelState().StreamVersion;
   if (result.status == Status::Unsupported) {
-    result.reason = "stream version " + std::to_string(result.streamVersion) +
-                    " is newer than this program reads (25)";
-    if (r.Ui) r.Ui->ShowError(kUnsupportedText, where(result.reason));
+    result.fail(EngineProblem(EngineReason::StreamVersionTooNew)
+                    .found(result.streamVersion)
+                    .beyond(kWrittenVersion));
+    if (r.Ui) r.Ui->ShowLoadError(kUnsupportedText, fileName, result.problem);
     return result;
   }
   if (result.status == Status::Damaged) {
     blank();
-    if (r.Ui) r.Ui->ShowError(kUnsupportedText, where(result.reason));
+    if (r.Ui) r.Ui->ShowLoadError(kUnsupportedText, fileName, result.problem);
     return result;
   }
   if (r.PasswordRequired != 0 && fromFile) {
@@ -380,7 +379,8 @@ TemplateLoadResult loadTemplate(TfrReport& r, MemoryStream& s, const std::string
       blank();
       r.DisplayName = loadString8(kUntitledString);
       result.status = Status::PasswordRefused;
-      result.reason = confirmed ? "wrong password" : "the template needs a password";
+      result.fail(
+          EngineProblem(confirmed ? EngineReason::WrongPassword : EngineReason::PasswordNeeded));
       return result;
     }
   }
@@ -406,8 +406,9 @@ TemplateLoadResult TfrReport::LoadFromFile(const std::string& fileName) {
   if (!f.open(QIODevice::ReadOnly)) {
     TemplateLoadResult result;
     result.status = TemplateLoadResult::Status::Unreadable;
-    result.reason = f.errorString().toLocal8Bit().toStdString();
-    if (Ui) Ui->ShowError(kUnsupportedText, fileName + ": " + result.reason);
+    result.fail(EngineProblem(EngineReason::FileUnreadable)
+                    .named(f.errorString().toLocal8Bit().toStdString()));
+    if (Ui) Ui->ShowLoadError(kUnsupportedText, fileName, result.problem);
     return result;
   }
   const QByteArray bytes = f.readAll();
@@ -444,16 +445,16 @@ TemplateLoadResult TfrReport::LoadReportForm(MemoryStream& s) {
     }
     const int32_t n = s.readI32("template length");
     if (n < 0 || static_cast<size_t>(n) > s.remaining())
-      throw Error("the form's template of " + std::to_string(n) + " bytes exceeds the " +
-                  std::to_string(s.remaining()) + " bytes left");
+      throw EngineError(
+          EngineProblem(EngineReason::FormTemplateTooLong).found(n).beyond(int64_t(s.remaining())));
     auto bytes = s.readSpan(static_cast<size_t>(n), "template");
     t = MemoryStream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   } catch (const Error& e) {
     ClearTemplate();
     Pages.Add();
     result.status = TemplateLoadResult::Status::Damaged;
-    result.reason = e.what();
-    if (Ui) Ui->ShowError(kUnsupportedText, result.reason);
+    result.fail(engineProblemOf(e));
+    if (Ui) Ui->ShowLoadError(kUnsupportedText, {}, result.problem);
     return result;
   }
   return LoadFromStream(t);

@@ -5,6 +5,7 @@
 
 #include "engine/data_components.h"
 #include "engine/data_dictionary.h"
+#include "engine/engine_error.h"
 #include "engine/report_ui.h"
 #include "model/page.h"
 #include "prepared/emf_pages.h"
@@ -25,9 +26,16 @@ struct TemplateLoadResult {
     PasswordRefused,  // no or a wrong password: one blank page remains
   };
   Status status = Status::Loaded;
-  // The reason for a failure, or the missing class names, one per line.
+  // The reason for a failure in frptool's words, or the missing class names,
+  // one per line.
   std::string reason;
+  // The facts of a failure, which the reader words in Portuguese.
+  EngineProblem problem;
   uint8_t streamVersion = 0;  // the version the stream was read as
+  void fail(EngineProblem p) {
+    reason = englishText(p);
+    problem = std::move(p);
+  }
   bool ok() const {
     return status == Status::Loaded || status == Status::Empty || status == Status::MissingClasses;
   }

@@ -11,6 +11,7 @@
 #include "model/stream.h"
 #include "platform/codepage.h"
 #include "platform/file_write.h"
+#include "platform/fill_in.h"
 
 namespace orv {
 
@@ -171,21 +172,6 @@ std::string field(const std::string& english) {
   return quoted;
 }
 
-// Puts the facts in place of %1 and %2, once each, so that a fact that holds
-// a % of its own is never taken for a place.
-std::string fillIn(std::string_view pattern, const std::string& first, const std::string& second) {
-  std::string out;
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() &&
-        (pattern[i + 1] == '1' || pattern[i + 1] == '2')) {
-      out += pattern[++i] == '1' ? first : second;
-    } else {
-      out += pattern[i];
-    }
-  }
-  return out;
-}
-
 // A reason that goes on a sentence ("página 3: erro ao ler…") takes a small
 // letter, unless it starts a name in capitals.
 QString goingOn(QString text) {
@@ -195,9 +181,8 @@ QString goingOn(QString text) {
 
 // The facts that fill a reason's places, in UTF-8.
 struct Facts {
-  Facts(std::string first, std::string second = {})
-      : first(std::move(first)), second(std::move(second)) {}
-  std::string first, second;
+  Facts(std::string first, std::string second = {}) : texts{std::move(first), std::move(second)} {}
+  std::string texts[2];
 };
 
 Facts factsOf(const FrpProblem& p, bool portuguese) {
@@ -228,14 +213,13 @@ Facts factsOf(const FrpProblem& p, bool portuguese) {
 
 std::string englishReason(const FrpProblem& p) {
   const Facts f = factsOf(p, false);
-  const std::string text = fillIn(reasonFor(p.reason).english, f.first, f.second);
+  const std::string text = fillIn(reasonFor(p.reason).english, f.texts);
   return p.page > 0 ? "page " + std::to_string(p.page) + ": " + text : text;
 }
 
 QString portugueseReason(const FrpProblem& p) {
   const Facts f = factsOf(p, true);
-  const QString text =
-      QString::fromStdString(fillIn(reasonFor(p.reason).portuguese, f.first, f.second));
+  const QString text = QString::fromStdString(fillIn(reasonFor(p.reason).portuguese, f.texts));
   if (p.page <= 0) return text;
   return QString::fromUtf8("página %1: %2").arg(p.page).arg(goingOn(text));
 }
