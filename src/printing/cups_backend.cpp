@@ -862,6 +862,13 @@ class QtPrinterDevice : public PrintDevice {
     painter_.reset();
     writer_.reset();
     if (!open_) return;
+    // A document no page was drawn into (the job began on the first page's
+    // paper, and the first page printed takes another) would come out as a
+    // blank sheet.
+    if (!open_->drawn) {
+      open_.reset();
+      return;
+    }
     open_->file.flush();
     ended_.push_back(std::move(open_));
   }
@@ -893,6 +900,7 @@ class QtPrinterDevice : public PrintDevice {
 
   Canvas& canvas() override {
     if (!canvas_) throw Error(loadString8(55210));
+    if (open_) open_->drawn = true;
     return *canvas_;
   }
 
@@ -901,6 +909,7 @@ class QtPrinterDevice : public PrintDevice {
     QTemporaryFile file;
     QString title;
     JobOptions options;
+    bool drawn = false;
   };
 
   void newCanvas() {
