@@ -113,16 +113,21 @@ int run(const std::vector<std::string>& argv) {
       throw Error(loadString8(55210) + ": " + printerName);
   }
 
-  if (PrinterBackend* backend = printer.backend()) {
+  // The printer the job goes to: the system printer, which --printer moved.
+  // The model itself may stand on the virtual printer a loaded report was
+  // laid out for, and options set for that one would be lost.
+  PrinterBackend* backend = printer.backend();
+  const int target =
+      backend ? std::clamp(backend->currentIndex(), 0, printer.VirtualIndex - 1) : -1;
+  const std::string queue = target >= 0 ? toUtf8(printer.PrinterList[target]) : std::string();
+  if (backend) {
     // What the user chose for this printer in the reader, unless asked not
     // to; an option given here takes the place of the remembered one.
     JobOptions chosen;
     if (savedOptions)
-      chosen = savedPrinterOptions(*backend, printer.CurrentIndex,
-                                   decodeBytes(printer.currentPrinterName(), 1252));
-    if (!options.empty())
-      checkOffered(options, backend->printerOptions(printer.CurrentIndex),
-                   toUtf8(printer.currentPrinterName()));
+      chosen =
+          savedPrinterOptions(*backend, target, decodeBytes(printer.PrinterList[target], 1252));
+    if (!options.empty()) checkOffered(options, backend->printerOptions(target), queue);
     for (const auto& option : options) {
       auto same = std::find_if(chosen.begin(), chosen.end(),
                                [&option](const auto& c) { return c.first == option.first; });
@@ -131,7 +136,7 @@ int run(const std::vector<std::string>& argv) {
       else
         chosen.push_back(option);
     }
-    backend->setJobOptions(printer.CurrentIndex, chosen);
+    backend->setJobOptions(target, chosen);
   }
 
   if (!title.empty()) s.report.Title = encodeText(QString::fromUtf8(title.c_str()), 1252);
@@ -145,8 +150,7 @@ int run(const std::vector<std::string>& argv) {
   StartPrint(s.report, pageList, copies, odd ? pfOdd : even ? pfEven : pfAll, collate);
   if (drawn > 0)
     std::fprintf(stderr, "%s à impressora \"%s\": %d %s.\n", drawn == 1 ? "Enviada" : "Enviadas",
-                 toUtf8(printer.currentPrinterName()).c_str(), drawn,
-                 drawn == 1 ? "página" : "páginas");
+                 queue.c_str(), drawn, drawn == 1 ? "página" : "páginas");
   return kExitOk;
 }
 

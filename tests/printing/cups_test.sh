@@ -441,6 +441,17 @@ check "--no-saved-options: nor the driver's" "" "$(has_option $J OrvFuros=Topo)"
 run_print saved-other "$T/frp/pages.frp" --printer bandejas --pages 1
 J=$(new_jobs)
 check "remembered choices: only for their printer" "iso_a4_210x297mm 595x842" "$(media_of $J) $(sizes_of $J)"
+# Without --printer, on the default queue: the reports here were laid out on
+# the virtual printer, and the choices must reach the queue the job goes to.
+lpadmin -d opcoes
+run_print saved-default "$T/frp/pages.frp" --pages 1
+J=$(new_jobs)
+check "remembered choices: on the default printer too" "iso_a5_148x210mm landscape" "$(media_of $J) $(orientation_of $J)"
+run_print options-default "$T/frp/pages.frp" --pages 1 --no-saved-options --gray --option media=iso_a5_148x210mm
+J=$(new_jobs)
+check "options on the default printer: taken" "iso_a5_148x210mm portrait yes" "$(media_of $J) $(orientation_of $J) $(has_option $J print-color-mode=monochrome)"
+check "options on the default printer: says where the pages went" 'Enviada à impressora "opcoes": 1 página.' "$(tail -1 "$T/stderr")"
+lpadmin -d pdf
 rm -f "$settings"
 
 "$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --sides two-sided-long-edge --gray --color > /dev/null 2>&1
