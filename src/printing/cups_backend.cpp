@@ -388,6 +388,18 @@ bool CupsBackend::mediaPaper(int, const std::string& keyword, PaperSpec& paper) 
 
 #ifdef ORV_HAVE_CUPS
 namespace {
+// A paper's name for the user when the queue gives none but its keyword:
+// the common name and the size ("A5 (148 x 210 mm)").
+std::string paperLabel(const cups_size_t& size) {
+  auto mm = [](int hundredths) {
+    return QString::number(hundredths / 100.0, 'f', hundredths % 100 ? 1 : 0).replace('.', ',');
+  };
+  const pwg_media_t* pwg = pwgMediaForPWG(size.media);
+  const QString name =
+      pwg && pwg->ppd ? QString::fromUtf8(pwg->ppd) : QString::fromUtf8(size.media);
+  return QString("%1 (%2 x %3 mm)").arg(name, mm(size.width), mm(size.length)).toStdString();
+}
+
 // The paper and the orientation, each first "as the report says": pages of
 // one report may differ in both, and each keeps its own unless the user
 // puts them all on one paper or turns them all.
@@ -406,7 +418,9 @@ void appendPaperOptions(cups_dest_t* dest, cups_dinfo_t* info, std::vector<Print
                     [&size](const PrinterOption::Choice& c) { return c.value == size.media; }))
       continue;
     const char* label = cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, dest, info, 0, &size);
-    paper.choices.push_back({size.media, label && *label ? label : size.media});
+    paper.choices.push_back({size.media, label && *label && std::strcmp(label, size.media) != 0
+                                             ? std::string(label)
+                                             : paperLabel(size)});
   }
   if (paper.choices.size() > 1) out.push_back(std::move(paper));
   out.push_back({kOrientationOption,
