@@ -389,6 +389,7 @@ check "printers: portrait and landscape, first as the report says" '    orientat
 check "printers: two-sided shown, but not installed" "    sides (Frente e verso): one-sided* two-sided-long-edge(not installed) two-sided-short-edge(not installed)" "$(opcoes_line sides)"
 check "printers: several choices at once" "    OrvFuros (Furar) [several]: Esquerda* Topo Direita" "$(opcoes_line OrvFuros)"
 check "printers: what is installed, as set" "    OptionDuplex (Duplexer Installed) [installed]: True False*" "$(opcoes_line OptionDuplex)"
+check "printers: a paper the queue names only by keyword, named for the user" "yes" "$("$FRPTOOL" printers --json | grep -q '"value":"iso_a5_148x210mm","label":"A5 (148 x 210 mm)"' && echo yes)"
 media_of() { job_attr "$1" media; }
 orientation_of() { job_attr "$1" orientation-requested; }
 ps_size_of() { grep -a -m1 '^%%PageBoundingBox:' "$T/out/job-$1.ps" | awk '{print $4 "x" $5}'; }
