@@ -394,10 +394,13 @@ std::string paperLabel(const cups_size_t& size) {
   auto mm = [](int hundredths) {
     return QString::number(hundredths / 100.0, 'f', hundredths % 100 ? 1 : 0).replace('.', ',');
   };
+  // The paper's own size: the queue's comes from points and is off by a
+  // fraction ("148,2 x 209,9").
   const pwg_media_t* pwg = pwgMediaForPWG(size.media);
-  const QString name =
-      pwg && pwg->ppd ? QString::fromUtf8(pwg->ppd) : QString::fromUtf8(size.media);
-  return QString("%1 (%2 x %3 mm)").arg(name, mm(size.width), mm(size.length)).toStdString();
+  if (!pwg || !pwg->ppd) return size.media;
+  return QString("%1 (%2 x %3 mm)")
+      .arg(QString::fromUtf8(pwg->ppd), mm(pwg->width), mm(pwg->length))
+      .toStdString();
 }
 
 // The paper and the orientation, each first "as the report says": pages of
