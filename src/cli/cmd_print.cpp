@@ -11,6 +11,7 @@
 #include "platform/strings.h"
 #include "printing/cups_backend.h"
 #include "printing/print_job.h"
+#include "printing/printer_options.h"
 #include "printing/tfr_printer.h"
 
 namespace orv::cli {
@@ -39,7 +40,8 @@ JobOptions jobOptionsOf(Args& args) {
   return o;
 }
 
-// Refuses a choice the queue lists but does not offer in that value, and
+// Refuses a choice the queue lists but does not offer in that value (or
+// whose hardware is not installed), an installed-hardware setting, and
 // two-sided printing on a queue that has none, before anything is drawn.
 void checkOffered(const JobOptions& wanted, const std::vector<PrinterOption>& offered,
                   const std::string& queue) {
@@ -54,12 +56,22 @@ void checkOffered(const JobOptions& wanted, const std::vector<PrinterOption>& of
         throw Error("the printer \"" + queue + "\" does not print on both sides");
       continue;
     }
-    const auto& choices = it->choices;
-    if (std::any_of(choices.begin(), choices.end(),
-                    [&](const PrinterOption::Choice& c) { return c.value == value; }))
-      continue;
-    std::string values;
-    for (const PrinterOption::Choice& c : choices) values += (values.empty() ? "" : ", ") + c.value;
+    if (it->installable)
+      throw Error("\"" + name + "\" says what is installed in the printer \"" + queue +
+                  "\"; its administrator sets it up (lpadmin -p " + queue + " -o " + name +
+                  "=...)");
+    if (offersValue(*it, value)) continue;
+    std::string values, missing;
+    for (const PrinterOption::Choice& c : it->choices) {
+      if (c.available) values += (values.empty() ? "" : ", ") + c.value;
+      const std::vector<std::string> asked =
+          it->pickMany ? splitValues(value) : std::vector<std::string>{value};
+      if (!c.available && std::find(asked.begin(), asked.end(), c.value) != asked.end())
+        missing = c.value;
+    }
+    if (!missing.empty())
+      throw Error("the printer \"" + queue + "\" cannot print " + name + "=" + missing +
+                  ": what it needs is not installed in the printer");
     throw Error("the printer \"" + queue + "\" offers no " + name + "=" + value + " (it offers " +
                 values + ")");
   }
@@ -75,6 +87,7 @@ int run(const std::vector<std::string>& argv) {
   const bool odd = args.flag("--odd");
   const bool even = args.flag("--even");
   const JobOptions options = jobOptionsOf(args);
+  const bool savedOptions = !args.flag("--no-saved-options");
   const std::string path = args.positional("FILE");
   args.done();
   if (odd && even) throw UsageError("--odd and --even exclude each other");
@@ -100,16 +113,44 @@ int run(const std::vector<std::string>& argv) {
       throw Error(loadString8(55210) + ": " + printerName);
   }
 
-  if (PrinterBackend* backend = printer.backend(); backend && !options.empty()) {
-    checkOffered(options, backend->printerOptions(printer.CurrentIndex),
-                 toUtf8(printer.currentPrinterName()));
-    backend->setJobOptions(printer.CurrentIndex, options);
+  // The printer the job goes to: the system printer, which --printer moved.
+  // The model itself may stand on the virtual printer a loaded report was
+  // laid out for, and options set for that one would be lost.
+  PrinterBackend* backend = printer.backend();
+  const int target =
+      backend ? std::clamp(backend->currentIndex(), 0, printer.VirtualIndex - 1) : -1;
+  const std::string queue = target >= 0 ? toUtf8(printer.PrinterList[target]) : std::string();
+  if (backend) {
+    // What the user chose for this printer in the reader, unless asked not
+    // to; an option given here takes the place of the remembered one.
+    JobOptions chosen;
+    if (savedOptions)
+      chosen =
+          savedPrinterOptions(*backend, target, decodeBytes(printer.PrinterList[target], 1252));
+    if (!options.empty()) checkOffered(options, backend->printerOptions(target), queue);
+    for (const auto& option : options) {
+      auto same = std::find_if(chosen.begin(), chosen.end(),
+                               [&option](const auto& c) { return c.first == option.first; });
+      if (same != chosen.end())
+        same->second = option.second;
+      else
+        chosen.push_back(option);
+    }
+    backend->setJobOptions(target, chosen);
   }
 
   if (!title.empty()) s.report.Title = encodeText(QString::fromUtf8(title.c_str()), 1252);
-  const std::string prefix = loadString(55208).toStdString();
-  s.report.OnProgress = [&prefix](int n) { std::fprintf(stderr, "%s  %d\n", prefix.c_str(), n); };
+  // Nothing reaches the spooler until every page is drawn, so while they are
+  // drawn the lines say so; what was sent is said once the spooler took it.
+  int drawn = 0;
+  s.report.OnProgress = [&drawn](int n) {
+    ++drawn;
+    std::fprintf(stderr, "Preparando página:  %d\n", n);
+  };
   StartPrint(s.report, pageList, copies, odd ? pfOdd : even ? pfEven : pfAll, collate);
+  if (drawn > 0)
+    std::fprintf(stderr, "%s à impressora \"%s\": %d %s.\n", drawn == 1 ? "Enviada" : "Enviadas",
+                 queue.c_str(), drawn, drawn == 1 ? "página" : "páginas");
   return kExitOk;
 }
 

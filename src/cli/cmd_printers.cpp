@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -5,6 +6,7 @@
 #include "cli/cli_common.h"
 #include "cli/print_commands.h"
 #include "printing/cups_backend.h"
+#include "printing/printer_options.h"
 #include "printing/tfr_printer.h"
 
 namespace orv::cli {
@@ -21,10 +23,12 @@ void printOptions(TfrPrinter& p, bool json, std::string& out) {
       const PrinterOption& o = options[i];
       out += std::string(i ? "," : "") + "{\"name\":" + jsonString(o.name) +
              ",\"label\":" + jsonString(o.label) + ",\"default\":" + jsonString(o.defaultValue) +
-             ",\"choices\":[";
+             ",\"pickMany\":" + (o.pickMany ? "true" : "false") +
+             ",\"installable\":" + (o.installable ? "true" : "false") + ",\"choices\":[";
       for (size_t c = 0; c < o.choices.size(); ++c)
         out += std::string(c ? "," : "") + "{\"value\":" + jsonString(o.choices[c].value) +
-               ",\"label\":" + jsonString(o.choices[c].label) + "}";
+               ",\"label\":" + jsonString(o.choices[c].label) +
+               ",\"available\":" + (o.choices[c].available ? "true" : "false") + "}";
       out += "]}";
     }
     out += "]";
@@ -32,11 +36,22 @@ void printOptions(TfrPrinter& p, bool json, std::string& out) {
   }
   if (options.empty()) return;
   std::printf("  options: %d\n", int(options.size()));
+  // The default is starred; a choice the installed hardware rules out is
+  // marked, as is an option that only says what is installed.
   for (const PrinterOption& o : options) {
+    const std::vector<std::string> defaults =
+        o.pickMany ? splitValues(o.defaultValue) : std::vector<std::string>{o.defaultValue};
     std::string values;
-    for (const PrinterOption::Choice& c : o.choices)
-      values += " " + c.value + (c.value == o.defaultValue ? "*" : "");
-    std::printf("    %s (%s):%s\n", o.name.c_str(), o.label.c_str(), values.c_str());
+    for (const PrinterOption::Choice& c : o.choices) {
+      const bool isDefault = std::find(defaults.begin(), defaults.end(), c.value) != defaults.end();
+      values += " " + (c.value.empty() ? std::string("\"\"") : c.value) + (isDefault ? "*" : "") +
+                (c.available ? "" : "(not installed)");
+    }
+    std::printf("    %s (%s)%s:%s\n", o.name.c_str(), o.label.c_str(),
+                o.installable ? " [installed]"
+                : o.pickMany  ? " [several]"
+                              : "",
+                values.c_str());
   }
 }
 

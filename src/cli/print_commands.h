@@ -9,7 +9,7 @@ namespace orv::cli {
 inline constexpr const char* kPrintUsage =
     "print FILE [--printer NAME] [--pages LIST] [--copies N] [--collate] [--odd|--even] "
     "[--title TEXT] [--sides one-sided|two-sided-long-edge|two-sided-short-edge] [--color|--gray] "
-    "[--option NAME=VALUE]...";
+    "[--option NAME=VALUE]... [--no-saved-options]";
 inline constexpr const char* kPrintSummary =
     "print a prepared report on an installed printer (progress on standard error)";
 inline constexpr const char* kPrintersUsage = "printers [--json]";

@@ -285,8 +285,12 @@ void TfrMemoView::AssignFont(Canvas& canvas) {
   canvas.setBkMode(BkMode::Transparent);
   int32_t height;
   if (OnPrinterCanvas) {
-    // The printer's canvas keeps the point size at its own resolution.
-    height = clamp32(-mulDiv(Font.Size, canvas.dpiY(), 72));
+    // The printer's canvas keeps the point size at its own resolution, of
+    // the page as printed when it is fitted onto another paper.
+    if (canvas.printScale == 1.0)
+      height = clamp32(-mulDiv(Font.Size, canvas.dpiY(), 72));
+    else
+      height = clamp32(-roundEven(Font.Size * double(canvas.dpiY()) / 72.0 * canvas.printScale));
   } else {
     const double pixels = Font.Size * 96.0 / 72.0 * ZoomY;
     height = ZoomY == 1.0 ? roundEven(-pixels) : truncInt(-pixels);

@@ -123,6 +123,10 @@ class Canvas {
   virtual bool isMetafile() const { return false; }
   // Set by the print job on the canvas of the printer it prints to.
   bool printerCanvas = false;
+  // Set by the print job with printerCanvas: the share of its own size the
+  // page is printed at (below 1 when it is fitted onto a smaller paper).
+  // Text keeps its point size on a printer, so it must follow this share.
+  double printScale = 1.0;
   // Bounds of the drawable surface in device pixels.
   virtual Rect deviceBounds() const = 0;
 

@@ -17,6 +17,11 @@ std::unique_ptr<QSettings> previewSettings() {
                                      QCoreApplication::applicationName());
 }
 
+std::unique_ptr<QSettings> readerSettings() {
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "ReportEngine",
+                                     kReaderTitle);
+}
+
 QString lastDialogFolder() {
   const QString folder = previewSettings()->value(kLastFolder).toString();
   if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;

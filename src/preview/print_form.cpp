@@ -285,7 +285,8 @@ void TfrPrintForm::stepCopies(int delta) {
 }
 
 void TfrPrintForm::showProperties() {
-  // The printer's own choices go with the job; the pages keep their paper.
+  // The printer's own choices go with the job; the pages keep their own
+  // paper and orientation unless a paper or an orientation is chosen here.
   // The printer shown, which is the one the job goes to: the model itself
   // may stand on the virtual printer a loaded report was laid out for.
   TfrPrinter& printer = TfrPrinter::current();

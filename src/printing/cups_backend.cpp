@@ -17,6 +17,7 @@
 #include "platform/strings.h"
 #include "printing/paper_table.h"
 #include "printing/print_job.h"
+#include "printing/printer_options.h"
 
 #ifdef ORV_HAVE_CUPS
 #include <cups/cups.h>
@@ -331,16 +332,19 @@ JobOptions CupsBackend::documentOptions(int index, int copies, const QPageLayout
   JobOptions o;
   Printer* p = at(index);
   if (!p) return o;
-  // Paper and orientation as the print engine has always sent them.
-  o.emplace_back("media", layout.pageSize().key().toStdString());
-  if (layout.orientation() == QPageLayout::Landscape) o.emplace_back("landscape", "");
+  // The paper and orientation the printer model laid the document out for,
+  // which already hold any the user chose instead of the pages' own. The
+  // orientation is said as a number: a bare "landscape" reaches the spooler
+  // as landscape=false.
+  o.emplace_back(kPaperOption, mediaKeyword(layout.pageSize()));
+  o.emplace_back(kOrientationOption, layout.orientation() == QPageLayout::Landscape ? "4" : "3");
   if (copies > 1) o.emplace_back("copies", std::to_string(copies));
   // The tray the user chose for this printer, else the one the pages ask for.
   std::string tray;
   for (const auto& [name, value] : p->chosen) {
     if (name == "media-source")
       tray = value;
-    else
+    else if (name != kPaperOption && name != kOrientationOption)
       o.emplace_back(name, value);
   }
   readBins(*p);
@@ -351,6 +355,87 @@ JobOptions CupsBackend::documentOptions(int index, int copies, const QPageLayout
   if (!tray.empty()) o.emplace_back("media-col", "{media-source=" + tray + "}");
   return o;
 }
+
+std::string CupsBackend::mediaKeyword(const QPageSize& size) {
+#ifdef ORV_HAVE_CUPS
+  const QSizeF mm = size.size(QPageSize::Millimeter);
+  if (const pwg_media_t* pwg =
+          pwgMediaForSize(int(mm.width() * 100 + 0.5), int(mm.height() * 100 + 0.5)))
+    if (pwg->pwg) return pwg->pwg;
+#endif
+  return size.key().toStdString();
+}
+
+bool CupsBackend::mediaPaper(int, const std::string& keyword, PaperSpec& paper) {
+#ifdef ORV_HAVE_CUPS
+  const pwg_media_t* pwg = pwgMediaForPWG(keyword.c_str());
+  if (!pwg) pwg = pwgMediaForPPD(keyword.c_str());
+  if (!pwg || pwg->width <= 0 || pwg->length <= 0) return false;
+  // Hundredths of a millimetre to the model's tenths.
+  paper.width = (pwg->width + 5) / 10;
+  paper.height = (pwg->length + 5) / 10;
+  const QPageSize known(QSizeF(pwg->width / 100.0, pwg->length / 100.0), QPageSize::Millimeter,
+                        QString(), QPageSize::FuzzyMatch);
+  const int code = known.isValid() ? known.windowsId() : 0;
+  paper.size = code > 0 ? code : kCustomPaper;
+  return true;
+#else
+  (void)keyword;
+  (void)paper;
+  return false;
+#endif
+}
+
+#ifdef ORV_HAVE_CUPS
+namespace {
+// A paper's name for the user when the queue gives none but its keyword:
+// the common name and the size ("A5 (148 x 210 mm)").
+std::string paperLabel(const cups_size_t& size) {
+  auto mm = [](int hundredths) {
+    return QString::number(hundredths / 100.0, 'f', hundredths % 100 ? 1 : 0).replace('.', ',');
+  };
+  // The paper's own size: the queue's comes from points and is off by a
+  // fraction ("148,2 x 209,9").
+  const pwg_media_t* pwg = pwgMediaForPWG(size.media);
+  if (!pwg || !pwg->ppd) return size.media;
+  return QString("%1 (%2 x %3 mm)")
+      .arg(QString::fromUtf8(pwg->ppd), mm(pwg->width), mm(pwg->length))
+      .toStdString();
+}
+
+// The paper and the orientation, each first "as the report says": pages of
+// one report may differ in both, and each keeps its own unless the user
+// puts them all on one paper or turns them all.
+void appendPaperOptions(cups_dest_t* dest, cups_dinfo_t* info, std::vector<PrinterOption>& out) {
+  const std::string asReport = "Conforme o relatório";
+  PrinterOption paper;
+  paper.name = kPaperOption;
+  paper.label = "Papel";
+  paper.choices.push_back({"", asReport});
+  const int count = cupsGetDestMediaCount(CUPS_HTTP_DEFAULT, dest, info, 0);
+  for (int i = 0; i < count; ++i) {
+    cups_size_t size;
+    if (!cupsGetDestMediaByIndex(CUPS_HTTP_DEFAULT, dest, info, i, 0, &size)) continue;
+    // The same paper with other margins comes more than once.
+    if (std::any_of(paper.choices.begin(), paper.choices.end(),
+                    [&size](const PrinterOption::Choice& c) { return c.value == size.media; }))
+      continue;
+    const char* label = cupsLocalizeDestMedia(CUPS_HTTP_DEFAULT, dest, info, 0, &size);
+    paper.choices.push_back({size.media, label && *label && std::strcmp(label, size.media) != 0
+                                             ? std::string(label)
+                                             : paperLabel(size)});
+  }
+  if (paper.choices.size() > 1) out.push_back(std::move(paper));
+  out.push_back({kOrientationOption,
+                 "Orientação",
+                 {{"", asReport}, {"3", "Retrato"}, {"4", "Paisagem"}},
+                 "",
+                 false,
+                 false});
+}
+
+}  // namespace
+#endif
 
 std::vector<PrinterOption> CupsBackend::printerOptions(int index) {
   std::vector<PrinterOption> out;
@@ -378,6 +463,7 @@ std::vector<PrinterOption> CupsBackend::printerOptions(int index) {
         return std::string();
     }
   };
+  appendPaperOptions(dest, info, out);
   for (const char* name :
        {"sides", "print-color-mode", "print-quality", "number-up", "media-source"}) {
     ipp_attribute_t* sup = cupsFindDestSupported(CUPS_HTTP_DEFAULT, dest, info, name);
@@ -423,8 +509,11 @@ std::vector<PrinterOption> CupsBackend::printerOptions(int index) {
 #ifdef ORV_HAVE_CUPS
 // A queue set up with a driver (PPD) marks further options of its own
 // (stapling, output bin, toner saving...). The spooler passes them on to the
-// driver by their own names, so they are offered as the driver words them.
-// The driver interface is old but still the only one that lists them.
+// driver by their own names, so they are offered as the driver words them;
+// several choices at once go as one value, the choices joined by commas, as
+// the spooler sends a list. What is installed in the printer comes last and
+// rules out the choices the driver's constraints tie to it. The driver
+// interface is old but still the only one that lists them.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 void CupsBackend::appendDriverOptions(const QByteArray& queue, std::vector<PrinterOption>& out) {
@@ -436,29 +525,111 @@ void CupsBackend::appendDriverOptions(const QByteArray& queue, std::vector<Print
   ppd_file_t* ppd = ppdOpenFile(path.c_str());
   unlink(path.c_str());
   if (!ppd) return;
+  // The defaults are what the administrator set, installed hardware included.
   ppdMarkDefaults(ppd);
   auto text = [](const char* t, const char* fallback) {
     return std::string(t && *t ? t : fallback);
   };
+  auto installable = [](const ppd_group_t& g) {
+    return std::strcmp(g.name, "InstallableOptions") == 0;
+  };
+  // A choice that only says "nothing" stays open whatever is installed.
+  auto saysNothing = [](const char* choice) {
+    return std::strcmp(choice, "None") == 0 || std::strcmp(choice, "False") == 0 ||
+           std::strcmp(choice, "Off") == 0;
+  };
+  auto inGroup = [ppd, &installable](const char* keyword) {
+    for (int g = 0; g < ppd->num_groups; ++g)
+      for (int i = 0; i < ppd->groups[g].num_options; ++i)
+        if (std::strcmp(ppd->groups[g].options[i].keyword, keyword) == 0)
+          return installable(ppd->groups[g]);
+    return false;
+  };
+  // The choices that what is (not) installed rules out, by option and
+  // choice: a constraint whose one side is an installable option as it is
+  // set now rules out the other side's choice (with no choice named, every
+  // choice but "None").
+  std::vector<std::pair<std::string, std::string>> ruledOut;
+  auto ruleOut = [&](const char* installed, const char* setting, const char* option,
+                     const char* choice) {
+    if (!inGroup(installed) || inGroup(option)) return;
+    ppd_choice_t* marked = ppdFindMarkedChoice(ppd, installed);
+    if (!marked) return;
+    if (*setting ? std::strcmp(marked->choice, setting) != 0 : saysNothing(marked->choice)) return;
+    ppd_option_t* o = ppdFindOption(ppd, option);
+    if (!o) return;
+    for (int c = 0; c < o->num_choices; ++c) {
+      const char* name = o->choices[c].choice;
+      if (*choice ? std::strcmp(name, choice) == 0 : !saysNothing(name))
+        ruledOut.emplace_back(option, name);
+    }
+  };
+  for (int k = 0; k < ppd->num_consts; ++k) {
+    const ppd_const_t& c = ppd->consts[k];
+    ruleOut(c.option1, c.choice1, c.option2, c.choice2);
+    ruleOut(c.option2, c.choice2, c.option1, c.choice1);
+  }
+  auto isRuledOut = [&ruledOut](const std::string& option, const std::string& choice) {
+    return std::find(ruledOut.begin(), ruledOut.end(), std::make_pair(option, choice)) !=
+           ruledOut.end();
+  };
+
+  std::vector<PrinterOption> installed;
   for (int g = 0; g < ppd->num_groups; ++g) {
     const ppd_group_t& group = ppd->groups[g];
-    // What is installed in the printer is set up by the administrator.
-    if (std::strcmp(group.name, "InstallableOptions") == 0) continue;
     for (int i = 0; i < group.num_options; ++i) {
       const ppd_option_t& o = group.options[i];
-      if (o.ui == PPD_UI_PICKMANY || o.num_choices < 2) continue;
+      if (o.num_choices < 2) continue;
       if (std::any_of(std::begin(covered), std::end(covered),
-                      [&](const char* c) { return std::strcmp(c, o.keyword) == 0; }))
+                      [&o](const char* c) { return std::strcmp(c, o.keyword) == 0; }))
         continue;
       PrinterOption opt;
       opt.name = o.keyword;
       opt.label = text(o.text, o.keyword);
-      opt.defaultValue = o.defchoice;
-      for (int c = 0; c < o.num_choices; ++c)
-        opt.choices.push_back({o.choices[c].choice, text(o.choices[c].text, o.choices[c].choice)});
-      out.push_back(std::move(opt));
+      opt.pickMany = o.ui == PPD_UI_PICKMANY;
+      opt.installable = installable(group);
+      std::vector<std::string> marked;
+      for (int c = 0; c < o.num_choices; ++c) {
+        const ppd_choice_t& choice = o.choices[c];
+        opt.choices.push_back({choice.choice, text(choice.text, choice.choice),
+                               !isRuledOut(o.keyword, choice.choice)});
+        if (choice.marked) marked.push_back(choice.choice);
+      }
+      opt.defaultValue = opt.pickMany ? joinValues(marked) : std::string(o.defchoice);
+      (opt.installable ? installed : out).push_back(std::move(opt));
     }
   }
+  // Two-sided printing is offered by its spooler name; the spooler leaves the
+  // two-sided choices out when the unit is missing, and they are shown again,
+  // greyed, so that the user sees why.
+  if (ppd_option_t* duplex = ppdFindOption(ppd, "Duplex")) {
+    static const std::pair<const char*, const char*> sides[] = {
+        {"None", "one-sided"},
+        {"DuplexNoTumble", "two-sided-long-edge"},
+        {"DuplexTumble", "two-sided-short-edge"}};
+    auto it = std::find_if(out.begin(), out.end(),
+                           [](const PrinterOption& o) { return o.name == "sides"; });
+    bool any = false;
+    for (const auto& side : sides) any = any || isRuledOut("Duplex", side.first);
+    if (any && it == out.end()) {
+      PrinterOption opt;
+      opt.name = "sides";
+      opt.label = knownLabel("sides", "");
+      opt.defaultValue = "one-sided";
+      for (const auto& side : sides)
+        if (ppdFindChoice(duplex, side.first))
+          opt.choices.push_back({side.second, knownLabel("sides", side.second)});
+      auto after = std::find_if(out.begin(), out.end(), [](const PrinterOption& o) {
+        return o.name != kPaperOption && o.name != kOrientationOption;
+      });
+      it = out.insert(after, std::move(opt));
+    }
+    if (it != out.end())
+      for (PrinterOption::Choice& c : it->choices)
+        for (const auto& side : sides)
+          if (c.value == side.second && isRuledOut("Duplex", side.first)) c.available = false;
+  }
+  out.insert(out.end(), installed.begin(), installed.end());
   ppdClose(ppd);
 }
 #pragma GCC diagnostic pop
@@ -708,6 +879,13 @@ class QtPrinterDevice : public PrintDevice {
     painter_.reset();
     writer_.reset();
     if (!open_) return;
+    // A document no page was drawn into (the job began on the first page's
+    // paper, and the first page printed takes another) would come out as a
+    // blank sheet.
+    if (!open_->drawn) {
+      open_.reset();
+      return;
+    }
     open_->file.flush();
     ended_.push_back(std::move(open_));
   }
@@ -739,6 +917,7 @@ class QtPrinterDevice : public PrintDevice {
 
   Canvas& canvas() override {
     if (!canvas_) throw Error(loadString8(55210));
+    if (open_) open_->drawn = true;
     return *canvas_;
   }
 
@@ -747,6 +926,7 @@ class QtPrinterDevice : public PrintDevice {
     QTemporaryFile file;
     QString title;
     JobOptions options;
+    bool drawn = false;
   };
 
   void newCanvas() {

@@ -36,6 +36,9 @@ class CupsBackend : public PrinterBackend {
   std::vector<PrinterOption> printerOptions(int index) override;
   JobOptions jobOptions(int index) override;
   void setJobOptions(int index, const JobOptions& options) override;
+  bool mediaPaper(int index, const std::string& keyword, PaperSpec& paper) override;
+  // The spooler's media keyword for a page size ("iso_a5_148x210mm").
+  static std::string mediaKeyword(const QPageSize& size);
 
   // The options one document goes to the spooler with: its paper as the
   // page laid it out, the tray the pages asked for, the copies, and what the

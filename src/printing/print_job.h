@@ -52,9 +52,29 @@ struct PrintRequest {
 // margins, scaled from report pixels.
 Rect printTarget(const PrintPageLayout& layout, const PrinterInfo& info);
 
+// Where a page goes on a sheet of another paper or orientation than its own
+// (`own` is the page's block for its own paper, `sheet` the block of the
+// paper it is printed on): its whole paper scaled to fit the sheet's
+// printable area, keeping its proportions, and centred there; what the page
+// draws sits on it as it sits on its own paper.
+Rect fittedTarget(const PrintPageLayout& layout, const PrinterInfo& own, const PrinterInfo& sheet);
+
+// The paper and orientation the user chose for every page instead of each
+// page's own, as the printer's "media" and "orientation-requested" options
+// give them.
+struct PaperOverride {
+  bool paper = false;
+  PaperSpec spec;            // code and portrait size of the chosen paper
+  int32_t orientation = -1;  // 0 portrait, 1 landscape, -1 each page's own
+  // The paper a page goes on: its own with the chosen paper or orientation.
+  PaperSpec sheetFor(const PaperSpec& page) const;
+};
+
 // Sends pages to the current printer of the printer model: one document per
 // run of pages on equal paper, collated copies page by page, uncollated copies
-// left to the driver, at most one page built at a time.
+// left to the driver, at most one page built at a time. A paper or orientation
+// the user chose for the printer goes through the model in place of each
+// page's own, and the page is fitted onto it.
 class PrintJob {
  public:
   PrintJob(TfrPrinter& printer, PrintPageSource& pages) : printer_(printer), pages_(pages) {}
@@ -77,6 +97,7 @@ class PrintJob {
 
  private:
   bool printOnePage(int index);
+  PaperOverride chosenPaper() const;
   void begin();
   void end();
   void abort();
@@ -84,6 +105,7 @@ class PrintJob {
   TfrPrinter& printer_;
   PrintPageSource& pages_;
   std::unique_ptr<PrintDevice> device_;
+  PaperOverride override_;
   std::string docTitle_;
   int filter_ = pfAll;
   bool open_ = false;

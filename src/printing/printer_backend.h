@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/printer_info.h"
+
 namespace orv {
 
 class Canvas;
@@ -77,19 +79,38 @@ struct DeviceCaps {
 // The spooler's own job options, name and value ("sides" "two-sided-long-edge").
 using JobOptions = std::vector<std::pair<std::string, std::string>>;
 
-// A choice a printer offers beyond the paper: two-sided printing, colour,
-// quality, pages per sheet, tray. Names and values are the spooler's
-// keywords; labels are UTF-8 texts for the user.
+// The options through which the user puts the pages on another paper or
+// turned: their values are the spooler's media keywords and orientation
+// numbers (3 portrait, 4 landscape); the empty value keeps each page's own.
+inline constexpr const char* kPaperOption = "media";
+inline constexpr const char* kOrientationOption = "orientation-requested";
+
+// A choice a printer offers: paper and orientation, two-sided printing,
+// colour, quality, pages per sheet, tray, the driver's own options. Names and
+// values are the spooler's keywords; labels are UTF-8 texts for the user.
 struct PrinterOption {
   struct Choice {
     std::string value;
     std::string label;
+    // False when what is installed in the printer rules the choice out (no
+    // two-sided unit, say): shown, but not to be chosen.
+    bool available = true;
   };
   std::string name;
   std::string label;
   std::vector<Choice> choices;
+  // For several choices at once: the chosen values joined by commas, as the
+  // spooler takes them.
   std::string defaultValue;
+  bool pickMany = false;
+  // What is installed in the printer (a two-sided unit, a further tray): set
+  // up by the queue's administrator, shown to the user, never sent with a job.
+  bool installable = false;
 };
+
+// The values of a several-choices option ("A,B"), and back.
+std::vector<std::string> splitValues(const std::string& value);
+std::string joinValues(const std::vector<std::string>& values);
 
 // The system's printers as the printer model drives them. The printing layer
 // provides one over CUPS; tests provide none or a fake.
@@ -114,6 +135,10 @@ class PrinterBackend {
   virtual std::vector<PrinterOption> printerOptions(int) { return {}; }
   virtual JobOptions jobOptions(int) { return {}; }
   virtual void setJobOptions(int, const JobOptions&) {}
+  // The paper a media keyword of the paper option names: its paper code
+  // (256 when it has none) and its portrait size in tenths of a millimetre.
+  // False for a keyword the printer does not know.
+  virtual bool mediaPaper(int, const std::string&, PaperSpec&) { return false; }
 };
 
 }  // namespace orv

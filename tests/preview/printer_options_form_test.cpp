@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTimer>
 
 #include "preview/print_form.h"
@@ -58,6 +61,101 @@ TEST(PrinterOptionsFormTest, AChoiceThePrinterNoLongerOffersFallsBackToItsDefaul
   TfrPrinterOptionsForm none("Etiquetas", {}, {});
   ASSERT_NE(none.NoOptions, nullptr);
   EXPECT_TRUE(none.Boxes.empty());
+}
+
+TEST(PrinterOptionsFormTest, PaperAndOrientationKeepThePagesOwnUntilChosen) {
+  std::vector<PrinterOption> options = {
+      {kPaperOption,
+       "Papel",
+       {{"", "Conforme o relatório"}, {"iso_a4_210x297mm", "A4"}, {"iso_a5_148x210mm", "A5"}},
+       ""},
+      {kOrientationOption,
+       "Orientação",
+       {{"", "Conforme o relatório"}, {"3", "Retrato"}, {"4", "Paisagem"}},
+       ""}};
+  TfrPrinterOptionsForm f("Laser", options, {});
+  EXPECT_EQ(f.Boxes[0]->currentText(), QString::fromUtf8("Conforme o relatório"));
+  EXPECT_EQ(f.Boxes[1]->currentText(), QString::fromUtf8("Conforme o relatório"));
+  EXPECT_TRUE(f.chosen().empty());
+  f.Boxes[0]->setCurrentIndex(f.Boxes[0]->findText("A5"));
+  f.Boxes[1]->setCurrentIndex(f.Boxes[1]->findText("Paisagem"));
+  EXPECT_EQ(f.chosen(),
+            (JobOptions{{kPaperOption, "iso_a5_148x210mm"}, {kOrientationOption, "4"}}));
+  // Remembered, they come back as chosen.
+  TfrPrinterOptionsForm again("Laser", options, f.chosen());
+  EXPECT_EQ(again.Boxes[0]->currentText(), "A5");
+  EXPECT_EQ(again.Boxes[1]->currentText(), "Paisagem");
+}
+
+// A driver with several-at-once choices, and a two-sided unit its
+// administrator marked as not installed.
+std::vector<PrinterOption> driverOptions() {
+  PrinterOption sides{"sides",
+                      "Frente e verso",
+                      {{"one-sided", "Desligado"},
+                       {"two-sided-long-edge", "Borda longa", false},
+                       {"two-sided-short-edge", "Borda curta", false}},
+                      "one-sided"};
+  PrinterOption holes{"OrvFuros",
+                      "Furar",
+                      {{"Esquerda", "Na esquerda"}, {"Topo", "No topo"}, {"Direita", "Na direita"}},
+                      "Esquerda",
+                      true};
+  PrinterOption unit{"OptionDuplex",
+                     "Duplexer Installed",
+                     {{"True", "Installed"}, {"False", "Not Installed"}},
+                     "False",
+                     false,
+                     true};
+  return {sides, holes, unit};
+}
+
+TEST(PrinterOptionsFormTest, SeveralChoicesAtOnceAndWhatIsInstalled) {
+  TfrPrinterOptionsForm f("Laser", driverOptions(), {{"sides", "two-sided-long-edge"}});
+  // A choice the missing unit rules out is shown greyed and never preset.
+  ASSERT_NE(f.Boxes[0], nullptr);
+  EXPECT_EQ(current(f.Boxes[0]), "one-sided");
+  auto* model = qobject_cast<QStandardItemModel*>(f.Boxes[0]->model());
+  ASSERT_NE(model, nullptr);
+  EXPECT_TRUE(model->item(0)->isEnabled());
+  EXPECT_FALSE(model->item(1)->isEnabled());
+  EXPECT_FALSE(model->item(2)->isEnabled());
+  // Several choices: a box each, the default ticked.
+  EXPECT_EQ(f.Boxes[1], nullptr);
+  ASSERT_EQ(f.Checks[1].size(), 3u);
+  EXPECT_TRUE(f.Checks[1][0]->isChecked());
+  EXPECT_FALSE(f.Checks[1][1]->isChecked());
+  EXPECT_TRUE(f.chosen().empty());
+  f.Checks[1][2]->setChecked(true);
+  f.Checks[1][1]->setChecked(true);
+  EXPECT_EQ(f.chosen(), (JobOptions{{"OrvFuros", "Esquerda,Topo,Direita"}}));
+  f.Checks[1][0]->setChecked(false);
+  EXPECT_EQ(f.chosen(), (JobOptions{{"OrvFuros", "Topo,Direita"}}));
+  // What is installed shows in a group of its own, as set, and is not a
+  // choice of the user's.
+  ASSERT_NE(f.Installed, nullptr);
+  ASSERT_NE(f.Boxes[2], nullptr);
+  EXPECT_TRUE(f.Installed->isAncestorOf(f.Boxes[2]));
+  EXPECT_FALSE(f.Boxes[2]->isEnabled());
+  EXPECT_EQ(current(f.Boxes[2]), "False");
+  EXPECT_EQ(f.chosen(), (JobOptions{{"OrvFuros", "Topo,Direita"}}));
+  // Remembered several choices come back ticked, in any order.
+  TfrPrinterOptionsForm again("Laser", driverOptions(), {{"OrvFuros", "Direita,Topo"}});
+  EXPECT_FALSE(again.Checks[1][0]->isChecked());
+  EXPECT_TRUE(again.Checks[1][1]->isChecked());
+  EXPECT_TRUE(again.Checks[1][2]->isChecked());
+}
+
+TEST(PrinterOptionsTest, OffersOnlyWhatTheInstalledPrinterCanDo) {
+  const std::vector<PrinterOption> o = driverOptions();
+  EXPECT_TRUE(offersValue(o[0], "one-sided"));
+  EXPECT_FALSE(offersValue(o[0], "two-sided-long-edge"));
+  EXPECT_TRUE(offersValue(o[1], "Topo,Direita"));
+  EXPECT_FALSE(offersValue(o[1], "Topo,Lateral"));
+  EXPECT_FALSE(offersValue(o[1], ""));
+  EXPECT_FALSE(offersValue(o[0], "Topo,Direita"));  // one choice only
+  EXPECT_EQ(splitValues("A,,B,"), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(joinValues({"A", "B"}), "A,B");
 }
 
 // Two printers; the first offers two-sided printing and colour.

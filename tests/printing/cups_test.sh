@@ -70,7 +70,8 @@ J=$(new_jobs)
 check "all pages: one document" "1" "$(echo "$J" | grep -c .)"
 check "all pages: six pages" "6" "$(pages_of $J)"
 check "all pages: order" "1,2,3,4,5,6" "$(texts_of $J)"
-check "progress on standard error" "6" "$(grep -c 'Imprimindo página:' "$T/stderr")"
+check "progress on standard error: each page as it is prepared" "6" "$(grep -c '^Preparando página:  [1-6]$' "$T/stderr")"
+check "progress on standard error: what was sent, once sent" 'Enviadas à impressora "pdf": 6 páginas.' "$(tail -1 "$T/stderr")"
 
 # Page lists.
 run_print list "$T/frp/pages.frp" --pages "1, 3,5-"
@@ -119,6 +120,13 @@ check "mixed: first document is A4" "595x842,595x842" "$(sizes_of $1)"
 check "mixed: second document is Letter" "612x792,612x792" "$(sizes_of $2)"
 check "mixed: third document is A4 landscape" "842x595" "$(sizes_of $3)"
 check "mixed: pages in order" "1,2|3,4|5" "$(texts_of $1)|$(texts_of $2)|$(texts_of $3)"
+# The job begins on the first page's paper; when the first page printed is on
+# another, that empty start must not come out as a blank sheet.
+run_print "mixed from page 4" "$T/frp/mixed.frp" --pages 4-5
+J=$(new_jobs)
+check "mixed from page 4: no blank document first" "2" "$(echo "$J" | grep -c .)"
+set -- $J
+check "mixed from page 4: Letter, then A4 landscape" "612x792|842x595" "$(sizes_of $1)|$(sizes_of $2)"
 
 # A page list that is not valid prints nothing.
 "$FRPTOOL" print "$T/frp/pages.frp" --pages "1,,2" > /dev/null 2> "$T/stderr"
@@ -169,6 +177,7 @@ known=$(lpstat -W all -o 2>/dev/null | wc -l)
 "$FRPTOOL" print "$T/frp/broken.frp" > /dev/null 2> "$T/stderr"
 check "damaged page fails" "2" "$?"
 check "damaged page: the error names the page" "frptool: Nada foi impresso: a página 2 não pôde ser desenhada (tipo de objeto desconhecido: TfrNoSuchView)." "$(tail -1 "$T/stderr")"
+check "damaged page: no line claims a page was printed or sent" "" "$(grep -E 'Imprimindo|Enviad' "$T/stderr")"
 check "damaged page: nothing spooled" "" "$(new_jobs)"
 check "damaged page: no job at the spooler" "$known" "$(lpstat -W all -o 2>/dev/null | wc -l)"
 check "damaged page: no temporary file left" "" "$(ls /tmp/orvalen-impressao-* 2>/dev/null | head -1)"
@@ -304,6 +313,148 @@ check "driver option: reaches the driver" "yes" "$(grep -q '^%%BeginFeature: \*O
 check "driver option: a choice it lacks is refused" "2" "$?"
 check "driver option: refused before anything is sent" "" "$(new_jobs)"
 
+# Paper and orientation chosen for the printer, several choices at once, and
+# a two-sided unit its administrator marked as not installed.
+cat > "$T/opcoes.ppd" <<'PPD'
+*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "ORVOPC.PPD"
+*Manufacturer: "Orvalen"
+*Product: "(Orvalen Opcoes)"
+*ModelName: "Orvalen Opcoes"
+*ShortNickName: "Orvalen Opcoes"
+*NickName: "Orvalen Opcoes"
+*PSVersion: "(3010.000) 0"
+*LanguageLevel: "3"
+*ColorDevice: True
+*DefaultColorSpace: RGB
+*FileSystem: False
+*Throughput: "1"
+*LandscapeOrientation: Plus90
+*TTRasterizer: Type42
+*OpenGroup: InstallableOptions/Opcoes instalaveis
+*OpenUI *OptionDuplex/Duplexer Installed: Boolean
+*DefaultOptionDuplex: False
+*OptionDuplex True/Installed: ""
+*OptionDuplex False/Not Installed: ""
+*CloseUI: *OptionDuplex
+*CloseGroup: InstallableOptions
+*UIConstraints: *OptionDuplex False *Duplex
+*UIConstraints: *Duplex *OptionDuplex False
+*OpenUI *PageSize/Page Size: PickOne
+*OrderDependency: 10 AnySetup *PageSize
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*PageSize A5/A5: "<</PageSize[420 595]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageSize
+*OpenUI *PageRegion: PickOne
+*OrderDependency: 10 AnySetup *PageRegion
+*DefaultPageRegion: A4
+*PageRegion A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*PageRegion A5/A5: "<</PageSize[420 595]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageRegion
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "18 18 577 824"
+*ImageableArea A5/A5: "18 18 402 577"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+*PaperDimension A5/A5: "420 595"
+*OpenUI *Duplex/Frente e verso: PickOne
+*OrderDependency: 30 AnySetup *Duplex
+*DefaultDuplex: None
+*Duplex None/Desligado: "<</Duplex false>>setpagedevice"
+*Duplex DuplexNoTumble/Borda longa: "<</Duplex true/Tumble false>>setpagedevice"
+*Duplex DuplexTumble/Borda curta: "<</Duplex true/Tumble true>>setpagedevice"
+*CloseUI: *Duplex
+*OpenGroup: Acabamento/Acabamento
+*OpenUI *OrvFuros/Furar: PickMany
+*OrderDependency: 40 AnySetup *OrvFuros
+*DefaultOrvFuros: Esquerda
+*OrvFuros Esquerda/Na esquerda: "% furo esquerda"
+*OrvFuros Topo/No topo: "% furo topo"
+*OrvFuros Direita/Na direita: "% furo direita"
+*CloseUI: *OrvFuros
+*CloseGroup: Acabamento
+*DefaultFont: Courier
+*Font Courier: Standard "(002.004S)" Standard ROM
+PPD
+lpadmin -p opcoes -v save:/ -P "$T/opcoes.ppd" -E 2>/dev/null || { echo "FAIL lpadmin opcoes"; exit 1; }
+"$FRPTOOL" printers > "$T/printers" 2>&1
+opcoes_line() { awk '/^opcoes/ {on=1; next} /^[^ ]/ {on=0} on' "$T/printers" | grep "^    $1 "; }
+check "printers: the papers the queue lists, first as the report says" '    media (Papel): ""* iso_a5_148x210mm iso_a4_210x297mm' "$(opcoes_line media)"
+check "printers: portrait and landscape, first as the report says" '    orientation-requested (Orientação): ""* 3 4' "$(opcoes_line orientation-requested)"
+check "printers: two-sided shown, but not installed" "    sides (Frente e verso): one-sided* two-sided-long-edge(not installed) two-sided-short-edge(not installed)" "$(opcoes_line sides)"
+check "printers: several choices at once" "    OrvFuros (Furar) [several]: Esquerda* Topo Direita" "$(opcoes_line OrvFuros)"
+check "printers: what is installed, as set" "    OptionDuplex (Duplexer Installed) [installed]: True False*" "$(opcoes_line OptionDuplex)"
+check "printers: a paper the queue names only by keyword, named for the user" "yes" "$("$FRPTOOL" printers --json | grep -q '"value":"iso_a5_148x210mm","label":"A5 (148 x 210 mm)"' && echo yes)"
+media_of() { job_attr "$1" media; }
+orientation_of() { job_attr "$1" orientation-requested; }
+ps_size_of() { grep -a -m1 '^%%PageBoundingBox:' "$T/out/job-$1.ps" | awk '{print $4 "x" $5}'; }
+ps_paper_of() { grep -a -o -m1 '^%%BeginFeature: \*PageSize [A-Za-z0-9]*' "$T/out/job-$1.ps" | awk '{print $3}'; }
+
+run_print a5 "$T/frp/mixed.frp" --printer opcoes --option media=iso_a5_148x210mm --option orientation-requested=4
+J=$(new_jobs)
+check "A5 landscape: every paper on one sheet size, one document" "1" "$(echo "$J" | grep -c .)"
+check "A5 landscape: the job asks for A5" "iso_a5_148x210mm" "$(media_of $J)"
+check "A5 landscape: the job asks for landscape" "landscape" "$(orientation_of $J)"
+check "A5 landscape: the pages sent are A5 landscape" "595x420,595x420,595x420,595x420,595x420" "$(sizes_of $J)"
+check "A5 landscape: pages in order" "1,2,3,4,5" "$(texts_of $J)"
+check "A5 landscape: the driver feeds A5" "A5|420x595" "$(ps_paper_of $J)|$(ps_size_of $J)"
+run_print as-report "$T/frp/mixed.frp" --printer opcoes --pages 4-5
+J=$(new_jobs)
+set -- $J
+check "as the report says: each page its own paper" "612x792|842x595" "$(sizes_of $1)|$(sizes_of $2)"
+check "as the report says: the job asks for each" "na_letter_8.5x11in portrait|iso_a4_210x297mm landscape" "$(media_of $1) $(orientation_of $1)|$(media_of $2) $(orientation_of $2)"
+
+"$FRPTOOL" print "$T/frp/pages.frp" --printer opcoes --sides two-sided-long-edge > /dev/null 2> "$T/stderr"
+check "two-sided without the unit installed fails" "2" "$?"
+check "two-sided without the unit: says why" "yes" "$(grep -q 'not installed' "$T/stderr" && echo yes)"
+"$FRPTOOL" print "$T/frp/pages.frp" --printer opcoes --option OptionDuplex=True > /dev/null 2> "$T/stderr"
+check "what is installed is not a job option" "2" "$?"
+check "refused before anything is sent" "" "$(new_jobs)"
+run_print furos "$T/frp/pages.frp" --printer opcoes --pages 1 --option OrvFuros=Topo,Direita
+J=$(new_jobs)
+check "several choices: go with the job as one list" "yes" "$(has_option $J OrvFuros=Topo,Direita)"
+run_print furo "$T/frp/pages.frp" --printer opcoes --pages 1 --option OrvFuros=Topo
+J=$(new_jobs)
+check "one of several choices: reaches the driver" "yes" "$(grep -q '^%%BeginFeature: \*OrvFuros Topo' "$T/out/job-$J.ps" && echo yes)"
+"$FRPTOOL" print "$T/frp/pages.frp" --printer opcoes --option OrvFuros=Topo,Lateral > /dev/null 2>&1
+check "several choices: one it lacks is refused" "2" "$?"
+
+# The choices the reader remembers for the printer, in its own settings.
+settings="$XDG_CONFIG_HOME/ReportEngine/Sistema Orvalen Report Reader.conf"
+mkdir -p "$(dirname "$settings")"
+printf '[OpcoesDaImpressora]\nopcoes=media=iso_a5_148x210mm, orientation-requested=4, OrvFuros=Topo\n' > "$settings"
+run_print saved "$T/frp/pages.frp" --printer opcoes --pages 1
+J=$(new_jobs)
+check "remembered choices: used" "iso_a5_148x210mm landscape 595x420" "$(media_of $J) $(orientation_of $J) $(sizes_of $J)"
+check "remembered choices: the driver's own too" "yes" "$(has_option $J OrvFuros=Topo)"
+run_print saved-over "$T/frp/pages.frp" --printer opcoes --pages 1 --option orientation-requested=3
+J=$(new_jobs)
+check "remembered choices: the command line's come first" "iso_a5_148x210mm portrait 420x595" "$(media_of $J) $(orientation_of $J) $(sizes_of $J)"
+run_print saved-ignored "$T/frp/pages.frp" --printer opcoes --pages 1 --no-saved-options
+J=$(new_jobs)
+check "--no-saved-options: the report's own paper" "iso_a4_210x297mm portrait 595x842" "$(media_of $J) $(orientation_of $J) $(sizes_of $J)"
+check "--no-saved-options: nor the driver's" "" "$(has_option $J OrvFuros=Topo)"
+run_print saved-other "$T/frp/pages.frp" --printer bandejas --pages 1
+J=$(new_jobs)
+check "remembered choices: only for their printer" "iso_a4_210x297mm 595x842" "$(media_of $J) $(sizes_of $J)"
+# Without --printer, on the default queue: the reports here were laid out on
+# the virtual printer, and the choices must reach the queue the job goes to.
+lpadmin -d opcoes
+run_print saved-default "$T/frp/pages.frp" --pages 1
+J=$(new_jobs)
+check "remembered choices: on the default printer too" "iso_a5_148x210mm landscape" "$(media_of $J) $(orientation_of $J)"
+run_print options-default "$T/frp/pages.frp" --pages 1 --no-saved-options --gray --option media=iso_a5_148x210mm
+J=$(new_jobs)
+check "options on the default printer: taken" "iso_a5_148x210mm portrait yes" "$(media_of $J) $(orientation_of $J) $(has_option $J print-color-mode=monochrome)"
+check "options on the default printer: says where the pages went" 'Enviada à impressora "opcoes": 1 página.' "$(tail -1 "$T/stderr")"
+lpadmin -d pdf
+rm -f "$settings"
+
 "$FRPTOOL" print "$T/frp/pages.frp" --printer bandejas --sides two-sided-long-edge --gray --color > /dev/null 2>&1
 check "--color and --gray exclude each other" "64" "$?"
 "$FRPTOOL" print "$T/frp/pages.frp" --printer pdf --sides two-sided-long-edge > /dev/null 2> "$T/stderr"
@@ -332,7 +483,7 @@ rm -f "$HOME/.cups/lpoptions"
 
 # With no printer at all the print command does nothing, and the virtual
 # printer still serves the layout.
-lpadmin -x pdf; lpadmin -x cupspdf; lpadmin -x bandejas; lpadmin -x escritorio
+lpadmin -x pdf; lpadmin -x cupspdf; lpadmin -x bandejas; lpadmin -x escritorio; lpadmin -x opcoes
 "$FRPTOOL" print "$T/frp/pages.frp" > /dev/null 2> "$T/stderr"
 check "no printer: print fails and says why" "2" "$?"
 check "no printer: nothing spooled" "" "$(new_jobs)"

@@ -85,6 +85,17 @@ class FakeBackend : public PrinterBackend {
     log.push_back(numbered("device ", index));
     return std::make_unique<RecordingDevice>(log, printer, submits);
   }
+  JobOptions jobOptions(int) override { return chosen; }
+  bool mediaPaper(int, const std::string& keyword, PaperSpec& paper) override {
+    if (keyword == "iso_a5_148x210mm")
+      paper = {11, 1480, 2100, 0, -1};
+    else if (keyword == "iso_a4_210x297mm")
+      paper = {9, 2100, 2970, 0, -1};
+    else
+      return false;
+    return true;
+  }
+  JobOptions chosen;
   Log& log;
   std::vector<size_t> submits;
   DeviceMode mode;
@@ -120,6 +131,7 @@ class FakePages : public PrintPageSource {
     }
     ++built;
     EXPECT_EQ(built, 1) << "more than one page built at a time";
+    shares.push_back(canvas.printScale);
     EXPECT_TRUE(printer->Printing) << "drawing outside an open document";
     targets.push_back(target);
     log.push_back(numbered("page ", i + 1));
@@ -128,6 +140,7 @@ class FakePages : public PrintPageSource {
   Log& log;
   std::vector<FakePage> pages;
   std::vector<Rect> targets;
+  std::vector<double> shares;
   int built = 0;
   int failOn = 0;
   TfrPrinter* printer = nullptr;
@@ -360,6 +373,106 @@ TEST_F(PrintJobTest, JobPrintsOnThePrinterTheUserChose) {
   const Log events = run(pages, {});
   EXPECT_EQ(events.front(), "device 1");
   EXPECT_EQ(printer->CurrentIndex, 1);
+}
+
+// The paper and orientation chosen for the printer replace each page's own in
+// the printer model, and the page is fitted onto the sheet it then gets.
+TEST_F(PrintJobTest, AChosenPaperAndOrientationPutEveryPageOnThatSheet) {
+  backend->chosen = {{kPaperOption, "iso_a5_148x210mm"}, {kOrientationOption, "4"}};
+  FakePages pages(log, 3);
+  pages.pages[2].layout.paper = {1, 2159, 2794, 0, -1};  // Letter
+  // The blocks the pages were laid out with (A4 on the virtual printer).
+  PrinterInfo laidOut;
+  laidOut.PaperWidthPx = 758;
+  laidOut.PaperHeightPx = 1071;
+  laidOut.OffsetX = laidOut.OffsetY = 18;
+  laidOut.PrintableWidth = 722;
+  laidOut.PrintableHeight = 1035;
+  for (FakePage& p : pages.pages) {
+    p.info = laidOut;
+    p.layout.useMargins = true;
+  }
+  EXPECT_EQ(run(pages, {}), (Log{"device 0", "report", "copies 1", "begin Vendas paper 11L",
+                                 "page 1", "sheet", "page 2", "sheet", "page 3", "end"}));
+  // A5 landscape at 300 dpi, less the printer's edges.
+  const int sheetW = int(std::lround(2100 / 254.0 * 300)) - 150;
+  const int sheetH = int(std::lround(1480 / 254.0 * 300)) - 150;
+  const Rect& t = pages.targets[0];
+  // A portrait page on a landscape sheet: as high as the printable area,
+  // its own proportions, centred across.
+  EXPECT_EQ(t.top, 0);
+  EXPECT_EQ(t.bottom, sheetH);
+  EXPECT_NEAR(double(t.width()) / t.height(), 758.0 / 1071.0, 0.002);
+  EXPECT_LE(std::abs(t.left - (sheetW - t.right)), 1);
+  // Text shrinks with the page: printed height over the page's own height
+  // at this resolution.
+  EXPECT_NEAR(pages.shares[0], t.height() / (1071 * 300 / kReportPixelsPerInch), 0.002);
+  // The pages keep the blocks they were laid out with: the preview still
+  // shows them as the report says.
+  EXPECT_EQ(pages.pages[0].info, laidOut);
+  EXPECT_EQ(pages.pages[2].info, laidOut);
+}
+
+TEST_F(PrintJobTest, AChosenOrientationTurnsEachPagesOwnPaper) {
+  backend->chosen = {{kOrientationOption, "4"}};
+  FakePages pages(log, 3);
+  pages.pages[2].layout.paper = {1, 2159, 2794, 0, -1};
+  EXPECT_EQ(run(pages, {}),
+            (Log{"device 0", "report", "copies 1", "begin Vendas paper 9L", "page 1", "sheet",
+                 "page 2", "end", "begin Vendas paper 1L", "page 3", "end"}));
+  EXPECT_EQ(printer->PaperWidth, 2794);  // Letter, seen turned
+  // "As the report says" is no choice: each page on its own paper.
+  backend->chosen = {{kPaperOption, ""}, {kOrientationOption, ""}};
+  EXPECT_EQ(run(pages, {}),
+            (Log{"device 0", "report", "copies 1", "begin Vendas paper 9P", "page 1", "sheet",
+                 "page 2", "end", "begin Vendas paper 1P", "page 3", "end"}));
+}
+
+TEST_F(PrintJobTest, ChoosingThePagesOwnPaperPrintsThemAsLaidOut) {
+  FakePages plain(log, 2);
+  plain.pages[1].layout.marginLeft = 40;
+  run(plain, {});
+  backend->chosen = {{kPaperOption, "iso_a4_210x297mm"}, {kOrientationOption, "3"}};
+  FakePages chosen(log, 2);
+  chosen.pages[1].layout.marginLeft = 40;
+  run(chosen, {});
+  EXPECT_EQ(chosen.targets, plain.targets);
+  EXPECT_EQ(chosen.shares, (std::vector<double>{1.0, 1.0}));
+  EXPECT_EQ(chosen.pages[1].info, plain.pages[1].info);
+}
+
+TEST_F(PrintJobTest, AFittedPageKeepsItsMarginsWithinItsPaper) {
+  backend->chosen = {{kPaperOption, "iso_a5_148x210mm"}};
+  FakePages pages(log, 2);
+  for (FakePage& p : pages.pages) {
+    p.info.PaperWidthPx = 758;
+    p.info.PaperHeightPx = 1071;
+    p.info.OffsetX = p.info.OffsetY = 18;
+    p.info.PrintableWidth = 722;
+    p.info.PrintableHeight = 1035;
+  }
+  pages.pages[0].layout.useMargins = true;
+  pages.pages[1].layout.marginLeft = 40;
+  run(pages, {});
+  // The whole paper, and within it the printable area less the margins,
+  // both scaled by the same share.
+  const Rect& paper = pages.targets[0];
+  const Rect& content = pages.targets[1];
+  const double k = double(paper.width()) / 758;
+  EXPECT_NEAR(content.left - paper.left, (18 + 40) * k, 1);
+  EXPECT_NEAR(content.top - paper.top, 18 * k, 1);
+  EXPECT_NEAR(paper.right - content.right, 18 * k, 1);
+  EXPECT_DOUBLE_EQ(pages.shares[0], pages.shares[1]);
+}
+
+TEST_F(PrintJobTest, APaperThePrinterDoesNotKnowSendsNothing) {
+  backend->chosen = {{kPaperOption, "oufuko_99x99in"}};
+  FakePages pages(log, 2);
+  pages.printer = printer;
+  log.clear();
+  PrintJob job(*printer, pages);
+  EXPECT_THROW(job.run({}), Error);
+  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(PrintJobTest, VirtualPrinterCannotPrint) {

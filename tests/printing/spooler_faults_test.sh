@@ -30,7 +30,7 @@ waiting_jobs() { lpstat -W not-completed -o escritorio 2>/dev/null | awk '{print
 temp_files() { ls "$TMPDIR" | grep -c 'orvalen-impressao'; }
 wait_for_page() {  # wait_for_page N FILE: until frptool has drawn page N
   for i in $(seq 1200); do
-    grep -q "Imprimindo página:  $1\$" "$2" 2>/dev/null && return 0
+    grep -q "Preparando página:  $1\$" "$2" 2>/dev/null && return 0
     kill -0 "$PRINT_PID" 2>/dev/null || return 1
     sleep 0.05
   done
@@ -44,7 +44,8 @@ start_print() {
 finish_print() {  # the exit status of the print started last
   wait "$PRINT_PID"
 }
-last_line() { grep -v 'Imprimindo página:' "$T/stderr" | tail -1; }
+# The last line but the progress: the pages prepared, and those sent.
+last_line() { grep -v -e '^Preparando página:' -e '^Enviadas* à impressora' "$T/stderr" | tail -1; }
 restart_cupsd() {
   stop_cupsd
   start_cupsd || { echo "FAIL: cupsd did not start again"; exit 1; }
@@ -63,7 +64,7 @@ if wait_for_page 100 "$T/stderr"; then
   check "killed spooler: says nothing was printed and why" \
     "frptool: Nada foi impresso: o serviço de impressão (CUPS) não respondeu ao envio do trabalho à fila \"escritorio\"." \
     "$(last_line)"
-  check "killed spooler: all 500 pages were drawn first" "yes" "$(yes_if grep -q 'Imprimindo página:  500$' "$T/stderr")"
+  check "killed spooler: all 500 pages were drawn first" "yes" "$(yes_if grep -q 'Preparando página:  500$' "$T/stderr")"
   check "killed spooler: no temporary file left" "0" "$(temp_files)"
   restart_cupsd
   check "killed spooler: nothing of ours in the queue when it is back" "$before" "$(all_jobs | wc -l)"
@@ -129,6 +130,7 @@ check "paused queue: says where the job waits" \
   "Aviso: A fila de impressão \"escritorio\" está pausada: o trabalho ficou guardado nela e será impresso quando a fila for retomada." \
   "$(last_line)"
 check "paused queue: the job waits in the queue" "1" "$(waiting_jobs | wc -l)"
+check "paused queue: says the pages were sent" 'Enviadas à impressora "escritorio": 3 páginas.' "$(grep '^Enviad' "$T/stderr")"
 cupsenable escritorio
 for i in $(seq 100); do [ -z "$(waiting_jobs)" ] && break; sleep 0.1; done
 check "resumed queue: the job printed" "" "$(waiting_jobs)"
@@ -146,6 +148,7 @@ check "second document refused: says why" \
   "frptool: Nada foi impresso: a fila de impressão \"escritorio\" atingiu o limite de trabalhos ou a cota que aceita; tente de novo quando ela esvaziar." \
   "$(last_line)"
 check "second document refused: the first is withdrawn" "" "$(waiting_jobs)"
+check "second document refused: claims nothing was sent" "" "$(grep '^Enviad' "$T/stderr")"
 check "second document refused: no temporary file left" "0" "$(temp_files)"
 cupsenable escritorio
 
