@@ -1,7 +1,9 @@
 #include "export/cell_value.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <QTime>
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -267,12 +269,90 @@ bool parseDateTime(const QString& text, const QString& pattern, DateParts& out,
   return true;
 }
 
+// Text objects of prepared pages keep only their text: a value is read back
+// from how the report's formats write it. Numbers with a decimal comma and
+// points between thousands ("1.234,56"), or a lone decimal point; dates as
+// dd/mm/yyyy with an optional time; a currency sign before a number.
+CellValue inferValue(const QString& shown, bool digitsAreText) {
+  CellValue v;
+  QString t = shown.trimmed();
+  if (t.isEmpty() || t.size() > 40) return v;
+  static const QRegularExpression date(QStringLiteral(
+      "^(\\d{1,2})/(\\d{1,2})/(\\d{4}|\\d{2})(?: (\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
+  static const QRegularExpression time(QStringLiteral("^(\\d{1,2}):(\\d{2}):(\\d{2})$"));
+  if (auto m = date.match(t); m.hasMatch()) {
+    int y = m.captured(3).toInt();
+    if (m.captured(3).size() == 2) y += y < 50 ? 2000 : 1900;
+    const QDate d(y, m.captured(2).toInt(), m.captured(1).toInt());
+    if (!d.isValid()) return v;
+    v.number = double(d.toJulianDay() - QDate(1899, 12, 30).toJulianDay());
+    v.kind = CellValue::Kind::Date;
+    v.numberFormat = m.captured(3).size() == 2 ? "dd/mm/yy" : "dd/mm/yyyy";
+    if (!m.captured(4).isEmpty()) {
+      const int h = m.captured(4).toInt(), n = m.captured(5).toInt(), sec = m.captured(6).toInt();
+      if (h > 23 || n > 59 || sec > 59) return CellValue{};
+      v.number += (h * 3600.0 + n * 60.0 + sec) / 86400.0;
+      v.kind = CellValue::Kind::DateTime;
+      v.numberFormat += m.captured(6).isEmpty() ? " hh:mm" : " hh:mm:ss";
+    }
+    return v;
+  }
+  if (auto m = time.match(t); m.hasMatch()) {
+    const int h = m.captured(1).toInt(), n = m.captured(2).toInt(), sec = m.captured(3).toInt();
+    if (h > 23 || n > 59 || sec > 59) return v;
+    v.kind = CellValue::Kind::Time;
+    v.number = (h * 3600.0 + n * 60.0 + sec) / 86400.0;
+    v.numberFormat = "hh:mm:ss";
+    return v;
+  }
+  std::string currency;
+  if (t.startsWith(QStringLiteral("R$"))) {
+    currency = "\"R$ \"";
+    t = t.mid(2).trimmed();
+  }
+  static const QRegularExpression grouped(QStringLiteral("^-?[1-9]\\d{0,2}(\\.\\d{3})+(,\\d+)?$"));
+  static const QRegularExpression plainComma(QStringLiteral("^-?(0|[1-9]\\d*)(,\\d+)?$"));
+  static const QRegularExpression plainPoint(
+      QStringLiteral("^-?(0|[1-9]\\d*)\\.(\\d{1,2}|\\d{4,})$"));
+  const bool isGrouped = grouped.match(t).hasMatch();
+  const bool isComma = !isGrouped && plainComma.match(t).hasMatch();
+  const bool isPoint = !isGrouped && !isComma && plainPoint.match(t).hasMatch();
+  if (!isGrouped && !isComma && !isPoint) return v;
+  const bool integer = !t.contains(',') && !isPoint;
+  // Whole numbers of a column of codes stay texts, and so do numbers too long
+  // for a spreadsheet to keep every digit.
+  if (integer && digitsAreText && currency.empty()) return v;
+  QString digits = t;
+  if (isPoint) {
+    digits = t;
+  } else {
+    digits.remove('.');
+    digits.replace(',', '.');
+  }
+  const QString mantissa = QString(digits).remove('-').remove('.');
+  if (mantissa.size() > 15) return v;
+  bool ok = false;
+  const double x = digits.toDouble(&ok);
+  if (!ok || !std::isfinite(x)) return v;
+  const int dot = int(digits.indexOf('.'));
+  const int decimals = dot < 0 ? 0 : int(digits.size()) - dot - 1;
+  v.kind = CellValue::Kind::Number;
+  v.number = x;
+  v.decimals = decimals;
+  const std::string body = (isGrouped ? std::string("#,##0") : std::string("0")) +
+                           (decimals ? "." + std::string(size_t(decimals), '0') : std::string());
+  v.numberFormat = currency + body;
+  return v;
+}
+
 }  // namespace
 
-CellValue readCellValue(const QString& text, int32_t format, const std::string& formatText) {
+CellValue readCellValue(const QString& text, int32_t format, const std::string& formatText,
+                        bool digitsAreText) {
   CellValue v;
   const int kind = formatKind(format), sub = formatSub(format);
   if (text.trimmed().isEmpty()) return v;
+  if (kind == 0) return inferValue(text, digitsAreText);
   if (kind == 1) {
     const auto x = parseNumber(text, formatSeparator(format), sub == 4);
     if (!x) return v;
@@ -306,6 +386,12 @@ CellValue readCellValue(const QString& text, int32_t format, const std::string& 
     return v;
   }
   return v;
+}
+
+bool isDigitCode(const QString& text) {
+  const QString t = text.trimmed();
+  if (t.size() < 2 || t[0] != '0') return false;
+  return std::all_of(t.begin(), t.end(), [](QChar c) { return c >= '0' && c <= '9'; });
 }
 
 std::string plainNumber(double v, char decimalMark) {

@@ -5,11 +5,9 @@
 
 namespace orv {
 
-// What a text object's shown text is as a spreadsheet value, read back
-// through the object's display format: a number, a date, a time or plain
-// text. Text stays text whenever the format does not say otherwise or the
-// text does not read back (a text with leading zeros in a text object stays
-// as it was).
+// What a text object's shown text is as a spreadsheet value: a number, a
+// date, a time or plain text. Text stays text whenever it does not read back
+// as a value (a code with leading zeros stays as it was).
 struct CellValue {
   enum class Kind : uint8_t { Text, Number, Date, Time, DateTime };
   Kind kind = Kind::Text;
@@ -22,7 +20,15 @@ struct CellValue {
 };
 
 // `format` is the object's display format code, `formatText` its format text.
-CellValue readCellValue(const QString& text, int32_t format, const std::string& formatText);
+// Prepared pages do not keep the display format of their texts: with the
+// plain-text format (0) the value is read from the shape of the text as the
+// report's formats write it (decimal comma, points between thousands,
+// dd/mm/yyyy dates). `digitsAreText` keeps whole numbers as texts, for a
+// column of codes some of which have leading zeros.
+CellValue readCellValue(const QString& text, int32_t format, const std::string& formatText,
+                        bool digitsAreText = false);
+// A text of digits only with a leading zero: a code, not a number.
+bool isDigitCode(const QString& text);
 
 // A number as plain text with `decimalMark`, no grouping, shortest exact form.
 std::string plainNumber(double v, char decimalMark = '.');

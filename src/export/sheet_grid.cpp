@@ -127,6 +127,7 @@ void SheetGrid::survey(const PageRecord& page) {
       e.firstText.clear();
     }
     rightmost_ = std::max(rightmost_, it.right);
+    if (isDigitCode(it.text)) codeEdges_.insert(it.left);
   }
   std::vector<RowSig> rows = rowsOf(std::move(items));
   auto& mine = repeated_[page.index];
@@ -185,6 +186,15 @@ void SheetGrid::finishSurvey() {
     edges_.push_back(edges_.back() + 64);
   edgeCounts_.clear();
   previous_.clear();
+  for (int e : codeEdges_) codeColumns_.insert(startColumn(e));
+  codeEdges_.clear();
+}
+
+int SheetGrid::startColumn(int left) const {
+  int c = 0;
+  for (int i = 0; i < columnCount(); ++i)
+    if (edges_[size_t(i)] <= left + kSlack) c = i;
+  return c;
 }
 
 std::vector<int> SheetGrid::columnWidths() const {
@@ -203,12 +213,6 @@ std::vector<GridRow> SheetGrid::rows(const PageRecord& page) const {
     }
   }
   const int columns = columnCount();
-  auto startCol = [&](int left) {
-    int c = 0;
-    for (int i = 0; i < columns; ++i)
-      if (edges_[size_t(i)] <= left + kSlack) c = i;
-    return c;
-  };
   auto endCol = [&](int right) {
     for (int i = 1; i <= columns; ++i)
       if (edges_[size_t(i)] >= right - kSlack) return i;
@@ -222,7 +226,8 @@ std::vector<GridRow> SheetGrid::rows(const PageRecord& page) const {
     std::vector<int> owner(size_t(std::max(columns, 1)), -1);
     for (const Item& it : sig.items) {
       row.height = std::max(row.height, it.bottom - it.top);
-      int c = startCol(it.left);
+      int c = startColumn(it.left);
+      const bool codes = codeColumns_.count(c) > 0;
       const int end = std::max(c + 1, endCol(it.right));
       if (owner[size_t(c)] >= 0) {
         int free = -1;
@@ -244,7 +249,7 @@ std::vector<GridRow> SheetGrid::rows(const PageRecord& page) const {
       cell.col = c;
       cell.span = span;
       cell.text = it.text;
-      cell.value = readCellValue(it.text, obj.format, obj.formatText);
+      cell.value = readCellValue(it.text, obj.format, obj.formatText, codes);
       cell.style.fontName = decodeBytes(obj.font.face, 1252);
       cell.style.points = obj.fontPoints > 0 ? obj.fontPoints : 10;
       cell.style.bold = obj.font.weight >= 600;

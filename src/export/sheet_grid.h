@@ -2,6 +2,7 @@
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,10 @@ class SheetGrid {
     QString firstText;  // while only one text starts there
   };
   std::map<int, EdgeCount> edgeCounts_;
+  int startColumn(int left) const;
   std::vector<int> edges_;
+  // Columns where a code with leading zeros was seen: their digits stay texts.
+  std::set<int> codeEdges_, codeColumns_;
   int rightmost_ = 0;
   // Per page surveyed: rows at its top and bottom repeated from a neighbour.
   std::map<int, std::pair<int, int>> repeated_;
