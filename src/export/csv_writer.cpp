@@ -66,7 +66,7 @@ bool writeCsv(TfrEMFPages& pages, const std::vector<int>& indices, const SheetGr
       text += "\r\n";
     }
     put(out, text);
-    if (step && !step(++done, int(indices.size()))) return false;
+    if (++done; step && !step(done, int(indices.size()))) return false;
   }
   return true;
 }

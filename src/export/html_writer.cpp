@@ -323,7 +323,7 @@ bool writeHtml(TfrEMFPages& pages, const std::vector<int>& indices, const Export
   for (int i : indices) {
     const std::string page = PageSvg(recordPage(pages, i, 96.0)).build();
     out.write(page.data(), qint64(page.size()));
-    if (step && !step(++done, int(indices.size()))) return false;
+    if (++done; step && !step(done, int(indices.size()))) return false;
   }
   const std::string tail = "</body>\n</html>\n";
   out.write(tail.data(), qint64(tail.size()));

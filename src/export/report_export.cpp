@@ -43,7 +43,7 @@ bool exportPages(TfrEMFPages& pages, const std::vector<int>& indices, ExportForm
   int done = 0;
   for (int i : indices) {
     grid.survey(recordPage(pages, i));
-    if (progress && !progress(++done, 2 * n)) return false;
+    if (++done; progress && !progress(done, 2 * n)) return false;
   }
   grid.finishSurvey();
   const ExportProgress second = [&](int d, int) { return !progress || progress(n + d, 2 * n); };

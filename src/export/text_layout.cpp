@@ -100,7 +100,7 @@ bool writeLayoutText(TfrEMFPages& pages, const std::vector<int>& indices, QIODev
     if (done > 0) text.prepend('\f');
     const QByteArray bytes = text.toUtf8();
     out.write(bytes);
-    if (step && !step(++done, int(indices.size()))) return false;
+    if (++done; step && !step(done, int(indices.size()))) return false;
   }
   return true;
 }

@@ -145,7 +145,7 @@ bool writeXlsx(TfrEMFPages& pages, const std::vector<int>& indices, const SheetG
       if (options.sheetPerPage) sheets.open(name);
       for (const GridRow& row : grid.rows(recordPage(pages, i)))
         writeRow(sheets.current(), sheets.nextRow(name), row, formats);
-      if (step && !step(++done, int(indices.size()))) {
+      if (++done; step && !step(done, int(indices.size()))) {
         workbook_close(wb);
         return false;
       }
