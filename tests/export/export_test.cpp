@@ -1,18 +1,24 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 #include "addins/addins.h"
+#include "addins/chart_view.h"
+#include "addins/rich_view.h"
 #include "export/cell_value.h"
 #include "export/page_record.h"
 #include "export/report_export.h"
 #include "export/sheet_grid.h"
 #include "model/printer_info.h"
 #include "platform/codepage.h"
+#include "platform/rtf_document.h"
 #include "prepared/page_search.h"
 #include "printing/tfr_printer.h"
 #include "report_builder.h"
+#include "tool_run.h"
 
 namespace orv {
 namespace {
@@ -202,6 +208,34 @@ TEST_F(ExportTest, HtmlIsOneFileWithEscapedRealText) {
   EXPECT_TRUE(html.contains("font-family=\"'Liberation Sans',sans-serif\""));
 }
 
+// Rich text and charts draw their texts like any view: the exports take them.
+TEST_F(ExportTest, RichTextAndChartTextsAreExported) {
+  PageSetup setup;
+  setup.paper = {9, 2100, 2970, 0, -1};
+  setup.useMargins = true;
+  sharedPrinter().SetPaper(9, 2100, 2970, 0, -1, true);
+  sharedPrinter().FillPrinterInfo(setup.info);
+  TfrEMFPages& pages = report.EMFPages;
+  pages.AddPage(setup);
+  MemoryStream& s = pages.Entry(0).ObjectStream;
+  s.seek(s.size());
+  TfrRichView rich;
+  rich.Left = 20, rich.Top = 30, rich.Width = 400, rich.Height = 60;
+  rich.RichContent =
+      rtf::read("{\\rtf1{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0\\fs20 Texto {\\b negrito} rico}");
+  rich.WriteObject(s);
+  TfrChartView chart;
+  chart.Left = 20, chart.Top = 120, chart.Width = 400, chart.Height = 250;
+  chart.Memo = {"Norte;Sul;", "10;20;"};
+  chart.ExpandedText = chart.Memo;
+  chart.WriteObject(s);
+  for (ExportFormat f : {ExportFormat::Text, ExportFormat::Csv, ExportFormat::Html}) {
+    const QString out = QString::fromUtf8(run(f));
+    for (const char* word : {"Texto", "negrito", "rico", "Norte", "Sul"})
+      EXPECT_TRUE(out.contains(word)) << word << " in " << exportSuffix(f);
+  }
+}
+
 // Stopping keeps nothing going; each format stops after the page it was on.
 TEST_F(ExportTest, ProgressCanStopEveryFormat) {
   tools::buildListing(report, {4, 2, false});
@@ -218,6 +252,33 @@ TEST_F(ExportTest, ProgressCanStopEveryFormat) {
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(total, f == ExportFormat::Xlsx || f == ExportFormat::Csv ? 8 : 4);
   }
+}
+
+TEST_F(ExportTest, FrptoolExportChecksItsCommandLine) {
+  QTemporaryDir dir;
+  tools::buildListing(report, {2, 8, false});
+  const QString frp = dir.filePath("r.frp");
+  report.SavePreparedReport(frp.toStdString());
+  const QString csv = dir.filePath("r.csv");
+  ToolRun r = runFrptool({"export", frp, "-o", csv, "--pages", "2", "--separator", ";"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  QFile f(csv);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.readAll().contains(";"));
+  for (const QStringList& wrong :
+       {QStringList{"export", frp, "-o", dir.filePath("r.pdf")},
+        QStringList{"export", frp, "-o", dir.filePath("r.xlsx"), "--separator", ";"},
+        QStringList{"export", frp, "-o", dir.filePath("r.csv"), "--separator", "\""},
+        QStringList{"export", frp, "-o", dir.filePath("r.txt"), "--sheet-per-page"},
+        QStringList{"export", frp, "-o", dir.filePath("r.html"), "--keep-page-bands"},
+        QStringList{"export", frp, "-o", dir.filePath("r.csv"), "--pages", "9"},
+        QStringList{"export", frp}}) {
+    r = runFrptool(wrong);
+    EXPECT_EQ(r.code, 64) << wrong.join(' ').toStdString() << ": " << r.err;
+  }
+  r = runFrptool({"export", dir.filePath("none.frp"), "-o", dir.filePath("n.csv")});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_FALSE(QFile::exists(dir.filePath("n.csv")));
 }
 
 TEST(ExportFormatTest, TheSuffixNamesTheFormat) {
