@@ -181,6 +181,7 @@ PY
       timeout 120 "$browser" --headless --no-sandbox --disable-gpu --hide-scrollbars \
         --force-device-scale-factor=1 --user-data-dir="$work/chromium" \
         --proxy-server=127.0.0.1:9 --proxy-bypass-list='<-loopback>' --no-first-run \
+        --run-all-compositor-stages-before-draw --virtual-time-budget=10000 \
         --screenshot="$work/$f.browser.png" --window-size="$size" "file://$work/$f.html" \
         >browser.log 2>&1 || true
       [ -s $f.browser.png ] || { cat browser.log >&2; skip "chromium could not start"; }
