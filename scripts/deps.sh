@@ -12,6 +12,8 @@ packages=(
   # Qt's own dialogs in Brazilian Portuguese
   qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev libcups2-dev libsqlite3-dev
+  # spreadsheets written by the export
+  libxlsxwriter-dev
   # databases the data sets read, and a private server for their test
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15
   libgtest-dev libgmock-dev libbenchmark-dev liblz4-dev libmuparser-dev
@@ -23,6 +25,8 @@ packages=(
   xvfb xauth xdotool openbox zbar-tools mupdf-tools poppler-utils imagemagick
   cups cups-client cups-ipp-utils printer-driver-cups-pdf
   desktop-file-utils xdg-utils shared-mime-info libfile-mimeinfo-perl
+  # independent readers of the exported spreadsheets and web pages
+  python3-openpyxl libreoffice-calc chromium
   # file managers' thumbnail services (GNOME's factory, XFCE's tumbler over a
   # private D-Bus session), to read and run our thumbnailer entry
   gir1.2-gnomedesktop-3.0 tumbler dbus-daemon

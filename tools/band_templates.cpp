@@ -152,4 +152,44 @@ void buildOrdersListing(TfrReport& report) {
   memo(page, "FooterText", 0, 1002, 300, 18, {"P\xE1gina [PAGE#]"});
 }
 
+void buildSalesListing(TfrReport& report) {
+  TfrPage& page = a4(report);
+  constexpr int32_t kDate = 0x02040000;
+  constexpr int32_t kWhole = 0x01000000 + ',';
+  constexpr int32_t kMoney = 0x01010000 + 2 * 256 + ',';
+  constexpr int32_t kGroupedMoney = 0x01030000 + 2 * 256 + ',';
+  band(page, "PageHeader", btPageHeader, 0, 44).Flags = bfOnFirstPage;
+  memo(page, "Title", 0, 2, 540, 20, {"Vendas do per\xEDodo"}).Font.Style = ViewFont::Bold;
+  memo(page, "HCode", 0, 24, 70, 18,
+       {"C\xF3"
+        "digo"});
+  memo(page, "HCustomer", 80, 24, 200, 18, {"Cliente"});
+  memo(page, "HDay", 290, 24, 80, 18, {"Data"});
+  memo(page, "HQty", 380, 24, 60, 18, {"Qtde"}).Alignment = frtaRight;
+  memo(page, "HAmount", 450, 24, 90, 18, {"Valor"}).Alignment = frtaRight;
+  band(page, "Sales", btMasterData, 60, 18, "Sales");
+  memo(page, "Code", 0, 60, 70, 16, {"[CODE]"});
+  memo(page, "Customer", 80, 60, 200, 16, {"[CUSTOMER]"});
+  TfrMemoView& day = memo(page, "Day", 290, 60, 80, 16, {"[DAY]"});
+  day.Format = kDate;
+  day.FormatStr = "dd/mm/yyyy";
+  TfrMemoView& qty = memo(page, "Qty", 380, 60, 60, 16, {"[QTY]"});
+  qty.Format = kWhole;
+  qty.Alignment = frtaRight;
+  TfrMemoView& amount = memo(page, "Amount", 450, 60, 90, 16, {"[AMOUNT]"});
+  amount.Format = kMoney;
+  amount.Alignment = frtaRight;
+  band(page, "Summary", btReportSummary, 100, 22);
+  memo(page, "TotalLabel", 80, 102, 200, 18, {"Total geral"}).Font.Style = ViewFont::Bold;
+  TfrMemoView& qtyTotal = memo(page, "QtyTotal", 380, 102, 60, 18, {"[SUM([QTY])]"});
+  qtyTotal.Format = kWhole;
+  qtyTotal.Alignment = frtaRight;
+  TfrMemoView& total = memo(page, "AmountTotal", 450, 102, 90, 18, {"[SUM([AMOUNT])]"});
+  total.Format = kGroupedMoney;
+  total.Alignment = frtaRight;
+  total.Font.Style = ViewFont::Bold;
+  band(page, "PageFooter", btPageFooter, 1000, 24).Flags = bfOnFirstPage | bfOnLastPage;
+  memo(page, "FooterText", 0, 1002, 300, 18, {"P\xE1gina [PAGE#]"});
+}
+
 }  // namespace orv::tools

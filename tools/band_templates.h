@@ -35,4 +35,10 @@ bool bandTemplateByName(const std::string& name, BandTemplate& kind);
 // the fields both plainly and as [Orders."AMOUNT"].
 void buildOrdersListing(TfrReport& report);
 
+// A listing of the data set "Sales" (CODE text with leading zeros, CUSTOMER,
+// DAY a date, QTY whole, AMOUNT money) with display formats on the values,
+// its column titles in a page header repeated on every page, a page footer
+// and a summary with the totals of QTY and AMOUNT.
+void buildSalesListing(TfrReport& report);
+
 }  // namespace orv::tools

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
       std::fprintf(
           stderr,
           "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template "
-          "[--band title|five|pages|groups|split|cross|orders]\n");
+          "[--band title|five|pages|groups|split|cross|orders|sales]\n");
       return 64;
     }
   }
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "usage: frpgen OUT.frp [--pages N] [--seed S] [--plain] [--no-picture] | --template "
-        "[--band title|five|pages|groups|split|cross|orders]\n");
+        "[--band title|five|pages|groups|split|cross|orders|sales]\n");
     return 64;
   }
   try {
@@ -62,6 +62,8 @@ int main(int argc, char** argv) {
       orv::tools::BandTemplate kind;
       if (bandKind == "orders")
         orv::tools::buildOrdersListing(report);
+      else if (bandKind == "sales")
+        orv::tools::buildSalesListing(report);
       else if (orv::tools::bandTemplateByName(bandKind, kind))
         orv::tools::buildBandTemplate(report, kind);
       else if (bandKind.empty())

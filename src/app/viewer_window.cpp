@@ -112,6 +112,7 @@ TfPreview::TfPreview(QWidget* parent) : QDialog(parent) {
   needPages_ << file->addAction(u("&Exportar como PDF…"), frPreview, &TfrPreview::ExportPdf);
   needPages_ << file->addAction(u("Exportar página como i&magem…"), frPreview,
                                 &TfrPreview::ExportImage);
+  needPages_ << file->addAction(u("Expor&tar…"), frPreview, &TfrPreview::ExportData);
   file->addSeparator();
   needPages_ << file->addAction(u("&Imprimir"), QKeySequence("Ctrl+P"), frPreview,
                                 &TfrPreview::Print);

@@ -11,6 +11,7 @@
 #include "platform/png_writer.h"
 #include "prepared/frp_error.h"
 #include "prepared/page_export.h"
+#include "printing/page_list.h"
 #include "printing/tfr_printer.h"
 
 namespace orv::cli {
@@ -34,6 +35,20 @@ void Session::checkPage(const std::string& path, int page) const {
   if (page < 1 || page > count)
     throw FileError(path, "no page " + std::to_string(page) + " (the report has " +
                               std::to_string(count) + ")");
+}
+
+std::vector<int> selectedPages(const std::string& list, int count) {
+  PageSelection sel;
+  try {
+    sel = ParsePageList(list, count);
+  } catch (const Error& e) {
+    throw UsageError(std::string("--pages: ") + e.what());
+  }
+  std::vector<int> indices;
+  for (int i = 0; i < count; ++i)
+    if (sel.all || sel.includes(i + 1)) indices.push_back(i);
+  if (indices.empty()) throw UsageError("no page selected");
+  return indices;
 }
 
 void writeOutputFile(const std::string& out, const std::function<void(QIODevice&)>& write) {

@@ -27,6 +27,10 @@ struct Session {
   TfrLZWCompressor compressor;
 };
 
+// The 0-based pages a --pages LIST names (all when it is empty); UsageError
+// when the list is wrong or names no page of the report.
+std::vector<int> selectedPages(const std::string& list, int count);
+
 // Writes the pages into the PDF file OUT, replacing it only when the whole
 // PDF was written; FileError naming OUT otherwise.
 void writePdfFile(TfrEMFPages& pages, const std::vector<int>& indices, const std::string& out);

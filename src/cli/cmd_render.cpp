@@ -47,16 +47,7 @@ int runPdf(const std::vector<std::string>& argv) {
   Session s;
   s.load(path);
   TfrEMFPages& pages = s.report.EMFPages;
-  PageSelection sel;
-  try {
-    sel = ParsePageList(list, pages.Count());
-  } catch (const Error& e) {
-    throw UsageError(std::string("--pages: ") + e.what());
-  }
-  std::vector<int> indices;
-  for (int i = 0; i < pages.Count(); ++i)
-    if (sel.all || sel.includes(i + 1)) indices.push_back(i);
-  if (indices.empty()) throw UsageError("no page selected");
+  const std::vector<int> indices = selectedPages(list, pages.Count());
   writePdfFile(pages, indices, out);
   return kExitOk;
 }

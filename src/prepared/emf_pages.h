@@ -165,7 +165,10 @@ class TfrEMFPages {
   // that left the view). An unknown add-in class raises its error; the page
   // keeps the objects before it, draws them and then raises why the rest of
   // the page is missing.
-  void Draw(int index, Canvas& canvas, const Rect& target);
+  // `beforeView`, when given, is told of each object just before it draws,
+  // so that a recording canvas knows whose drawing follows.
+  void Draw(int index, Canvas& canvas, const Rect& target,
+            const std::function<void(TfrView&)>& beforeView = {});
   // What lies under a point of the page (in report pixels): on click a link
   // target or an opened URL, on hover the hand cursor and the link text.
   struct Hit {

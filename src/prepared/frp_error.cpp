@@ -116,6 +116,8 @@ constexpr Reason kReasons[] = {
      "o relatório é grande demais para o formato do arquivo"},
     {FrpReason::CannotWriteImage, "cannot write the image", "não foi possível gravar a imagem"},
     {FrpReason::CannotWritePdf, "cannot write the PDF", "não foi possível gravar o PDF"},
+    {FrpReason::CannotWriteSpreadsheet, "cannot write the spreadsheet: %1",
+     "não foi possível gravar a planilha: %1"},
     {FrpReason::ImageTooLarge, "the image would be too large", "a imagem seria grande demais"},
     {FrpReason::NoMemoryForImage, "not enough memory for the image",
      "memória insuficiente para a imagem"},

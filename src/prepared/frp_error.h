@@ -34,6 +34,7 @@ enum class FrpReason : uint8_t {
   ReportTooLargeForFormat,
   CannotWriteImage,
   CannotWritePdf,
+  CannotWriteSpreadsheet,
   ImageTooLarge,
   NoMemoryForImage,
   Other,  // structure: a lower layer's own words, passed on as they are

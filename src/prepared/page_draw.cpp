@@ -62,7 +62,8 @@ void TfrEMFPages::BuildObjects(int index) {
   e.ObjectPage = std::move(page);
 }
 
-void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target) {
+void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
+                       const std::function<void(TfrView&)>& beforeView) {
   PreparedPage& e = Entry(index);
   PrinterModel& printer = sharedPrinter();
   const bool printing = printer.isPrinting() && canvas.printerCanvas;
@@ -95,6 +96,7 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target) {
     view.ShiftX = target.left;
     view.ShiftY = target.top;
     view.OnPrinterCanvas = printing;
+    if (beforeView) beforeView(view);
     view.Draw(canvas);
   }
   if (e.ObjectsError) {

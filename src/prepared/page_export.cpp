@@ -12,12 +12,12 @@
 
 namespace orv {
 
-void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect,
-                  double scale) {
+void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect, double scale,
+                  const std::function<void(TfrView&)>& beforeView) {
   PreparedPage& e = pages.Entry(index);
   e.Visible = 1;
   try {
-    pages.Draw(index, canvas, pageTargetRect(e, pageRect, scale));
+    pages.Draw(index, canvas, pageTargetRect(e, pageRect, scale), beforeView);
   } catch (...) {
     e.Visible = 0;
     throw;

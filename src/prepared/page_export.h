@@ -14,6 +14,7 @@ namespace orv {
 
 class Canvas;
 class TfrEMFPages;
+class TfrView;
 
 // Pages leaving the program as files: a PNG image of one page and a PDF of
 // several, the same for `frptool` and the reader's window.
@@ -29,12 +30,13 @@ inline constexpr qint64 kMaxImagePixels = qint64(200) << 20;
 class ExportError : public PreparedError {
  public:
   explicit ExportError(FrpReason reason) : PreparedError(FrpProblem(reason)) {}
+  explicit ExportError(const FrpProblem& problem) : PreparedError(problem) {}
 };
 
 // Draws one page on a canvas whose page rectangle is `pageRect` at `scale`
 // device pixels per report pixel, and releases the page's objects again.
-void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect,
-                  double scale);
+void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pageRect, double scale,
+                  const std::function<void(TfrView&)>& beforeView = {});
 
 // The page on white at `zoom` image pixels per report pixel (1.0 = 100 %).
 // Raises ExportError when the image would be too large to make.

@@ -1,5 +1,7 @@
 #include "preview/export_dialog.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
@@ -126,6 +128,15 @@ QString ExportFileField::path() const {
   return fi.suffix().isEmpty() ? fi.absoluteFilePath() + "." + suffix_ : fi.absoluteFilePath();
 }
 
+void ExportFileField::setKind(const QString& filter, const QString& suffix) {
+  const QString text = Edit->text().trimmed();
+  const QFileInfo fi(text);
+  if (!text.isEmpty() && fi.suffix().compare(suffix_, Qt::CaseInsensitive) == 0)
+    Edit->setText(text.left(text.size() - suffix_.size()) + suffix);
+  filter_ = filter;
+  suffix_ = suffix;
+}
+
 bool ExportFileField::overwriteAgreed() const {
   return !confirmed_.isEmpty() && confirmed_ == path();
 }
@@ -157,6 +168,74 @@ ExportPdfDialog::ExportPdfDialog(int pageCount, int currentPage, QWidget* parent
   l->addWidget(group);
   l->addWidget(Problem);
   l->addWidget(okCancel(this));
+}
+
+namespace {
+constexpr const char* kFormatKey = "ExportFormat";
+struct FormatEntry {
+  ExportFormat format;
+  const char* label;
+  const char* filter;
+};
+const FormatEntry kFormats[] = {
+    {ExportFormat::Xlsx, "Planilha (XLSX)", "Planilha (*.xlsx)"},
+    {ExportFormat::Csv, "Tabela CSV", "CSV (*.csv)"},
+    {ExportFormat::Html, "Página da web (HTML)", "Página da web (*.html *.htm)"},
+    {ExportFormat::Text, "Texto (TXT)", "Texto (*.txt)"},
+};
+}  // namespace
+
+ExportDataDialog::ExportDataDialog(int pageCount, int currentPage, QWidget* parent)
+    : ExportPdfDialog(pageCount, currentPage, parent) {
+  setWindowTitle(u("Exportar"));
+  Format = new QComboBox;
+  for (const FormatEntry& f : kFormats) Format->addItem(u(f.label), int(f.format));
+  const int saved = previewSettings()->value(kFormatKey, int(ExportFormat::Xlsx)).toInt();
+  Format->setCurrentIndex(std::max(0, Format->findData(saved)));
+  KeepPageBands = new QCheckBox(u("&Manter os cabeçalhos e rodapés de todas as páginas"));
+  SheetPerPage = new QCheckBox(u("Uma planilha por pági&na"));
+  Semicolon = new QCheckBox(u("&Separar com ponto e vírgula (vírgula decimal)"));
+  auto* options = new QGroupBox(u("Opções"));
+  auto* o = new QVBoxLayout(options);
+  o->addWidget(KeepPageBands);
+  o->addWidget(SheetPerPage);
+  o->addWidget(Semicolon);
+  auto* l = static_cast<QVBoxLayout*>(layout());
+  auto* formatRow = new QFormLayout;
+  formatRow->addRow(u("&Formato:"), Format);
+  l->insertLayout(0, formatRow);
+  l->insertWidget(3, options);
+  File->setKind(u(kFormats[Format->currentIndex()].filter), exportSuffix(format()));
+  connect(Format, &QComboBox::currentIndexChanged, this, [this] { formatChanged(); });
+  formatChanged();
+}
+
+ExportFormat ExportDataDialog::format() const {
+  return ExportFormat(Format->currentData().toInt());
+}
+
+ExportOptions ExportDataDialog::options() const {
+  ExportOptions o;
+  const ExportFormat f = format();
+  o.keepPageBands = KeepPageBands->isChecked() && KeepPageBands->isEnabled();
+  o.sheetPerPage = f == ExportFormat::Xlsx && SheetPerPage->isChecked();
+  o.separator = f == ExportFormat::Csv && Semicolon->isChecked() ? ';' : ',';
+  return o;
+}
+
+void ExportDataDialog::formatChanged() {
+  const ExportFormat f = format();
+  File->setKind(u(kFormats[Format->currentIndex()].filter), exportSuffix(f));
+  SheetPerPage->setEnabled(f == ExportFormat::Xlsx);
+  // Every sheet of a page keeps that page whole.
+  KeepPageBands->setEnabled((f == ExportFormat::Xlsx && !SheetPerPage->isChecked()) ||
+                            f == ExportFormat::Csv);
+  Semicolon->setEnabled(f == ExportFormat::Csv);
+}
+
+void ExportDataDialog::accept() {
+  previewSettings()->setValue(kFormatKey, int(format()));
+  ExportPdfDialog::accept();
 }
 
 void ExportPdfDialog::accept() {
@@ -219,20 +298,18 @@ void ExportImageDialog::accept() {
   QDialog::accept();
 }
 
-ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vector<int>& indices,
-                       QString* error) {
-  if (!form.Pages) return ExportResult::Failed;
+namespace {
+// Runs an export of pages under a progress window into a temporary file that
+// replaces PATH only when it is whole. WRITE gets the file and the progress
+// and returns false when cancelled.
+ExportResult runPageExport(TfrPreviewForm& form, const QString& path, const QString& caption,
+                           int steps, QString* error,
+                           const std::function<bool(QIODevice&, JobProgress&)>& write) {
   bool complete = false;
   try {
-    JobProgress progress(form.PreviewPanel->window(), u("Exportar como PDF"), int(indices.size()));
-    complete = replaceFile(QFile::encodeName(path).toStdString(), [&](QIODevice& file) {
-      return writePagesPdf(
-          *form.Pages, indices, file,
-          [&](int done, int total) {
-            return progress.step(done, u("Página %1 de %2").arg(done).arg(total));
-          },
-          form.DocumentTitle());
-    });
+    JobProgress progress(form.PreviewPanel->window(), caption, steps);
+    complete = replaceFile(QFile::encodeName(path).toStdString(),
+                           [&](QIODevice& file) { return write(file, progress); });
   } catch (const std::exception& e) {
     form.PBox->update();
     if (error) *error = writeFailure(e);
@@ -240,6 +317,43 @@ ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vec
   }
   form.PBox->update();
   return complete ? ExportResult::Done : ExportResult::Cancelled;
+}
+}  // namespace
+
+ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vector<int>& indices,
+                       QString* error) {
+  if (!form.Pages) return ExportResult::Failed;
+  return runPageExport(form, path, u("Exportar como PDF"), int(indices.size()), error,
+                       [&](QIODevice& file, JobProgress& progress) {
+                         return writePagesPdf(
+                             *form.Pages, indices, file,
+                             [&](int done, int total) {
+                               return progress.step(done,
+                                                    u("Página %1 de %2").arg(done).arg(total));
+                             },
+                             form.DocumentTitle());
+                       });
+}
+
+ExportResult exportData(TfrPreviewForm& form, const QString& path, ExportFormat format,
+                        const std::vector<int>& indices, const ExportOptions& given,
+                        QString* error) {
+  if (!form.Pages) return ExportResult::Failed;
+  ExportOptions options = given;
+  options.title = form.DocumentTitle();
+  // Tables read every page twice.
+  const int n = int(indices.size());
+  const bool table = format == ExportFormat::Xlsx || format == ExportFormat::Csv;
+  return runPageExport(
+      form, path, u("Exportar"), table ? 2 * n : n, error,
+      [&](QIODevice& file, JobProgress& progress) {
+        return exportPages(*form.Pages, indices, format, options, file, [&](int done, int) {
+          const int page = table ? (done - 1) % n + 1 : done;
+          const QString label =
+              table && done <= n ? u("Lendo a página %1 de %2") : u("Gravando a página %1 de %2");
+          return progress.step(done, label.arg(page).arg(n));
+        });
+      });
 }
 
 ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page, int dpi,
@@ -270,24 +384,31 @@ ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page
   return ExportResult::Done;
 }
 
+namespace {
+// Says how a multi-page export ended: in the status bar, or as an error.
+void announceExport(TfrPreviewForm& form, ExportResult result, const QString& doneText,
+                    const QString& path, size_t pages, const QString& error) {
+  switch (result) {
+    case ExportResult::Done:
+      form.ShowStatus(doneText.arg(QFileInfo(path).fileName()).arg(pages));
+      break;
+    case ExportResult::Cancelled:
+      form.ShowStatus(u("Exportação cancelada; nenhum arquivo foi gravado."));
+      break;
+    case ExportResult::Failed:
+      if (form.showError) form.showError(u("Não foi possível gravar %1: %2").arg(path, error));
+      break;
+  }
+}
+}  // namespace
+
 void TfrPreviewForm::ExportPdfCommand() {
   if (!Pages) return;
   ExportPdfDialog d(AllPages(), CurPage, PreviewPanel->window());
   QString path, error;
   if (!askExport(*this, d, "pdf", path)) return;
-  switch (exportPdf(*this, path, d.Indices, &error)) {
-    case ExportResult::Done:
-      ShowStatus(u("PDF gravado: %1 (%2 página(s))")
-                     .arg(QFileInfo(path).fileName())
-                     .arg(d.Indices.size()));
-      break;
-    case ExportResult::Cancelled:
-      ShowStatus(u("Exportação cancelada; nenhum arquivo foi gravado."));
-      break;
-    case ExportResult::Failed:
-      if (showError) showError(u("Não foi possível gravar %1: %2").arg(path, error));
-      break;
-  }
+  announceExport(*this, exportPdf(*this, path, d.Indices, &error),
+                 u("PDF gravado: %1 (%2 página(s))"), path, d.Indices.size(), error);
 }
 
 void TfrPreviewForm::ExportImageCommand() {
@@ -300,6 +421,19 @@ void TfrPreviewForm::ExportImageCommand() {
     ShowStatus(u("Imagem gravada: %1").arg(QFileInfo(path).fileName()));
   else if (showError)
     showError(u("Não foi possível gravar %1: %2").arg(path, error));
+}
+
+void TfrPreviewForm::ExportDataCommand() {
+  if (!Pages) return;
+  ExportDataDialog d(AllPages(), CurPage, PreviewPanel->window());
+  QString path, error;
+  if (!askExport(*this, d, exportSuffix(d.format()), path)) return;
+  announceExport(*this, exportData(*this, path, d.format(), d.Indices, d.options(), &error),
+                 u("Arquivo gravado: %1 (%2 página(s))"), path, d.Indices.size(), error);
+}
+
+void TfrPreview::ExportData() {
+  form()->ExportDataCommand();
 }
 
 void TfrPreview::ExportPdf() {

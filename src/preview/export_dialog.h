@@ -2,6 +2,10 @@
 #include <QDialog>
 #include <vector>
 
+#include "export/report_export.h"
+
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
@@ -21,6 +25,9 @@ class ExportFileField : public QWidget {
   QLineEdit* Edit;
   // Whether the user already agreed to replace the file (the file dialog asked).
   bool overwriteAgreed() const;
+  // Another kind of file: the browse filter, and the typed name's suffix
+  // when it has the old one.
+  void setKind(const QString& filter, const QString& suffix);
 
  private:
   QString filter_, suffix_, confirmed_;
@@ -56,6 +63,24 @@ class ExportImageDialog : public QDialog {
   void accept() override;
 };
 
+// "Exportar": the report's data as a spreadsheet, a CSV table, a web page
+// or text, with the pages as for a PDF and the options of the format.
+class ExportDataDialog : public ExportPdfDialog {
+  Q_OBJECT
+ public:
+  ExportDataDialog(int pageCount, int currentPage, QWidget* parent = nullptr);
+  QComboBox* Format;
+  QCheckBox* KeepPageBands;  // spreadsheet and CSV
+  QCheckBox* SheetPerPage;   // spreadsheet
+  QCheckBox* Semicolon;      // CSV: ';' and a decimal comma
+  ExportFormat format() const;
+  ExportOptions options() const;
+  void accept() override;
+
+ private:
+  void formatChanged();
+};
+
 enum class ExportResult { Done, Cancelled, Failed };
 
 // The work behind the two commands, on the preview's held pages. The PDF is
@@ -64,6 +89,9 @@ enum class ExportResult { Done, Cancelled, Failed };
 // that name untouched). `error` receives the reason of a failure.
 ExportResult exportPdf(TfrPreviewForm& form, const QString& path, const std::vector<int>& indices,
                        QString* error);
+ExportResult exportData(TfrPreviewForm& form, const QString& path, ExportFormat format,
+                        const std::vector<int>& indices, const ExportOptions& options,
+                        QString* error);
 ExportResult exportPageImage(TfrPreviewForm& form, const QString& path, int page, int dpi,
                              QString* error);
 

@@ -165,6 +165,7 @@ class TfrPreviewForm : public QObject {
   QString DocumentTitle() const;
   void ExportPdfCommand();    // "Exportar como PDF..."
   void ExportImageCommand();  // "Exportar página como imagem..."
+  void ExportDataCommand();   // "Exportar..." (spreadsheet, CSV, web page, text)
   void ExitCommand();
   // Keys forwarded by a host; returns whether the key was consumed.
   bool KeyDown(int key, Qt::KeyboardModifiers mods);
@@ -235,6 +236,7 @@ class TfrPreview : public QFrame {
   void FindNext();
   void ExportPdf();
   void ExportImage();
+  void ExportData();
   void ZoomIn();
   void ZoomOut();
   // Back to where the user was before the last page link followed.

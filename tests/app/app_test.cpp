@@ -201,7 +201,7 @@ TEST_F(ViewerTest, CommandsThatNeedPagesAreDisabledWithoutThem) {
     EXPECT_FALSE(b->isEnabled()) << b->toolTip().toStdString();
   for (const char* text :
        {"&Salvar Como", "&Imprimir", "Localizar Texto", "Ir à página", "&Exportar como PDF…",
-        "Exportar página como i&magem…", "Ampliar", "&Voltar"}) {
+        "Exportar página como i&magem…", "Expor&tar…", "Ampliar", "&Voltar"}) {
     QAction* a = findAction(window(), text);
     ASSERT_NE(a, nullptr) << text;
     EXPECT_FALSE(a->isEnabled()) << text;

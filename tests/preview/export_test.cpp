@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -33,6 +35,18 @@ QString run(const QString& tool, const QStringList& args) {
   p.start(tool, args);
   p.waitForFinished(30000);
   return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Presses Escape in the progress window as soon as it shows; `saw` tells
+// whether it did.
+void cancelFromProgressWindow(bool& saw) {
+  QTimer::singleShot(0, [&saw] {
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->isVisible() && top->inherits("QProgressDialog")) {
+        saw = true;
+        QTest::keyClick(top, Qt::Key_Escape);
+      }
+  });
 }
 
 class ExportTest : public ::testing::Test {
@@ -108,13 +122,7 @@ TEST_F(ExportTest, CancelledExportLeavesTheOldFileAlone) {
   const int before = JobProgress::showAfterMs;
   JobProgress::showAfterMs = 0;
   bool sawWindow = false;
-  QTimer::singleShot(0, [&] {
-    for (QWidget* top : QApplication::topLevelWidgets())
-      if (top->isVisible() && top->inherits("QProgressDialog")) {
-        sawWindow = true;
-        QTest::keyClick(top, Qt::Key_Escape);
-      }
-  });
+  cancelFromProgressWindow(sawWindow);
   QString error;
   EXPECT_EQ(exportPdf(form(), pdf, all, &error), ExportResult::Cancelled);
   JobProgress::showAfterMs = before;
@@ -156,11 +164,75 @@ TEST_F(ExportTest, PdfDialogChecksThePageList) {
   EXPECT_EQ(d.result(), QDialog::Rejected);
 }
 
+// "Exportar": the format decides the file's suffix and which options apply.
+TEST_F(ExportTest, DataDialogFollowsTheChosenFormat) {
+  ExportDataDialog d(3, 1);
+  d.Format->setCurrentIndex(d.Format->findData(int(ExportFormat::Xlsx)));
+  d.File->Edit->setText(dir.filePath("dados.xlsx"));
+  EXPECT_TRUE(d.SheetPerPage->isEnabled());
+  EXPECT_TRUE(d.KeepPageBands->isEnabled());
+  EXPECT_FALSE(d.Semicolon->isEnabled());
+  d.Format->setCurrentIndex(d.Format->findData(int(ExportFormat::Csv)));
+  EXPECT_EQ(d.File->path(), dir.filePath("dados.csv"));
+  EXPECT_FALSE(d.SheetPerPage->isEnabled());
+  EXPECT_TRUE(d.Semicolon->isEnabled());
+  d.Semicolon->setChecked(true);
+  EXPECT_EQ(d.options().separator, ';');
+  d.Format->setCurrentIndex(d.Format->findData(int(ExportFormat::Html)));
+  EXPECT_EQ(d.File->path(), dir.filePath("dados.html"));
+  EXPECT_FALSE(d.KeepPageBands->isEnabled());
+  EXPECT_EQ(d.options().separator, ',');
+  d.PageList->setChecked(true);
+  d.PageListEdit->setText("2-3");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(d.Indices, std::vector<int>({1, 2}));
+  EXPECT_EQ(d.format(), ExportFormat::Html);
+  // The next dialog offers the format used last.
+  ExportDataDialog again(3, 1);
+  EXPECT_EQ(again.format(), ExportFormat::Html);
+}
+
+TEST_F(ExportTest, DataExportWritesTheChosenFormatAndCancelLeavesNothing) {
+  QString error;
+  const QString csv = dir.filePath("dados.csv");
+  ASSERT_EQ(exportData(form(), csv, ExportFormat::Csv, {0, 2}, {}, &error), ExportResult::Done)
+      << error.toStdString();
+  QFile f(csv);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "primeira pagina\r\nterceira pagina\r\n");
+  const QString xlsx = dir.filePath("dados.xlsx");
+  ASSERT_EQ(exportData(form(), xlsx, ExportFormat::Xlsx, {0, 1, 2}, {}, &error),
+            ExportResult::Done);
+  QFile x(xlsx);
+  ASSERT_TRUE(x.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(x.read(2) == "PK");
+
+  // A long report shows the progress window, and Escape in it cancels.
+  TfrReport longer;
+  tools::buildListing(longer, {60, 4, true});
+  preview.Connect(&longer);
+  std::vector<int> all(form().AllPages());
+  for (int i = 0; i < int(all.size()); ++i) all[i] = i;
+  const int before = JobProgress::showAfterMs;
+  JobProgress::showAfterMs = 0;
+  bool sawWindow = false;
+  cancelFromProgressWindow(sawWindow);
+  const QString html = dir.filePath("dados.html");
+  EXPECT_EQ(exportData(form(), html, ExportFormat::Html, all, {}, &error), ExportResult::Cancelled);
+  JobProgress::showAfterMs = before;
+  preview.Connect(&report);
+  EXPECT_TRUE(sawWindow);
+  EXPECT_FALSE(QFile::exists(html));
+}
+
 // Every Alt key of the export dialogs leads to one control only.
 TEST_F(ExportTest, EachAltKeyOfTheExportDialogsIsUsedOnce) {
   ExportPdfDialog pdf(3, 2);
   ExportImageDialog image(3, 2);
-  for (QDialog* d : {static_cast<QDialog*>(&pdf), static_cast<QDialog*>(&image)}) {
+  ExportDataDialog data(3, 2);
+  for (QDialog* d :
+       {static_cast<QDialog*>(&pdf), static_cast<QDialog*>(&image), static_cast<QDialog*>(&data)}) {
     QStringList texts;
     for (QLabel* l : d->findChildren<QLabel*>()) texts << l->text();
     for (QAbstractButton* b : d->findChildren<QAbstractButton*>()) texts << b->text();
