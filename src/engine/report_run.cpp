@@ -985,7 +985,12 @@ void TfrReportRun::addPreparedPage() {
   for (packedUpTo_ = std::min(packedUpTo_, PageNo); packedUpTo_ < PageNo; ++packedUpTo_) {
     // A page packed before and not opened since is counted already.
     if (store.Entry(packedUpTo_).Stored) continue;
-    store.Pack(packedUpTo_);
+    try {
+      store.Pack(packedUpTo_);
+    } catch (const PreparedError& e) {
+      // No room for the pages' temporary file: the run's error, in its words.
+      throw Error(encodeText(portugueseReason(e.problem), 1252));
+    }
     packedBytes_ += int64_t(store.Entry(packedUpTo_).Stored.size);
   }
   if (packedBytes_ > Limits.MaxPageBytes)

@@ -27,16 +27,18 @@ class RunTerminated {};
 
 // Bounds that keep a hostile template from running for ever or filling memory.
 struct RunLimits {
-  int32_t MaxPages = 100000;
+  // The finished pages go to a temporary file once they are many, so the
+  // count bounds the run's time and the pages' table rather than memory.
+  int32_t MaxPages = 1000000;
   // Rounds of a band split that place nothing before the run gives up.
   int32_t MaxIdleSplitRounds = 100;
   // Records read and bands placed in one pass: a counted band of a billion
   // empty records would otherwise keep the program busy for hours.
   int64_t MaxSteps = 20000000;
-  // Bytes of the finished pages, packed as they are kept during the run: a
-  // template of many full pages would otherwise fill the memory before the
-  // page count stopped it. Some 80 000 pages of a dense listing.
-  int64_t MaxPageBytes = int64_t(300) << 20;
+  // Bytes of the finished pages, packed as they are kept during the run, most
+  // of them in a temporary file: more than a report file can hold (its page
+  // records point with 32-bit offsets), so a run past it could not be saved.
+  int64_t MaxPageBytes = int64_t(2047) << 20;
 };
 
 // One run of a report: the single or double pass over its template pages, the

@@ -14,6 +14,7 @@
 #include "model/state.h"
 #include "platform/color.h"
 #include "platform/file_write.h"
+#include "platform/temp_file.h"
 #include "prepared/compressor.h"
 #include "prepared/frp_error.h"
 
@@ -209,6 +210,20 @@ class MemorySource : public PageSource {
   std::vector<uint8_t> bytes;
 };
 
+// Reads exactly n bytes at offset of a file, or raises the reason it could
+// not; `shortReason` when the file ends before them.
+void readExactly(int fd, size_t offset, size_t n, uint8_t* out, FrpReason shortReason) {
+  while (n > 0) {
+    const ssize_t got = ::pread(fd, out, n, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw PreparedError(FrpProblem(FrpReason::ReadFailed).because(errno));
+    if (got == 0) throw PreparedError(FrpProblem(shortReason));
+    out += got;
+    offset += size_t(got);
+    n -= size_t(got);
+  }
+}
+
 // A report read from its file, kept open so that pages are read back only when
 // they are needed. A file changed in place since the load is noticed and the
 // page refused, rather than drawn from bytes that were never checked; a file
@@ -232,15 +247,7 @@ class FileSource : public PageSource {
 
   // Reads exactly n bytes at offset, or raises the reason it could not.
   void readAt(size_t offset, size_t n, uint8_t* out) const {
-    while (n > 0) {
-      const ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(offset));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) throw PreparedError(FrpProblem(FrpReason::ReadFailed).because(errno));
-      if (got == 0) throw PreparedError(FrpProblem(FrpReason::FileChanged));
-      out += got;
-      offset += size_t(got);
-      n -= size_t(got);
-    }
+    readExactly(fd_, offset, n, out, FrpReason::FileChanged);
   }
 
  private:
@@ -351,9 +358,78 @@ class FileCursor {
 
 }  // namespace
 
+// Packed pages of a long run, kept in an unnamed temporary file and read back
+// like the pages of a report opened from its file. Room is taken from the file
+// system ahead of the writes, so a full disk is found when a page is added,
+// not later when a page written in the kernel's cache could not be stored.
+class SpillFile : public PageSource {
+ public:
+  SpillFile() : folder_(temporaryFolder()) {
+    try {
+      fd_ = openUnnamedTemporaryFile();
+    } catch (const FileWriteError& e) {
+      fail(e.error);
+    }
+  }
+  ~SpillFile() override { ::close(fd_); }
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+
+  size_t size() const { return end_; }
+
+  // Writes the bytes after the last ones and returns where they start.
+  size_t append(const uint8_t* p, size_t n) {
+    if (end_ + n > reserved_) {
+      // A megabyte at a time keeps the calls rare and the room taken small.
+      constexpr size_t kStep = size_t(1) << 20;
+      const size_t want = (end_ + n + kStep - 1) / kStep * kStep;
+      const int err = ::posix_fallocate(fd_, static_cast<off_t>(reserved_),
+                                        static_cast<off_t>(want - reserved_));
+      if (err != 0) {
+        // Whatever part of the room was taken goes back.
+        if (::ftruncate(fd_, static_cast<off_t>(end_)) == 0) reserved_ = end_;
+        fail(err);
+      }
+      reserved_ = want;
+    }
+    const size_t at = end_;
+    size_t done = 0;
+    while (done < n) {
+      const ssize_t put = ::pwrite(fd_, p + done, n - done, static_cast<off_t>(at + done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) fail(put < 0 ? errno : EIO);
+      done += size_t(put);
+    }
+    end_ += n;
+    return at;
+  }
+
+  void copy(size_t offset, size_t n, uint8_t* out) const override {
+    if (offset > end_ || n > end_ - offset)
+      throw PreparedError(FrpProblem(FrpReason::PageDataOutOfRange));
+    readExactly(fd_, offset, n, out, FrpReason::PageDataOutOfRange);
+  }
+
+ private:
+  [[noreturn]] void fail(int error) const {
+    throw PreparedError(FrpProblem(FrpReason::TemporaryFileFailed).about(folder_).because(error));
+  }
+
+  std::string folder_;
+  int fd_ = -1;
+  size_t end_ = 0;
+  size_t reserved_ = 0;
+};
+
 void TfrEMFPages::Clear() {
   while (!pages_.empty()) Delete(0);
   fileInfo_.path.clear();
+  spill_.reset();
+  packedInMemory_ = 0;
+}
+
+size_t TfrEMFPages::SpilledBytes() const {
+  return spill_ ? spill_->size() : 0;
 }
 
 PreparedPage& TfrEMFPages::appendEntry() {
@@ -405,16 +481,24 @@ void TfrEMFPages::Pack(int index) {
   objects.rewind();
   MemoryStream packed;
   codec.Compress(objects, packed);
-  auto source = std::make_shared<MemorySource>();
-  source->bytes = packed.takeBytes();
-  // Kept for the rest of the run: the stream's spare room would be a third
-  // of a long report's memory.
-  source->bytes.shrink_to_fit();
-  e.Stored.size = source->bytes.size();
+  const size_t n = packed.size();
+  if (packedInMemory_ + n > SpillThreshold) {
+    if (!spill_) spill_ = std::make_shared<SpillFile>();
+    e.Stored.offset = spill_->append(packed.data(), n);
+    e.Stored.source = spill_;
+  } else {
+    auto source = std::make_shared<MemorySource>();
+    source->bytes = packed.takeBytes();
+    // Kept for the rest of the run: the stream's spare room would be a third
+    // of a long report's memory.
+    source->bytes.shrink_to_fit();
+    packedInMemory_ += n;
+    e.Stored.offset = 0;
+    e.Stored.source = std::move(source);
+  }
+  e.Stored.size = n;
   e.Stored.unpackedSize = objects.size();
-  e.Stored.offset = 0;
   e.Stored.packed = true;
-  e.Stored.source = std::move(source);
   e.ObjectStream = MemoryStream();
 }
 
@@ -673,60 +757,103 @@ void TfrEMFPages::selectPrinterByName(const std::string& name) {
   if (Parent) Parent->setPrinterName(name);
 }
 
-void TfrEMFPages::SaveToStream(MemoryStream& s) {
+namespace {
+
+// Where a saved report goes: a stream in memory, or the file being written,
+// which then never holds more than one page at a time in memory.
+class StreamSink {
+ public:
+  explicit StreamSink(MemoryStream& s) : s_(s), base_(s.position()) {}
+  void put(const uint8_t* p, size_t n) { s_.write(p, n); }
+  size_t position() const { return s_.position() - base_; }
+  size_t base() const { return base_; }
+
+ private:
+  MemoryStream& s_;
+  size_t base_;
+};
+
+class DeviceSink {
+ public:
+  explicit DeviceSink(QIODevice& d) : d_(d) {}
+  void put(const uint8_t* p, size_t n) {
+    // After a failed write the device holds the reason, which the caller
+    // reports; writing on would only fill the disk's last bytes again.
+    if (!failed_ && d_.write(reinterpret_cast<const char*>(p), qint64(n)) != qint64(n))
+      failed_ = true;
+    written_ += n;
+  }
+  size_t position() const { return written_; }
+  size_t base() const { return 0; }
+
+ private:
+  QIODevice& d_;
+  size_t written_ = 0;
+  bool failed_ = false;
+};
+
+// Bytes of a page record before its data.
+constexpr size_t kRecordHead = 4 + 2 + 4 + 4 + 1 + 4 + 1 + 16;
+
+}  // namespace
+
+template <class Sink>
+void TfrEMFPages::savePages(Sink& out) {
   TfrCompressor& compressor = currentCompressor();
   const bool compress = compressor.Enabled;
   auto* builtIn = dynamic_cast<TLZWCompressor*>(&compressor);
   const bool passThrough = builtIn && !builtIn->OnBeforeCompress && !builtIn->OnAfterCompress;
-  auto writeObjects = [&](MemoryStream& objects) {
-    objects.rewind();
-    if (compress) {
-      MemoryStream packed;
-      compressor.Compress(objects, packed);
-      s.write(packed.bytes());
-    } else {
-      s.write(objects.bytes());
-    }
-    objects.rewind();
-  };
-  s.writeU8(kPreparedStreamVersion);
-  s.writeU8(compress ? 1 : 0);
-  writeString(s, sharedPrinter().currentPrinterName());
-  s.writeI32(Count());
+  auto put = [&](const MemoryStream& m) { out.put(m.data(), m.size()); };
+  MemoryStream head;
+  head.writeU8(kPreparedStreamVersion);
+  head.writeU8(compress ? 1 : 0);
+  writeString(head, sharedPrinter().currentPrinterName());
+  head.writeI32(Count());
+  put(head);
   for (int i = 0; i < Count(); ++i) {
     PreparedPage& e = *pages_[size_t(i)];
-    const size_t p = s.position();
-    s.writeI32(0);  // end offset, written once the page data is out
-    s.writeU16(e.PaperSize);
-    s.writeI32(e.PaperWidth);
-    s.writeI32(e.PaperHeight);
-    s.writeU8(e.Orientation);
-    s.writeI32(e.Bin);
-    s.writeU8(e.UseMargins);
-    s.writeI32(e.Margins.left);
-    s.writeI32(e.Margins.top);
-    s.writeI32(e.Margins.right);
-    s.writeI32(e.Margins.bottom);
+    // The page's data first, so that its record can say where it ends.
+    MemoryStream data;
     if (e.Stored && e.Stored.packed && compress && passThrough) {
-      // Still exactly as the built-in compressor read it: written back unchanged.
+      // Still exactly as the built-in compressor wrote it: written back unchanged.
       const StoredObjects& st = checkedStore(i);
-      std::vector<uint8_t> packed(st.size);
-      st.source->copy(st.offset, st.size, packed.data());
-      s.write(packed.data(), packed.size());
-    } else if (e.Stored) {
-      MemoryStream objects = objectsCopy(i);
-      writeObjects(objects);
+      data.setSize(st.size);
+      st.source->copy(st.offset, st.size, data.bytes().data());
     } else {
-      writeObjects(e.ObjectStream);
+      MemoryStream copied;
+      MemoryStream& objects = e.Stored ? (copied = objectsCopy(i)) : e.ObjectStream;
+      objects.rewind();
+      if (compress)
+        compressor.Compress(objects, data);
+      else
+        data.write(objects.bytes());
+      objects.rewind();
     }
-    const size_t end = s.position();
+    const size_t end = out.base() + out.position() + kRecordHead + data.size();
     if (end > size_t(INT32_MAX))
       throw PreparedError(FrpProblem(FrpReason::ReportTooLargeForFormat));
-    s.seek(p);
-    s.writeI32(static_cast<int32_t>(end));
-    s.seek(end);
+    head = MemoryStream();
+    head.writeI32(static_cast<int32_t>(end));
+    head.writeU16(e.PaperSize);
+    head.writeI32(e.PaperWidth);
+    head.writeI32(e.PaperHeight);
+    head.writeU8(e.Orientation);
+    head.writeI32(e.Bin);
+    head.writeU8(e.UseMargins);
+    head.writeI32(e.Margins.left);
+    head.writeI32(e.Margins.top);
+    head.writeI32(e.Margins.right);
+    head.writeI32(e.Margins.bottom);
+    put(head);
+    put(data);
   }
-  s.writeU8(Parent ? Parent->generatorVersion() : 0);
+  const uint8_t generator = Parent ? Parent->generatorVersion() : 0;
+  out.put(&generator, 1);
+}
+
+void TfrEMFPages::SaveToStream(MemoryStream& s) {
+  StreamSink sink(s);
+  savePages(sink);
 }
 
 void TfrEMFPages::LoadFromFile(const std::string& path, PageCheck check) {
@@ -758,13 +885,12 @@ void TfrEMFPages::LoadFromFile(const std::string& path, PageCheck check) {
 }
 
 void TfrEMFPages::SaveToFile(const std::string& path) {
-  MemoryStream s;
-  SaveToStream(s);
   // Written beside the target and renamed over it, so a failed save never
   // leaves a half-written report in place of a good one.
   try {
     replaceFile(path, [&](QIODevice& d) {
-      d.write(reinterpret_cast<const char*>(s.data()), qint64(s.size()));
+      DeviceSink sink(d);
+      savePages(sink);
       return true;  // a short write is the device's error, which replaceFile raises
     });
   } catch (const FileWriteError& e) {

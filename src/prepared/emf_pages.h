@@ -15,6 +15,7 @@ namespace orv {
 
 class Canvas;
 class Error;
+class SpillFile;
 class TfrPage;
 class TfrView;
 
@@ -104,8 +105,9 @@ struct PreparedPage {
   StoredObjects Stored;
   std::shared_ptr<TfrPage> ObjectPage;
   // Why the live objects stop before the end of the stream (an object of a
-  // kind this program does not know); none when the page is whole.
-  std::optional<FrpProblem> ObjectsError;
+  // kind this program does not know); none when the page is whole. Held
+  // apart, since nearly every page of a long report has none.
+  std::shared_ptr<const FrpProblem> ObjectsError;
 
   // The object stream, unpacked into ObjectStream (and kept there) on first use.
   MemoryStream& Objects();
@@ -148,14 +150,24 @@ class TfrEMFPages {
   void AddPage(const PageSetup& page);
   void Delete(int index);
   // Packs a page built in memory, as a loaded report's pages are kept: a
-  // long report being prepared then costs its compressed size. The page is
-  // unpacked again on its next use.
+  // long report being prepared then costs its compressed size. Once the pages
+  // packed in memory pass SpillThreshold bytes, the next ones go to a
+  // temporary file of the store's own and are read back from it as a loaded
+  // report's pages are from theirs, so that a report of any length costs
+  // about the same memory. The page is unpacked again on its next use. A
+  // temporary file that cannot be written (a full disk) raises the reason.
   void Pack(int index);
+  size_t SpillThreshold = size_t(32) << 20;
+  // Bytes of packed pages in the temporary file, pages read back and packed
+  // again included; 0 while nothing was spilled.
+  size_t SpilledBytes() const;
   // Exchanges the pages (and what the last load found) with another store;
   // each keeps its own parent. The preview takes a report's pages over this way.
   void swap(TfrEMFPages& other) noexcept {
     pages_.swap(other.pages_);
     std::swap(fileInfo_, other.fileInfo_);
+    spill_.swap(other.spill_);
+    std::swap(packedInMemory_, other.packedInMemory_);
   }
 
   // Builds the live objects of a page from its object stream.
@@ -217,8 +229,15 @@ class TfrEMFPages {
   void pushPaper(PreparedPage& e);
   void selectPrinterByName(const std::string& name);
 
+  template <class Sink>
+  void savePages(Sink& out);
+
   std::vector<std::unique_ptr<PreparedPage>> pages_;
   FileInfo fileInfo_;
+  // The temporary file of spilled pages, shared with the pages it holds, so
+  // that it closes (and, having no name, disappears) with the last of them.
+  std::shared_ptr<SpillFile> spill_;
+  size_t packedInMemory_ = 0;
 };
 
 }  // namespace orv

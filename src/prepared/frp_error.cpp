@@ -121,6 +121,8 @@ constexpr Reason kReasons[] = {
     {FrpReason::ImageTooLarge, "the image would be too large", "a imagem seria grande demais"},
     {FrpReason::NoMemoryForImage, "not enough memory for the image",
      "memória insuficiente para a imagem"},
+    {FrpReason::TemporaryFileFailed, "cannot keep the pages in a temporary file in %1: %2",
+     "não foi possível guardar as páginas num arquivo temporário em %1: %2"},
     {FrpReason::Other, "%1", "%1"},
 };
 
@@ -199,6 +201,9 @@ Facts factsOf(const FrpProblem& p, bool portuguese) {
       return {std::strerror(p.error)};
     case FrpReason::SystemError:
       return {portuguese ? systemError(p.error) : std::strerror(p.error)};
+    case FrpReason::TemporaryFileFailed:
+      return {portuguese ? decodeReason(p.structure).toStdString() : p.structure,
+              portuguese ? systemError(p.error) : std::strerror(p.error)};
     case FrpReason::UnknownObjectClass:
     case FrpReason::Other:
       return {portuguese ? decodeReason(p.structure).toStdString() : p.structure};

@@ -37,7 +37,8 @@ enum class FrpReason : uint8_t {
   CannotWriteSpreadsheet,
   ImageTooLarge,
   NoMemoryForImage,
-  Other,  // structure: a lower layer's own words, passed on as they are
+  TemporaryFileFailed,  // structure: the temporary folder; error
+  Other,                // structure: a lower layer's own words, passed on as they are
 };
 
 // What went wrong and the facts beside it, set one by one where they are

@@ -58,7 +58,7 @@ void TfrEMFPages::BuildObjects(int index) {
     throw;
   }
   s.rewind();
-  e.ObjectsError = stopped;
+  e.ObjectsError = stopped ? std::make_shared<const FrpProblem>(*stopped) : nullptr;
   e.ObjectPage = std::move(page);
 }
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "band_templates.h"
 #include "engine/tfr_report.h"
 #include "preview/export_dialog.h"
 #include "preview/preview.h"
@@ -101,6 +102,27 @@ TEST_F(FullDiskTest, ExportsKeepTheOldFileAndSayTheDiskIsFull) {
   EXPECT_EQ(exportPageImage(form(), png, 1, 600, &error), ExportResult::Failed);
   EXPECT_EQ(error, QString::fromUtf8("não há espaço livre no disco"));
   expectUntouched(png);
+}
+
+// A long run keeps its finished pages in a temporary file; the disk of that
+// file filling up ends the run with the reason, no pages and no file left.
+TEST_F(FullDiskTest, ARunWhosePagesFillTheTemporaryFolderEndsWithTheReason) {
+  const QString path = dir + "/relatorio.frp";
+  prepareDisk(path, 0);
+  const QByteArray before = qgetenv("TMPDIR");
+  qputenv("TMPDIR", dir.toUtf8());
+  TfrReport run;
+  run.ShowProgress = false;
+  tools::buildBandTemplate(run, tools::BandTemplate::PageBands);
+  run.EMFPages.SpillThreshold = 0;
+  const bool done = run.PrepareReport();
+  qputenv("TMPDIR", before);
+  EXPECT_FALSE(done);
+  EXPECT_NE(run.LastError.find("arquivo tempor\xE1rio"), std::string::npos) << run.LastError;
+  EXPECT_NE(run.LastError.find("n\xE3o h\xE1 espa\xE7o livre no disco"), std::string::npos)
+      << run.LastError;
+  EXPECT_EQ(run.EMFPages.Count(), 0);
+  expectUntouched(path);
 }
 
 }  // namespace
