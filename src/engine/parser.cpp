@@ -453,7 +453,66 @@ Variant TfrParser::CalcPostfix(std::string_view postfix) {
 
 namespace {
 
+// Whether comparison c holds for operands ordered as k (-1, 0, 1).
+bool comparisonHolds(char c, int k) {
+  switch (c) {
+    case '<':
+      return k < 0;
+    case '=':
+      return k == 0;
+    case '>':
+      return k > 0;
+    case pfx::GreaterEqual:
+      return k >= 0;
+    case pfx::LessEqual:
+      return k <= 0;
+    default:
+      return k != 0;
+  }
+}
+
+// Two floating-point operands, the common case of report arithmetic: the
+// results the variant operations give, without their general dispatch.
+bool applyToDoubles(char c, Variant& a, const Variant& b) {
+  const double x = a.toDouble(), y = b.toDouble();
+  int k = 0;
+  switch (c) {
+    case '+':
+      a = Variant(x + y);
+      return true;
+    case '-':
+      a = Variant(x - y);
+      return true;
+    case '*':
+      a = Variant(x * y);
+      return true;
+    case '/':
+      a = y == 0 ? Variant(0) : Variant(x / y);
+      return true;
+    case '<':
+    case '=':
+    case '>':
+    case pfx::GreaterEqual:
+    case pfx::LessEqual:
+    case pfx::NotEqual:
+      if (x < y)
+        k = -1;
+      else if (x > y)
+        k = 1;
+      else if (!(x == y))
+        return false;  // NaN has an order of its own
+      break;
+    default:
+      return false;
+  }
+  a = Variant(comparisonHolds(c, k) ? 1 : 0);
+  return true;
+}
+
 void applyBinary(char c, Variant& a, const Variant& b) {
+  if (a.kind() == Variant::Kind::Double && b.kind() == Variant::Kind::Double &&
+      applyToDoubles(c, a, b))
+    return;
   switch (c) {
     case '+':
       a = variantAdd(a, b);
@@ -485,28 +544,7 @@ void applyBinary(char c, Variant& a, const Variant& b) {
       break;
   }
   const int k = variantCompare(a, b);
-  bool holds = false;
-  switch (c) {
-    case '<':
-      holds = k < 0;
-      break;
-    case '=':
-      holds = k == 0;
-      break;
-    case '>':
-      holds = k > 0;
-      break;
-    case pfx::GreaterEqual:
-      holds = k >= 0;
-      break;
-    case pfx::LessEqual:
-      holds = k <= 0;
-      break;
-    default:
-      holds = k != 0;
-      break;
-  }
-  a = Variant(holds ? 1 : 0);
+  a = Variant(comparisonHolds(c, k) ? 1 : 0);
 }
 
 void applyUnary(char c, Variant& v) {
