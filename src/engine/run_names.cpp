@@ -55,7 +55,8 @@ TfrRunNames::Entry TfrRunNames::decide(const std::string& name) const {
   Entry e;
   TfrDataDictionary& dict = run_.report_.Dictionary;
   // The dictionary's own variables are fixed for the run; a data-set field
-  // it may come to know only by a point in the name.
+  // it may come to know only by a point in the name. Other names it never
+  // knows, so they are not asked of it.
   if (!name.empty() && name[0] != ' ' && dict.Variables.IndexOf(name) >= 0)
     e.dictionary = Entry::Dictionary::Always;
   else if (name.find('.') != std::string::npos)
@@ -92,8 +93,9 @@ void TfrRunNames::valueOf(const Entry& e, const std::string& name, Variant& valu
   if (report.OnGetValue) report.OnGetValue(name, value);
   if (!value.isEmpty()) return;
   value = Variant(0);
-  if (e.dictionary == Entry::Dictionary::Always ||
-      (e.dictionary == Entry::Dictionary::Maybe && report.Dictionary.IsVariable(name))) {
+  // Asked even of the dictionary's own variables: asking binds one whose text
+  // names a field to that field, which its value then comes from.
+  if (e.dictionary != Entry::Dictionary::Never && report.Dictionary.IsVariable(name)) {
     value = report.Dictionary.GetValue(name);
     return;
   }
