@@ -18,8 +18,7 @@ bool startsNumber(char c) {
   return (c >= '0' && c <= '9') || c == ',' || c == '.';
 }
 
-// Lower numbers bind tighter; '(' is never popped by an operator.
-int priority(char op) {
+bool isComparison(char op) {
   switch (op) {
     case pfx::GreaterEqual:
     case pfx::LessEqual:
@@ -27,7 +26,16 @@ int priority(char op) {
     case '<':
     case '=':
     case '>':
-      return 3;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Lower numbers bind tighter; '(' is never popped by an operator.
+int priority(char op) {
+  if (isComparison(op)) return 3;
+  switch (op) {
     case '+':
     case '-':
     case pfx::Negate:
@@ -489,22 +497,16 @@ bool applyToDoubles(char c, Variant& a, const Variant& b) {
     case '/':
       a = y == 0 ? Variant(0) : Variant(x / y);
       return true;
-    case '<':
-    case '=':
-    case '>':
-    case pfx::GreaterEqual:
-    case pfx::LessEqual:
-    case pfx::NotEqual:
-      if (x < y)
-        k = -1;
-      else if (x > y)
-        k = 1;
-      else if (!(x == y))
-        return false;  // NaN has an order of its own
-      break;
     default:
-      return false;
+      break;
   }
+  if (!isComparison(c)) return false;
+  if (x < y)
+    k = -1;
+  else if (x > y)
+    k = 1;
+  else if (!(x == y))
+    return false;  // NaN has an order of its own
   a = Variant(comparisonHolds(c, k) ? 1 : 0);
   return true;
 }
