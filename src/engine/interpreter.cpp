@@ -631,6 +631,11 @@ Variant TfrInterpretator::evaluate(std::string_view postfix) {
                                 const std::string& p3,
                                 Variant& v) { CallFunction(n, p1, p2, p3, v); };
   }
+  if (const TfrParser* shared = forwardsTo()) {
+    parser_.Cache = shared->Cache;
+    if (parser_.Resolver().Epoch != shared->Resolver().Epoch)
+      parser_.ShareResolver(shared->Resolver());
+  }
   return parser_.CalcPostfix(postfix);
 }
 
@@ -698,6 +703,10 @@ void TfrInterpretator::SplitExpressions(const StringList& code, const StringList
       }
     }
   }
+}
+
+TfrParser* TInterpretator::forwardsTo() {
+  return &engineGlobals().Parser;
 }
 
 void TInterpretator::GetValue(const std::string& name, Variant& value) {

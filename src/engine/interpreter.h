@@ -67,6 +67,9 @@ class TfrInterpretator {
  protected:
   // Evaluates postfix text with this interpreter's hooks.
   Variant evaluate(std::string_view postfix);
+  // The parser whose hooks GetValue and CallFunction forward to, if any: its
+  // converted expressions and name entries then serve this one's too.
+  virtual TfrParser* forwardsTo() { return nullptr; }
 
  private:
   TfrParser parser_;
@@ -83,6 +86,9 @@ class TInterpretator : public TfrInterpretator {
   void SetValue(const std::string& name, const Variant& value) override;
   void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
                     const std::string& p3, Variant& value) override;
+
+ protected:
+  TfrParser* forwardsTo() override;
 };
 
 // A readable listing of code lines: "  0: if not (postfix) goto 3", with

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cmath>
+#include <exception>
+#include <memory>
 #include <new>
 
 #include "engine/date_time.h"
@@ -16,8 +18,7 @@ bool startsNumber(char c) {
   return (c >= '0' && c <= '9') || c == ',' || c == '.';
 }
 
-// Lower numbers bind tighter; '(' is never popped by an operator.
-int priority(char op) {
+bool isComparison(char op) {
   switch (op) {
     case pfx::GreaterEqual:
     case pfx::LessEqual:
@@ -25,7 +26,16 @@ int priority(char op) {
     case '<':
     case '=':
     case '>':
-      return 3;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Lower numbers bind tighter; '(' is never popped by an operator.
+int priority(char op) {
+  if (isComparison(op)) return 3;
+  switch (op) {
     case '+':
     case '-':
     case pfx::Negate:
@@ -126,10 +136,16 @@ std::string shortText(std::string_view s) {
   return s.size() <= 40 ? std::string(s) : std::string(s.substr(0, 40)) + "...";
 }
 
+ConversionError notANumber(const std::string& text) {
+  std::string message(1, '\'');
+  message += shortText(text);
+  message += "' is not a valid number";
+  return ConversionError(message);
+}
+
 double numberOperand(const std::string& text) {
   double d = 0;
-  if (!Variant::parseNumber(text, d))
-    throw ConversionError("'" + shortText(text) + "' is not a valid number");
+  if (!Variant::parseNumber(text, d)) throw notANumber(text);
   return d;
 }
 
@@ -294,17 +310,126 @@ std::string TfrParser::ToPostfix(std::string_view s) {
   return out;
 }
 
+TfrCompiledExpression::TfrCompiledExpression(std::string_view postfix) : postfix_(postfix) {
+  decode();
+}
+
+void TfrCompiledExpression::fail(std::exception_ptr error) {
+  steps_.push_back({Op::Fail, 0, static_cast<uint32_t>(errors_.size())});
+  errors_.push_back(std::move(error));
+}
+
+// Reads the postfix text as evaluating it once did, operand by operand, and
+// keeps what each one asks for. An operand that cannot be read ends the
+// decoding with its error; evaluation raises it when it gets there.
+void TfrCompiledExpression::decode() {
+  const std::string_view s = postfix_;
+  auto push = [this](Variant v) {
+    steps_.push_back({Op::Push, 0, static_cast<uint32_t>(values_.size())});
+    values_.push_back(std::move(v));
+  };
+  auto name = [this](std::string n) {
+    steps_.push_back({Op::Name, 0, static_cast<uint32_t>(names_.size())});
+    names_.push_back({std::move(n)});
+  };
+  size_t i = 0;
+  try {
+    while (i < s.size()) {
+      const char c = s[i];
+      if (c == ' ' || c == pfx::Plus) {
+        ++i;
+      } else if (isBinary(c)) {
+        steps_.push_back({Op::Binary, c, 0});
+        ++i;
+      } else if (c == pfx::Negate || c == pfx::Not || c == pfx::Int || c == pfx::Frac ||
+                 c == pfx::Round || c == pfx::Str) {
+        steps_.push_back({Op::Unary, c, 0});
+        ++i;
+      } else if (c == '\'') {
+        push(Variant(unquoteLiteral(readStringLiteral(s, i))));
+      } else if (c == '[') {
+        name(readBracketed(s, i));
+      } else if (c == '%') {
+        name(readPrefixedOperand(s, i));
+      } else if (static_cast<unsigned char>(c) <= 32) {  // no operator has this code
+        ++i;
+      } else {
+        const size_t start = i;
+        const std::string id = readIdentifier(s, i);
+        if (!id.empty() && startsNumber(id[0])) {
+          double d = 0;
+          if (Variant::parseNumber(id, d))
+            push(Variant(d));
+          else
+            fail(std::make_exception_ptr(notANumber(id)));
+        } else if (i < s.size() && s[i] == '[') {
+          std::string index(1, ' ');
+          index += readBracketed(s, i);
+          steps_.push_back({Op::Array, 0, static_cast<uint32_t>(arrays_.size())});
+          arrays_.push_back({id, std::move(index)});
+        } else if (i < s.size() && s[i] == '(') {
+          Arguments args = readArguments(s, i);
+          steps_.push_back({Op::Call, 0, static_cast<uint32_t>(calls_.size())});
+          calls_.push_back({upperCase(id), std::move(args), {}});
+        } else if (!id.empty()) {
+          std::string n = upperCase(id);
+          if (n == "TRUE" || n == "FALSE")
+            push(Variant(n == "TRUE"));
+          else
+            name(std::move(n));
+        } else if (i == start) {
+          throw ExpressionError("unexpected '" + std::string(1, c) + "' in " + shortText(s));
+        }
+      }
+    }
+  } catch (...) {
+    fail(std::current_exception());
+  }
+}
+
+void TfrParser::SetResolver(std::function<int32_t(const std::string&)> resolve,
+                            std::function<void(int32_t, const std::string&, Variant&)> valueOf) {
+  // Every resolver gets an epoch no other had, so an entry an operand keeps
+  // from an earlier one is never taken for this one's.
+  static uint32_t epochs = 0;
+  resolver_.Resolve = std::move(resolve);
+  resolver_.ValueOf = std::move(valueOf);
+  resolver_.Epoch = ++epochs;
+}
+
 Variant TfrParser::getValue(const std::string& name) {
   Variant v = Variant::null();
   if (OnGetValue) OnGetValue(name, v);
   return v;
 }
 
-Variant TfrParser::callFunction(const std::string& name, const Arguments& a) {
+Variant TfrParser::nameValue(const TfrCompiledExpression::Name& n) {
+  if (!resolver_.ValueOf) return getValue(n.name);
+  if (n.epoch != resolver_.Epoch) {
+    n.entry = resolver_.Resolve(n.name);
+    n.epoch = resolver_.Epoch;
+  }
+  if (n.entry < 0) return getValue(n.name);
+  Variant v = Variant::null();
+  resolver_.ValueOf(n.entry, n.name, v);
+  return v;
+}
+
+Variant TfrParser::argument(const TfrCompiledExpression::Call& call, int n) {
+  std::unique_ptr<TfrCompiledExpression>& slot = call.compiled[n];
+  if (!slot) {
+    const std::string& text = n == 0 ? call.args.p1 : n == 1 ? call.args.p2 : call.args.p3;
+    slot = std::make_unique<TfrCompiledExpression>(ToPostfix(text));
+  }
+  return Run(*slot);
+}
+
+Variant TfrParser::callFunction(const TfrCompiledExpression::Call& call) {
+  const std::string& name = call.name;
   if (name == "COPY") {
-    const std::string text = valueToText(Calc(a.p1));
-    const int64_t start = integerText(valueToText(Calc(a.p2)));
-    const int64_t count = integerText(valueToText(Calc(a.p3)));
+    const std::string text = valueToText(argument(call, 0));
+    const int64_t start = integerText(valueToText(argument(call, 1)));
+    const int64_t count = integerText(valueToText(argument(call, 2)));
     // As a Pascal copy: positions from 1, a start before 1 counts as 1, and
     // what lies past the end is simply not there.
     const int64_t from = std::max<int64_t>(start, 1) - 1;
@@ -312,152 +437,179 @@ Variant TfrParser::callFunction(const std::string& name, const Arguments& a) {
     return Variant(text.substr(static_cast<size_t>(from), static_cast<size_t>(count)));
   }
   if (name == "IF") {
-    const std::string cond = valueToText(Calc(a.p1));
-    return std::trunc(numberOperand(cond)) != 0 ? Calc(a.p2) : Calc(a.p3);
+    const std::string cond = valueToText(argument(call, 0));
+    return std::trunc(numberOperand(cond)) != 0 ? argument(call, 1) : argument(call, 2);
   }
-  if (name == "STRTODATE") return Variant::dateTime(strToDate(valueToText(Calc(a.p1))));
-  if (name == "STRTOTIME") return Variant::dateTime(strToTime(valueToText(Calc(a.p1))));
+  if (name == "STRTODATE") return Variant::dateTime(strToDate(valueToText(argument(call, 0))));
+  if (name == "STRTOTIME") return Variant::dateTime(strToTime(valueToText(argument(call, 0))));
   Variant v = Variant::null();
-  if (OnFunction) OnFunction(name, a.p1, a.p2, a.p3, v);
+  if (OnFunction) OnFunction(name, call.args.p1, call.args.p2, call.args.p3, v);
   return v;
 }
 
-Variant TfrParser::CalcPostfix(std::string_view s) {
+Variant TfrParser::Calc(std::string_view expression) {
+  if (Cache)
+    if (const TfrCompiledExpression* e = Cache->byInfix(expression)) return Run(*e);
+  return Run(TfrCompiledExpression(ToPostfix(expression)));
+}
+
+Variant TfrParser::CalcPostfix(std::string_view postfix) {
+  if (Cache)
+    if (const TfrCompiledExpression* e = Cache->byPostfix(postfix)) return Run(*e);
+  return Run(TfrCompiledExpression(postfix));
+}
+
+namespace {
+
+// Whether comparison c holds for operands ordered as k (-1, 0, 1).
+bool comparisonHolds(char c, int k) {
+  switch (c) {
+    case '<':
+      return k < 0;
+    case '=':
+      return k == 0;
+    case '>':
+      return k > 0;
+    case pfx::GreaterEqual:
+      return k >= 0;
+    case pfx::LessEqual:
+      return k <= 0;
+    default:
+      return k != 0;
+  }
+}
+
+// Two floating-point operands, the common case of report arithmetic: the
+// results the variant operations give, without their general dispatch.
+bool applyToDoubles(char c, Variant& a, const Variant& b) {
+  const double x = a.toDouble(), y = b.toDouble();
+  int k = 0;
+  switch (c) {
+    case '+':
+      a = Variant(x + y);
+      return true;
+    case '-':
+      a = Variant(x - y);
+      return true;
+    case '*':
+      a = Variant(x * y);
+      return true;
+    case '/':
+      a = y == 0 ? Variant(0) : Variant(x / y);
+      return true;
+    default:
+      break;
+  }
+  if (!isComparison(c)) return false;
+  if (x < y)
+    k = -1;
+  else if (x > y)
+    k = 1;
+  else if (!(x == y))
+    return false;  // NaN has an order of its own
+  a = Variant(comparisonHolds(c, k) ? 1 : 0);
+  return true;
+}
+
+void applyBinary(char c, Variant& a, const Variant& b) {
+  if (a.kind() == Variant::Kind::Double && b.kind() == Variant::Kind::Double &&
+      applyToDoubles(c, a, b))
+    return;
+  switch (c) {
+    case '+':
+      a = variantAdd(a, b);
+      return;
+    case '-':
+      a = variantSub(a, b);
+      return;
+    case '*':
+      a = variantMul(a, b);
+      return;
+    case '/':
+      if (variantEquals(b, Variant(0)))
+        a = Variant(0);
+      else if (a.isNull() || b.isNull())
+        a = Variant::null();
+      else
+        a = Variant(a.numberValue() / b.numberValue());
+      return;
+    case pfx::Mod:
+      a = variantMod(a, b);
+      return;
+    case pfx::And:
+      a = variantAnd(a, b);
+      return;
+    case pfx::Or:
+      a = variantOr(a, b);
+      return;
+    default:
+      break;
+  }
+  const int k = variantCompare(a, b);
+  a = Variant(comparisonHolds(c, k) ? 1 : 0);
+}
+
+void applyUnary(char c, Variant& v) {
+  if (c == pfx::Negate) {
+    v = variantNeg(v);
+  } else if (c == pfx::Not) {
+    v = Variant(variantEquals(v, Variant(0)) ? 1 : 0);
+  } else if (c == pfx::Str) {
+    v = Variant(v.isNull() ? std::string() : valueToText(v));
+  } else if (!v.isNull()) {
+    const double x = v.numberValue();
+    if (c == pfx::Int)
+      v = Variant(std::trunc(snapped(x)));
+    else if (c == pfx::Frac)
+      v = Variant(snapped(x) - std::trunc(snapped(x)));
+    else
+      v = Variant(std::nearbyint(x));  // the default rounding: halves to even
+  }
+}
+
+}  // namespace
+
+Variant TfrParser::Run(const TfrCompiledExpression& e) {
   DepthGuard guard(depth_);
   ValueStack st;
   auto push = [&](Variant v) {
     if (!st.push(std::move(v)))
-      throw ExpressionError("expression needs more than 32 pending values: " + shortText(s));
+      throw ExpressionError("expression needs more than 32 pending values: " +
+                            shortText(e.postfix_));
   };
   auto need = [&](int n) {
-    if (st.size() < n) throw ExpressionError("operator without operand in " + shortText(s));
+    if (st.size() < n)
+      throw ExpressionError("operator without operand in " + shortText(e.postfix_));
   };
-  size_t i = 0;
-  while (i < s.size()) {
-    const char c = s[i];
-    if (c == ' ' || c == pfx::Plus) {
-      ++i;
-      continue;
-    }
-    if (isBinary(c)) {
-      need(2);
-      Variant& a = st.at(st.size() - 2);
-      const Variant& b = st.top();
-      switch (c) {
-        case '+':
-          a = variantAdd(a, b);
-          break;
-        case '-':
-          a = variantSub(a, b);
-          break;
-        case '*':
-          a = variantMul(a, b);
-          break;
-        case '/':
-          if (variantEquals(b, Variant(0)))
-            a = Variant(0);
-          else if (a.isNull() || b.isNull())
-            a = Variant::null();
-          else
-            a = Variant(a.numberValue() / b.numberValue());
-          break;
-        case pfx::Mod:
-          a = variantMod(a, b);
-          break;
-        case pfx::And:
-          a = variantAnd(a, b);
-          break;
-        case pfx::Or:
-          a = variantOr(a, b);
-          break;
-        default: {
-          const int k = variantCompare(a, b);
-          bool holds = false;
-          switch (c) {
-            case '<':
-              holds = k < 0;
-              break;
-            case '=':
-              holds = k == 0;
-              break;
-            case '>':
-              holds = k > 0;
-              break;
-            case pfx::GreaterEqual:
-              holds = k >= 0;
-              break;
-            case pfx::LessEqual:
-              holds = k <= 0;
-              break;
-            default:
-              holds = k != 0;
-              break;
-          }
-          a = Variant(holds ? 1 : 0);
-        }
+  for (const TfrCompiledExpression::Step& step : e.steps_) {
+    switch (step.op) {
+      case TfrCompiledExpression::Op::Push:
+        push(e.values_[step.index]);
+        break;
+      case TfrCompiledExpression::Op::Name:
+        push(nameValue(e.names_[step.index]));
+        break;
+      case TfrCompiledExpression::Op::Array: {
+        const TfrCompiledExpression::Array& a = e.arrays_[step.index];
+        Variant v = Variant::null();
+        if (OnFunction) OnFunction("GETARRAY", a.name, a.index, std::string(), v);
+        push(std::move(v));
+        break;
       }
-      st.pop();
-      ++i;
-      continue;
-    }
-    if (c == pfx::Negate || c == pfx::Not || c == pfx::Int || c == pfx::Frac || c == pfx::Round ||
-        c == pfx::Str) {
-      need(1);
-      Variant& v = st.top();
-      if (c == pfx::Negate) {
-        v = variantNeg(v);
-      } else if (c == pfx::Not) {
-        v = Variant(variantEquals(v, Variant(0)) ? 1 : 0);
-      } else if (c == pfx::Str) {
-        v = Variant(v.isNull() ? std::string() : valueToText(v));
-      } else if (!v.isNull()) {
-        const double x = v.numberValue();
-        if (c == pfx::Int)
-          v = Variant(std::trunc(snapped(x)));
-        else if (c == pfx::Frac)
-          v = Variant(snapped(x) - std::trunc(snapped(x)));
-        else
-          v = Variant(std::nearbyint(x));  // the default rounding: halves to even
-      }
-      ++i;
-      continue;
-    }
-    if (c == '\'') {
-      push(Variant(unquoteLiteral(readStringLiteral(s, i))));
-      continue;
-    }
-    if (c == '[') {
-      push(getValue(readBracketed(s, i)));
-      continue;
-    }
-    if (c == '%') {
-      push(getValue(readPrefixedOperand(s, i)));
-      continue;
-    }
-    if (static_cast<unsigned char>(c) <= 32) {  // no operator has this code
-      ++i;
-      continue;
-    }
-    const size_t start = i;
-    const std::string id = readIdentifier(s, i);
-    if (!id.empty() && startsNumber(id[0])) {
-      push(Variant(numberOperand(id)));
-    } else if (i < s.size() && s[i] == '[') {
-      const std::string index = readBracketed(s, i);
-      Variant v = Variant::null();
-      if (OnFunction) OnFunction("GETARRAY", id, " " + index, std::string(), v);
-      push(std::move(v));
-    } else if (i < s.size() && s[i] == '(') {
-      const Arguments args = readArguments(s, i);
-      push(callFunction(upperCase(id), args));
-    } else if (!id.empty()) {
-      const std::string name = upperCase(id);
-      if (name == "TRUE" || name == "FALSE")
-        push(Variant(name == "TRUE"));
-      else
-        push(getValue(name));
-    } else if (i == start) {
-      throw ExpressionError("unexpected '" + std::string(1, c) + "' in " + shortText(s));
+      case TfrCompiledExpression::Op::Call:
+        push(callFunction(e.calls_[step.index]));
+        break;
+      case TfrCompiledExpression::Op::Binary:
+        need(2);
+        applyBinary(step.code, st.at(st.size() - 2), st.top());
+        st.pop();
+        break;
+      case TfrCompiledExpression::Op::Unary:
+        need(1);
+        applyUnary(step.code, st.top());
+        break;
+      case TfrCompiledExpression::Op::Fail:
+        std::rethrow_exception(e.errors_[step.index]);
     }
   }
   return st.size() > 0 ? std::move(st.at(0)) : Variant();

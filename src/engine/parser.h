@@ -1,8 +1,10 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "engine/compiled_expression.h"
 #include "engine/text_readers.h"
 #include "model/variant.h"
 
@@ -60,6 +62,26 @@ class TfrParser {
   GetValueHook OnGetValue;
   FunctionHook OnFunction;
 
+  // Optional: names decided once per compiled operand instead of by name at
+  // every evaluation. Resolve gives an entry for a name, or -1 to keep asking
+  // OnGetValue by name; ValueOf then answers for the entry. An entry stays
+  // with its operand until another resolver is set.
+  struct NameResolver {
+    std::function<int32_t(const std::string& name)> Resolve;
+    std::function<void(int32_t entry, const std::string& name, Variant& value)> ValueOf;
+    uint32_t Epoch = 0;
+  };
+  void SetResolver(std::function<int32_t(const std::string&)> resolve,
+                   std::function<void(int32_t, const std::string&, Variant&)> valueOf);
+  const NameResolver& Resolver() const { return resolver_; }
+  // Takes over a resolver (another parser's, a saved one) with the entries it
+  // gave.
+  void ShareResolver(const NameResolver& r) { resolver_ = r; }
+  void ClearResolver() { resolver_ = NameResolver(); }
+
+  // While set, Calc and CalcPostfix convert each text once and keep it here.
+  TfrExpressionCache* Cache = nullptr;
+
   // How many values the evaluation stack holds.
   static constexpr int kStackSize = 32;
   // How deeply evaluations may nest (call arguments, array indexes, hooks that
@@ -71,12 +93,17 @@ class TfrParser {
   // example [Qty] * 2 + 1 gives "[Qty] 2 *1 +".
   static std::string ToPostfix(std::string_view expression);
   Variant CalcPostfix(std::string_view postfix);
-  Variant Calc(std::string_view expression) { return CalcPostfix(ToPostfix(expression)); }
+  Variant Calc(std::string_view expression);
+  // Evaluates a converted text: what CalcPostfix gives for its postfix text.
+  Variant Run(const TfrCompiledExpression& expression);
 
  private:
-  Variant callFunction(const std::string& name, const Arguments& args);
+  Variant callFunction(const TfrCompiledExpression::Call& call);
   Variant getValue(const std::string& name);
+  Variant nameValue(const TfrCompiledExpression::Name& name);
+  Variant argument(const TfrCompiledExpression::Call& call, int n);
   int depth_ = 0;
+  NameResolver resolver_;
 };
 
 }  // namespace orv

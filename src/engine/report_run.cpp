@@ -348,7 +348,7 @@ void TfrReportRun::restoreTemplatePositions() {
     }
   designGeometry_.clear();
   notified_.clear();
-  highlights_.clear();
+  names_.ClearObjects();
 }
 
 void TfrReportRun::computeGeometry(PageRun& pr) {
@@ -369,13 +369,8 @@ void TfrReportRun::initPage(PageRun& pr) {
     TfrView& v = *obj;
     v.OwnerBand = nullptr;
     designGeometry_.emplace_back(&v, ObjectGeometry(v));
-    if (auto* memo = dynamic_cast<TfrMemoView*>(&v); memo && !memo->HighlightCondition.empty()) {
-      try {
-        highlights_[&v] = TfrParser::ToPostfix(memo->HighlightCondition);
-      } catch (const std::exception&) {
-        // A condition that does not parse never highlights.
-      }
-    }
+    if (auto* memo = dynamic_cast<TfrMemoView*>(&v); memo && !memo->HighlightCondition.empty())
+      names_.AddHighlight(v, memo->HighlightCondition);
     if (v.Flags & flAddInNotify) notified_[&page].push_back(&v);
     if (v.TypeCode == gtSubReport) {
       const int32_t target = static_cast<TfrSubReportView&>(v).SubReportPage;

@@ -12,6 +12,7 @@
 #include "engine/band.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
+#include "engine/run_names.h"
 #include "model/view.h"
 
 namespace orv {
@@ -46,6 +47,8 @@ struct RunLimits {
 // It lives for one Prepare; the process-wide states (current page, band, view,
 // the parser's hooks) are set from it and cleared when it ends.
 class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
+  friend class TfrRunNames;
+
  public:
   explicit TfrReportRun(TfrReport& report);
   ~TfrReportRun() override;
@@ -82,8 +85,11 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void RequestNewColumn();
   void StopReport() { Terminated = true; }
 
-  // The parser's hooks while the run lasts.
-  void GetValue(const std::string& name, Variant& value);
+  // How the run answers for names and values: the parser's name hook and
+  // the expressions of the objects being written.
+  TfrRunNames& Names() { return names_; }
+
+  // The parser's function hook while the run lasts.
   void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
                     const std::string& p3, Variant& value);
   // Assignments of scripts, in this order: a report variable, a dictionary
@@ -97,18 +103,21 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   bool FieldIsNull(const std::string& reference) override;
   ReportUi* Ui() override;
 
-  // The text of one bracketed expression of a text object, formatted.
-  std::string ExpressionText(TfrView& view, const std::string& expression);
-
   // What views call while they are written.
   void BeforePrint(TfrView& view) override;
   void RunScript(TfrView& view) override;
-  void ExpandExpressions(TfrView& view, std::string& text) override;
+  void ExpandExpressions(TfrView& view, std::string& text) override {
+    names_.ExpandExpressions(view, text);
+  }
   void AlignToBand(TfrView& view) override;
   bool HasBeforePrintHandler() override;
-  bool EvaluateCondition(TfrView& view, const std::string& condition) override;
+  bool EvaluateCondition(TfrView& view, const std::string& condition) override {
+    return names_.EvaluateCondition(view, condition);
+  }
   bool SuppressRemembersValue() override { return DoublePass && !FinalPass; }
-  bool Evaluate(TfrView& view, std::string_view expression, Variant& value) override;
+  bool Evaluate(TfrView& view, std::string_view expression, Variant& value) override {
+    return names_.Evaluate(view, expression, value);
+  }
 
   // Run state of one template page.
   struct PageRun {
@@ -233,14 +242,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   bool scriptFunction(const std::string& name, const std::string& p1, const std::string& p2,
                       const std::string& p3, Variant& value);
 
-  // Names.
-  TfrBand* lineBand() const;
-  bool specialValue(const std::string& name, Variant& value);
-  // The report's information texts by their names in expressions.
-  const std::string* infoText(const std::string& name) const;
-  bool fieldValue(const std::string& name, Variant& value);
-  bool objectProperty(const std::string& name, Variant& value);
-
   // Errors.
   [[noreturn]] void failObject(TfrView* view, const EngineProblem& problem);
   [[noreturn]] void failObject(TfrView* view, const std::exception& e) {
@@ -248,6 +249,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   }
 
   TfrReport& report_;
+  TfrRunNames names_{*this};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;
@@ -256,7 +258,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   std::vector<TfrBand*> queue_;
   std::vector<std::pair<TfrView*, ObjectGeometry>> designGeometry_;
   std::map<TfrView*, int32_t> stretched_;
-  std::map<const TfrView*, std::string> highlights_;
   std::set<int32_t> footersPlaced_;
   // Per page, the objects told of every text object written.
   std::map<const TfrPage*, std::vector<TfrView*>> notified_;
@@ -270,7 +271,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   int32_t savedY_ = 0;
   int32_t savedBottom_ = 0;
   bool savedAfterFooter_ = false;
-  std::string resolving_;
   // Scripts compiled when their page is initialised: objects' and pages'
   // by their owner (band scripts are compiled into the runtime band).
   std::map<const void*, StringList> scripts_;

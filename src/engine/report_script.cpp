@@ -231,7 +231,7 @@ bool TfrReportRun::scriptFunction(const std::string& name, const std::string& p1
   } else if (name == "INC" || name == "DEC") {
     const std::string v = trimBlanks(p1);
     Variant current;
-    GetValue(v, current);
+    names_.GetValue(v, current);
     SetValue(v, name == "INC" ? variantAdd(current, Variant(1)) : variantSub(current, Variant(1)));
   } else if (name == "SETARRAY" || name == "GETARRAY") {
     const std::string a = trimBlanks(p1);

@@ -1,6 +1,8 @@
 // How the run answers for names: the parser's name hook, the special
 // variables, fields of the current data level, objects' properties, and the
 // bracketed expressions and conditions of the objects being written.
+#include "engine/run_names.h"
+
 #include <QScopedValueRollback>
 
 #include "engine/data_components.h"
@@ -21,133 +23,232 @@
 
 namespace orv {
 
-void TfrReportRun::GetValue(const std::string& name, Variant& value) {
+namespace {
+
+// The special variables, by the place they take in the order of names: the
+// first group comes before report variables, the second after them.
+constexpr const char* kSpecial[] = {
+    "VALUE",     "PAGE#",    "DATE",       "TIME",          "LINE#",      "LINETHROUGH#",
+    "COLUMN#",   "CURRENT#", "TOTALPAGES", "REPORTCOMMENT", "REPORTNAME", "REPORTAUTOR",
+    "VMAJOR",    "VMINOR",   "VRELEASE",   "VBUILD",        "REPORTDATE", "REPORTLASTCHANGE",
+    "CALCWIDTH",
+};
+constexpr const char* kLateSpecial[] = {"CURY", "FREESPACE", "FINALPASS", "PAGEHEIGHT",
+                                        "PAGEWIDTH"};
+
+template <size_t N>
+int8_t indexIn(const char* const (&names)[N], const std::string& name) {
+  for (size_t i = 0; i < N; ++i)
+    if (name == names[i]) return static_cast<int8_t>(i);
+  return -1;
+}
+
+// Names are kept for the run; past this many, a new one is decided for its
+// one evaluation only.
+constexpr size_t kMaxNames = 20000;
+
+}  // namespace
+
+TfrRunNames::TfrRunNames(TfrReportRun& run) : run_(run) {}
+
+TfrRunNames::Entry TfrRunNames::decide(const std::string& name) const {
+  Entry e;
+  TfrDataDictionary& dict = run_.report_.Dictionary;
+  // The dictionary's own variables are fixed for the run; a data-set field
+  // it may come to know only by a point in the name. Other names it never
+  // knows, so they are not asked of it.
+  if (!name.empty() && name[0] != ' ' && dict.Variables.IndexOf(name) >= 0)
+    e.dictionary = Entry::Dictionary::Always;
+  else if (name.find('.') != std::string::npos)
+    e.dictionary = Entry::Dictionary::Maybe;
+  e.special = indexIn(kSpecial, name);
+  e.lateSpecial = indexIn(kLateSpecial, name);
+  e.dotted = name.find('.') != std::string::npos;
+  e.constant = globalConstants().IndexOf(name) >= 0;
+  return e;
+}
+
+int32_t TfrRunNames::Resolve(const std::string& name) {
+  if (auto it = byName_.find(name); it != byName_.end()) return it->second;
+  if (entries_.size() >= kMaxNames) return -1;
+  entries_.push_back(decide(name));
+  const auto index = static_cast<int32_t>(entries_.size() - 1);
+  byName_.emplace(name, index);
+  return index;
+}
+
+void TfrRunNames::ValueOf(int32_t entry, const std::string& name, Variant& value) {
+  // A copy: answering may evaluate again and add entries.
+  const Entry e = entry >= 0 ? entries_[size_t(entry)] : decide(name);
+  valueOf(e, name, value);
+}
+
+void TfrRunNames::GetValue(const std::string& name, Variant& value) {
+  ValueOf(Resolve(name), name, value);
+}
+
+void TfrRunNames::valueOf(const Entry& e, const std::string& name, Variant& value) {
+  TfrReport& report = run_.report_;
   value = Variant();
-  if (report_.OnGetValue) report_.OnGetValue(name, value);
+  if (report.OnGetValue) report.OnGetValue(name, value);
   if (!value.isEmpty()) return;
   value = Variant(0);
-  if (report_.Dictionary.IsVariable(name)) {
-    value = report_.Dictionary.GetValue(name);
+  // Asked even of the dictionary's own variables: asking binds one whose text
+  // names a field to that field, which its value then comes from.
+  if (e.dictionary != Entry::Dictionary::Never && report.Dictionary.IsVariable(name)) {
+    value = report.Dictionary.GetValue(name);
     return;
   }
-  if (specialValue(name, value)) return;
+  if (e.special >= 0) return special(e.special, value);
+  if (const TfrVariables& vars = engineGlobals().Variables; vars.IndexOf(name) >= 0) {
+    value = vars.value(name);
+    return;
+  }
+  if (e.lateSpecial >= 0) return lateSpecial(e.lateSpecial, value);
+  if (fieldValue(name, value)) return;
+  if (e.dotted && objectProperty(name, value)) return;
+  if (e.constant) {
+    value = globalConstants().value(name);
+    return;
+  }
+  nameAsExpression(name, value);
+}
+
+void TfrRunNames::nameAsExpression(const std::string& name, Variant& value) {
   if (name == resolving_) {
     // Collecting aggregates evaluates texts out of their place; a name that
     // means nothing there is no error yet.
-    if (collectedBand_) return;
+    if (run_.collectedBand_) return;
     throw EngineError(EngineProblem(EngineReason::UndefinedSymbol).named(name));
   }
-  const std::string outer = resolving_;
-  resolving_ = name;
-  try {
-    value = engineGlobals().Parser.Calc(name);
-  } catch (...) {
-    resolving_ = outer;
-    throw;
-  }
-  resolving_ = outer;
+  const QScopedValueRollback outer(resolving_, name);
+  value = engineGlobals().Parser.Calc(name);
 }
 
-TfrBand* TfrReportRun::lineBand() const {
-  TfrBand* b = band_;
+TfrBand* TfrRunNames::LineBand() const {
+  TfrBand* b = run_.band_;
   // A cross-tab cell counts the lines of the band it lies across; its column
   // is COLUMN#.
-  if (b && crossRow_ && b->Type >= btCrossHeader && b->Type <= btCrossFooter) b = crossRow_;
-  if (!b || b->DataSet || !cur_) return b;
+  if (b && run_.crossRow_ && b->Type >= btCrossHeader && b->Type <= btCrossFooter)
+    b = run_.crossRow_;
+  if (!b || b->DataSet || !run_.cur_) return b;
   // A band without its own data set counts the lines of its chain's first band.
-  TfrBand* first = cur_->bands[b->Type];
+  TfrBand* first = run_.cur_->bands[b->Type];
   return first ? first : b;
 }
 
-const std::string* TfrReportRun::infoText(const std::string& name) const {
-  static const std::pair<const char*, std::string TfrReport::*> kInfo[] = {
-      {"REPORTCOMMENT", &TfrReport::InfoComment}, {"REPORTNAME", &TfrReport::InfoName},
-      {"REPORTAUTOR", &TfrReport::InfoAuthor},    {"VMAJOR", &TfrReport::InfoVersionMajor},
-      {"VMINOR", &TfrReport::InfoVersionMinor},   {"VRELEASE", &TfrReport::InfoVersionRelease},
-      {"VBUILD", &TfrReport::InfoVersionBuild},
-  };
-  for (const auto& [key, member] : kInfo)
-    if (name == key) return &(report_.*member);
-  return nullptr;
-}
-
-bool TfrReportRun::specialValue(const std::string& n, Variant& value) {
-  const PageRun* pr = cur_;
-  if (n == "VALUE") {
-    value = CurrentValue;
-  } else if (n == "PAGE#") {
-    value = Variant(PageNo + 1);
-  } else if (n == "DATE") {
-    value = Variant::dateTime(RunDate);
-  } else if (n == "TIME") {
-    value = Variant::dateTime(RunTime);
-  } else if (n == "LINE#") {
-    const TfrBand* b = lineBand();
-    value = Variant(b ? b->LineNo : 0);
-  } else if (n == "LINETHROUGH#") {
-    const TfrBand* b = lineBand();
-    value = Variant(b ? b->LineThrough : 0);
-  } else if (n == "COLUMN#") {
-    value = Variant(pr ? pr->crossColumn : 0);
-  } else if (n == "CURRENT#") {
-    value = Variant(pr ? pr->currentRecord : 0);
-  } else if (n == "TOTALPAGES") {
-    value = Variant(TotalPages);
-  } else if (const std::string* info = infoText(n)) {
-    value = Variant(*info);
-  } else if (n == "REPORTDATE") {
-    value = Variant::dateTime(report_.CreatedAt);
-  } else if (n == "REPORTLASTCHANGE") {
-    value = Variant::dateTime(report_.ChangedAt);
-  } else if (n == "CALCWIDTH") {
-    if (!view_)
-      value = Variant(0);
-    else if (auto* memo = dynamic_cast<TfrMemoView*>(view_))
-      value =
-          Variant(memo->CalcWidth(memo->ExpandedText.empty() ? memo->Memo : memo->ExpandedText));
-    else
-      value = Variant(view_->Width);
-  } else if (const TfrVariables& vars = engineGlobals().Variables; vars.IndexOf(n) >= 0) {
-    value = vars.value(n);
-  } else if (n == "CURY") {
-    value = Variant(pr ? pr->curY : 0);
-  } else if (n == "FREESPACE") {
-    value = Variant(pr ? pr->bottom - pr->curY : 0);
-  } else if (n == "FINALPASS") {
-    value = Variant(FinalPass);
-  } else if (n == "PAGEHEIGHT") {
-    value = Variant(pr ? pr->bottom : 0);
-  } else if (n == "PAGEWIDTH") {
-    value = Variant(pr ? pr->rightX : 0);
-  } else if (fieldValue(n, value)) {
-  } else if (objectProperty(n, value)) {
-  } else if (const TfrVariables& c = globalConstants(); c.IndexOf(n) >= 0) {
-    value = c.value(n);
-  } else {
-    return false;
+void TfrRunNames::special(int index, Variant& value) {
+  const TfrReportRun& r = run_;
+  const TfrReport& report = r.report_;
+  const TfrReportRun::PageRun* pr = r.cur_;
+  switch (index) {
+    case 0:
+      value = r.CurrentValue;
+      break;
+    case 1:
+      value = Variant(r.PageNo + 1);
+      break;
+    case 2:
+      value = Variant::dateTime(r.RunDate);
+      break;
+    case 3:
+      value = Variant::dateTime(r.RunTime);
+      break;
+    case 4:
+    case 5: {
+      const TfrBand* b = LineBand();
+      value = Variant(!b ? 0 : index == 4 ? b->LineNo : b->LineThrough);
+      break;
+    }
+    case 6:
+      value = Variant(pr ? pr->crossColumn : 0);
+      break;
+    case 7:
+      value = Variant(pr ? pr->currentRecord : 0);
+      break;
+    case 8:
+      value = Variant(r.TotalPages);
+      break;
+    case 9:
+      value = Variant(report.InfoComment);
+      break;
+    case 10:
+      value = Variant(report.InfoName);
+      break;
+    case 11:
+      value = Variant(report.InfoAuthor);
+      break;
+    case 12:
+      value = Variant(report.InfoVersionMajor);
+      break;
+    case 13:
+      value = Variant(report.InfoVersionMinor);
+      break;
+    case 14:
+      value = Variant(report.InfoVersionRelease);
+      break;
+    case 15:
+      value = Variant(report.InfoVersionBuild);
+      break;
+    case 16:
+      value = Variant::dateTime(report.CreatedAt);
+      break;
+    case 17:
+      value = Variant::dateTime(report.ChangedAt);
+      break;
+    default: {
+      TfrView* view = r.view_;
+      if (!view)
+        value = Variant(0);
+      else if (auto* memo = dynamic_cast<TfrMemoView*>(view))
+        value =
+            Variant(memo->CalcWidth(memo->ExpandedText.empty() ? memo->Memo : memo->ExpandedText));
+      else
+        value = Variant(view->Width);
+    }
   }
-  return true;
 }
 
-bool TfrReportRun::fieldValue(const std::string& name, Variant& value) {
+void TfrRunNames::lateSpecial(int index, Variant& value) {
+  const TfrReportRun::PageRun* pr = run_.cur_;
+  switch (index) {
+    case 0:
+      value = Variant(pr ? pr->curY : 0);
+      break;
+    case 1:
+      value = Variant(pr ? pr->bottom - pr->curY : 0);
+      break;
+    case 2:
+      value = Variant(run_.FinalPass);
+      break;
+    case 3:
+      value = Variant(pr ? pr->bottom : 0);
+      break;
+    default:
+      value = Variant(pr ? pr->rightX : 0);
+  }
+}
+
+bool TfrRunNames::fieldValue(const std::string& name, Variant& value) {
   // A plain field name belongs to the data set of the current band's level.
-  if (!cur_) return false;
+  const TfrReportRun::PageRun* cur = run_.cur_;
+  if (!cur) return false;
   // Group conditions are computed between bands: they read the master level.
-  const uint16_t t = band_ ? band_->Type : uint16_t(btMasterData);
+  const uint16_t t = run_.band_ ? run_.band_->Type : uint16_t(btMasterData);
   TfrBand* source = nullptr;
   if (t == btDetailData || t == btDetailFooter)
-    source = cur_->bands[btDetailData];
+    source = cur->bands[btDetailData];
   else if (t == btSubDetailData || t == btSubDetailFooter)
-    source = cur_->bands[btSubDetailData];
+    source = cur->bands[btSubDetailData];
   else if (t == btCrossData || t == btCrossFooter)
-    source = cur_->bands[btCrossData];
+    source = cur->bands[btCrossData];
   else
-    source = cur_->bands[btMasterData];
+    source = cur->bands[btMasterData];
   TfrDataset* ds = source ? source->DataSet : nullptr;
   // The columns being walked may come from a data set of the row's own.
-  if ((t == btCrossData || t == btCrossFooter) && crossDataSet_) ds = crossDataSet_;
+  if ((t == btCrossData || t == btCrossFooter) && run_.crossDataSet_) ds = run_.crossDataSet_;
   if (!ds) return false;
-  std::string field = name;
+  std::string_view field = name;
   if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
     field = field.substr(1, field.size() - 2);
   DatasetField f = findDatasetField(ds, field);
@@ -156,9 +257,8 @@ bool TfrReportRun::fieldValue(const std::string& name, Variant& value) {
   return true;
 }
 
-bool TfrReportRun::objectProperty(const std::string& name, Variant& value) {
-  if (name.find('.') == std::string::npos) return false;
-  std::vector<TfrPage*> pages = pagePointers(report_.Pages);
+bool TfrRunNames::objectProperty(const std::string& name, Variant& value) {
+  std::vector<TfrPage*> pages = pagePointers(run_.report_.Pages);
   ResolvedName r = ResolveObjectName(pages, name);
   if (r.view && r.view->FindProperty(r.property)) {
     value = r.view->GetProperty(r.property);
@@ -171,16 +271,16 @@ bool TfrReportRun::objectProperty(const std::string& name, Variant& value) {
   return false;
 }
 
-std::string TfrReportRun::ExpressionText(TfrView& view, const std::string& expression) {
+std::string TfrRunNames::ExpressionText(TfrView& view, const std::string& expression) {
   const InlineFormat f = ResolveInlineFormat(expression, view.Format, view.FormatStr);
   Variant v;
   GetValue(f.Expression, v);
-  CurrentValue = v;
+  run_.CurrentValue = v;
   if ((view.Flags & flHideZeros) && view.TypeCode == gtMemo && hidesAsZero(v)) return {};
   return FormatValue(v, f.Format, f.FormatStr);
 }
 
-void TfrReportRun::ExpandExpressions(TfrView& view, std::string& text) {
+void TfrRunNames::ExpandExpressions(TfrView& view, std::string& text) {
   std::string out;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -198,20 +298,27 @@ void TfrReportRun::ExpandExpressions(TfrView& view, std::string& text) {
   text = std::move(out);
 }
 
-bool TfrReportRun::EvaluateCondition(TfrView& view, const std::string& condition) {
+void TfrRunNames::AddHighlight(const TfrView& view, const std::string& condition) {
   try {
+    if (const TfrCompiledExpression* e = expressions_.byInfix(condition)) highlights_[&view] = e;
+  } catch (const std::exception&) {
+    // A condition that does not parse never highlights.
+  }
+}
+
+bool TfrRunNames::EvaluateCondition(TfrView& view, const std::string& condition) {
+  try {
+    TfrParser& parser = engineGlobals().Parser;
     auto it = highlights_.find(&view);
-    const std::string postfix =
-        it != highlights_.end() ? it->second : TfrParser::ToPostfix(condition);
-    const Variant v = engineGlobals().Parser.CalcPostfix(postfix);
+    const Variant v = it != highlights_.end() ? parser.Run(*it->second) : parser.Calc(condition);
     return !(v == Variant(0)) && v.toDouble() != 0;
   } catch (const std::exception&) {
     return false;
   }
 }
 
-bool TfrReportRun::Evaluate(TfrView& view, std::string_view expression, Variant& value) {
-  const QScopedValueRollback current(view_, &view);
+bool TfrRunNames::Evaluate(TfrView& view, std::string_view expression, Variant& value) {
+  const QScopedValueRollback current(run_.view_, &view);
   value = engineGlobals().Parser.Calc(expression);
   return true;
 }

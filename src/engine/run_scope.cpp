@@ -31,7 +31,14 @@ TfrRunScope::TfrRunScope(TfrReportRun& run, TfrReport& report) : report_(report)
   // Report variables live for one preparation: a second run starts clean.
   g.Variables.Clear();
   g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) { run.SetValue(n, v); };
-  p.OnGetValue = [&run](const std::string& n, Variant& v) { run.GetValue(n, v); };
+  TfrRunNames& names = run.Names();
+  savedResolver_ = p.Resolver();
+  p.OnGetValue = [&names](const std::string& n, Variant& v) { names.GetValue(n, v); };
+  p.SetResolver(
+      [&names](const std::string& n) { return names.Resolve(n); },
+      [&names](int32_t entry, const std::string& n, Variant& v) { names.ValueOf(entry, n, v); });
+  savedCache_ = p.Cache;
+  p.Cache = &names.Expressions();
   p.OnFunction = [&run](const std::string& n, const std::string& p1, const std::string& p2,
                         const std::string& p3, Variant& v) { run.CallFunction(n, p1, p2, p3, v); };
 
@@ -60,6 +67,8 @@ TfrRunScope::~TfrRunScope() {
   EngineGlobals& g = engineGlobals();
   g.Parser.OnGetValue = savedGet_;
   g.Parser.OnFunction = savedFn_;
+  g.Parser.Cache = savedCache_;
+  g.Parser.ShareResolver(savedResolver_);
   g.FunctionHost = savedHost_;
   g.Interpreter.OnSetValue = savedSet_;
 }

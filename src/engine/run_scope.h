@@ -32,6 +32,8 @@ class TfrRunScope {
   void* savedReport_;
   TfrParser::GetValueHook savedGet_;
   TfrParser::FunctionHook savedFn_;
+  TfrParser::NameResolver savedResolver_;
+  TfrExpressionCache* savedCache_;
   TfrFunctionHost* savedHost_;
   std::function<void(const std::string&, const Variant&)> savedSet_;
 };

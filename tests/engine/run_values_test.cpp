@@ -53,6 +53,19 @@ TEST_F(BandEngine, TheSameSumOverTwoNamedBandsGivesEachItsOwnTotal) {
   EXPECT_EQ(texts(named(0, "Sums")), "3 9");
 }
 
+// ------------------------------------------------------------ names
+
+TEST_F(BandEngine, ANameTakesTheMeaningItHasWhenItIsEvaluated) {
+  // A constant, and a special name that report variables come before: from
+  // the second record on, the band script defines variables of both names,
+  // which then win, although the same expressions were already evaluated.
+  auto& data = band(btMasterData, "Data", 40, 20, "3");
+  data.Memo = {"if [LINE#] = 2 then begin clRed := 7; FinalPass := 'x' end"};
+  memo("Row", 0, 42, 300, 16, {"[clRed] [FINALPASS] [clRed + 1]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Row")), "255 True 256 / 7 x 8 / 7 x 8");
+}
+
 // ------------------------------------------------------------ line numbers
 
 TEST_F(BandEngine, LineAndLineThroughBothNumberTheFirstRecordOne) {
