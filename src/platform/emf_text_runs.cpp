@@ -4,122 +4,128 @@
 #include "platform/metafile_player.h"
 
 namespace orv {
+namespace {
 
 using namespace metafile;
 
-void forEachTextRun(std::span<const uint8_t> emf,
-                    const std::function<bool(const EmfTextRun&)>& visit, uint8_t charsetHint) {
-  if (metafileKind(emf) != MetafileKind::Emf) fail("not an enhanced metafile");
-  if (emf.size() < 88) fail("enhanced metafile header is truncated");
-  const uint8_t fallback = charsetHint == 1 ? 0 : charsetHint;
-  struct Font {
-    bool present = false;
-    uint8_t charset = 1;
-    std::string face;
-  };
-  const uint32_t handles = le16(emf, 56);
-  std::vector<Font> fonts(std::max<uint32_t>(handles, 1));
-  Font current;  // the stock font: default character set
-  std::vector<Font> saved;
-  size_t pos = 0, index = 0;
-  while (pos < emf.size()) {
-    if (emf.size() - pos < 8) fail("record " + std::to_string(index) + " is truncated");
-    const uint32_t type = le32(emf, pos), size = le32(emf, pos + 4);
-    if (size < 8 || size % 4 || size > emf.size() - pos)
-      fail("record " + std::to_string(index) + " has a bad size");
-    if (index >= kMaxRecords) fail("too many records");
-    const Rec r{emf.subspan(pos, size), type, index};
-    switch (type) {
-      case EMR_EXTCREATEFONTINDIRECTW: {
-        const uint32_t ih = r.u32(8);
-        if (ih == 0 || ih >= fonts.size()) r.bad("names an object outside the table");
-        Font f;
-        f.present = true;
-        f.charset = r.u8(35);
-        QString face;
-        for (size_t i = 0; i < 32; ++i) {
-          const char16_t c = r.u16(40 + i * 2);
-          if (c == 0) break;
-          face += QChar(c);
-        }
-        f.face = encodeText(face, 1252);
-        fonts[ih] = f;
+// Follows the fonts an EMF selects, which is all the text needs of its state.
+class TextRunReader {
+ public:
+  TextRunReader(uint16_t handles, uint8_t charsetHint)
+      : fonts_(std::max<uint32_t>(handles, 1)), fallback_(charsetHint == 1 ? 0 : charsetHint) {}
+
+  // False when the visitor wants no more runs.
+  bool record(const Rec& r, const std::function<bool(const EmfTextRun&)>& visit) {
+    switch (r.type) {
+      case EMR_EXTCREATEFONTINDIRECTW:
+        createFont(r);
         break;
-      }
-      case EMR_SELECTOBJECT: {
-        const uint32_t ih = r.u32(8);
-        if (ih & kStockObject) {
-          const uint32_t n = ih & ~kStockObject;
-          if (n >= OEM_FIXED_FONT && n <= DEFAULT_GUI_FONT && n != DEFAULT_PALETTE)
-            current = Font{};
-        } else {
-          if (ih == 0 || ih >= fonts.size()) r.bad("names an object outside the table");
-          if (fonts[ih].present) current = fonts[ih];
-        }
+      case EMR_SELECTOBJECT:
+        selectObject(r);
         break;
-      }
-      case EMR_DELETEOBJECT: {
-        const uint32_t ih = r.u32(8);
-        if (!(ih & kStockObject)) {
-          if (ih == 0 || ih >= fonts.size()) r.bad("names an object outside the table");
-          fonts[ih] = Font{};
-        }
+      case EMR_DELETEOBJECT:
+        if (!(emfValue(r) & kStockObject)) slot(r) = Font{};
         break;
-      }
       case EMR_CREATEPEN:
       case EMR_CREATEBRUSHINDIRECT:
       case EMR_EXTCREATEPEN:
       case EMR_CREATEPALETTE:
       case EMR_CREATEMONOBRUSH:
-      case EMR_CREATEDIBPATTERNBRUSHPT: {
-        const uint32_t ih = r.u32(8);
-        if (ih == 0 || ih >= fonts.size()) r.bad("names an object outside the table");
-        fonts[ih] = Font{};
+      case EMR_CREATEDIBPATTERNBRUSHPT:
+        slot(r) = Font{};
         break;
-      }
       case EMR_SAVEDC:
-        if (saved.size() >= kMaxSavedStates) r.bad("saves more states than a picture needs");
-        saved.push_back(current);
+        if (saved_.size() >= kMaxSavedStates) r.bad("saves more states than a picture needs");
+        saved_.push_back(current_);
         break;
-      case EMR_RESTOREDC: {
-        const int32_t n = r.i32(8);
-        size_t keep = saved.size();
-        if (n < 0 && uint64_t(-int64_t(n)) <= saved.size())
-          keep = saved.size() - size_t(-int64_t(n));
-        if (n > 0 && size_t(n) <= saved.size()) keep = size_t(n) - 1;
-        if (keep < saved.size()) {
-          current = saved[keep];
-          saved.resize(keep);
-        }
+      case EMR_RESTOREDC:
+        restore(int32_t(emfValue(r)));
         break;
-      }
       case EMR_EXTTEXTOUTA:
-      case EMR_EXTTEXTOUTW: {
-        EmfTextRun run;
-        run.recordIndex = index;
-        run.recordType = type;
-        run.bounds = {r.i32(8), r.i32(12), r.i32(16), r.i32(20)};
-        run.reference = {r.i32(36), r.i32(40)};
-        const uint32_t n = r.u32(44), off = r.u32(48);
-        const bool wide = type == EMR_EXTTEXTOUTW;
-        auto chars = r.sub(off, uint64_t(n) * (wide ? 2 : 1));
-        run.charset = current.charset == 1 ? fallback : current.charset;
-        if (wide) {
-          QString u(qsizetype(n), Qt::Uninitialized);
-          for (uint32_t i = 0; i < n; ++i) u[qsizetype(i)] = QChar(char16_t(le16(chars, i * 2)));
-          run.text = encodeText(u, codePageForFont(current.face, run.charset));
-        } else {
-          run.text.assign(chars.begin(), chars.end());
-        }
-        if (!visit(run)) return;
-        break;
-      }
+      case EMR_EXTTEXTOUTW:
+        return visit(run(r));
       default:
         break;
     }
-    pos += size;
+    return true;
+  }
+
+ private:
+  struct Font {
+    bool present = false;
+    uint8_t charset = 1;
+    std::string face;
+  };
+
+  Font& slot(const Rec& r) {
+    const uint32_t ih = emfValue(r);
+    if (ih == 0 || ih >= fonts_.size()) r.bad("names an object outside the table");
+    return fonts_[ih];
+  }
+
+  void createFont(const Rec& r) {
+    Font& f = slot(r);
+    const FontRecord font = emfCreateFont(r);
+    f = Font{true, font.charset, font.face};
+  }
+
+  void selectObject(const Rec& r) {
+    const uint32_t ih = emfValue(r);
+    if (ih & kStockObject) {
+      const uint32_t n = ih & ~kStockObject;
+      if (n >= OEM_FIXED_FONT && n <= DEFAULT_GUI_FONT && n != DEFAULT_PALETTE) current_ = Font{};
+      return;
+    }
+    const Font& f = slot(r);
+    if (f.present) current_ = f;
+  }
+
+  void restore(int32_t n) {
+    size_t keep = saved_.size();
+    if (n < 0 && uint64_t(-int64_t(n)) <= saved_.size()) keep = saved_.size() - size_t(-int64_t(n));
+    if (n > 0 && size_t(n) <= saved_.size()) keep = size_t(n) - 1;
+    if (keep < saved_.size()) {
+      current_ = saved_[keep];
+      saved_.resize(keep);
+    }
+  }
+
+  EmfTextRun run(const Rec& r) const {
+    const EmfExtTextOut t = emfExtTextOut(r, false);
+    EmfTextRun run;
+    run.recordIndex = r.index;
+    run.recordType = r.type;
+    run.bounds = t.bounds;
+    run.reference = t.reference;
+    run.charset = current_.charset == 1 ? fallback_ : current_.charset;
+    if (t.wide) {
+      run.text = encodeText(t.unicode(), codePageForFont(current_.face, run.charset));
+    } else {
+      run.text.assign(t.chars.begin(), t.chars.end());
+    }
+    return run;
+  }
+
+  std::vector<Font> fonts_;
+  Font current_;  // the stock font: default character set
+  std::vector<Font> saved_;
+  uint8_t fallback_;
+};
+
+}  // namespace
+
+void forEachTextRun(std::span<const uint8_t> emf,
+                    const std::function<bool(const EmfTextRun&)>& visit, uint8_t charsetHint) {
+  if (metafileKind(emf) != MetafileKind::Emf) fail("not an enhanced metafile");
+  TextRunReader reader(decodeEmfHandles(emf), charsetHint);
+  size_t pos = 0, index = 0;
+  while (pos < emf.size()) {
+    const Rec r = nextEmfRecord(emf, pos, index);
+    if (index >= kMaxRecords) fail("too many records");
+    if (!reader.record(r, visit)) return;
+    pos += r.d.size();
     ++index;
-    if (type == EMR_EOF) break;
+    if (r.type == EMR_EOF) break;
   }
 }
 

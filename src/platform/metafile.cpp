@@ -20,18 +20,6 @@ class SavedCanvas {
 
 }  // namespace
 
-MetafileKind metafileKind(std::span<const uint8_t> b) {
-  if (b.size() >= 44 && le32(b, 0) == EMR_HEADER && le32(b, 40) == kSignature)
-    return MetafileKind::Emf;
-  if (b.size() >= 4 && le32(b, 0) == wmf::kPlaceableKey) return MetafileKind::PlaceableWmf;
-  if (b.size() >= wmf::kHeaderSize) {
-    const uint16_t type = le16(b, 0), words = le16(b, 2), version = le16(b, 4);
-    if ((type == 1 || type == 2) && words == 9 && (version == 0x0100 || version == 0x0300))
-      return MetafileKind::Wmf;
-  }
-  return MetafileKind::Unknown;
-}
-
 void playMetafile(std::span<const uint8_t> bytes, Canvas& target, const Rect& dest) {
   const MetafileKind kind = metafileKind(bytes);
   if (kind == MetafileKind::Unknown) fail("neither an enhanced nor a Windows metafile");
@@ -56,32 +44,24 @@ void stretchDrawMetafile(std::span<const uint8_t> bytes, Canvas& target, const R
 Size metafileSize(std::span<const uint8_t> b) {
   switch (metafileKind(b)) {
     case MetafileKind::Emf: {
-      if (b.size() < 40) fail("enhanced metafile header is truncated");
-      const double l = int32_t(le32(b, 24)), t = int32_t(le32(b, 28));
-      const double r = int32_t(le32(b, 32)), bt = int32_t(le32(b, 36));
+      const EmfHeader h = decodeEmfFrame(b);
+      const double l = h.frame.left, t = h.frame.top, r = h.frame.right, bt = h.frame.bottom;
       if (r > l && bt > t) return {roundEven((r - l) * 96 / 2540), roundEven((bt - t) * 96 / 2540)};
       // No frame: the bounds, in the reference device's pixels.
-      const double bl = int32_t(le32(b, 8)), btp = int32_t(le32(b, 12));
-      const double br = int32_t(le32(b, 16)), bb = int32_t(le32(b, 20));
+      const double bl = h.bounds.left, btp = h.bounds.top;
+      const double br = h.bounds.right, bb = h.bounds.bottom;
       return {roundEven(std::max(0.0, br - bl + 1)), roundEven(std::max(0.0, bb - btp + 1))};
     }
     case MetafileKind::PlaceableWmf: {
-      if (b.size() < wmf::kPlaceableSize) fail("placeable header is truncated");
-      const double l = int16_t(le16(b, 6)), t = int16_t(le16(b, 8));
-      const double r = int16_t(le16(b, 10)), bt = int16_t(le16(b, 12));
-      const uint16_t inch = le16(b, 14);
-      if (inch == 0) fail("placeable header has no units per inch");
-      return {roundEven(std::abs(r - l) * 96 / inch), roundEven(std::abs(bt - t) * 96 / inch)};
+      const WmfPlaceable p = decodeWmfPlaceable(b);
+      const double l = p.box.left, t = p.box.top, r = p.box.right, bt = p.box.bottom;
+      if (p.unitsPerInch == 0) fail("placeable header has no units per inch");
+      return {roundEven(std::abs(r - l) * 96 / p.unitsPerInch),
+              roundEven(std::abs(bt - t) * 96 / p.unitsPerInch)};
     }
     case MetafileKind::Wmf: {
-      for (size_t p = wmf::kHeaderSize; b.size() - p >= 6;) {
-        const uint32_t words = le32(b, p);
-        const uint16_t fn = le16(b, p + 4);
-        if (words < 3 || words > (b.size() - p) / 2 || fn == wmf::META_EOF) break;
-        if (fn == wmf::META_SETWINDOWEXT && words >= 5)
-          return {std::abs(int16_t(le16(b, p + 8))), std::abs(int16_t(le16(b, p + 6)))};
-        p += size_t(words) * 2;
-      }
+      const WmfWindow w = scanWmfWindow(b, wmf::kHeaderSize);
+      if (w.extent) return {int32_t(std::abs(w.extent->x)), int32_t(std::abs(w.extent->y))};
       return {};
     }
     case MetafileKind::Unknown:

@@ -77,16 +77,13 @@ void Player::bitmap(const Rec& r, double x, double y, double cx, double cy, int3
   target_.stretchImage(d, img);
 }
 
-void Player::emfBitmap(const Rec& r, size_t offBmiField, size_t offBitsField, double x, double y,
-                       double cx, double cy, int32_t sx, int32_t sy, int32_t scx, int32_t scy,
-                       uint32_t rop) {
-  const uint32_t offBmi = r.u32(offBmiField), cbBmi = r.u32(offBmiField + 4);
-  const uint32_t offBits = r.u32(offBitsField), cbBits = r.u32(offBitsField + 4);
-  if (cbBmi == 0) {
+void Player::emfBitmap(const Rec& r, const EmfDib& dib, double x, double y, double cx, double cy,
+                       int32_t sx, int32_t sy, int32_t scx, int32_t scy, uint32_t rop) {
+  if (!dib.present) {
     patBlt(x, y, cx, cy, rop);
     return;
   }
-  bitmap(r, x, y, cx, cy, sx, sy, scx, scy, r.sub(offBmi, cbBmi), r.sub(offBits, cbBits), rop);
+  bitmap(r, x, y, cx, cy, sx, sy, scx, scy, dib.info, dib.bits, rop);
 }
 
 }  // namespace orv::metafile

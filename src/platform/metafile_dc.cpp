@@ -361,4 +361,41 @@ FontSpec Player::deviceFont() {
   return f;
 }
 
+// -- what both formats do alike --
+
+void Player::saveDc(const Rec& r) {
+  if (saved_.size() >= kMaxSavedStates) r.bad("saves more states than a picture needs");
+  saved_.push_back(dc_);
+}
+
+// Back to a saved state: a positive number counts from the first one saved,
+// a negative one back from the last; others are ignored.
+void Player::restoreDc(int32_t n) {
+  size_t keep;
+  if (n < 0) {
+    if (uint64_t(-int64_t(n)) > saved_.size()) return;
+    keep = saved_.size() - size_t(-int64_t(n));
+  } else {
+    if (n == 0 || size_t(n) > saved_.size()) return;
+    keep = size_t(n) - 1;
+  }
+  dc_ = saved_[keep];
+  saved_.resize(keep);
+  clipDirty_ = true;
+  dirtyXform();
+}
+
+void Player::setPixel(double x, double y, Color color) {
+  const Rect d = devRect(x, y, x + 1, y + 1);
+  applyClip();
+  target_.setBrush(BrushSpec{color, BrushStyle::Solid});
+  target_.fillRect({d.left, d.top, std::max(d.right, d.left + 1), std::max(d.bottom, d.top + 1)});
+}
+
+void Player::offsetClip(double x, double y) {
+  if (!dc_.clip) return;
+  dc_.clip->translate(toDevice(x * xf().m11), toDevice(y * xf().m22));
+  clipDirty_ = true;
+}
+
 }  // namespace orv::metafile

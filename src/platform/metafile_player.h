@@ -17,6 +17,7 @@
 #include "platform/canvas.h"
 #include "platform/emf_records.h"
 #include "platform/error.h"
+#include "platform/metafile_records.h"
 
 namespace orv::metafile {
 
@@ -36,62 +37,6 @@ constexpr size_t kMaxJoinedPoints = 64;      // of those, in one it merges as a 
 constexpr int32_t kMaxFontHeight = 2000;
 constexpr int kMaxClipRects = 2000;
 constexpr size_t kMaxWmfObjects = 65535;
-
-[[noreturn]] inline void fail(const std::string& what) {
-  throw Error("metafile: " + what);
-}
-
-inline uint32_t le32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t(b[at]) | (uint32_t(b[at + 1]) << 8) | (uint32_t(b[at + 2]) << 16) |
-         (uint32_t(b[at + 3]) << 24);
-}
-inline uint16_t le16(std::span<const uint8_t> b, size_t at) {
-  return uint16_t(b[at] | (b[at + 1] << 8));
-}
-
-// One record, read with checked offsets: a field beyond the record's end is
-// an error naming the record, never a read outside it.
-struct Rec {
-  std::span<const uint8_t> d;
-  uint32_t type = 0;
-  size_t index = 0;
-
-  [[noreturn]] void bad(const char* what) const {
-    fail("record " + std::to_string(index) + " (type " + std::to_string(type) + "): " + what);
-  }
-  void need(uint64_t off, uint64_t n) const {
-    if (off > d.size() || n > d.size() - off) bad("is too short for its fields");
-  }
-  uint8_t u8(size_t off) const {
-    need(off, 1);
-    return d[off];
-  }
-  uint16_t u16(size_t off) const {
-    need(off, 2);
-    return le16(d, off);
-  }
-  int16_t i16(size_t off) const { return int16_t(u16(off)); }
-  uint32_t u32(size_t off) const {
-    need(off, 4);
-    return le32(d, off);
-  }
-  int32_t i32(size_t off) const { return int32_t(u32(off)); }
-  float f32(size_t off) const {
-    uint32_t v = u32(off);
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-  }
-  std::span<const uint8_t> sub(uint64_t off, uint64_t n) const {
-    need(off, n);
-    return d.subspan(size_t(off), size_t(n));
-  }
-};
-
-struct DPoint {
-  double x = 0;
-  double y = 0;
-};
 
 // An affine transform in the row-vector form GDI uses:
 // x' = x*m11 + y*m21 + dx, y' = x*m12 + y*m22 + dy.
@@ -197,6 +142,20 @@ struct Figure {
   bool closed = false;
 };
 
+inline LogFont logFontOf(const FontRecord& r) {
+  LogFont f;
+  f.height = r.height;
+  f.escapement = r.escapement;
+  f.orientation = r.orientation;
+  f.weight = r.weight;
+  f.italic = r.italic;
+  f.underline = r.underline;
+  f.strikeOut = r.strikeOut;
+  f.charset = r.charset;
+  f.face = r.face;
+  return f;
+}
+
 inline Color colorOf(uint32_t colorRef) {
   // A COLORREF may carry palette flags in its top byte; the colour is the rest.
   return colorRef & 0x00FFFFFF;
@@ -221,9 +180,83 @@ class Player {
   void playWmf(std::span<const uint8_t> bytes, bool placeable);
 
  private:
-  // Records.
+  using Handler = void (Player::*)(const Rec&);
+
+  // EMF records, one function per kind or family.
   void emfRecord(const Rec& r);
+  void emfEof(const Rec& r);
+  void emfPoly(const Rec& r);
+  void emfPolyPoly(const Rec& r);
+  void emfPolyDraw(const Rec& r);
+  void emfMapping(const Rec& r);
+  void emfScaleExtent(const Rec& r);
+  void emfMapMode(const Rec& r);
+  void emfWorldTransform(const Rec& r);
+  void emfSaveDc(const Rec& r);
+  void emfRestoreDc(const Rec& r);
+  void emfSetState(const Rec& r);
+  void emfMoveTo(const Rec& r);
+  void emfLineTo(const Rec& r);
+  void emfSetPixel(const Rec& r);
+  void emfShape(const Rec& r);
+  void emfArc(const Rec& r);
+  void emfAngleArc(const Rec& r);
+  void emfCreatePen(const Rec& r);
+  void emfExtCreatePen(const Rec& r);
+  void emfCreateBrush(const Rec& r);
+  void emfCreatePatternBrush(const Rec& r);
+  void emfCreateFont(const Rec& r);
+  void emfCreateOther(const Rec& r);
+  void emfSelectObject(const Rec& r);
+  void emfDeleteObject(const Rec& r);
+  void emfPath(const Rec& r);
+  void emfSelectClipPath(const Rec& r);
+  void emfClipRect(const Rec& r);
+  void emfOffsetClip(const Rec& r);
+  void emfExtSelectClipRegion(const Rec& r);
+  void emfFillRegion(const Rec& r);
+  void emfText(const Rec& r);
+  void emfSmallText(const Rec& r);
+  void emfBlt(const Rec& r);
+  void emfDibBits(const Rec& r);
+
+  // WMF records.
   void wmfRecord(const Rec& r);
+  void wmfEof(const Rec& r);
+  void wmfSaveDc(const Rec& r);
+  void wmfRestoreDc(const Rec& r);
+  void wmfWindow(const Rec& r);
+  void wmfScaleWindow(const Rec& r);
+  void wmfIgnore(const Rec& r);
+  void wmfSetState(const Rec& r);
+  void wmfMoveTo(const Rec& r);
+  void wmfLineTo(const Rec& r);
+  void wmfPoly(const Rec& r);
+  void wmfPolyPolygon(const Rec& r);
+  void wmfShape(const Rec& r);
+  void wmfArc(const Rec& r);
+  void wmfSetPixel(const Rec& r);
+  void wmfPatBlt(const Rec& r);
+  void wmfClipRect(const Rec& r);
+  void wmfOffsetClip(const Rec& r);
+  void wmfSelectObject(const Rec& r);
+  void wmfDeleteObject(const Rec& r);
+  void wmfCreatePen(const Rec& r);
+  void wmfCreateBrush(const Rec& r);
+  void wmfCreatePatternBrush(const Rec& r);
+  void wmfCreateFont(const Rec& r);
+  void wmfCreateRegion(const Rec& r);
+  void wmfCreatePalette(const Rec& r);
+  void wmfFillRegion(const Rec& r);
+  void wmfTextOut(const Rec& r);
+  void wmfExtTextOut(const Rec& r);
+  void wmfBlt(const Rec& r);
+
+  // What both formats do alike.
+  void saveDc(const Rec& r);
+  void restoreDc(int32_t n);
+  void setPixel(double x, double y, Color color);
+  void offsetClip(double x, double y);
 
   // Transform.
   const Xform& xf();
@@ -289,18 +322,12 @@ class Player {
   void text(DPoint ref, std::string bytes, const QString* unicode, uint8_t charset,
             std::span<const int32_t> dxLogical, uint32_t options, const std::optional<Rect>& rect,
             bool useCurrent);
-  void emfText(const Rec& r, bool wide);
-  void smallText(const Rec& r);
   void bitmap(const Rec& r, double x, double y, double cx, double cy, int32_t sx, int32_t sy,
               int32_t scx, int32_t scy, std::span<const uint8_t> info,
               std::span<const uint8_t> bits, uint32_t rop);
-  void emfBitmap(const Rec& r, size_t offBmiField, size_t offBitsField, double x, double y,
-                 double cx, double cy, int32_t sx, int32_t sy, int32_t scx, int32_t scy,
-                 uint32_t rop);
+  void emfBitmap(const Rec& r, const EmfDib& dib, double x, double y, double cx, double cy,
+                 int32_t sx, int32_t sy, int32_t scx, int32_t scy, uint32_t rop);
   void patBlt(double x, double y, double cx, double cy, uint32_t rop);
-
-  void emfPoly(const Rec& r, bool small, bool hasBounds);
-  std::vector<DPoint> readPoints(const Rec& r, size_t off, uint32_t n, bool small);
 
   Canvas& target_;
   Rect dest_;
