@@ -17,6 +17,69 @@ bool encodesWithoutLoss(QStringView text, const std::string& bytes) {
   return true;
 }
 
+// The character extra, and the justification with the number of blanks it is
+// spread over, that turn the canvas's own advances into the recorded ones;
+// `whole` is false when none do.
+struct Spacing {
+  bool whole = true;
+  int32_t extra = 0;
+  int32_t breaks = 0;
+  int64_t justify = 0;
+};
+
+Spacing fitSpacing(const std::string& bytes, const std::vector<int32_t>& adv,
+                   const std::vector<int32_t>& natural) {
+  Spacing s;
+  bool& whole = s.whole;
+  int32_t &extra = s.extra, &breaks = s.breaks;
+  int64_t& justify = s.justify;
+  if (!adv.empty()) {
+    const uint8_t breakChar = 0x20;
+    std::optional<int32_t> common;
+    for (size_t i = 0; i < adv.size(); ++i)
+      if (uint8_t(bytes[i]) != breakChar) {
+        common = adv[i] - natural[i];
+        break;
+      }
+    extra = common.value_or(adv[0] - natural[0]);
+    std::vector<int32_t> shares;
+    for (size_t i = 0; i < adv.size() && whole; ++i) {
+      const int32_t d = adv[i] - natural[i] - extra;
+      if (uint8_t(bytes[i]) == breakChar) {
+        shares.push_back(d);
+        justify += d;
+      } else if (d != 0) {
+        whole = false;
+      }
+    }
+    if (whole && justify != 0) {
+      // The justification may cover all the blanks or only the first ones.
+      auto matches = [&](int32_t count) {
+        const int64_t share = justify / count;
+        int64_t rest = justify % count;
+        const int64_t step = rest < 0 ? -1 : 1;
+        for (int32_t i = 0; i < int32_t(shares.size()); ++i) {
+          int64_t want = 0;
+          if (i < count) {
+            want = share;
+            if (rest != 0) want += step, rest -= step;
+          }
+          if (shares[size_t(i)] != want) return false;
+        }
+        return true;
+      };
+      int32_t used = 0;
+      for (int32_t i = 0; i < int32_t(shares.size()); ++i)
+        if (shares[size_t(i)] != 0) used = i + 1;
+      breaks = 0;
+      for (int32_t count : {int32_t(shares.size()), used})
+        if (count > 0 && !breaks && matches(count)) breaks = count;
+      whole = breaks != 0 && std::abs(justify) <= kMaxCoord;
+    }
+  }
+  return s;
+}
+
 // -- text --
 
 void Player::text(DPoint ref, std::string bytes, const QString* unicode, uint8_t charset,
@@ -96,53 +159,10 @@ void Player::text(DPoint ref, std::string bytes, const QString* unicode, uint8_t
   // The canvas spaces characters by its own advances plus the character
   // extra and the justification; when the recorded advances are exactly
   // that, the text goes out in one piece, otherwise character by character.
-  bool whole = true;
-  int32_t extra = 0, breaks = 0;
-  int64_t justify = 0;
-  if (!adv.empty()) {
-    const uint8_t breakChar = 0x20;
-    std::optional<int32_t> common;
-    for (size_t i = 0; i < adv.size(); ++i)
-      if (uint8_t(bytes[i]) != breakChar) {
-        common = adv[i] - natural[i];
-        break;
-      }
-    extra = common.value_or(adv[0] - natural[0]);
-    std::vector<int32_t> shares;
-    for (size_t i = 0; i < adv.size() && whole; ++i) {
-      const int32_t d = adv[i] - natural[i] - extra;
-      if (uint8_t(bytes[i]) == breakChar) {
-        shares.push_back(d);
-        justify += d;
-      } else if (d != 0) {
-        whole = false;
-      }
-    }
-    if (whole && justify != 0) {
-      // The justification may cover all the blanks or only the first ones.
-      auto matches = [&](int32_t count) {
-        const int64_t share = justify / count;
-        int64_t rest = justify % count;
-        const int64_t step = rest < 0 ? -1 : 1;
-        for (int32_t i = 0; i < int32_t(shares.size()); ++i) {
-          int64_t want = 0;
-          if (i < count) {
-            want = share;
-            if (rest != 0) want += step, rest -= step;
-          }
-          if (shares[size_t(i)] != want) return false;
-        }
-        return true;
-      };
-      int32_t used = 0;
-      for (int32_t i = 0; i < int32_t(shares.size()); ++i)
-        if (shares[size_t(i)] != 0) used = i + 1;
-      breaks = 0;
-      for (int32_t count : {int32_t(shares.size()), used})
-        if (count > 0 && !breaks && matches(count)) breaks = count;
-      whole = breaks != 0 && std::abs(justify) <= kMaxCoord;
-    }
-  }
+  const Spacing fit = fitSpacing(bytes, adv, natural);
+  const bool whole = fit.whole;
+  const int32_t extra = fit.extra, breaks = fit.breaks;
+  const int64_t justify = fit.justify;
   if (whole) {
     target_.setTextCharacterExtra(extra);
     if (justify != 0) target_.setTextJustification(int32_t(justify), breaks);
