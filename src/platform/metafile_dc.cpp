@@ -53,8 +53,7 @@ Color averageColor(const QImage& img) {
 
 // -- transform --
 
-const Xform& Player::xf() {
-  if (xformValid_) return xform_;
+const Xform& Player::computeXform() {
   Xform page;
   if (wmf_) {
     // The window maps onto the destination rectangle.
@@ -126,11 +125,6 @@ Rect Player::devRect(double l, double t, double r, double b) {
     y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
   }
   return {toDevice(x0), toDevice(y0), toDevice(x1), toDevice(y1)};
-}
-
-void Player::count(uint64_t points) {
-  points_ += points;
-  if (points_ > kMaxPoints) fail("too many points to draw");
 }
 
 // -- objects --

@@ -1,14 +1,13 @@
 #pragma once
 // The metafile player's own pieces, shared by the files it is made of: the
-// device-context state, the objects, the checked record cursor and the
-// player class. Nothing outside the player includes this.
+// device-context state, the objects and the player class. Nothing outside
+// the player includes this.
 #include <QImage>
 #include <QRegion>
 #include <QString>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -259,7 +258,10 @@ class Player {
   void offsetClip(double x, double y);
 
   // Transform.
-  const Xform& xf();
+  // The transform is asked for at every point, and computed only after a
+  // record changed it.
+  const Xform& xf() { return xformValid_ ? xform_ : computeXform(); }
+  const Xform& computeXform();
   void dirtyXform() { xformValid_ = false; }
   DPoint dev(DPoint logical) { return xf().apply(logical); }
   DPoint dev(double x, double y) { return xf().apply({x, y}); }
@@ -287,7 +289,10 @@ class Player {
   void strokeOutlined(const std::vector<std::vector<Point>>& lines,
                       const std::vector<bool>& closed);
   FontSpec deviceFont();
-  void count(uint64_t points);
+  void count(uint64_t points) {
+    points_ += points;
+    if (points_ > kMaxPoints) fail("too many points to draw");
+  }
 
   // Clipping.
   QRegion universe() const;
