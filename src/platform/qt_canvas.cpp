@@ -561,7 +561,8 @@ void QtCanvas::textOut(int32_t x, int32_t y, std::string_view text, const Rect* 
     total += adv[k];
   }
   p_->translate(x, y);
-  if (state_.font.escapement % 3600 != 0) p_->rotate(-state_.font.escapement / 10.0);
+  // Negated as a double: a hostile file may give the most negative escapement.
+  if (state_.font.escapement % 3600 != 0) p_->rotate(-double(state_.font.escapement) / 10.0);
   const int width = int(std::clamp<int64_t>(total, 0, 1 << 24));
   if (state_.bkMode == BkMode::Opaque) {
     p_->fillRect(QRect(0, 0, width, m.height), toQColor(state_.bkColor));

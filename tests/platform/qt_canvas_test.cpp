@@ -327,6 +327,27 @@ TEST(QtCanvasText, RotatedTextRisesFromTheOrigin) {
   EXPECT_GT(ink.height(), ext.cx - 6);
 }
 
+TEST(QtCanvasText, TheMostNegativeEscapementTurnsTheTextLikeAnyOther) {
+  // The angle a file gives is taken modulo a full turn, whatever its size.
+  auto ink = [](int32_t escapement) {
+    Surface s(200, 200);
+    FontSpec f;
+    f.height = -20;
+    f.escapement = escapement;
+    s.c().setFont(f);
+    s.c().setBkMode(BkMode::Transparent);
+    s.c().textOut(100, 100, "HHHHH");
+    return changed(s.image());
+  };
+  const Rect extreme = ink(INT32_MIN);
+  const Rect same = ink(INT32_MIN % 3600);
+  EXPECT_FALSE(extreme.isEmpty());
+  EXPECT_NEAR(extreme.left, same.left, 1);
+  EXPECT_NEAR(extreme.top, same.top, 1);
+  EXPECT_NEAR(extreme.right, same.right, 1);
+  EXPECT_NEAR(extreme.bottom, same.bottom, 1);
+}
+
 TEST(QtCanvasText, JustificationAndExtraMoveTheGlyphs) {
   auto inkRight = [](int extra, int justify) {
     Surface s(300, 40);
