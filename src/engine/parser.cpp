@@ -447,15 +447,21 @@ Variant TfrParser::callFunction(const TfrCompiledExpression::Call& call) {
   return v;
 }
 
+TfrExpressionCache* TfrParser::cache() {
+  if (Cache) return Cache;
+  // Emptied only when no evaluation is under way: one may be running a text
+  // it holds. While full and busy it converts texts for one evaluation.
+  if (depth_ == 0 && own_.size() >= TfrExpressionCache::kMaxEntries) own_.clear();
+  return &own_;
+}
+
 Variant TfrParser::Calc(std::string_view expression) {
-  if (Cache)
-    if (const TfrCompiledExpression* e = Cache->byInfix(expression)) return Run(*e);
+  if (const TfrCompiledExpression* e = cache()->byInfix(expression)) return Run(*e);
   return Run(TfrCompiledExpression(ToPostfix(expression)));
 }
 
 Variant TfrParser::CalcPostfix(std::string_view postfix) {
-  if (Cache)
-    if (const TfrCompiledExpression* e = Cache->byPostfix(postfix)) return Run(*e);
+  if (const TfrCompiledExpression* e = cache()->byPostfix(postfix)) return Run(*e);
   return Run(TfrCompiledExpression(postfix));
 }
 

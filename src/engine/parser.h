@@ -102,7 +102,11 @@ class TfrParser {
   Variant getValue(const std::string& name);
   Variant nameValue(const TfrCompiledExpression::Name& name);
   Variant argument(const TfrCompiledExpression::Call& call, int n);
+  TfrExpressionCache* cache();
   int depth_ = 0;
+  // Texts evaluated outside a run (frptool eval, a script of its own) are
+  // converted once here too, so asking again does not read the text again.
+  TfrExpressionCache own_;
   NameResolver resolver_;
 };
 
