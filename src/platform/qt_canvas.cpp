@@ -296,11 +296,43 @@ void QtCanvas::thinLine(Point a, Point b, DashState& dash) {
     return;
   }
   // Bresenham, the end point excluded; pixels of one row or column that
-  // follow each other are painted as one run.
-  int x = a.x, y = a.y;
+  // follow each other are painted as one run. Step k of the walk is at k
+  // along the longer axis and at floor((2 m k + n) / 2n) along the shorter
+  // (n and m the lengths), so only the steps on the surface are walked: a
+  // long line across a corner of the page costs what it shows.
   const int sx = dx > 0 ? 1 : -1, sy = dy > 0 ? 1 : -1;
   const int64_t adx = std::abs(dx), ady = -std::abs(dy);
-  int64_t err = adx + ady;
+  const int64_t n = std::max(adx, -ady);
+  auto stepsX = [&](int64_t k) { return adx >= -ady ? k : (2 * adx * k + n) / (2 * n); };
+  auto stepsY = [&](int64_t k) { return adx >= -ady ? (-2 * ady * k + n) / (2 * n) : k; };
+  // The first step at which a monotone condition holds, n if none does.
+  auto firstStep = [&](auto holds) {
+    int64_t lo = 0, hi = n;
+    while (lo < hi) {
+      const int64_t mid = lo + (hi - lo) / 2;
+      if (holds(mid)) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    return lo;
+  };
+  auto xAt = [&](int64_t k) { return a.x + sx * stepsX(k); };
+  auto yAt = [&](int64_t k) { return a.y + sy * stepsY(k); };
+  const int64_t k0 = std::max(
+      firstStep([&](int64_t k) { return sx > 0 ? xAt(k) >= vis.left : xAt(k) < vis.right; }),
+      firstStep([&](int64_t k) { return sy > 0 ? yAt(k) >= vis.top : yAt(k) < vis.bottom; }));
+  const int64_t k1 = std::min(
+      firstStep([&](int64_t k) { return sx > 0 ? xAt(k) >= vis.right : xAt(k) < vis.left; }),
+      firstStep([&](int64_t k) { return sy > 0 ? yAt(k) >= vis.bottom : yAt(k) < vis.top; }));
+  if (k1 <= k0) {
+    advance(n);
+    return;
+  }
+  advance(k0);
+  int x = int(xAt(k0)), y = int(yAt(k0));
+  int64_t err = adx + ady + stepsX(k0) * ady + stepsY(k0) * adx;
   struct Run {
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool on = false, open = false;
@@ -309,7 +341,7 @@ void QtCanvas::thinLine(Point a, Point b, DashState& dash) {
     if (run.open) paintRun(run.x0, run.y0, run.x1, run.y1, run.on);
     run.open = false;
   };
-  while (!(x == b.x && y == b.y)) {
+  for (int64_t k = k0; k < k1; ++k) {
     bool on = true;
     take(1, &on);
     bool extends = run.open && run.on == on &&
@@ -338,6 +370,7 @@ void QtCanvas::thinLine(Point a, Point b, DashState& dash) {
     }
   }
   flush();
+  advance(n - k1);
 }
 
 // Shape coordinates name pixels. Qt's aliased rasteriser puts a one-pixel

@@ -216,6 +216,59 @@ TEST(QtCanvasLines, DashesRunOnAroundARectangle) {
   EXPECT_EQ(right, pattern({18, 6}, '.', 68).substr(19, 49));
 }
 
+// A slanted line is walked only where it crosses the surface. The pixels it
+// leaves there must be the ones the whole walk gives (the walk written out
+// again here for solid lines), and a dashed line must keep the phase it would
+// have had, which a surface large enough for the whole line shows.
+TEST(QtCanvasLines, SlantedLinesCrossingTheSurfaceKeepTheirPixelsAndDashes) {
+  constexpr int kSmall = 100, kLarge = 1700;
+  uint32_t seed = 12345;
+  auto next = [&](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return int((seed >> 8) % uint32_t(range));
+  };
+  for (int i = 0; i < 80; ++i) {
+    // From far on the large surface through a pixel of the small one, and on
+    // beyond its top left: the walk of the large surface is whole up to there.
+    const Point p{next(kSmall), next(kSmall)};
+    const Point from{kSmall + next(kLarge - kSmall), kSmall + next(kLarge - kSmall)};
+    const int f = 1 + next(8);
+    const Point to{p.x - (from.x - p.x) * f / 8, p.y - (from.y - p.y) * f / 8};
+    if (from.x == to.x || from.y == to.y) continue;
+    for (PenStyle style : {PenStyle::Solid, PenStyle::DashDot}) {
+      // Solid lines are checked going either way.
+      const bool back = style == PenStyle::Solid && i % 2;
+      const Point a = back ? to : from, b = back ? from : to;
+      Surface small(kSmall, kSmall), large(kLarge, kLarge);
+      for (Surface* s : {&small, &large}) {
+        s->c().setPen({clBlack, 1, style});
+        s->c().setBkMode(BkMode::Transparent);
+        s->c().moveTo(a.x, a.y);
+        s->c().lineTo(b.x, b.y);
+      }
+      QImage want(kSmall, kSmall, QImage::Format_RGB32);
+      want.fill(kGround);
+      if (style == PenStyle::Solid) {
+        // The walk as GDI draws it, the end point left out.
+        int x = a.x, y = a.y;
+        const int sx = b.x > a.x ? 1 : -1, sy = b.y > a.y ? 1 : -1;
+        const int dx = std::abs(b.x - a.x), dy = -std::abs(b.y - a.y);
+        int err = dx + dy;
+        while (!(x == b.x && y == b.y)) {
+          if (x >= 0 && y >= 0 && x < kSmall && y < kSmall) want.setPixel(x, y, kBlack);
+          const int e2 = 2 * err;
+          if (e2 >= dy) err += dy, x += sx;
+          if (e2 <= dx) err += dx, y += sy;
+        }
+      } else {
+        want = large.image().copy(0, 0, kSmall, kSmall);
+      }
+      EXPECT_EQ(small.image(), want)
+          << a.x << "," << a.y << " to " << b.x << "," << b.y << " " << int(style);
+    }
+  }
+}
+
 TEST(QtCanvasLines, WidePenIsCentredOnTheLine) {
   Surface s;
   s.c().setPen({clBlack, 3});
