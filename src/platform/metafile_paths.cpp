@@ -72,6 +72,18 @@ void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
   }
 }
 
+// Calls f for each segment of the lines, a lone point as a segment to itself.
+template <typename F>
+static void forEachSegment(const std::vector<std::vector<Point>>& lines,
+                           const std::vector<bool>& closed, F&& f) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::vector<Point>& l = lines[i];
+    if (l.size() == 1) f(l[0], l[0]);
+    for (size_t k = 1; k < l.size(); ++k) f(l[k - 1], l[k]);
+    if (closed[i] && l.size() > 2) f(l.back(), l.front());
+  }
+}
+
 // The canvas has round, solid wide pens only: the stroke of an outlined pen is
 // made in the space where the pen is round (the device undone by the
 // transform), brought back and filled with the pen's colour.
@@ -96,13 +108,24 @@ void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
                      : join == PS_JOIN_BEVEL ? Qt::BevelJoin
                                              : Qt::RoundJoin);
   }
-  // A segment with more dashes than a page could show (a hostile line across
-  // millions of pixels) is drawn solid.
   const std::span<const qreal> dashes = geometricDashes();
-  qreal period = 0;
-  for (qreal d : dashes) period += d * width;
   if (!dashes.empty()) stroker.setDashPattern(QList<qreal>(dashes.begin(), dashes.end()));
   auto centre = [&](Point p) { return undo.map(QPointF(p.x, p.y)); };
+  // Every dash is a polygon of its own: a stroke with more dashes than the
+  // picture has left to spend (a hostile line across millions of pixels, or
+  // thousands of such lines) is drawn solid, as a whole so that it does not
+  // change style part-way.
+  bool dashed = false;
+  if (!dashes.empty()) {
+    qreal period = 0;
+    for (qreal d : dashes) period += d * width;
+    double count = 0;
+    forEachSegment(lines, closed, [&](Point a, Point b) {
+      count += QLineF(centre(a), centre(b)).length() / period;
+    });
+    dashed = period > 0 && count <= dashesLeft_;
+    if (dashed) dashesLeft_ -= count;
+  }
 
   // The canvas puts a stroke of odd width on the pixels whose centres the
   // line passes through and one of even width astride it: the same here,
@@ -144,19 +167,12 @@ void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
   } else {
     // Segment by segment: with round ends and corners the strokes of the
     // segments together are the stroke of the line, each one simple.
-    auto segment = [&](Point a, Point b) {
+    forEachSegment(lines, closed, [&](Point a, Point b) {
       QPainterPath piece(centre(a));
       piece.lineTo(centre(b));
-      const bool fewDashes = period > 0 && piece.length() / period <= kMaxOutlinedPoints;
-      const QPainterPath outline = (fewDashes ? stroker : solid).createStroke(piece);
+      const QPainterPath outline = (dashed ? stroker : solid).createStroke(piece);
       for (const QPolygonF& poly : linear.map(outline).toSubpathPolygons()) fill(poly);
-    };
-    for (size_t i = 0; i < lines.size(); ++i) {
-      const std::vector<Point>& l = lines[i];
-      if (l.size() == 1) segment(l[0], l[0]);
-      for (size_t k = 1; k < l.size(); ++k) segment(l[k - 1], l[k]);
-      if (closed[i] && l.size() > 2) segment(l.back(), l.front());
-    }
+    });
   }
   applyPen();
   applyBrush();

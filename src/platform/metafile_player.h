@@ -31,8 +31,9 @@ constexpr uint64_t kMaxImagePixels = 64'000'000;   // pixels of bitmaps decoded,
 constexpr uint64_t kMaxBitmapPixels = 16'000'000;  // one bitmap
 constexpr double kMaxCoord = 1 << 24;              // device coordinates are clamped to this
 constexpr int32_t kMaxPenWidth = 2000;
-constexpr size_t kMaxOutlinedPoints = 4096;  // in one stroke the player outlines itself
-constexpr size_t kMaxJoinedPoints = 64;      // of those, in one it merges as a whole
+constexpr size_t kMaxOutlinedPoints = 4096;   // in one stroke the player outlines itself
+constexpr double kMaxOutlinedDashes = 65536;  // dashes it outlines, all strokes of a picture
+constexpr size_t kMaxJoinedPoints = 64;       // of those, in one it merges as a whole
 constexpr int32_t kMaxFontHeight = 2000;
 constexpr int kMaxClipRects = 2000;
 constexpr size_t kMaxWmfObjects = 65535;
@@ -348,6 +349,7 @@ class Player {
   bool inPath_ = false;
   std::vector<Figure> path_;
   uint64_t points_ = 0;
+  double dashesLeft_ = kMaxOutlinedDashes;
   uint64_t imagePixels_ = 0;
   bool done_ = false;
 };

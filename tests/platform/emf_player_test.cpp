@@ -357,6 +357,51 @@ TEST(EmfPlayer, WideGeometricPensKeepTheirDashes) {
   EXPECT_EQ(runs(60, qRgb(0, 0xC0, 0)), (std::vector<int>{84})) << "solid, round caps";
 }
 
+// Each dash of an outlined pen is a polygon of its own, so a picture spends
+// a bounded number of them; a stroke that would pass the bound is drawn solid
+// from end to end, and later strokes within what is left keep their dashes.
+TEST(EmfPlayer, DashesBeyondWhatAPictureMaySpendComeOutSolid) {
+  // Four pen widths of four units to a dash and its gap.
+  auto line = [](EmfBuilder& b, int32_t y, int32_t dashes) -> EmfBuilder& {
+    return b.rec(EMR_MOVETOEX, {8, y}).rec(EMR_LINETO, {8 + 16 * dashes, y});
+  };
+  EmfBuilder b(2540, 2540);
+  b.rec(EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, int32_t(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT), 4,
+                           BS_SOLID, 0x0000C0, 0, 0})
+      .rec(EMR_SELECTOBJECT, {1});
+  // One stroke of 20 lines of 4,000 dashes, the first on the picture and the
+  // others below it: more than a picture may spend, so solid.
+  std::vector<int32_t> zigzag{0, 0, 0, 0, 40};
+  for (int32_t i = 0; i < 20; ++i) {
+    const int32_t y = i == 0 ? 10 : 200 + i;
+    zigzag.insert(zigzag.end(), {i % 2 ? 8 + 16 * 4000 : 8, y, i % 2 ? 8 : 8 + 16 * 4000, y});
+  }
+  b.rec(EMR_POLYLINE, zigzag);
+  line(b, 30, 5);                                           // few: dashed
+  for (int32_t i = 0; i < 16; ++i) line(b, 300 + i, 4000);  // 64,000 spent below the picture
+  line(b, 50, 2000);                                        // more than is left: solid
+  line(b, 70, 1000);                                        // within it: dashed
+  const QImage img = paintBytes({0, 0, 96, 96}, b.finish(), {0, 0, 96, 96});
+  auto runs = [&](int y) {
+    std::vector<int> out;
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) {
+      if (img.pixel(x, y) == qRgb(0xC0, 0, 0)) {
+        ++n;
+      } else if (n) {
+        out.push_back(n);
+        n = 0;
+      }
+    }
+    if (n) out.push_back(n);
+    return out;
+  };
+  EXPECT_EQ(runs(10), (std::vector<int>{88}));
+  EXPECT_EQ(runs(30), (std::vector<int>{12, 12, 12, 12, 12}));
+  EXPECT_EQ(runs(50), (std::vector<int>{88}));
+  EXPECT_EQ(runs(70), (std::vector<int>{12, 12, 12, 12, 12, 8}));  // the last cut by the edge
+}
+
 TEST(EmfPlayer, FollowsMappingModesAndWorldTransforms) {
   const Rect dest{0, 0, 96, 96};
   std::vector<uint8_t> keep;

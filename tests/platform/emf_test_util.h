@@ -78,6 +78,9 @@ class EmfBuilder {
     put(254000), put(254000);
   }
   EmfBuilder& rec(uint32_t type, std::initializer_list<int32_t> fields) {
+    return rec(type, std::span<const int32_t>(fields.begin(), fields.size()));
+  }
+  EmfBuilder& rec(uint32_t type, std::span<const int32_t> fields) {
     put(type);
     put(uint32_t(8 + fields.size() * 4));
     for (int32_t f : fields) put(uint32_t(f));
