@@ -75,7 +75,8 @@ void EmfCanvas::setDescription(std::u16string application, std::u16string title)
 // ---- record writing ----
 
 void EmfCanvas::put32(uint32_t v) {
-  for (int i = 0; i < 4; ++i) out_.push_back(uint8_t(v >> (8 * i)));
+  const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  out_.insert(out_.end(), b, b + 4);
 }
 
 void EmfCanvas::put16(uint16_t v) {
