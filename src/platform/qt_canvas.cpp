@@ -320,12 +320,19 @@ void QtCanvas::thinLine(Point a, Point b, DashState& dash) {
   };
   auto xAt = [&](int64_t k) { return a.x + sx * stepsX(k); };
   auto yAt = [&](int64_t k) { return a.y + sy * stepsY(k); };
-  const int64_t k0 = std::max(
-      firstStep([&](int64_t k) { return sx > 0 ? xAt(k) >= vis.left : xAt(k) < vis.right; }),
-      firstStep([&](int64_t k) { return sy > 0 ? yAt(k) >= vis.top : yAt(k) < vis.bottom; }));
-  const int64_t k1 = std::min(
-      firstStep([&](int64_t k) { return sx > 0 ? xAt(k) >= vis.right : xAt(k) < vis.left; }),
-      firstStep([&](int64_t k) { return sy > 0 ? yAt(k) >= vis.bottom : yAt(k) < vis.top; }));
+  // The steps on the surface; most lines lie on it from end to end.
+  int64_t k0 = 0, k1 = n;
+  if (!vis.contains(a) || !vis.contains(b)) {
+    // The first step past an edge, going the line's way.
+    auto pastX = [&](int64_t e) {
+      return firstStep([&](int64_t k) { return sx > 0 ? xAt(k) >= e : xAt(k) < e; });
+    };
+    auto pastY = [&](int64_t e) {
+      return firstStep([&](int64_t k) { return sy > 0 ? yAt(k) >= e : yAt(k) < e; });
+    };
+    k0 = std::max(pastX(sx > 0 ? vis.left : vis.right), pastY(sy > 0 ? vis.top : vis.bottom));
+    k1 = std::min(pastX(sx > 0 ? vis.right : vis.left), pastY(sy > 0 ? vis.bottom : vis.top));
+  }
   if (k1 <= k0) {
     advance(n);
     return;
