@@ -10,21 +10,8 @@
 # WORK_DIR keeps the report and its PDF between runs (default: /tmp/orv-bench).
 set -eu
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$(cd "${1:-$ROOT/build-bench}" && pwd)
-WORK=${2:-/tmp/orv-bench}
-PAGES=${PAGES:-10000}
-FRPTOOL=$BUILD/src/frptool
-FRPGEN=$BUILD/tools/frpgen
-for t in mutool pdftotext /usr/bin/time; do
-  command -v $t >/dev/null || { echo "missing $t" >&2; exit 2; }
-done
-mkdir -p "$WORK"
-cd "$WORK"
-export QT_QPA_PLATFORM=offscreen
-
-[ -s big.frp ] || "$FRPGEN" big.frp --pages "$PAGES" >/dev/null
-[ -s big.pdf ] || "$FRPTOOL" pdf big.frp -o big.pdf
+TOOLS="mutool pdftotext /usr/bin/time"
+. "$(dirname "$0")/peers_setup.sh"
 
 # Prints "seconds peak-KiB" of one command.
 measure() {

@@ -12,30 +12,17 @@
 # for the short commands, SEARCH_RUNS for the search (each run takes minutes).
 set -eu
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$(cd "${1:-$ROOT/build-bench}" && pwd)
-WORK=${2:-/tmp/orv-bench}
 RUNS=${RUNS:-10}
 SEARCH_RUNS=${SEARCH_RUNS:-3}
 SECTIONS=${SECTIONS:-1 2 3 4 5 6}
-PAGES=${PAGES:-10000}
-FRPTOOL=$BUILD/src/frptool
-FRPGEN=$BUILD/tools/frpgen
-RENDER_BENCH=$BUILD/bench/render_bench
-SCROLL_BENCH=$BUILD/bench/scroll_bench
 # The same pixel size as a page drawn at 100 %: one report pixel per pixel.
 DPI=91.6256157635468
 ABSENT=QXZJWKVQ
+TOOLS="mutool pdftotext hyperfine"
+. "$(dirname "$0")/peers_setup.sh"
+RENDER_BENCH=$BUILD/bench/render_bench
+SCROLL_BENCH=$BUILD/bench/scroll_bench
 
-for t in mutool pdftotext hyperfine; do
-  command -v $t >/dev/null || { echo "missing $t" >&2; exit 2; }
-done
-mkdir -p "$WORK"
-cd "$WORK"
-export QT_QPA_PLATFORM=offscreen
-
-[ -s big.frp ] || "$FRPGEN" big.frp --pages "$PAGES" >/dev/null
-[ -s big.pdf ] || "$FRPTOOL" pdf big.frp -o big.pdf
 # A short report of the same kind for the single-page comparisons, so that
 # both sides open a small file.
 [ -s small.frp ] || "$FRPGEN" small.frp --pages 20 >/dev/null
