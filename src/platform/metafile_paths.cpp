@@ -52,13 +52,11 @@ void Player::strokeLines(const std::vector<std::vector<Point>>& lines,
                          const std::vector<bool>& closed) {
   if (!penVisible()) return;
   // Merging the outline of a long self-crossing line costs far more than its
-  // points: beyond a bound the canvas's round pen of the mean width does.
+  // points: beyond a bound the canvas's round pen of the mean width does. So
+  // it does for the rest of a picture whose outlines have cost too much.
   size_t points = 0;
   for (const auto& l : lines) points += l.size();
-  if (points <= kMaxOutlinedPoints && outlinedPen()) {
-    strokeOutlined(lines, closed);
-    return;
-  }
+  if (points <= kMaxOutlinedPoints && strokeOutlined(lines, closed)) return;
   applyPen();
   for (size_t i = 0; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
@@ -87,13 +85,14 @@ static void forEachSegment(const std::vector<std::vector<Point>>& lines,
 // The canvas has round, solid wide pens only: the stroke of an outlined pen is
 // made in the space where the pen is round (the device undone by the
 // transform), brought back and filled with the pen's colour.
-void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
+bool Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
                             const std::vector<bool>& closed) {
+  if (outlinedFill_ > kMaxOutlinedFill || !outlinedPen()) return false;
   const Xform& m = xf();
   const QTransform linear(m.m11, m.m12, m.m21, m.m22, 0, 0);
   bool invertible = false;
   const QTransform undo = linear.inverted(&invertible);
-  if (!invertible) return;
+  if (!invertible) return true;
   // No wider than the largest pen the canvas would be given.
   const double stretch = std::max(std::hypot(m.m11, m.m12), std::hypot(m.m21, m.m22));
   const double width = std::min(dc_.pen.width, kMaxPenWidth / stretch);
@@ -134,17 +133,18 @@ void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
   const int32_t acrossX = toDevice(width * det / std::hypot(m.m21, m.m22));
   const int32_t acrossY = toDevice(width * det / std::hypot(m.m11, m.m12));
   const double sx = acrossX % 2 ? 0.5 : 0, sy = acrossY % 2 ? 0.5 : 0;
-  applyPen();
-  PenSpec none = target_.pen();
-  none.style = PenStyle::Clear;
-  target_.setPen(none);
-  target_.setBrush(BrushSpec{dc_.pen.color, BrushStyle::Solid});
+  // The outline is made whole before any of it is drawn: one that would take
+  // the picture past what its outlines may cost is given up for the canvas's
+  // pen, and so are the outlines of the rest of the picture.
+  std::vector<std::vector<Point>> polygons;
+  uint64_t made = outlinedFill_;
   auto fill = [&](const QPolygonF& poly) {
+    if (made > kMaxOutlinedFill) return;
+    made += uint64_t(poly.size());
     std::vector<Point> pts;
     pts.reserve(size_t(poly.size()));
     for (const QPointF& q : poly) pts.push_back(toPoint({q.x() + sx, q.y() + sy}));
-    count(pts.size());
-    target_.polygon(pts);
+    polygons.push_back(std::move(pts));
   };
 
   size_t points = 0;
@@ -168,14 +168,27 @@ void Player::strokeOutlined(const std::vector<std::vector<Point>>& lines,
     // Segment by segment: with round ends and corners the strokes of the
     // segments together are the stroke of the line, each one simple.
     forEachSegment(lines, closed, [&](Point a, Point b) {
+      if (made > kMaxOutlinedFill) return;
       QPainterPath piece(centre(a));
       piece.lineTo(centre(b));
       const QPainterPath outline = (dashed ? stroker : solid).createStroke(piece);
       for (const QPolygonF& poly : linear.map(outline).toSubpathPolygons()) fill(poly);
     });
   }
+  outlinedFill_ = made;
+  if (made > kMaxOutlinedFill) return false;
+  applyPen();
+  PenSpec none = target_.pen();
+  none.style = PenStyle::Clear;
+  target_.setPen(none);
+  target_.setBrush(BrushSpec{dc_.pen.color, BrushStyle::Solid});
+  for (const std::vector<Point>& pts : polygons) {
+    count(pts.size());
+    target_.polygon(pts);
+  }
   applyPen();
   applyBrush();
+  return true;
 }
 
 // -- paths --
@@ -251,9 +264,7 @@ void Player::lineTo(DPoint p) {
   } else {
     count(2);
     const Point a = toPoint(dev(dc_.current)), b = toPoint(dev(p));
-    if (outlinedPen()) {
-      strokeOutlined({{a, b}}, {false});
-    } else {
+    if (!strokeOutlined({{a, b}}, {false})) {
       applyPen();
       target_.moveTo(a.x, a.y);
       target_.lineTo(b.x, b.y);

@@ -31,9 +31,10 @@ constexpr uint64_t kMaxImagePixels = 64'000'000;   // pixels of bitmaps decoded,
 constexpr uint64_t kMaxBitmapPixels = 16'000'000;  // one bitmap
 constexpr double kMaxCoord = 1 << 24;              // device coordinates are clamped to this
 constexpr int32_t kMaxPenWidth = 2000;
-constexpr size_t kMaxOutlinedPoints = 4096;   // in one stroke the player outlines itself
-constexpr double kMaxOutlinedDashes = 65536;  // dashes it outlines, all strokes of a picture
-constexpr size_t kMaxJoinedPoints = 64;       // of those, in one it merges as a whole
+constexpr size_t kMaxOutlinedPoints = 4096;       // in one stroke the player outlines itself
+constexpr double kMaxOutlinedDashes = 16384;      // dashes it outlines, all strokes of a picture
+constexpr uint64_t kMaxOutlinedFill = 1'000'000;  // outline points, all strokes of a picture
+constexpr size_t kMaxJoinedPoints = 64;           // of those, in one it merges as a whole
 constexpr int32_t kMaxFontHeight = 2000;
 constexpr int kMaxClipRects = 2000;
 constexpr size_t kMaxWmfObjects = 65535;
@@ -287,7 +288,9 @@ class Player {
   bool outlinedPen();
   std::span<const qreal> geometricDashes() const;
   void strokeLines(const std::vector<std::vector<Point>>& lines, const std::vector<bool>& closed);
-  void strokeOutlined(const std::vector<std::vector<Point>>& lines,
+  // Outlines the stroke and fills it; false, with nothing drawn, when the pen
+  // is not one to outline or the picture's outlines have cost too much.
+  bool strokeOutlined(const std::vector<std::vector<Point>>& lines,
                       const std::vector<bool>& closed);
   FontSpec deviceFont();
   void count(uint64_t points) {
@@ -350,6 +353,7 @@ class Player {
   std::vector<Figure> path_;
   uint64_t points_ = 0;
   double dashesLeft_ = kMaxOutlinedDashes;
+  uint64_t outlinedFill_ = 0;
   uint64_t imagePixels_ = 0;
   bool done_ = false;
 };

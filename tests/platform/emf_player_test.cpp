@@ -369,18 +369,18 @@ TEST(EmfPlayer, DashesBeyondWhatAPictureMaySpendComeOutSolid) {
   b.rec(EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, int32_t(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT), 4,
                            BS_SOLID, 0x0000C0, 0, 0})
       .rec(EMR_SELECTOBJECT, {1});
-  // One stroke of 20 lines of 4,000 dashes, the first on the picture and the
+  // One stroke of 20 lines of 1,000 dashes, the first on the picture and the
   // others below it: more than a picture may spend, so solid.
   std::vector<int32_t> zigzag{0, 0, 0, 0, 40};
   for (int32_t i = 0; i < 20; ++i) {
     const int32_t y = i == 0 ? 10 : 200 + i;
-    zigzag.insert(zigzag.end(), {i % 2 ? 8 + 16 * 4000 : 8, y, i % 2 ? 8 : 8 + 16 * 4000, y});
+    zigzag.insert(zigzag.end(), {i % 2 ? 8 + 16 * 1000 : 8, y, i % 2 ? 8 : 8 + 16 * 1000, y});
   }
   b.rec(EMR_POLYLINE, zigzag);
   line(b, 30, 5);                                           // few: dashed
-  for (int32_t i = 0; i < 16; ++i) line(b, 300 + i, 4000);  // 64,000 spent below the picture
-  line(b, 50, 2000);                                        // more than is left: solid
-  line(b, 70, 1000);                                        // within it: dashed
+  for (int32_t i = 0; i < 16; ++i) line(b, 300 + i, 1000);  // 16,000 spent below the picture
+  line(b, 50, 500);                                         // more than is left: solid
+  line(b, 70, 300);                                         // within it: dashed
   const QImage img = paintBytes({0, 0, 96, 96}, b.finish(), {0, 0, 96, 96});
   auto runs = [&](int y) {
     std::vector<int> out;
@@ -400,6 +400,48 @@ TEST(EmfPlayer, DashesBeyondWhatAPictureMaySpendComeOutSolid) {
   EXPECT_EQ(runs(30), (std::vector<int>{12, 12, 12, 12, 12}));
   EXPECT_EQ(runs(50), (std::vector<int>{88}));
   EXPECT_EQ(runs(70), (std::vector<int>{12, 12, 12, 12, 12, 8}));  // the last cut by the edge
+}
+
+// Outlines cost points, many for a wide pen with round ends: once a picture
+// has spent its share, its strokes are the canvas's own pen, round and solid.
+TEST(EmfPlayer, APictureWhoseOutlinesCostTooMuchGoesOnWithTheCanvasPen) {
+  EmfBuilder b(2540, 2540);
+  b.rec(EMR_EXTCREATEPEN, {1, 0, 0, 0, 0, int32_t(PS_GEOMETRIC | PS_DASH | PS_ENDCAP_FLAT), 4,
+                           BS_SOLID, 0x0000C0, 0, 0})
+      .rec(EMR_EXTCREATEPEN, {2, 0, 0, 0, 0, int32_t(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND),
+                              2000, BS_SOLID, 0x00C000, 0, 0})
+      .rec(EMR_SELECTOBJECT, {1})
+      .rec(EMR_MOVETOEX, {8, 10})
+      .rec(EMR_LINETO, {88, 10});
+  // Below the picture, thousands of short strokes of the wide pen, stretched
+  // so that the player outlines them.
+  b.rec(EMR_SETMAPMODE, {MM_ANISOTROPIC})
+      .rec(EMR_SETWINDOWEXTEX, {1, 1})
+      .rec(EMR_SETVIEWPORTEXTEX, {2, 1})
+      .rec(EMR_SELECTOBJECT, {2});
+  constexpr int32_t kStrokes = 7000;
+  for (int32_t i = 0; i < kStrokes; ++i) b.rec(EMR_MOVETOEX, {0, 5000}).rec(EMR_LINETO, {1, 5000});
+  b.rec(EMR_SETMAPMODE, {MM_TEXT})
+      .rec(EMR_SELECTOBJECT, {1})
+      .rec(EMR_MOVETOEX, {8, 30})
+      .rec(EMR_LINETO, {88, 30});
+  const QImage img = paintBytes({0, 0, 96, 96}, b.finish(), {0, 0, 96, 96});
+  auto runs = [&](int y) {
+    std::vector<int> out;
+    int n = 0;
+    for (int x = 0; x < img.width(); ++x) {
+      if (img.pixel(x, y) == qRgb(0xC0, 0, 0)) {
+        ++n;
+      } else if (n) {
+        out.push_back(n);
+        n = 0;
+      }
+    }
+    if (n) out.push_back(n);
+    return out;
+  };
+  EXPECT_EQ(runs(10), (std::vector<int>{12, 12, 12, 12, 12}));
+  EXPECT_EQ(runs(30).size(), 1u);
 }
 
 TEST(EmfPlayer, FollowsMappingModesAndWorldTransforms) {
