@@ -227,8 +227,11 @@ void TfrReportRun::reportProgress(int32_t n) {
 }
 
 void TfrReportRun::step() {
-  if (++steps_ > Limits.MaxSteps)
-    throw EngineError(EngineProblem(EngineReason::TooManySteps).beyond(Limits.MaxSteps));
+  if (++steps_ <= Limits.MaxSteps) return;
+  // The page being filled is not finished yet.
+  const int64_t finished = std::max(report_.EMFPages.Count() - 1, 0);
+  const int64_t bound = Limits.MaxSteps + int64_t(Limits.StepsPerPage) * finished;
+  if (steps_ > bound) throw EngineError(EngineProblem(EngineReason::TooManySteps).beyond(bound));
 }
 
 void TfrReportRun::pageLoop() {
