@@ -957,7 +957,7 @@ void TfrReportRun::printPageFooters(bool treatAsFirstPage) {
   TfrBand* pf = pr.bands[btPageFooter];
   if (pf && pf->IsPresent() && (PageNo != 0 || pf->OnFirstPage || treatAsFirstPage)) {
     for (int32_t i = PageNo; i < report_.EMFPages.Count(); ++i) {
-      if (footersPlaced_.count(i)) continue;
+      if (footersPlaced_.contains(i)) continue;
       PageNo = i;
       if (report_.OnEndPage) report_.OnEndPage(i);
       printBand(pf);

@@ -12,6 +12,7 @@
 #include "engine/band.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
+#include "engine/page_marks.h"
 #include "engine/run_names.h"
 #include "model/view.h"
 
@@ -262,7 +263,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   std::vector<TfrBand*> queue_;
   std::vector<std::pair<TfrView*, ObjectGeometry>> designGeometry_;
   std::map<TfrView*, int32_t> stretched_;
-  std::set<int32_t> footersPlaced_;
+  TfrPageMarks footersPlaced_;
   // Per page, the objects told of every text object written.
   std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
