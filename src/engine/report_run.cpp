@@ -227,8 +227,11 @@ void TfrReportRun::reportProgress(int32_t n) {
 }
 
 void TfrReportRun::step() {
-  if (++steps_ > Limits.MaxSteps)
-    throw EngineError(EngineProblem(EngineReason::TooManySteps).beyond(Limits.MaxSteps));
+  if (++steps_ <= Limits.MaxSteps) return;
+  // The page being filled is not finished yet.
+  const int64_t finished = std::max(report_.EMFPages.Count() - 1, 0);
+  const int64_t bound = Limits.MaxSteps + int64_t(Limits.StepsPerPage) * finished;
+  if (steps_ > bound) throw EngineError(EngineProblem(EngineReason::TooManySteps).beyond(bound));
 }
 
 void TfrReportRun::pageLoop() {
@@ -954,7 +957,7 @@ void TfrReportRun::printPageFooters(bool treatAsFirstPage) {
   TfrBand* pf = pr.bands[btPageFooter];
   if (pf && pf->IsPresent() && (PageNo != 0 || pf->OnFirstPage || treatAsFirstPage)) {
     for (int32_t i = PageNo; i < report_.EMFPages.Count(); ++i) {
-      if (footersPlaced_.count(i)) continue;
+      if (footersPlaced_.contains(i)) continue;
       PageNo = i;
       if (report_.OnEndPage) report_.OnEndPage(i);
       printBand(pf);

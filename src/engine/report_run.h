@@ -12,6 +12,7 @@
 #include "engine/band.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
+#include "engine/page_marks.h"
 #include "engine/run_names.h"
 #include "model/view.h"
 
@@ -34,8 +35,12 @@ struct RunLimits {
   // Rounds of a band split that place nothing before the run gives up.
   int32_t MaxIdleSplitRounds = 100;
   // Records read and bands placed in one pass: a counted band of a billion
-  // empty records would otherwise keep the program busy for hours.
+  // empty records would otherwise keep the program busy for hours. Each
+  // finished page allows StepsPerPage more, so that a long report, which
+  // fills a page every hundred or two of them, runs on to the page and byte
+  // limits, while records that never fill a page still stop here.
   int64_t MaxSteps = 20000000;
+  int32_t StepsPerPage = 256;
   // Bytes of the finished pages, packed as they are kept during the run, most
   // of them in a temporary file: more than a report file can hold (its page
   // records point with 32-bit offsets), so a run past it could not be saved.
@@ -258,7 +263,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   std::vector<TfrBand*> queue_;
   std::vector<std::pair<TfrView*, ObjectGeometry>> designGeometry_;
   std::map<TfrView*, int32_t> stretched_;
-  std::set<int32_t> footersPlaced_;
+  TfrPageMarks footersPlaced_;
   // Per page, the objects told of every text object written.
   std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;

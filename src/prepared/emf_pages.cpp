@@ -422,7 +422,9 @@ class SpillFile : public PageSource {
 };
 
 void TfrEMFPages::Clear() {
-  while (!pages_.empty()) Delete(0);
+  // At once: taking the first page off again and again moved the whole
+  // table each time, hours for a run stopped at a million pages.
+  pages_.clear();
   fileInfo_.path.clear();
   spill_.reset();
   packedInMemory_ = 0;
@@ -482,7 +484,11 @@ void TfrEMFPages::Pack(int index) {
   MemoryStream packed;
   codec.Compress(objects, packed);
   const size_t n = packed.size();
-  if (packedInMemory_ + n > SpillThreshold) {
+  // Besides its bytes, a page kept in memory holds a source of its own and
+  // two allocations. A page of a line or two packs to less than that, and a
+  // run of such pages would otherwise hold several times the threshold.
+  constexpr size_t kSourceCost = sizeof(MemorySource) + 64;
+  if (packedInMemory_ + n + kSourceCost > SpillThreshold) {
     if (!spill_) spill_ = std::make_shared<SpillFile>();
     e.Stored.offset = spill_->append(packed.data(), n);
     e.Stored.source = spill_;
@@ -492,7 +498,7 @@ void TfrEMFPages::Pack(int index) {
     // Kept for the rest of the run: the stream's spare room would be a third
     // of a long report's memory.
     source->bytes.shrink_to_fit();
-    packedInMemory_ += n;
+    packedInMemory_ += n + kSourceCost;
     e.Stored.offset = 0;
     e.Stored.source = std::move(source);
   }

@@ -87,17 +87,19 @@ enum class PageCheck { AtLoad, OnUse };
 
 // One prepared page: its paper, its printer-information block and its
 // serialised objects; the live objects exist only while the page is drawn.
+// A long report holds hundreds of thousands of these, so the small fields sit
+// together rather than each padded to a word.
 struct PreparedPage {
   Rect LayoutRect;
-  uint16_t PaperSize = 0;
   int32_t PaperWidth = 0;
   int32_t PaperHeight = 0;
-  uint8_t Orientation = 0;
   int32_t Bin = 0;
+  uint16_t PaperSize = 0;
+  uint8_t Orientation = 0;
   uint8_t UseMargins = 0;
+  uint8_t Visible = 0;
   orv::Margins Margins;
   orv::PrinterInfo PrinterInfo;
-  uint8_t Visible = 0;
   // The serialised objects of a page built in memory, or of a loaded page once
   // Objects() has taken them out of the file's bytes; read loaded pages through
   // Objects(), ObjectsCopy() or ObjectsSize().

@@ -88,6 +88,46 @@ TEST_F(RunLimitsTest, ThePagesBytesEndALongRunOfFullPages) {
   EXPECT_LT(r.PageNo, 1000);
 }
 
+// The count of records and bands stops data that never fills a page, but a
+// long report that fills its pages as it goes runs on past it.
+TEST_F(RunLimitsTest, TheStepBoundGrowsWithTheFinishedPages) {
+  band(btMasterData, "Data", 40, 10, "3000");
+  memo("Row", 40, 10, {"[LINE#]"});
+  auto steps = [&](int64_t maxSteps, bool* ok) {
+    TfrReportRun r(report);
+    r.Limits.MaxSteps = maxSteps;
+    *ok = r.Prepare();
+    return r.ErrorText;
+  };
+  bool ok = false;
+  // Some 6,000 records and bands over about 30 pages, far past 1,000.
+  EXPECT_EQ(steps(1000, &ok), "");
+  EXPECT_TRUE(ok);
+  const int pages = report.EMFPages.Count();
+  EXPECT_GT(pages, 20);
+
+  // The same records on bands of no height fill no page.
+  page->FindObject("Data")->Height = 0;
+  page->FindObject("Row")->Height = 0;
+  EXPECT_NE(steps(1000, &ok).find("passou de 1000 registros e faixas"), std::string::npos);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(report.EMFPages.Count(), 0);
+
+  // Rows of one pixel fill a page every two thousand steps, more than a page
+  // allows: the run stops, and says the bound it reached.
+  page->FindObject("Data")->Height = 1;
+  page->FindObject("Row")->Height = 1;
+  page->FindObject("Data")->FormatStr = "900000000";
+  const std::string error = steps(5000, &ok);
+  EXPECT_FALSE(ok);
+  const auto at = error.find("passou de ");
+  ASSERT_NE(at, std::string::npos) << error;
+  const int64_t bound = std::stoll(error.substr(at + 10));
+  EXPECT_GT(bound, 5000) << error;
+  EXPECT_EQ((bound - 5000) % 256, 0) << error;
+  EXPECT_NE(error.find("registros e faixas"), std::string::npos) << error;
+}
+
 TEST_F(RunLimitsTest, AnObjectTallerThanEveryPageStopsTheSplitInsteadOfLooping) {
   // Taller than an empty page, so it is split; a line cannot be cut, so no
   // round of the split places it.

@@ -19,6 +19,7 @@
 #include "model/page.h"
 #include "model/views.h"
 #include "prepared/compressor.h"
+#include "prepared/emf_pages.h"
 #include "prepared/page_search.h"
 #include "printing/tfr_printer.h"
 #include "template_builder.h"
@@ -192,6 +193,35 @@ TEST_F(RunSpillTest, APageLimitReachedWhileSpillingLeavesNothingBehind) {
   EXPECT_EQ(openFilesIn(tmp.path()).size(), 0u)
       << ::testing::PrintToString(openFilesIn(tmp.path()));
   EXPECT_EQ(tmp.entries(), 0);
+}
+
+// Pages of a word or two pack to a few bytes, less than what keeping each of
+// them in memory costs besides; the threshold must count that too, or a run
+// of such pages holds many times the memory it allows.
+TEST(SpillThreshold, CountsWhatEachPageKeptInMemoryCosts) {
+  TfrPrinter::startUp(nullptr);
+  TempFolder tmp;
+  TfrEMFPages store;
+  store.SpillThreshold = 64 << 10;
+  const int pages = 4000;
+  size_t packed = 0;
+  for (int i = 0; i < pages; ++i) {
+    store.AddPage(PageSetup{});
+    store.Pack(i);
+    packed += store.Entry(i).Stored.size;
+  }
+  ASSERT_LT(packed, store.SpillThreshold) << "the pages' bytes alone fit";
+  ASSERT_GT(store.SpilledBytes(), 0u);
+  // Spilled pages share the file; each page in memory has a source of its own.
+  const auto file = store.Entry(pages - 1).Stored.source;
+  int inMemory = 0;
+  for (int i = 0; i < pages; ++i) inMemory += store.Entry(i).Stored.source != file;
+  EXPECT_GT(inMemory, 0);
+  EXPECT_LE(size_t(inMemory) * 64, store.SpillThreshold);
+  // Read back from either place, every page is the one it was.
+  for (int i : {0, inMemory - 1, inMemory, pages - 1})
+    EXPECT_EQ(store.Entry(i).ObjectsCopy().bytes(), std::vector<uint8_t>{kPreparedStreamVersion})
+        << "page " << i;
 }
 
 }  // namespace

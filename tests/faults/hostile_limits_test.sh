@@ -45,13 +45,14 @@ check() {
 }
 
 # Pages without end go to the temporary file, so memory no longer stops them:
-# endless pages run to the million-page limit and full pages (some 800 MB of
-# them packed) to the count of records and bands, which takes many minutes.
-# Run them with ORV_HOSTILE_PAGES=1; the page and byte limits themselves are
-# checked by the engine's tests with small bounds.
+# endless pages run to the million-page limit in seconds, and full pages,
+# which the count of records and bands lets run on as a long report's, to the
+# 2 GB of packed pages a report file can hold, which takes many minutes: run
+# that one with ORV_HOSTILE_PAGES=1. The byte limit itself is checked by the
+# engine's tests with a small bound.
+check endless-pages "passou de 1000000 páginas" 500 300
 if [ -n "${ORV_HOSTILE_PAGES:-}" ]; then
-  check dense-pages "passou de 20000000 registros e faixas" 150 3600
-  check endless-pages "passou de 1000000 páginas" 500 3600
+  check dense-pages "passou de 2047 MB de p" 150 3600
 fi
 check endless-records "passou de 20000000 registros e faixas"
 check endless-script "parece não terminar"
