@@ -277,8 +277,11 @@ void TfrMemoView::ExpandText() {
     if (hooks && !(Flags & flTextOnly)) hooks->ExpandExpressions(*this, value);
     // A value may hold line breaks of its own; they become separate lines,
     // and a value that came out empty leaves no line.
-    if (!value.empty())
+    if (value.find('\r') == std::string::npos && value.find('\n') == std::string::npos) {
+      if (!value.empty()) ExpandedText.push_back(std::move(value));
+    } else {
       for (std::string& l : textToLines(value)) ExpandedText.push_back(std::move(l));
+    }
   }
 }
 
@@ -608,10 +611,11 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
       if (hooks && Tag.find('[') != std::string::npos) hooks->ExpandExpressions(*this, Tag);
       Format = keptFormat;
       if (hooks) hooks->AlignToBand(*this);
-      const std::string text = joinLines(ExpandedText);
-      if (!((Flags & flSuppress) && text == LastValue)) {
+      if (!(Flags & flSuppress)) {
         WriteObject(stream);
-        if (Flags & flSuppress) LastValue = text;
+      } else if (std::string text = joinLines(ExpandedText); text != LastValue) {
+        WriteObject(stream);
+        LastValue = std::move(text);
       }
     } catch (...) {
       Format = keptFormat;
