@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "engine/date_time.h"
@@ -35,6 +37,23 @@ Decimal toDecimal(double x) {
   x = std::fabs(x);
   if (x == 0 || !std::isfinite(x)) return d;
   char buf[64];
+  if (x >= std::numeric_limits<double>::min()) {
+    // The shortest spelling that reads back as x is far cheaper to find. When
+    // it has at most 15 digits it is also x rounded to 15: a normal double
+    // lies within 1.2e-16 of it, relative, and the nearest halfway point of
+    // the 15th digit is at least 5e-16 away.
+    const auto r = std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::scientific);
+    *r.ptr = 0;
+    const char* e = std::strchr(buf, 'e');
+    const size_t count = buf[1] == '.' ? size_t(e - buf) - 1 : 1;
+    if (count <= 15) {
+      d.digits.assign(1, buf[0]);
+      if (count > 1) d.digits.append(buf + 2, count - 1);
+      d.exp = std::atoi(e + 1) + 1;
+      stripZeros(d);
+      return d;
+    }
+  }
   // d.dddddddddddddde+XX, in no locale's spelling
   const auto r = std::to_chars(buf, buf + sizeof buf - 1, x, std::chars_format::scientific, 14);
   *r.ptr = 0;

@@ -271,29 +271,63 @@ bool TfrRunNames::objectProperty(const std::string& name, Variant& value) {
   return false;
 }
 
-std::string TfrRunNames::ExpressionText(TfrView& view, const std::string& expression) {
-  const InlineFormat f = ResolveInlineFormat(expression, view.Format, view.FormatStr);
+TfrRunNames::Pieces TfrRunNames::splitText(const std::string& text) {
+  Pieces pieces;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    Piece& p = pieces.emplace_back();
+    const size_t open = text.find('[', pos);
+    if (open == std::string::npos) {
+      p.literal.assign(text, pos, std::string::npos);
+      p.last = true;
+      break;
+    }
+    p.literal.assign(text, pos, open - pos);
+    pos = open;
+    try {
+      p.expression = readBracketed(text, pos);
+    } catch (const ExpressionError& e) {
+      // Raised where the reading of the text reaches it, after the
+      // expressions before it have been evaluated.
+      p.broken = e.what();
+      break;
+    }
+    const size_t mark = p.expression.find(" #");
+    p.inlineFormat = mark != std::string::npos;
+    p.name = p.inlineFormat ? p.expression.substr(0, mark) : p.expression;
+    p.entry = Resolve(p.name);
+  }
+  return pieces;
+}
+
+std::string TfrRunNames::pieceText(TfrView& view, const Piece& piece) {
   Variant v;
-  GetValue(f.Expression, v);
+  ValueOf(piece.entry, piece.name, v);
   run_.CurrentValue = v;
   if ((view.Flags & flHideZeros) && view.TypeCode == gtMemo && hidesAsZero(v)) return {};
+  if (!piece.inlineFormat) return FormatValue(v, view.Format, view.FormatStr);
+  const InlineFormat f = ResolveInlineFormat(piece.expression, view.Format, view.FormatStr);
   return FormatValue(v, f.Format, f.FormatStr);
 }
 
 void TfrRunNames::ExpandExpressions(TfrView& view, std::string& text) {
+  // Texts made up during the run (by scripts, or very long ones) are split
+  // again each time rather than kept without bound.
+  constexpr size_t kMaxTexts = 2048, kMaxTextSize = 1024;
+  Pieces once;
+  const Pieces* pieces = &once;
+  if (auto it = texts_.find(text); it != texts_.end())
+    pieces = &it->second;
+  else if (texts_.size() < kMaxTexts && text.size() <= kMaxTextSize)
+    pieces = &texts_.emplace(text, splitText(text)).first->second;
+  else
+    once = splitText(text);
   std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t open = text.find('[', pos);
-    if (open == std::string::npos) {
-      out.append(text, pos, std::string::npos);
-      break;
-    }
-    out.append(text, pos, open - pos);
-    size_t p = open;
-    const std::string expression = readBracketed(text, p);
-    out += ExpressionText(view, expression);
-    pos = p;
+  for (const Piece& p : *pieces) {
+    out += p.literal;
+    if (p.last) break;
+    if (!p.broken.empty()) throw ExpressionError(p.broken);
+    out += pieceText(view, p);
   }
   text = std::move(out);
 }

@@ -39,8 +39,8 @@ class TfrRunNames {
   int32_t Resolve(const std::string& name);
   void ValueOf(int32_t entry, const std::string& name, Variant& value);
 
-  // The text of one bracketed expression of a text object, formatted.
-  std::string ExpressionText(TfrView& view, const std::string& expression);
+  // A text with each bracketed expression replaced by its value, formatted
+  // as the object says unless the expression carries a format of its own.
   void ExpandExpressions(TfrView& view, std::string& text);
   // A text object's highlight condition, converted when its page starts.
   void AddHighlight(const TfrView& view, const std::string& condition);
@@ -72,11 +72,28 @@ class TfrRunNames {
   bool objectProperty(const std::string& name, Variant& value);
   void nameAsExpression(const std::string& name, Variant& value);
 
+  // A text split once into what it says literally and its bracketed
+  // expressions, each expression's name resolved: the same texts are
+  // expanded for every record.
+  struct Piece {
+    std::string literal;     // copied before the expression
+    std::string expression;  // as written between the brackets
+    std::string name;        // the expression without an inline format
+    std::string broken;      // the error of an unclosed bracket, thrown here
+    int32_t entry = -1;
+    bool inlineFormat = false;
+    bool last = false;  // literal only, the rest of the text
+  };
+  using Pieces = std::vector<Piece>;
+  Pieces splitText(const std::string& text);
+  std::string pieceText(TfrView& view, const Piece& piece);
+
   TfrReportRun& run_;
   TfrExpressionCache expressions_;
   std::vector<Entry> entries_;
   std::unordered_map<std::string, int32_t> byName_;
   std::map<const TfrView*, const TfrCompiledExpression*> highlights_;
+  std::unordered_map<std::string, Pieces> texts_;
   std::string resolving_;
 };
 

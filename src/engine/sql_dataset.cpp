@@ -175,13 +175,18 @@ bool SqlDataSet::advance() {
     if (query_->lastError().isValid()) fail(sqlErrorReason(query_->lastError()));
     return false;
   }
-  std::vector<QVariant> values(kinds_.size());
-  for (size_t i = 0; i < values.size(); ++i) values[i] = query_->value(int(i));
-  window_.push_back(std::move(values));
-  if (window_.size() > kWindowRows) {
+  // The row leaving the window lends its storage to the new one.
+  Row row;
+  if (window_.size() >= kWindowRows) {
+    row = std::move(window_.front());
     window_.pop_front();
     ++windowFirst_;
   }
+  const size_t n = kinds_.size();
+  row.raw.resize(n);
+  for (size_t i = 0; i < n; ++i) row.raw[i] = query_->value(int(i));
+  row.values.assign(n, Variant());
+  window_.push_back(std::move(row));
   return true;
 }
 
@@ -232,11 +237,14 @@ bool SqlDataSet::fetch(int64_t row) {
 }
 
 Variant SqlDataSet::value(int index) const {
-  return fromQVariant((*current_)[size_t(index)], kinds_[size_t(index)]);
+  const size_t i = size_t(index);
+  Variant& v = current_->values[i];
+  if (v.isEmpty()) v = fromQVariant(current_->raw[i], kinds_[i]);
+  return v;
 }
 
 std::vector<uint8_t> SqlDataSet::bytes(int index) const {
-  const QVariant& v = (*current_)[size_t(index)];
+  const QVariant& v = current_->raw[size_t(index)];
   if (v.isNull()) return {};
   if (v.metaType().id() == QMetaType::QByteArray) {
     const QByteArray b = v.toByteArray();

@@ -42,14 +42,22 @@ class SqlDataSet : public DbDataSet {
   // record before the break), small enough to be no memory at all.
   static constexpr size_t kWindowRows = 256;
 
+  // A row as the query gave it, and its fields as report values once asked
+  // for: a report reads the same field of a row many times (conditions,
+  // texts, totals), and the conversion is the costly part.
+  struct Row {
+    std::vector<QVariant> raw;
+    mutable std::vector<Variant> values;  // empty until converted
+  };
+
   QSqlDatabase database_;
   std::string sql_;
   std::unique_ptr<QSqlQuery> query_;
   std::vector<FieldKind> kinds_;
-  std::deque<std::vector<QVariant>> window_;  // the rows read last
-  int64_t windowFirst_ = 0;                   // row number of window_.front()
+  std::deque<Row> window_;   // the rows read last
+  int64_t windowFirst_ = 0;  // row number of window_.front()
   bool exhausted_ = false;
-  const std::vector<QVariant>* current_ = nullptr;
+  const Row* current_ = nullptr;
 };
 
 // The database's own words for a failure, in the model's 8-bit form.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "model/factory.h"
+#include "model/record_writer.h"
 #include "model/state.h"
 #include "model/text_util.h"
 
@@ -243,20 +244,22 @@ void TfrMemoView::LoadRecord(MemoryStream& s) {
 
 void TfrMemoView::SaveRecord(MemoryStream& s) {
   TfrStretcheable::SaveRecord(s);
-  writeString(s, Font.Name);
-  s.writeI32(Font.Size);
-  s.writeU16(Font.Style);
-  s.writeU32(Font.FontColor);
-  s.writeI32(Alignment);
-  s.writeU16(Font.Charset);
+  RecordWriter w(s);
+  w.string(Font.Name);
+  w.i32(Font.Size);
+  w.u16(Font.Style);
+  w.u32(Font.FontColor);
+  w.i32(Alignment);
+  w.u16(Font.Charset);
   if (!PreparedForm) {
-    s.writeU16(HighlightStyle);
-    s.writeU32(HighlightFontColor);
-    s.writeU32(HighlightFillColor);
-    writeString(s, HighlightCondition);
+    w.u16(HighlightStyle);
+    w.u32(HighlightFontColor);
+    w.u32(HighlightFillColor);
+    w.string(HighlightCondition);
   }
-  s.writeI32(LineSpacing);
-  s.writeI32(CharSpacing);
+  w.i32(LineSpacing);
+  w.i32(CharSpacing);
+  w.flush();
 }
 
 // ------------------------------------------------------------ text
@@ -274,8 +277,11 @@ void TfrMemoView::ExpandText() {
     if (hooks && !(Flags & flTextOnly)) hooks->ExpandExpressions(*this, value);
     // A value may hold line breaks of its own; they become separate lines,
     // and a value that came out empty leaves no line.
-    if (!value.empty())
+    if (value.find('\r') == std::string::npos && value.find('\n') == std::string::npos) {
+      if (!value.empty()) ExpandedText.push_back(std::move(value));
+    } else {
       for (std::string& l : textToLines(value)) ExpandedText.push_back(std::move(l));
+    }
   }
 }
 
@@ -605,10 +611,11 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
       if (hooks && Tag.find('[') != std::string::npos) hooks->ExpandExpressions(*this, Tag);
       Format = keptFormat;
       if (hooks) hooks->AlignToBand(*this);
-      const std::string text = joinLines(ExpandedText);
-      if (!((Flags & flSuppress) && text == LastValue)) {
+      if (!(Flags & flSuppress)) {
         WriteObject(stream);
-        if (Flags & flSuppress) LastValue = text;
+      } else if (std::string text = joinLines(ExpandedText); text != LastValue) {
+        WriteObject(stream);
+        LastValue = std::move(text);
       }
     } catch (...) {
       Format = keptFormat;

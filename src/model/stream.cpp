@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "model/record_writer.h"
+
 namespace orv {
 
 static_assert(std::endian::native == std::endian::little,
@@ -136,12 +138,9 @@ std::string readString(MemoryStream& s, uint8_t version) {
 }
 
 void writeString(MemoryStream& s, std::string_view text) {
-  // The length field is 16 bits; longer texts are cut rather than written with
-  // a length that would desynchronise every following field.
-  const size_t n = std::min<size_t>(text.size(), 0xFFFF);
-  s.writeU16(static_cast<uint16_t>(n));
-  s.write(text.data(), n);
-  s.writeU8(0);
+  RecordWriter w(s);
+  w.string(text);
+  w.flush();
 }
 
 StringList splitLines(std::string_view text) {
@@ -179,17 +178,45 @@ StringList readStringList(MemoryStream& s, uint8_t version) {
 }
 
 void writeStringList(MemoryStream& s, const StringList& lines) {
+  RecordWriter w(s);
+  w.stringList(lines);
+  w.flush();
+}
+
+void RecordWriter::bytes(const void* p, size_t n) {
+  if (n_ + n > sizeof buf_) {
+    flush();
+    // Long texts go straight to the stream rather than through the buffer.
+    if (n > sizeof buf_ / 2) {
+      s_.write(p, n);
+      return;
+    }
+  }
+  if (n) std::memcpy(buf_ + n_, p, n);
+  n_ += n;
+}
+
+void RecordWriter::string(std::string_view text) {
+  // The length field is 16 bits; longer texts are cut rather than written with
+  // a length that would desynchronise every following field.
+  const size_t n = std::min<size_t>(text.size(), 0xFFFF);
+  u16(static_cast<uint16_t>(n));
+  bytes(text.data(), n);
+  u8(0);
+}
+
+void RecordWriter::stringList(const StringList& lines) {
   if (lines.empty()) {
-    s.writeU16(0);
-    s.writeU8(0);
+    u16(0);
+    u8(0);
     return;
   }
-  s.writeU16(static_cast<uint16_t>(std::min<size_t>(lines.size(), 0xFFFF)));
+  u16(static_cast<uint16_t>(std::min<size_t>(lines.size(), 0xFFFF)));
   for (size_t i = 0; i < lines.size(); ++i) {
     const size_t n = std::min<size_t>(lines[i].size(), 0xFFFF);
-    s.writeU16(static_cast<uint16_t>(n));
-    s.write(lines[i].data(), n);
-    s.writeU8(i + 1 < lines.size() ? 13 : 0);
+    u16(static_cast<uint16_t>(n));
+    bytes(lines[i].data(), n);
+    u8(i + 1 < lines.size() ? 13 : 0);
   }
 }
 

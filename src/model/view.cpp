@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "model/page.h"
+#include "model/record_writer.h"
 #include "model/state.h"
 #include "model/text_util.h"
 #include "model/views.h"
@@ -601,33 +602,35 @@ void TfrView::LoadRecord(MemoryStream& s) {
 
 void TfrView::SaveRecord(MemoryStream& s) {
   RecordVersionMajor = 2;
-  writeString(s, Name);
-  s.writeU8(RecordVersionMajor);
-  s.writeU8(RecordVersionMinor);
-  s.writeI32(Left);
-  s.writeI32(Top);
-  s.writeI32(Width);
-  s.writeI32(Height);
-  s.writeU16(Flags);
-  s.writeU16(FrameTyp);
-  s.writeI32(frameWidthCode(FrameWidth));
-  s.writeU32(FrameColor);
-  s.writeU16(FrameStyle);
-  s.writeU32(FillColor);
+  RecordWriter w(s);
+  w.string(Name);
+  w.u8(RecordVersionMajor);
+  w.u8(RecordVersionMinor);
+  w.i32(Left);
+  w.i32(Top);
+  w.i32(Width);
+  w.i32(Height);
+  w.u16(Flags);
+  w.u16(FrameTyp);
+  w.i32(frameWidthCode(FrameWidth));
+  w.u32(FrameColor);
+  w.u16(FrameStyle);
+  w.u32(FillColor);
   if (!PreparedForm) {
-    s.writeI32(Format);
-    writeString(s, FormatStr);
+    w.i32(Format);
+    w.string(FormatStr);
   }
-  writeStringList(s, PreparedForm ? ExpandedText : Memo);
+  w.stringList(PreparedForm ? ExpandedText : Memo);
   if (!PreparedForm) {
-    writeStringList(s, BeforePrintScript);
-    s.writeI16(Visible ? -1 : 0);
+    w.stringList(BeforePrintScript);
+    w.i16(Visible ? -1 : 0);
   }
-  s.writeU16(Restrictions);
-  writeString(s, Tag);
-  s.writeI32(GapX);
-  s.writeI32(GapY);
-  s.writeU8(BandAlign);
+  w.u16(Restrictions);
+  w.string(Tag);
+  w.i32(GapX);
+  w.i32(GapY);
+  w.u8(BandAlign);
+  w.flush();
 }
 
 // ---------------------------------------------------------- TfrStretcheable

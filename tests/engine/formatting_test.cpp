@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine/date_time.h"
 #include "engine/engine_globals.h"
 
@@ -167,6 +169,14 @@ TEST_F(Formatting, TextFormOfNumbers) {
   EXPECT_EQ(floatToText(1e20), "1E20");
   EXPECT_EQ(floatToText(1.5e-7), "1,5E-7");
   EXPECT_EQ(floatToText(123456789012345678.0), "1,23456789012346E17");
+  // Fifteen digits and more, just under a power of ten, and below the normal
+  // range: the short and the long way to the digits must agree.
+  EXPECT_EQ(floatToText(123456789012345.0), "123456789012345");
+  EXPECT_EQ(floatToText(1234567890123456.0), "1,23456789012346E15");
+  EXPECT_EQ(floatToText(std::nextafter(1e6, 0.0)), "1000000");
+  EXPECT_EQ(floatToText(0.07 + 0.000000000000001), "0,070000000000001");
+  EXPECT_EQ(floatToText(5e-324), "4,94065645841247E-324");
+  EXPECT_EQ(floatToFixed(2.675, 2, false), "2,68");
   EXPECT_EQ(floatToFixed(0.125, 2, false), "0,13");
   EXPECT_EQ(floatToFixed(-0.001, 2, false), "0,00");
   EXPECT_EQ(floatToFixed(0.1, 20, false), "0,10000000000000000000");

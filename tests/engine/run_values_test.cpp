@@ -9,6 +9,7 @@
 
 #include "band_engine_fixture.h"
 #include "engine/band.h"
+#include "engine/formatting.h"
 
 namespace orv {
 namespace {
@@ -64,6 +65,34 @@ TEST_F(BandEngine, ANameTakesTheMeaningItHasWhenItIsEvaluated) {
   memo("Row", 0, 42, 300, 16, {"[clRed] [FINALPASS] [clRed + 1]"});
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   EXPECT_EQ(texts(named(0, "Row")), "255 True 256 / 7 x 8 / 7 x 8");
+}
+
+// ------------------------------------------------------------ texts
+
+TEST_F(BandEngine, ATextReadOnceStillTakesEachRecordsValuesAndEachObjectsFormat) {
+  Rows rows(report, "Rows",
+            {{{"X", Variant(1.5)}, {"T", Variant(std::string("a[b"))}},
+             {{"X", Variant(2.25)}, {"T", Variant(std::string("]"))}}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { rows.lookup(n, v); };
+  band(btMasterData, "Data", 40, 20, "Rows");
+  // One text in two objects of different formats; one with a format of its
+  // own; brackets inside values are values, not expressions.
+  memo("Plain", 0, 42, 200, 16, {"<[X]> [T]"});
+  TfrMemoView& fixed = memo("Fixed", 200, 42, 200, 16, {"<[X]> [T]"});
+  fixed.Format = makeFormat(fkNumber, 1, 2, '.');
+  memo("Own", 400, 42, 200, 16, {"[X #N0.000]", "[LINE#]"});
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Plain")), "<1,5> a[b / <2,25> ]");
+  EXPECT_EQ(texts(named(0, "Fixed")), "<1.50> a[b / <2.25> ]");
+  EXPECT_EQ(texts(named(0, "Own")), "1.500|1 / 2.250|2");
+}
+
+TEST_F(BandEngine, AnUnclosedBracketFailsEveryRecordAfterTheExpressionsBeforeIt) {
+  Rows rows(report, "Rows", {{}, {}});
+  band(btMasterData, "Data", 40, 20, "Rows");
+  memo("Bad", 0, 42, 300, 16, {"[LINE#] and [LINE# + 1"});
+  EXPECT_FALSE(report.PrepareReport());
+  EXPECT_NE(report.LastError.find("]"), std::string::npos) << report.LastError;
 }
 
 // ------------------------------------------------------------ line numbers

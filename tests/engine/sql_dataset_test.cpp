@@ -65,7 +65,9 @@ class SqliteFile : public ::testing::Test {
     const Graphic g = Graphic::fromImage(image);
     return QByteArray(reinterpret_cast<const char*>(g.bytes().data()), qsizetype(g.bytes().size()));
   }
-  TfrDBDataSet& dataset(const std::string& spec) { return addDatasetDefinition(components_, spec, &db_); }
+  TfrDBDataSet& dataset(const std::string& spec) {
+    return addDatasetDefinition(components_, spec, &db_);
+  }
 
   QTemporaryDir dir_;
   std::string path_;
@@ -210,6 +212,31 @@ TEST_F(SqliteFile, FarStepsBackAndBookmarksWorkOnLongResults) {
   EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(17)));
   rows.Next();
   EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(18)));
+}
+
+TEST_F(SqliteFile, FieldsReadAgainGiveTheirOwnRowsValuesPastTheKeptRows) {
+  // Rows are converted once and the storage of rows that leave the cursor's
+  // reach is used again: every read must still be of the current row.
+  TfrDBDataSet& ds = dataset(
+      "Words=WITH RECURSIVE c(x) AS (SELECT 0 UNION ALL SELECT x + 1 FROM c WHERE x < 699) "
+      "SELECT x, 'w' || x AS word, CASE WHEN x % 3 = 0 THEN NULL ELSE x END AS maybe FROM c");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  int64_t bad = -1;
+  auto check = [&](int64_t x) {
+    for (int twice = 0; twice < 2; ++twice) {
+      const bool ok = rows.FieldValue(0) == Variant(x) &&
+                      rows.FieldValue(1) == Variant("w" + std::to_string(x)) &&
+                      (x % 3 == 0 ? rows.FieldValue(2).isNull() : rows.FieldValue(2) == Variant(x));
+      if (!ok && bad < 0) bad = x;
+    }
+  };
+  int64_t x = 0;
+  for (ds.First(); !ds.Eof(); ds.Next()) check(x++);
+  EXPECT_EQ(x, 700);
+  for (int back = 0; back < 100; ++back) ds.Prior();
+  check(600);
+  EXPECT_EQ(bad, -1) << "first wrong row";
 }
 
 TEST_F(SqliteFile, BlobsFeedStreamsAndPictures) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/record_writer.h"
+
 namespace orv {
 namespace {
 
@@ -74,6 +76,46 @@ TEST(StreamTest, StringListsInTheOldForm) {
   EXPECT_EQ(readStringList(s, 20), StringList{});
   EXPECT_EQ(splitLines("x\r"), StringList{"x"});
   EXPECT_EQ(splitLines("\r"), StringList{""});
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(StreamTest, ARecordGatheredInPiecesHasTheBytesOfOneWritePerField) {
+  // Texts around the gathering buffer's size and past the 16-bit length,
+  // between fixed fields, written after bytes already in the stream.
+  MemoryStream gathered, direct;
+  gathered.writeU8(7);
+  direct.writeU8(7);
+  auto text16 = [&](std::string_view t, uint8_t end) {
+    const uint16_t cut = uint16_t(std::min<size_t>(t.size(), 0xFFFF));
+    direct.writeU16(cut);
+    direct.write(t.data(), cut);
+    direct.writeU8(end);
+  };
+  RecordWriter w(gathered);
+  for (size_t n : {0, 1, 200, 239, 240, 241, 470, 479, 480, 481, 1000, 70000}) {
+    const std::string text(n, char('a' + n % 26));
+    w.i32(-int32_t(n));
+    w.string(text);
+    w.u8(uint8_t(n));
+    w.stringList({text, "", text.substr(0, n / 2)});
+    w.u16(uint16_t(n));
+    direct.writeI32(-int32_t(n));
+    text16(text, 0);
+    direct.writeU8(uint8_t(n));
+    direct.writeU16(3);
+    text16(text, 13);
+    text16("", 13);
+    text16(text.substr(0, n / 2), 0);
+    direct.writeU16(uint16_t(n));
+  }
+  w.flush();
+  EXPECT_EQ(gathered.size(), direct.size());
+  EXPECT_TRUE(gathered.bytes() == direct.bytes());
 }
 
 }  // namespace
