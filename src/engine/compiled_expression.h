@@ -28,10 +28,27 @@ class TfrCompiledExpression {
 
  private:
   friend class TfrParser;
-  enum class Op : uint8_t { Push, Name, Array, Call, Binary, Unary, Fail };
+  // Number and Boolean constants are ready for the evaluation stack; only
+  // text literals are kept as values. The four arithmetic operators have a
+  // step each, so that evaluating one takes a single decision.
+  enum class Op : uint8_t {
+    Number,
+    Boolean,
+    Push,
+    Name,
+    Array,
+    Call,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Binary,  // comparisons, MOD, AND, OR
+    Unary,
+    Fail
+  };
   struct Step {
     Op op;
-    char code;       // the operator of Binary and Unary
+    char code;       // the operator of Binary and Unary; 1 for a true Boolean
     uint32_t index;  // into the list of its kind
   };
   // A name asked of the hooks. Where the parser has a resolver, the entry it
@@ -57,6 +74,7 @@ class TfrCompiledExpression {
 
   std::string postfix_;
   std::vector<Step> steps_;
+  std::vector<double> numbers_;
   std::vector<Variant> values_;
   std::vector<Name> names_;
   std::vector<Call> calls_;
