@@ -106,8 +106,18 @@ class TfrExpressionCache {
   };
   using Map = std::unordered_map<std::string, std::unique_ptr<TfrCompiledExpression>, Hash,
                                  std::equal_to<>>;
-  const TfrCompiledExpression* insert(Map& map, std::string_view key, std::string_view postfix);
+  // The entry found last in a map: the same text asked again, as a condition
+  // or a memo is for every record, is then one comparison instead of hashing
+  // the text. Map nodes stay where they are until the map is cleared.
+  struct Last {
+    const std::string* key = nullptr;
+    const TfrCompiledExpression* expression = nullptr;
+  };
+  const TfrCompiledExpression* find(Map& map, Last& last, std::string_view key);
+  const TfrCompiledExpression* insert(Map& map, Last& last, std::string_view key,
+                                      std::string_view postfix);
   Map infix_, postfix_;
+  Last lastInfix_, lastPostfix_;
 };
 
 }  // namespace orv

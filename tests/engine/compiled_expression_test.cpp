@@ -306,6 +306,18 @@ TEST(CompiledExpression, CacheConvertsEachTextOnce) {
   EXPECT_EQ(l.p.Calc("[A] * 2").toInt(), 8);
   EXPECT_EQ(l.p.CalcPostfix("[A] 2 *").toInt(), 8);
   EXPECT_EQ(cache.size(), 2u);
+  // A text asked again right away is answered from the entry found last;
+  // another one of the same length still finds its own, and so does a text
+  // after the cache was emptied.
+  const std::pair<const char*, int> repeats[] = {
+      {"[A] + 1", 5}, {"[A] + 2", 6}, {"[A] + 2", 6}, {"[A] + 1", 5}, {"[A] * 2", 8}};
+  for (const auto& [text, want] : repeats) EXPECT_EQ(l.p.Calc(text).toInt(), want) << text;
+  EXPECT_EQ(l.p.CalcPostfix("[A] 3 *").toInt(), 12);
+  EXPECT_EQ(l.p.CalcPostfix("[A] 2 *").toInt(), 8);
+  cache.clear();
+  EXPECT_EQ(l.p.Calc("[A] * 2").toInt(), 8);
+  EXPECT_EQ(l.p.CalcPostfix("[A] 2 *").toInt(), 8);
+  EXPECT_EQ(cache.size(), 2u);
   // A text that does not convert is refused every time and not kept.
   EXPECT_THROW(l.p.Calc("F(1"), ExpressionError);
   EXPECT_THROW(l.p.Calc("F(1"), ExpressionError);
