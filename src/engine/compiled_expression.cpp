@@ -14,8 +14,9 @@ const TfrCompiledExpression* TfrExpressionCache::find(Map& map, Last& last, std:
 
 const TfrCompiledExpression* TfrExpressionCache::insert(Map& map, Last& last, std::string_view key,
                                                         std::string_view postfix) {
-  if (size() >= kMaxEntries) return nullptr;
+  if (full()) return nullptr;
   auto compiled = std::make_unique<TfrCompiledExpression>(postfix);
+  bytes_ += key.size() + postfix.size();
   auto it = map.emplace(std::string(key), std::move(compiled)).first;
   last = {&it->first, it->second.get()};
   return last.expression;
@@ -23,7 +24,7 @@ const TfrCompiledExpression* TfrExpressionCache::insert(Map& map, Last& last, st
 
 const TfrCompiledExpression* TfrExpressionCache::byInfix(std::string_view expression) {
   if (const TfrCompiledExpression* e = find(infix_, lastInfix_, expression)) return e;
-  if (size() >= kMaxEntries) return nullptr;
+  if (full()) return nullptr;
   return insert(infix_, lastInfix_, expression, TfrParser::ToPostfix(expression));
 }
 
@@ -37,6 +38,7 @@ void TfrExpressionCache::clear() {
   postfix_.clear();
   lastInfix_ = Last();
   lastPostfix_ = Last();
+  bytes_ = 0;
 }
 
 }  // namespace orv

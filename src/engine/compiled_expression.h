@@ -95,9 +95,13 @@ class TfrExpressionCache {
   const TfrCompiledExpression* byInfix(std::string_view expression);
   const TfrCompiledExpression* byPostfix(std::string_view postfix);
   size_t size() const { return infix_.size() + postfix_.size(); }
+  // Past either bound: a script can make up long texts of its own, and
+  // their converted forms take several times their length.
+  bool full() const { return size() >= kMaxEntries || bytes_ >= kMaxBytes; }
   void clear();
 
   static constexpr size_t kMaxEntries = 20000;
+  static constexpr size_t kMaxBytes = size_t(2) << 20;  // of the texts kept
 
  private:
   struct Hash {
@@ -118,6 +122,7 @@ class TfrExpressionCache {
                                       std::string_view postfix);
   Map infix_, postfix_;
   Last lastInfix_, lastPostfix_;
+  size_t bytes_ = 0;
 };
 
 }  // namespace orv

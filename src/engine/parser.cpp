@@ -432,7 +432,7 @@ TfrExpressionCache* TfrParser::cache() {
   if (Cache) return Cache;
   // Emptied only when no evaluation is under way: one may be running a text
   // it holds. While full and busy it converts texts for one evaluation.
-  if (depth_ == 0 && own_.size() >= TfrExpressionCache::kMaxEntries) own_.clear();
+  if (depth_ == 0 && own_.full()) own_.clear();
   return &own_;
 }
 

@@ -330,5 +330,30 @@ TEST(CompiledExpression, CacheConvertsEachTextOnce) {
   l.p.Cache = nullptr;
 }
 
+// Long texts fill the cache by their length long before its count of
+// entries; the parser's own cache is then emptied and starts again.
+TEST(CompiledExpression, LongTextsFillTheCacheByTheirLength) {
+  // A literal of 64 KB led by a mark of its own.
+  auto literal = [](const std::string& mark) {
+    std::string text = "'";
+    text += mark;
+    text.append(64 * 1024, '7');
+    text += '\'';
+    return text;
+  };
+  TfrExpressionCache cache;
+  size_t kept = 0;
+  for (; !cache.full(); ++kept) ASSERT_NE(cache.byInfix(literal(std::to_string(kept))), nullptr);
+  EXPECT_LT(kept, 40u);
+  EXPECT_EQ(cache.byInfix("'new'"), nullptr);       // converted by the caller, not kept
+  EXPECT_NE(cache.byInfix(literal("0")), nullptr);  // what it holds it still gives
+
+  TfrParser parser;
+  for (int i = 0; i < 100; ++i) {
+    const std::string mark = std::to_string(i);
+    EXPECT_EQ(parser.Calc(literal(mark)).toString().size(), 64 * 1024 + mark.size());
+  }
+}
+
 }  // namespace
 }  // namespace orv
