@@ -296,7 +296,8 @@ void TfrReportRun::pageLoop() {
       modelState().CurrentPage = &page;
       reportProgress(PageNo + 1);
       if (!page.Visible) runPageScript(page);
-      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formColumnPages(pr);
+      if (page.Visible && !pr.skipped && page.PageKind != ptDialog)
+        cross_.FormColumnPages([&] { formPage(pr, true); });
       if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
         --PageNo;
         Append = true;
@@ -752,7 +753,7 @@ int32_t TfrReportRun::stretchedHeight(TfrBand* b) {
     if (need > v->Height) v->Height = need;
     h = std::max(h, clampCoordinate(int64_t(v->Top) + v->Height));
   }
-  if (b->HasCrossObjects()) h = std::max(h, crossHeight(b));
+  if (b->HasCrossObjects()) h = std::max(h, cross_.Height(b));
   // Stretched lines reach down to the bottom of the stretched band.
   for (TfrView* v : b->Objects)
     if (isStretchable(*v) && v->TypeCode == gtLine && v->Height > v->Width) {
@@ -778,7 +779,7 @@ void TfrReportRun::writeObjects(TfrBand* b) {
   for (TfrView* v : b->Objects) {
     if (v->TypeCode == gtSubReport) {
       if (v->Visible) {
-        if (b->HasCrossObjects()) writeCrossCells(b);
+        if (b->HasCrossObjects()) cross_.WriteCells(b);
         runSubReport(b, *v);
         return;
       }
@@ -786,7 +787,7 @@ void TfrReportRun::writeObjects(TfrBand* b) {
     }
     emitObject(b, *v);
   }
-  if (b->HasCrossObjects()) writeCrossCells(b);
+  if (b->HasCrossObjects()) cross_.WriteCells(b);
 }
 
 void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
@@ -837,7 +838,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     bool started = false;
   };
   // Cross cells go with the first part of the band.
-  if (b->HasCrossObjects()) writeCrossCells(b);
+  if (b->HasCrossObjects()) cross_.WriteCells(b);
   std::vector<Pending> pending;
   for (TfrView* v : b->Objects) {
     int32_t top = v->Top;

@@ -10,6 +10,7 @@
 
 #include "engine/aggregates.h"
 #include "engine/band.h"
+#include "engine/cross_tab.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
 #include "engine/run_names.h"
@@ -48,6 +49,7 @@ struct RunLimits {
 // the parser's hooks) are set from it and cleared when it ends.
 class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   friend class TfrRunNames;
+  friend class TfrCrossTab;
 
  public:
   explicit TfrReportRun(TfrReport& report);
@@ -184,34 +186,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // A text object that grows with its text.
   static bool isStretchable(TfrView& v);
 
-  // Cross-tab cells of a band placed at its Y.
-  void writeCrossCells(TfrBand* row);
-  // The height the band's cross cells need over all columns (stretched
-  // bands only).
-  int32_t crossHeight(TfrBand* row);
-  // One cross column as a walk meets it: `shown` when it stands on the
-  // page being formed (from the first column of this column page up to the
-  // page's right edge), its X then valid.
-  struct CrossColumn {
-    int32_t x, width;
-    bool shown;
-  };
-  // Walks every cross column of the band from the first record of their
-  // data set. Returns the X after the last shown column; `cutAt` gets the
-  // first column that did not fit on the page (0 when all did).
-  int32_t walkCrossColumns(TfrBand* row, const std::function<void(const CrossColumn&)>& each,
-                           int32_t* cutAt = nullptr);
-  // Runs `fn` with the cell's cross band standing in the row at the row's Y,
-  // as the current band, with the given width.
-  void inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
-                   const std::function<void()>& fn);
-  // Accumulates the aggregates of `data` with `row` as the band cross cells
-  // lie across.
-  void accumulateCrossed(TfrBand* data, TfrBand* row,
-                         const TfrAggregates::ColumnWalker& columns = {});
-  // Forms the page, and again from the first cross column that did not fit
-  // for as long as a cross-tab is wider than the page.
-  void formColumnPages(PageRun& pr);
   // The dialog pages' activation scripts; false when one cancelled the run.
   bool initDialogPages();
   int32_t stretchedHeight(TfrBand* band);
@@ -250,6 +224,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
 
   TfrReport& report_;
   TfrRunNames names_{*this};
+  TfrCrossTab cross_{*this};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;
@@ -277,16 +252,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   TfrAggregates aggregates_;
   // While aggregates are collected: the data band they register with.
   TfrBand* collectedBand_ = nullptr;
-  // While a band's cross columns are walked: their data set, which supplies
-  // the fields the cross cells name.
-  TfrDataset* crossDataSet_ = nullptr;
-  // While a cross cell is measured or written: the band it lies across,
-  // which holds the aggregates of header and data cells.
-  TfrBand* crossRow_ = nullptr;
-  // Cross-tabs wider than the page go on in column pages: the template page
-  // is formed again from the first column that did not fit.
-  int32_t crossStart_ = 1;
-  int32_t crossCut_ = 0;
   // The modal result a dialog page's script set (MODALRESULT).
   int32_t modalResult_ = 1;
   bool inDialogPage_ = false;

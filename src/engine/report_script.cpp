@@ -297,8 +297,9 @@ void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
                              const std::string& bandName, const std::string& flag, Variant& value) {
   TfrBand* holder = band_;
   // Header and data cells of a cross-tab total for the band they lie across.
-  if (crossRow_ && holder && (holder->Type == btCrossHeader || holder->Type == btCrossData))
-    holder = crossRow_;
+  if (TfrBand* row = cross_.Row();
+      row && holder && (holder->Type == btCrossHeader || holder->Type == btCrossData))
+    holder = row;
   if (!holder) return;
   if (TfrBand* data = collectedBand_) {
     const std::string named = trimBlanks(bandName);
@@ -312,13 +313,7 @@ void TfrReportRun::Aggregate(AggregateKind kind, const std::string& expression,
 
 void TfrReportRun::initAggregates(TfrBand* band) {
   if (!band) return;
-  if (band->IsDataBand() && aggregates_.Totals(band))
-    accumulateCrossed(band, crossRow_, [this, band](TfrBand* holder, const auto& each) {
-      // Each column's total reads its record as the column's cells do.
-      const QScopedValueRollback cross(band_, cur_ ? cur_->bands[btCrossData] : band_);
-      const QScopedValueRollback row(crossRow_, band);
-      walkCrossColumns(holder, [&](const CrossColumn&) { each(cur_->crossColumn); });
-    });
+  if (band->IsDataBand() && aggregates_.Totals(band)) cross_.AccumulateColumns(band);
   if (aggregates_.Holds(band)) aggregates_.Reset(band);
 }
 
