@@ -1047,45 +1047,6 @@ void TfrReportRun::startNewColumn(TfrBand* forBand) {
 
 // Compiling and running scripts and the aggregates: report_script.cpp.
 
-// ------------------------------------------------------------ views
-
-// Names, values and the expressions of objects: run_names.cpp.
-
-void TfrReportRun::BeforePrint(TfrView& view) {
-  loadBlobField(view);
-  if (report_.OnBeforePrint) report_.OnBeforePrint(view.ExpandedText, view);
-}
-
-void TfrReportRun::RunScript(TfrView& view) {
-  runObjectScript(view);
-}
-
-bool TfrReportRun::HasBeforePrintHandler() {
-  return bool(report_.OnBeforePrint);
-}
-
-void TfrReportRun::AlignToBand(TfrView& view) {
-  const TfrBand* b = band_;
-  if (!b) return;
-  switch (view.BandAlign) {
-    case baBottom:
-      view.Top = b->y + (b->heightKnown ? b->CalculatedHeight : b->dy) - view.Height;
-      view.BandAlign = baNone;
-      break;
-    case baTop:
-      view.Top = b->y;
-      break;
-    case baWidth:
-      if (b->Type >= btCrossHeader && b->Type <= btCrossFooter) {
-        view.Width = b->dx;
-        view.BandAlign = baNone;
-      }
-      break;
-    default:
-      break;
-  }
-}
-
 // ------------------------------------------------------------ errors
 
 void TfrReportRun::failObject(TfrView* view, const EngineProblem& problem) {

@@ -14,6 +14,7 @@
 #include "engine/engine_error.h"
 #include "engine/functions.h"
 #include "engine/run_names.h"
+#include "engine/run_view_hooks.h"
 #include "model/view.h"
 
 namespace orv {
@@ -47,8 +48,9 @@ struct RunLimits {
 // bands placed page by page, the data loops and the prepared pages they fill.
 // It lives for one Prepare; the process-wide states (current page, band, view,
 // the parser's hooks) are set from it and cleared when it ends.
-class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
+class TfrReportRun : public TfrFunctionHost {
   friend class TfrRunNames;
+  friend class TfrRunViewHooks;
   friend class TfrCrossTab;
 
  public:
@@ -90,6 +92,8 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // How the run answers for names and values: the parser's name hook and
   // the expressions of the objects being written.
   TfrRunNames& Names() { return names_; }
+  // What views call back into while they are written.
+  TfrRunViewHooks& ViewHooks() { return viewHooks_; }
 
   // The parser's function hook while the run lasts.
   void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
@@ -104,22 +108,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
                  const std::string& flag, Variant& value) override;
   bool FieldIsNull(const std::string& reference) override;
   ReportUi* Ui() override;
-
-  // What views call while they are written.
-  void BeforePrint(TfrView& view) override;
-  void RunScript(TfrView& view) override;
-  void ExpandExpressions(TfrView& view, std::string& text) override {
-    names_.ExpandExpressions(view, text);
-  }
-  void AlignToBand(TfrView& view) override;
-  bool HasBeforePrintHandler() override;
-  bool EvaluateCondition(TfrView& view, const std::string& condition) override {
-    return names_.EvaluateCondition(view, condition);
-  }
-  bool SuppressRemembersValue() override { return DoublePass && !FinalPass; }
-  bool Evaluate(TfrView& view, std::string_view expression, Variant& value) override {
-    return names_.Evaluate(view, expression, value);
-  }
 
   // Run state of one template page.
   struct PageRun {
@@ -225,6 +213,7 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   TfrReport& report_;
   TfrRunNames names_{*this};
   TfrCrossTab cross_{*this};
+  TfrRunViewHooks viewHooks_{*this};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;

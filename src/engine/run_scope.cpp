@@ -13,7 +13,7 @@ TfrRunScope::TfrRunScope(TfrReportRun& run, TfrReport& report) : report_(report)
   savedHooks_ = st.RunHooks;
   savedReport_ = st.CurrentReport;
   st.Mode = DocumentMode::Running;
-  st.RunHooks = &run;
+  st.RunHooks = &run.ViewHooks();
   st.CurrentReport = &report;
   // Drawing elsewhere leaves the last view it aligned here, which may be
   // gone by now; a script of the run must never reach it.

@@ -78,7 +78,7 @@ TEST_F(RunScopeTest, TheScopeHandsTheProcessToTheRunAndBackWhateverWasThere) {
     TfrRunScope scope(run, report);
     const ModelState& st = modelState();
     EXPECT_EQ(st.Mode, DocumentMode::Running);
-    EXPECT_EQ(st.RunHooks, &run);
+    EXPECT_EQ(st.RunHooks, &run.ViewHooks());
     EXPECT_EQ(st.CurrentReport, &report);
     EngineGlobals& g = engineGlobals();
     EXPECT_EQ(g.FunctionHost, &run);
