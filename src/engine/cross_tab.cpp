@@ -95,7 +95,7 @@ void TfrCrossTab::accumulate(TfrBand* data, TfrBand* row,
                              const TfrAggregates::ColumnWalker& columns) {
   const QScopedValueRollback band(run_.band_, data);
   const QScopedValueRollback crossRow(row_, row);
-  run_.aggregates_.Accumulate(
+  run_.functions_.Aggregates().Accumulate(
       data, data->Visible,
       [](const std::string& postfix) { return engineGlobals().Parser.CalcPostfix(postfix); },
       columns);
@@ -145,7 +145,7 @@ void TfrCrossTab::WriteCells(TfrBand* row) {
     });
   };
   // Totals across the columns start afresh on every row.
-  for (TfrBand* f = pr.bands[btCrossFooter]; f; f = f->Next) run_.aggregates_.Reset(f);
+  for (TfrBand* f = pr.bands[btCrossFooter]; f; f = f->Next) run_.functions_.Aggregates().Reset(f);
   for (const auto& cell : row->CrossCells)
     if (cell.Cross->Type == btCrossHeader) write(cell, cell.Cross->x, cell.Cross->dx);
   TfrBand* data = pr.bands[btCrossData];
@@ -159,7 +159,7 @@ void TfrCrossTab::WriteCells(TfrBand* row) {
               write(cell, clampCoordinate(int64_t(c.x) + cell.Cross->x - cd->x), c.width);
         // Totals across the row count the columns of every column page and
         // read each column as its cells do.
-        if (run_.aggregates_.Totals(data)) accumulate(data, row);
+        if (run_.functions_.Aggregates().Totals(data)) accumulate(data, row);
       },
       &cutAt);
   if (cutAt > 0) {

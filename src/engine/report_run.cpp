@@ -75,14 +75,6 @@ bool TfrReportRun::isStretchable(TfrView& v) {
   return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
 }
 
-void TfrReportRun::RequestNewPage() {
-  if (band_) ++band_->NewPageRequests;
-}
-
-void TfrReportRun::RequestNewColumn() {
-  if (band_) ++band_->NewColumnRequests;
-}
-
 // ------------------------------------------------------------ preparation
 
 bool TfrReportRun::Prepare() {
@@ -242,7 +234,7 @@ void TfrReportRun::pageLoop() {
   pages_.clear();
   byPage_.clear();
   scripts_.clear();
-  aggregates_.Clear();
+  functions_.ClearAggregates();
 
   // Every page gets its run state first, so that sub-reports can mark the
   // pages they print as skipped.
@@ -266,7 +258,7 @@ void TfrReportRun::pageLoop() {
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) {
       cur_ = pr.get();
-      collectAggregates(*pr);
+      functions_.CollectAggregates(pr->bands);
     }
   cur_ = nullptr;
   // Objects moved onto bands get their template positions back when the
@@ -517,7 +509,7 @@ void TfrReportRun::dataLoop(PageRun& pr, int level, int deepest) {
     for (TfrBand* g = groups; g; g = g->Next) chain.push_back(g);
     initGroups(groups);
     queue_.push_back(b->HeaderBand);
-    initAggregates(b->FooterBand);
+    functions_.InitAggregates(b->FooterBand);
     while (!ds.Eof() && !Terminated) {
       step();
       queue_.push_back(b);
@@ -680,7 +672,7 @@ bool TfrReportRun::printBand(TfrBand* b) {
 
 void TfrReportRun::afterBand(TfrBand* b) {
   if (b->Type == btPageFooter && PageNo != report_.EMFPages.Count() - 1) return;
-  initAggregates(b);
+  functions_.InitAggregates(b);
   if (b->Type == btGroupHeader)
     for (TfrBand* g = b; g; g = g->Next) g->LastGroupValue = groupValue(g);
 }

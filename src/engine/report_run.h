@@ -13,6 +13,7 @@
 #include "engine/cross_tab.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
+#include "engine/run_functions.h"
 #include "engine/run_names.h"
 #include "engine/run_view_hooks.h"
 #include "model/view.h"
@@ -48,14 +49,15 @@ struct RunLimits {
 // bands placed page by page, the data loops and the prepared pages they fill.
 // It lives for one Prepare; the process-wide states (current page, band, view,
 // the parser's hooks) are set from it and cleared when it ends.
-class TfrReportRun : public TfrFunctionHost {
+class TfrReportRun {
   friend class TfrRunNames;
   friend class TfrRunViewHooks;
+  friend class TfrRunFunctions;
   friend class TfrCrossTab;
 
  public:
   explicit TfrReportRun(TfrReport& report);
-  ~TfrReportRun() override;
+  ~TfrReportRun();
   TfrReportRun(const TfrReportRun&) = delete;
   TfrReportRun& operator=(const TfrReportRun&) = delete;
 
@@ -84,30 +86,15 @@ class TfrReportRun : public TfrFunctionHost {
   // The value being formatted or tested by the current object (VALUE).
   Variant CurrentValue;
 
-  // Script requests (NEWPAGE, NEWCOLUMN, STOPREPORT) of the band being placed.
-  void RequestNewPage();
-  void RequestNewColumn();
-  void StopReport() { Terminated = true; }
-
   // How the run answers for names and values: the parser's name hook and
   // the expressions of the objects being written.
   TfrRunNames& Names() { return names_; }
   // What views call back into while they are written.
   TfrRunViewHooks& ViewHooks() { return viewHooks_; }
 
-  // The parser's function hook while the run lasts.
-  void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
-                    const std::string& p3, Variant& value);
-  // Assignments of scripts, in this order: a report variable, a dictionary
-  // variable, MODALRESULT, CURY, PROGRESS, an object's property, else a new
-  // report variable.
-  void SetValue(const std::string& name, const Variant& value);
-
-  // What the function libraries ask of the run.
-  void Aggregate(AggregateKind kind, const std::string& expression, const std::string& bandName,
-                 const std::string& flag, Variant& value) override;
-  bool FieldIsNull(const std::string& reference) override;
-  ReportUi* Ui() override;
+  // The report functions, assignments and aggregates that expressions and
+  // scripts reach.
+  TfrRunFunctions& Functions() { return functions_; }
 
   // Run state of one template page.
   struct PageRun {
@@ -191,18 +178,11 @@ class TfrReportRun : public TfrFunctionHost {
   void runPageScript(TfrPage& page);
   void runBandScript(TfrBand& band);
   void runObjectScript(TfrView& view);
-  void initAggregates(TfrBand* band);
   // Fails the run when a script does not compile.
   void compileScripts(PageRun& pr);
   // The page's name, or "PageN" by its place when it has none.
   std::string pageName(const TfrPage& page) const;
-  void collectAggregates(PageRun& pr);
-  void collectFrom(TfrBand* holder);
   void runCompiled(const StringList& code, const std::string& owner);
-  // STOPREPORT, NEWPAGE, NEWCOLUMN, SHOWBAND, INC, DEC, SETARRAY, GETARRAY
-  // and object methods; false for any other name.
-  bool scriptFunction(const std::string& name, const std::string& p1, const std::string& p2,
-                      const std::string& p3, Variant& value);
 
   // Errors.
   [[noreturn]] void failObject(TfrView* view, const EngineProblem& problem);
@@ -214,6 +194,7 @@ class TfrReportRun : public TfrFunctionHost {
   TfrRunNames names_{*this};
   TfrCrossTab cross_{*this};
   TfrRunViewHooks viewHooks_{*this};
+  TfrRunFunctions functions_{*this};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;
@@ -238,9 +219,6 @@ class TfrReportRun : public TfrFunctionHost {
   // Scripts compiled when their page is initialised: objects' and pages'
   // by their owner (band scripts are compiled into the runtime band).
   std::map<const void*, StringList> scripts_;
-  TfrAggregates aggregates_;
-  // While aggregates are collected: the data band they register with.
-  TfrBand* collectedBand_ = nullptr;
   // The modal result a dialog page's script set (MODALRESULT).
   int32_t modalResult_ = 1;
   bool inDialogPage_ = false;

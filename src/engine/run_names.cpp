@@ -118,7 +118,7 @@ void TfrRunNames::nameAsExpression(const std::string& name, Variant& value) {
   if (name == resolving_) {
     // Collecting aggregates evaluates texts out of their place; a name that
     // means nothing there is no error yet.
-    if (run_.collectedBand_) return;
+    if (run_.functions_.CollectedBand()) return;
     throw EngineError(EngineProblem(EngineReason::UndefinedSymbol).named(name));
   }
   const QScopedValueRollback outer(resolving_, name);

@@ -81,7 +81,7 @@ TEST_F(RunScopeTest, TheScopeHandsTheProcessToTheRunAndBackWhateverWasThere) {
     EXPECT_EQ(st.RunHooks, &run.ViewHooks());
     EXPECT_EQ(st.CurrentReport, &report);
     EngineGlobals& g = engineGlobals();
-    EXPECT_EQ(g.FunctionHost, &run);
+    EXPECT_EQ(g.FunctionHost, &run.Functions());
     // Report variables of an earlier run are gone, and a script's
     // assignment reaches the run, not the hook outside.
     EXPECT_EQ(g.Variables.Count(), 0);
