@@ -35,11 +35,7 @@ bool TfrReportRun::PageRun::hasFooter() const {
 
 namespace {
 
-constexpr int kPreparing = 55203;
-constexpr int kFirstPassLabel = 55204;
-constexpr int kPageLabel = 55205;
 constexpr int kErrorCaption = 55206;
-constexpr int kOf = 55199;
 
 // Bands that keep their own Y instead of taking the current one.
 bool keepsOwnY(uint16_t type) {
@@ -139,38 +135,12 @@ bool TfrReportRun::runWithProgress() {
   FirstPass = false;
   FinalPass = true;
   report_.EMFPages.Clear();
-  std::string caption = loadString8(kPreparing);
-  if (!report_.Title.empty()) caption += " - " + report_.Title;
-  std::string label;
   if (DoublePass) {
     FirstPass = true;
     FinalPass = false;
-    label = loadString8(kFirstPassLabel);
-  } else {
-    label = loadString8(kPageLabel);
   }
-  progressLabel_ = label;
-  progressTotal_ = 0;
-  report_.Terminated = false;
-  PrintUi* ui = printUi();
-  if (report_.OnProgress || !report_.ShowProgress || !ui) {
-    runPass();
-    return !Cancelled;
-  }
-  // An error must not unwind through the progress window's event loop: it
-  // is kept, the window closes, and it is raised again here.
-  std::exception_ptr failure;
-  ui->runWithProgress(report_, decodeBytes(caption, 1252), decodeBytes(label, 1252), [&] {
-    try {
-      runPass();
-    } catch (...) {
-      failure = std::current_exception();
-      // Closes the window; the failure, not a cancel, is what is reported.
-      report_.Terminated = true;
-    }
-  });
-  if (failure) std::rethrow_exception(failure);
-  if (report_.Terminated) Cancelled = true;
+  progress_.StartPass(DoublePass, 0);
+  progress_.Run([this] { runPass(); });
   return !Cancelled;
 }
 
@@ -191,31 +161,9 @@ void TfrReportRun::runPass() {
   FirstPass = false;
   FinalPass = true;
   report_.EMFPages.Clear();
-  progressLabel_ = loadString8(kPageLabel);
-  progressTotal_ = TotalPages;
+  progress_.StartPass(false, TotalPages);
   pageLoop();
   report_.DoublePassReport = keptDoublePass;
-}
-
-void TfrReportRun::reportProgress(int32_t n) {
-  if (report_.OnProgress) {
-    report_.OnProgress(n);
-  } else if (PrintUi* ui = printUi(); ui && report_.ShowProgress) {
-    std::string text = progressLabel_ + "  " + std::to_string(n);
-    if (FinalPass && DoublePass && progressTotal_ > 0) {
-      // Appended piece by piece: GCC 12 warns, wrongly, of overlapping copies
-      // in " " + a temporary string once this function is inlined differently.
-      text.append(" ").append(loadString8(kOf)).append(" ").append(std::to_string(progressTotal_));
-    }
-    ui->setProgressLabel(decodeBytes(text, 1252));
-    ui->processMessages();
-    // Cancel in the progress window.
-    if (report_.Terminated) {
-      Cancelled = true;
-      Terminated = true;
-    }
-  }
-  if (Terminated) throw RunTerminated();
 }
 
 void TfrReportRun::step() {
@@ -286,7 +234,7 @@ void TfrReportRun::pageLoop() {
       TfrPage& page = *pr.page;
       cur_ = &pr;
       modelState().CurrentPage = &page;
-      reportProgress(PageNo + 1);
+      progress_.Report(PageNo + 1);
       if (!page.Visible) runPageScript(page);
       if (page.Visible && !pr.skipped && page.PageKind != ptDialog)
         cross_.FormColumnPages([&] { formPage(pr, true); });
@@ -996,7 +944,7 @@ void TfrReportRun::startNewPage() {
   } depth(newPageDepth_);
   if (newPageDepth_ > kMaxNewPageDepth)
     throw EngineError(EngineProblem(EngineReason::HeadersDoNotFit));
-  reportProgress(PageNo + 1);
+  progress_.Report(PageNo + 1);
   if (!pr.suppressRepeated) printBand(pr.bands[btColumnFooter]);
   printPageFooters(false);
   computeGeometry(pr);

@@ -15,6 +15,7 @@
 #include "engine/functions.h"
 #include "engine/run_functions.h"
 #include "engine/run_names.h"
+#include "engine/run_progress.h"
 #include "engine/run_view_hooks.h"
 #include "model/view.h"
 
@@ -53,6 +54,7 @@ class TfrReportRun {
   friend class TfrRunNames;
   friend class TfrRunViewHooks;
   friend class TfrRunFunctions;
+  friend class TfrRunProgress;
   friend class TfrCrossTab;
 
  public:
@@ -170,7 +172,6 @@ class TfrReportRun {
   void startNewPage();
   void startNewColumn(TfrBand* forBand);
   void addPreparedPage();
-  void reportProgress(int32_t n);
   // Counts one record or band placement against the run's bound.
   void step();
 
@@ -195,6 +196,7 @@ class TfrReportRun {
   TfrCrossTab cross_{*this};
   TfrRunViewHooks viewHooks_{*this};
   TfrRunFunctions functions_{*this};
+  TfrRunProgress progress_{*this};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;
@@ -226,8 +228,6 @@ class TfrReportRun {
   // after that break.
   bool hasPendingCurY_ = false;
   int32_t pendingCurY_ = 0;
-  std::string progressLabel_;
-  int32_t progressTotal_ = 0;
 };
 
 }  // namespace orv

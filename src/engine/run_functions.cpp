@@ -9,14 +9,12 @@
 #include "engine/dataset.h"
 #include "engine/engine_globals.h"
 #include "engine/interpreter.h"
-#include "engine/report_print.h"
 #include "engine/report_run.h"
 #include "engine/text_readers.h"
 #include "engine/tfr_report.h"
 #include "model/page.h"
 #include "model/state.h"
 #include "model/text_util.h"
-#include "platform/codepage.h"
 
 namespace orv {
 
@@ -81,11 +79,7 @@ void TfrRunFunctions::SetValue(const std::string& name, const Variant& value) {
     return;
   }
   if (n == "PROGRESS") {
-    // The progress window has one label: the script's text takes it.
-    if (PrintUi* ui = printUi(); ui && run_.report_.ShowProgress && !run_.report_.OnProgress) {
-      ui->setProgressLabel(decodeBytes(value.toString(), 1252));
-      ui->processMessages();
-    }
+    run_.progress_.ShowText(value.toString());
     return;
   }
   if (name.find('.') != std::string::npos) {
