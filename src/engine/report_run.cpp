@@ -15,9 +15,7 @@
 #include "engine/parser.h"
 #include "engine/report_print.h"
 #include "engine/run_scope.h"
-#include "engine/text_readers.h"
 #include "engine/tfr_report.h"
-#include "model/memo_view.h"
 #include "model/page.h"
 #include "model/state.h"
 #include "model/text_util.h"
@@ -51,17 +49,6 @@ double nowAsDateTime() {
 }
 
 }  // namespace
-
-TfrReportRun::ObjectGeometry::ObjectGeometry(const TfrView& v)
-    : left(v.Left), top(v.Top), width(v.Width), height(v.Height), bandAlign(v.BandAlign) {}
-
-void TfrReportRun::ObjectGeometry::restore(TfrView& v) const {
-  v.Left = left;
-  v.Top = top;
-  v.Width = width;
-  v.Height = height;
-  v.BandAlign = bandAlign;
-}
 
 TfrReportRun::TfrReportRun(TfrReport& report) : report_(report) {}
 
@@ -202,7 +189,7 @@ void TfrReportRun::pageLoop() {
   }
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) initPage(*pr);
-  bindFields();
+  objects_.BindFields(report_.Pages, report_.Dictionary);
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) {
       cur_ = pr.get();
@@ -254,42 +241,14 @@ void TfrReportRun::pageLoop() {
   modelState().CurrentPage = nullptr;
 }
 
-void TfrReportRun::bindFields() {
-  // An object whose whole text is one reference to a database field shows
-  // that field: a picture its image, a text its value.
-  for (auto& pr : pages_)
-    for (auto& obj : pr->page->Objects) {
-      TfrView& v = *obj;
-      if (v.TypeCode == gtBand || v.Memo.size() != 1) continue;
-      if (v.TypeCode == gtMemo && (v.Flags & flTextOnly)) continue;
-      const std::string& line = v.Memo[0];
-      if (line.size() < 3 || line.front() != '[') continue;
-      size_t pos = 0;
-      std::string inner;
-      try {
-        inner = readBracketed(line, pos);
-      } catch (const std::exception&) {
-        continue;
-      }
-      if (pos != line.size()) continue;
-      TfrCacheItem item;
-      if (!report_.Dictionary.FieldOf(inner, item) || !item.DataSet) continue;
-      v.BlobSourceSet = item.DataSet;
-      v.BlobSourceField = item.FieldName;
-    }
-}
-
 void TfrReportRun::restoreTemplatePositions() {
-  for (auto& [view, geometry] : designGeometry_) geometry.restore(*view);
+  objects_.Restore();
   for (auto& pr : pages_)
     for (auto& b : pr->all) {
       if (b->DataSet) b->DataSet->Exit();
       if (b->CrossDataSet) b->CrossDataSet->Exit();
       for (TfrView* v : b->Objects) v->OwnerBand = nullptr;
     }
-  designGeometry_.clear();
-  notified_.clear();
-  names_.ClearObjects();
 }
 
 void TfrReportRun::computeGeometry(PageRun& pr) {
@@ -306,18 +265,13 @@ void TfrReportRun::computeGeometry(PageRun& pr) {
 
 void TfrReportRun::initPage(PageRun& pr) {
   TfrPage& page = *pr.page;
-  for (auto& obj : page.Objects) {
-    TfrView& v = *obj;
-    v.OwnerBand = nullptr;
-    designGeometry_.emplace_back(&v, ObjectGeometry(v));
-    if (auto* memo = dynamic_cast<TfrMemoView*>(&v); memo && !memo->HighlightCondition.empty())
-      names_.AddHighlight(v, memo->HighlightCondition);
-    if (v.Flags & flAddInNotify) notified_[&page].push_back(&v);
-    if (v.TypeCode == gtSubReport) {
-      const int32_t target = static_cast<TfrSubReportView&>(v).SubReportPage;
+  objects_.Note(page);
+  // The pages that sub-reports print are not formed on their own.
+  for (auto& obj : page.Objects)
+    if (obj->TypeCode == gtSubReport) {
+      const int32_t target = static_cast<TfrSubReportView&>(*obj).SubReportPage;
       if (target >= 0 && target < int32_t(pages_.size())) pages_[target]->skipped = true;
     }
-  }
 
   TfrBandTree tree = buildBandTree(page, report_.Components, pr.skipped,
                                    [this](TfrBandView& view) { checkMissingDataSet(view); });
@@ -752,9 +706,7 @@ void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitP
     v.EmitToPage(report_.EMFPages.Entry(PageNo).Objects());
     // Objects that collect what text objects print (charts) hear of every
     // text written whole.
-    if (v.TypeCode == gtMemo && !splitPart)
-      if (auto it = notified_.find(cur_->page); it != notified_.end())
-        for (TfrView* listener : it->second) listener->CollectValue(v);
+    if (v.TypeCode == gtMemo && !splitPart) objects_.TextWritten(cur_->page, v);
   } catch (const RunTerminated&) {
     kept.restore(v);
     throw;

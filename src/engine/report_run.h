@@ -17,6 +17,7 @@
 #include "engine/run_names.h"
 #include "engine/run_progress.h"
 #include "engine/run_view_hooks.h"
+#include "engine/template_objects.h"
 #include "model/view.h"
 
 namespace orv {
@@ -120,20 +121,13 @@ class TfrReportRun {
   TfrBand* CurrentBand() { return band_; }
 
  private:
-  // The object geometry a placement changes and puts back.
-  struct ObjectGeometry {
-    int32_t left, top, width, height;
-    uint8_t bandAlign;
-    explicit ObjectGeometry(const TfrView& v);
-    void restore(TfrView& v) const;
-  };
+  using ObjectGeometry = TfrObjectGeometry;
 
   // Preparation.
   bool runWithProgress();
   void runPass();
   void pageLoop();
   void restoreTemplatePositions();
-  void bindFields();
   void initPage(PageRun& pr);
   // With RequireDataSets, fails the run when the data band names a data set
   // that no component gives.
@@ -197,17 +191,15 @@ class TfrReportRun {
   TfrRunViewHooks viewHooks_{*this};
   TfrRunFunctions functions_{*this};
   TfrRunProgress progress_{*this};
+  TfrTemplateObjects objects_{names_};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;
   TfrBand* band_ = nullptr;
   TfrView* view_ = nullptr;
   std::vector<TfrBand*> queue_;
-  std::vector<std::pair<TfrView*, ObjectGeometry>> designGeometry_;
   std::map<TfrView*, int32_t> stretched_;
   std::set<int32_t> footersPlaced_;
-  // Per page, the objects told of every text object written.
-  std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
   int32_t packedUpTo_ = 0;
   int64_t packedBytes_ = 0;
