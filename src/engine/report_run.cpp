@@ -1,17 +1,13 @@
 #include "engine/report_run.h"
 
 #include <QDateTime>
-#include <QScopedValueRollback>
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 #include "engine/band_tree.h"
-#include "engine/data_components.h"
 #include "engine/dataset.h"
 #include "engine/date_time.h"
 #include "engine/engine_globals.h"
-#include "engine/formatting.h"
 #include "engine/parser.h"
 #include "engine/report_print.h"
 #include "engine/run_scope.h"
@@ -951,17 +947,6 @@ void TfrReportRun::failObject(TfrView* view, const EngineProblem& problem) {
   ErrorText = englishText(Failure);
   Terminated = true;
   throw RunTerminated();
-}
-
-}  // namespace orv
-
-namespace orv {
-
-bool TfrReport::PrepareReport() {
-  TfrReportRun run(*this);
-  const bool ok = run.Prepare();
-  LastError = run.ErrorText;
-  return ok;
 }
 
 }  // namespace orv
