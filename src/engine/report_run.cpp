@@ -7,8 +7,6 @@
 #include "engine/band_tree.h"
 #include "engine/dataset.h"
 #include "engine/date_time.h"
-#include "engine/engine_globals.h"
-#include "engine/parser.h"
 #include "engine/report_print.h"
 #include "engine/run_scope.h"
 #include "engine/tfr_report.h"
@@ -369,20 +367,16 @@ void TfrReportRun::formPage(PageRun& pr, bool normal) {
 
 // ------------------------------------------------------------ data loop
 
-Variant TfrReportRun::groupValue(TfrBand* group) {
-  return engineGlobals().Parser.CalcPostfix(group->GroupCondition);
-}
-
 void TfrReportRun::initGroups(TfrBand* from) {
   for (TfrBand* g = from; g; g = g->Next) {
-    g->LastGroupValue = groupValue(g);
+    g->LastGroupValue = names_.GroupValue(*g);
     queue_.push_back(g);
   }
 }
 
 bool TfrReportRun::groupBreaks(TfrBand* group, TfrDataset& ds) {
   if (ds.Eof() || group->LastGroupValue.isEmpty()) return true;
-  return !(groupValue(group) == group->LastGroupValue);
+  return !(names_.GroupValue(*group) == group->LastGroupValue);
 }
 
 void TfrReportRun::placeQueue() {
@@ -572,7 +566,7 @@ void TfrReportRun::afterBand(TfrBand* b) {
   if (b->Type == btPageFooter && PageNo != report_.EMFPages.Count() - 1) return;
   functions_.InitAggregates(b);
   if (b->Type == btGroupHeader)
-    for (TfrBand* g = b; g; g = g->Next) g->LastGroupValue = groupValue(g);
+    for (TfrBand* g = b; g; g = g->Next) g->LastGroupValue = names_.GroupValue(*g);
 }
 
 bool TfrReportRun::checkFit(TfrBand* b, int32_t height, bool onlyReport) {

@@ -137,7 +137,6 @@ class TfrReportRun {
 
   // The data loop and groups.
   void dataLoop(PageRun& pr, int level, int deepest);
-  Variant groupValue(TfrBand* group);
   void initGroups(TfrBand* from);
   bool groupBreaks(TfrBand* group, TfrDataset& ds);
   void placeQueue();

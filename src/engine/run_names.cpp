@@ -125,6 +125,10 @@ void TfrRunNames::nameAsExpression(const std::string& name, Variant& value) {
   value = engineGlobals().Parser.Calc(name);
 }
 
+Variant TfrRunNames::GroupValue(const TfrBand& group) {
+  return engineGlobals().Parser.CalcPostfix(group.GroupCondition);
+}
+
 TfrBand* TfrRunNames::LineBand() const {
   TfrBand* b = run_.band_;
   // A cross-tab cell counts the lines of the band it lies across; its column
