@@ -1,6 +1,5 @@
 #include "engine/report_run.h"
 
-#include <QDateTime>
 #include <algorithm>
 #include <cmath>
 
@@ -34,14 +33,6 @@ bool keepsOwnY(uint16_t type) {
   return type == btPageFooter || type == btOverlay || type == btNone;
 }
 
-double nowAsDateTime() {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QDate d = now.date();
-  const QTime t = now.time();
-  return encodeDate(d.year(), d.month(), d.day()) +
-         encodeTime(t.hour(), t.minute(), t.second(), t.msec());
-}
-
 }  // namespace
 
 TfrReportRun::TfrReportRun(TfrReport& report) : report_(report) {}
@@ -56,7 +47,7 @@ bool TfrReportRun::isStretchable(TfrView& v) {
 
 bool TfrReportRun::Prepare() {
   TfrRunScope scope(*this, report_);
-  const double now = nowAsDateTime();
+  const double now = currentDateTime();
   RunDate = std::floor(now);
   RunTime = now - RunDate;
   DoublePass = report_.DoublePassReport != 0;
