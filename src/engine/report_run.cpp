@@ -19,11 +19,6 @@
 
 namespace orv {
 
-bool TfrReportRun::PageRun::hasFooter() const {
-  const TfrBand* f = bands[btPageFooter];
-  return f && f->IsPresent();
-}
-
 namespace {
 
 constexpr int kErrorCaption = 55206;
@@ -236,18 +231,6 @@ void TfrReportRun::restoreTemplatePositions() {
     }
 }
 
-void TfrReportRun::computeGeometry(PageRun& pr) {
-  TfrPage& page = *pr.page;
-  page.FooterBandHeight = pr.hasFooter() ? pr.bands[btPageFooter]->dy : 0;
-  pr.topY = clampCoordinate(page.TopEdge());
-  pr.leftX = clampCoordinate(page.LeftEdge());
-  pr.rightX = clampCoordinate(page.RightEdge());
-  pr.bottom = clampCoordinate(page.BottomEdge());
-  pr.columnCount = std::clamp(page.Columns, 1, 1000);
-  pr.columnGap = clampCoordinate(page.ColumnGap);
-  pr.columnWidth = page.ColumnWidthPx();
-}
-
 void TfrReportRun::initPage(PageRun& pr) {
   TfrPage& page = *pr.page;
   objects_.Note(page);
@@ -298,7 +281,7 @@ void TfrReportRun::formPage(PageRun& pr, bool normal) {
   if (normal) {
     runPageScript(*pr.page);
     if (Append && savedY_ == savedBottom_) Append = false;
-    computeGeometry(pr);
+    pr.computeGeometry();
     if (Append && savedAfterFooter_) pr.bottom = savedBottom_;
     pr.curColumn = 0;
     pr.xAdjust = pr.leftX;
@@ -796,7 +779,7 @@ void TfrReportRun::runSubReport(TfrBand* b, TfrView& v) {
   PageRun& outer = *cur_;
   PageRun& sub = *pages_[target];
   if (!sub.initialised || &sub == &outer) return;
-  computeGeometry(sub);
+  sub.computeGeometry();
   sub.bottom = outer.bottom;
   sub.topY = outer.topY;
   sub.curY = b->y + v.Top;
@@ -880,7 +863,7 @@ void TfrReportRun::startNewPage() {
   progress_.Report(PageNo + 1);
   if (!pr.suppressRepeated) printBand(pr.bands[btColumnFooter]);
   printPageFooters(false);
-  computeGeometry(pr);
+  pr.computeGeometry();
   addPreparedPage();
   Append = false;
   printBand(pr.bands[btOverlay]);

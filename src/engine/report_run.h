@@ -13,6 +13,7 @@
 #include "engine/cross_tab.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
+#include "engine/page_run.h"
 #include "engine/run_functions.h"
 #include "engine/run_names.h"
 #include "engine/run_progress.h"
@@ -100,22 +101,7 @@ class TfrReportRun {
   TfrRunFunctions& Functions() { return functions_; }
 
   // Run state of one template page.
-  struct PageRun {
-    TfrPage* page = nullptr;
-    std::array<TfrBand*, kBandTypes> bands{};
-    std::vector<std::unique_ptr<TfrBand>> all;
-    int32_t curY = 0, bottom = 0, topY = 0, leftX = 0, rightX = 0;
-    int32_t xAdjust = 0;
-    int32_t curColumn = 0, columnCount = 1, columnWidth = 0, columnGap = 0;
-    int32_t columnTop = 0;
-    TfrBand* lastBand = nullptr;
-    bool suppressRepeated = false;
-    int32_t currentRecord = 0;
-    int32_t crossColumn = 0;
-    bool skipped = false;
-    bool initialised = false;
-    bool hasFooter() const;
-  };
+  using PageRun = TfrPageRun;
   // The run state of the page being formed.
   PageRun* CurrentPageRun() { return cur_; }
   TfrBand* CurrentBand() { return band_; }
@@ -133,7 +119,6 @@ class TfrReportRun {
   // that no component gives.
   void checkMissingDataSet(TfrBandView& view);
   void formPage(PageRun& pr, bool normalMode);
-  void computeGeometry(PageRun& pr);
 
   // The data loop and groups.
   void dataLoop(PageRun& pr, int level, int deepest);
