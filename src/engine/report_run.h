@@ -51,7 +51,10 @@ struct RunLimits {
 // One run of a report: the single or double pass over its template pages, the
 // bands placed page by page, the data loops and the prepared pages they fill.
 // It lives for one Prepare; the process-wide states (current page, band, view,
-// the parser's hooks) are set from it and cleared when it ends.
+// the parser's hooks) are set from it and cleared when it ends (TfrRunScope).
+// The parts it holds answer for the rest: names and values, the views' calls,
+// the functions and assignments of scripts, cross-tabs, the progress window
+// and the template's objects it changes.
 class TfrReportRun {
   friend class TfrRunNames;
   friend class TfrRunViewHooks;
@@ -95,7 +98,6 @@ class TfrReportRun {
   TfrRunNames& Names() { return names_; }
   // What views call back into while they are written.
   TfrRunViewHooks& ViewHooks() { return viewHooks_; }
-
   // The report functions, assignments and aggregates that expressions and
   // scripts reach.
   TfrRunFunctions& Functions() { return functions_; }
