@@ -4,29 +4,41 @@
 
 namespace orv {
 
-const TfrCompiledExpression* TfrExpressionCache::insert(Map& map, std::string_view key,
+const TfrCompiledExpression* TfrExpressionCache::find(Map& map, Last& last, std::string_view key) {
+  if (last.key && *last.key == key) return last.expression;
+  auto it = map.find(key);
+  if (it == map.end()) return nullptr;
+  last = {&it->first, it->second.get()};
+  return last.expression;
+}
+
+const TfrCompiledExpression* TfrExpressionCache::insert(Map& map, Last& last, std::string_view key,
                                                         std::string_view postfix) {
-  if (size() >= kMaxEntries) return nullptr;
+  if (full()) return nullptr;
   auto compiled = std::make_unique<TfrCompiledExpression>(postfix);
-  const TfrCompiledExpression* e = compiled.get();
-  map.emplace(std::string(key), std::move(compiled));
-  return e;
+  bytes_ += key.size() + postfix.size();
+  auto it = map.emplace(std::string(key), std::move(compiled)).first;
+  last = {&it->first, it->second.get()};
+  return last.expression;
 }
 
 const TfrCompiledExpression* TfrExpressionCache::byInfix(std::string_view expression) {
-  if (auto it = infix_.find(expression); it != infix_.end()) return it->second.get();
-  if (size() >= kMaxEntries) return nullptr;
-  return insert(infix_, expression, TfrParser::ToPostfix(expression));
+  if (const TfrCompiledExpression* e = find(infix_, lastInfix_, expression)) return e;
+  if (full()) return nullptr;
+  return insert(infix_, lastInfix_, expression, TfrParser::ToPostfix(expression));
 }
 
 const TfrCompiledExpression* TfrExpressionCache::byPostfix(std::string_view postfix) {
-  if (auto it = postfix_.find(postfix); it != postfix_.end()) return it->second.get();
-  return insert(postfix_, postfix, postfix);
+  if (const TfrCompiledExpression* e = find(postfix_, lastPostfix_, postfix)) return e;
+  return insert(postfix_, lastPostfix_, postfix, postfix);
 }
 
 void TfrExpressionCache::clear() {
   infix_.clear();
   postfix_.clear();
+  lastInfix_ = Last();
+  lastPostfix_ = Last();
+  bytes_ = 0;
 }
 
 }  // namespace orv

@@ -28,10 +28,27 @@ class TfrCompiledExpression {
 
  private:
   friend class TfrParser;
-  enum class Op : uint8_t { Push, Name, Array, Call, Binary, Unary, Fail };
+  // Number and Boolean constants are ready for the evaluation stack; only
+  // text literals are kept as values. The four arithmetic operators have a
+  // step each, so that evaluating one takes a single decision.
+  enum class Op : uint8_t {
+    Number,
+    Boolean,
+    Push,
+    Name,
+    Array,
+    Call,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Binary,  // comparisons, MOD, AND, OR
+    Unary,
+    Fail
+  };
   struct Step {
     Op op;
-    char code;       // the operator of Binary and Unary
+    char code;       // the operator of Binary and Unary; 1 for a true Boolean
     uint32_t index;  // into the list of its kind
   };
   // A name asked of the hooks. Where the parser has a resolver, the entry it
@@ -57,6 +74,7 @@ class TfrCompiledExpression {
 
   std::string postfix_;
   std::vector<Step> steps_;
+  std::vector<double> numbers_;
   std::vector<Variant> values_;
   std::vector<Name> names_;
   std::vector<Call> calls_;
@@ -77,9 +95,13 @@ class TfrExpressionCache {
   const TfrCompiledExpression* byInfix(std::string_view expression);
   const TfrCompiledExpression* byPostfix(std::string_view postfix);
   size_t size() const { return infix_.size() + postfix_.size(); }
+  // Past either bound: a script can make up long texts of its own, and
+  // their converted forms take several times their length.
+  bool full() const { return size() >= kMaxEntries || bytes_ >= kMaxBytes; }
   void clear();
 
   static constexpr size_t kMaxEntries = 20000;
+  static constexpr size_t kMaxBytes = size_t(2) << 20;  // of the texts kept
 
  private:
   struct Hash {
@@ -88,8 +110,19 @@ class TfrExpressionCache {
   };
   using Map = std::unordered_map<std::string, std::unique_ptr<TfrCompiledExpression>, Hash,
                                  std::equal_to<>>;
-  const TfrCompiledExpression* insert(Map& map, std::string_view key, std::string_view postfix);
+  // The entry found last in a map: the same text asked again, as a condition
+  // or a memo is for every record, is then one comparison instead of hashing
+  // the text. Map nodes stay where they are until the map is cleared.
+  struct Last {
+    const std::string* key = nullptr;
+    const TfrCompiledExpression* expression = nullptr;
+  };
+  const TfrCompiledExpression* find(Map& map, Last& last, std::string_view key);
+  const TfrCompiledExpression* insert(Map& map, Last& last, std::string_view key,
+                                      std::string_view postfix);
   Map infix_, postfix_;
+  Last lastInfix_, lastPostfix_;
+  size_t bytes_ = 0;
 };
 
 }  // namespace orv

@@ -1,6 +1,7 @@
 #include "engine/date_time.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -333,6 +334,14 @@ double encodeTime(int hour, int minute, int second, int msec) {
       msec > 999)
     throw ConversionError("invalid time");
   return (((hour * 60 + minute) * 60 + second) * 1000.0 + msec) / kMsPerDay;
+}
+
+double currentDateTime() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return encodeDate(d.year(), d.month(), d.day()) +
+         encodeTime(t.hour(), t.minute(), t.second(), t.msec());
 }
 
 std::string FormatDateTime(std::string_view pattern, double dateTime) {

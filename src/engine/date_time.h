@@ -17,6 +17,8 @@ struct DateTimeParts {
 DateTimeParts decodeDateTime(double dateTime);
 double encodeDate(int year, int month, int day);
 double encodeTime(int hour, int minute, int second, int msec);
+// The local date and time now, as a date-time value.
+double currentDateTime();
 
 // Formats with the date-time pattern letters, in any case: d dd ddd dddd
 // (short and long day names) ddddd (short date) dddddd (long date), m mm mmm

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -168,33 +169,6 @@ double snapped(double x) {
   return std::fabs(n - x) < 1e-10 ? n : x;
 }
 
-// The evaluation stack: slots come alive only when a value is pushed, so a
-// short expression does not pay for all 32.
-class ValueStack {
- public:
-  ValueStack() = default;
-  ValueStack(const ValueStack&) = delete;
-  ValueStack& operator=(const ValueStack&) = delete;
-  ~ValueStack() {
-    while (size_ > 0) pop();
-  }
-  int size() const { return size_; }
-  Variant& at(int i) { return std::launder(reinterpret_cast<Variant*>(slots_))[i]; }
-  Variant& top() { return at(size_ - 1); }
-  // False when all slots are taken.
-  bool push(Variant&& v) {
-    if (size_ >= TfrParser::kStackSize) return false;
-    new (slots_ + size_ * sizeof(Variant)) Variant(std::move(v));
-    ++size_;
-    return true;
-  }
-  void pop() { at(--size_).~Variant(); }
-
- private:
-  alignas(Variant) unsigned char slots_[TfrParser::kStackSize * sizeof(Variant)];
-  int size_ = 0;
-};
-
 class DepthGuard {
  public:
   explicit DepthGuard(int& depth) : depth_(depth) {
@@ -339,7 +313,12 @@ void TfrCompiledExpression::decode() {
       if (c == ' ' || c == pfx::Plus) {
         ++i;
       } else if (isBinary(c)) {
-        steps_.push_back({Op::Binary, c, 0});
+        const Op op = c == '+'   ? Op::Add
+                      : c == '-' ? Op::Subtract
+                      : c == '*' ? Op::Multiply
+                      : c == '/' ? Op::Divide
+                                 : Op::Binary;
+        steps_.push_back({op, c, 0});
         ++i;
       } else if (c == pfx::Negate || c == pfx::Not || c == pfx::Int || c == pfx::Frac ||
                  c == pfx::Round || c == pfx::Str) {
@@ -358,10 +337,12 @@ void TfrCompiledExpression::decode() {
         const std::string id = readIdentifier(s, i);
         if (!id.empty() && startsNumber(id[0])) {
           double d = 0;
-          if (Variant::parseNumber(id, d))
-            push(Variant(d));
-          else
+          if (Variant::parseNumber(id, d)) {
+            steps_.push_back({Op::Number, 0, static_cast<uint32_t>(numbers_.size())});
+            numbers_.push_back(d);
+          } else {
             fail(std::make_exception_ptr(notANumber(id)));
+          }
         } else if (i < s.size() && s[i] == '[') {
           std::string index(1, ' ');
           index += readBracketed(s, i);
@@ -374,7 +355,7 @@ void TfrCompiledExpression::decode() {
         } else if (!id.empty()) {
           std::string n = upperCase(id);
           if (n == "TRUE" || n == "FALSE")
-            push(Variant(n == "TRUE"));
+            steps_.push_back({Op::Boolean, n == "TRUE" ? char(1) : char(0), 0});
           else
             name(std::move(n));
         } else if (i == start) {
@@ -451,7 +432,7 @@ TfrExpressionCache* TfrParser::cache() {
   if (Cache) return Cache;
   // Emptied only when no evaluation is under way: one may be running a text
   // it holds. While full and busy it converts texts for one evaluation.
-  if (depth_ == 0 && own_.size() >= TfrExpressionCache::kMaxEntries) own_.clear();
+  if (depth_ == 0 && own_.full()) own_.clear();
   return &own_;
 }
 
@@ -485,101 +466,284 @@ bool comparisonHolds(char c, int k) {
   }
 }
 
-// Two floating-point operands, the common case of report arithmetic: the
-// results the variant operations give, without their general dispatch.
-bool applyToDoubles(char c, Variant& a, const Variant& b) {
-  const double x = a.toDouble(), y = b.toDouble();
-  int k = 0;
-  switch (c) {
-    case '+':
-      a = Variant(x + y);
-      return true;
-    case '-':
-      a = Variant(x - y);
-      return true;
-    case '*':
-      a = Variant(x * y);
-      return true;
-    case '/':
-      a = y == 0 ? Variant(0) : Variant(x / y);
-      return true;
+// A value on the evaluation stack. Everything but text fits in the cell
+// itself, so the arithmetic most reports do never builds, moves or destroys a
+// Variant; a text lives in a Variant kept beside its cell. Cells are left
+// uninitialised until a value lands in them: clearing all 32 at every
+// evaluation would cost more than a short expression itself.
+struct Cell {
+  Variant::Kind kind;
+  int64_t i;  // Int, and Bool as 1 or 0
+  double d;   // Double and DateTime
+
+  void setInt(int64_t v) {
+    kind = Variant::Kind::Int;
+    i = v;
+  }
+  void setDouble(double v) {
+    kind = Variant::Kind::Double;
+    d = v;
+  }
+};
+
+Cell cellOf(const Variant& v) {
+  Cell c{v.kind(), 0, 0};
+  switch (v.kind()) {
+    case Variant::Kind::Bool:
+      c.i = v.toBool() ? 1 : 0;
+      break;
+    case Variant::Kind::Int:
+      c.i = v.toInt();
+      break;
+    case Variant::Kind::Double:
+    case Variant::Kind::DateTime:
+      c.d = v.toDouble();
+      break;
     default:
       break;
   }
-  if (!isComparison(c)) return false;
-  if (x < y)
-    k = -1;
-  else if (x > y)
-    k = 1;
-  else if (!(x == y))
-    return false;  // NaN has an order of its own
-  a = Variant(comparisonHolds(c, k) ? 1 : 0);
+  return c;
+}
+
+Variant variantOf(const Cell& c) {
+  switch (c.kind) {
+    case Variant::Kind::Null:
+      return Variant::null();
+    case Variant::Kind::Bool:
+      return Variant(c.i != 0);
+    case Variant::Kind::Int:
+      return Variant(c.i);
+    case Variant::Kind::Double:
+      return Variant(c.d);
+    case Variant::Kind::DateTime:
+      return Variant::dateTime(c.d);
+    default:
+      return Variant();
+  }
+}
+
+// The evaluation stack. A slot's text box is built the first time a text
+// lands there and then reused until the evaluation ends, so a short numeric
+// expression builds no Variant at all.
+class EvalStack {
+ public:
+  static_assert(TfrParser::kStackSize <= 32, "one bit per slot");
+
+  EvalStack() = default;
+  EvalStack(const EvalStack&) = delete;
+  EvalStack& operator=(const EvalStack&) = delete;
+  ~EvalStack() {
+    for (uint32_t live = boxed_; live != 0; live &= live - 1)
+      std::launder(reinterpret_cast<Variant*>(raw(__builtin_ctz(live))))->~Variant();
+  }
+
+  int size() const { return size_; }
+  bool full() const { return size_ >= TfrParser::kStackSize; }
+  Cell& cell(int i) { return cells_[i]; }
+
+  void push(const Cell& c) { cells_[size_++] = c; }
+  void push(Variant&& v) { put(size_++, std::move(v)); }
+  void pushCopy(const Variant& v) {
+    if (v.isString()) {
+      box(size_) = v;
+      cells_[size_++].kind = Variant::Kind::String;
+    } else {
+      cells_[size_++] = cellOf(v);
+    }
+  }
+  void pop() { --size_; }
+
+  void put(int i, Variant&& v) {
+    if (v.isString()) {
+      box(i) = std::move(v);
+      cells_[i].kind = Variant::Kind::String;
+    } else {
+      cells_[i] = cellOf(v);
+    }
+  }
+  // Slot i as a Variant: its box for a text, otherwise built in `scratch`.
+  const Variant& view(int i, Variant& scratch) {
+    if (cells_[i].kind == Variant::Kind::String) return box(i);
+    scratch = variantOf(cells_[i]);
+    return scratch;
+  }
+  Variant take(int i) {
+    return cells_[i].kind == Variant::Kind::String ? std::move(box(i)) : variantOf(cells_[i]);
+  }
+
+ private:
+  unsigned char* raw(int i) { return boxes_ + i * sizeof(Variant); }
+  Variant& box(int i) {
+    if (!(boxed_ & (1u << i))) {
+      new (raw(i)) Variant();
+      boxed_ |= 1u << i;
+    }
+    return *std::launder(reinterpret_cast<Variant*>(raw(i)));
+  }
+
+  Cell cells_[TfrParser::kStackSize];
+  alignas(Variant) unsigned char boxes_[TfrParser::kStackSize * sizeof(Variant)];
+  uint32_t boxed_ = 0;
+  int size_ = 0;
+};
+
+bool plainNumber(const Cell& c) {
+  return c.kind == Variant::Kind::Int || c.kind == Variant::Kind::Double;
+}
+
+// How variantCompare orders two numbers: NaN after every number.
+int order(double x, double y) {
+  if (x < y) return -1;
+  if (x > y) return 1;
+  if (x == y) return 0;
+  return std::isnan(x) ? (std::isnan(y) ? 0 : 1) : -1;
+}
+
+// Integers and floats on both sides: what the variant operations give, kinds
+// included, computed on the cells. False for MOD, AND and OR, which stay with
+// the variant operations.
+// Inlined where the operator is known, so that its switch folds away.
+[[gnu::always_inline]] inline bool numericBinary(char c, Cell& a, const Cell& b) {
+  if (c == pfx::Mod || c == pfx::And || c == pfx::Or) return false;
+  if (a.kind == Variant::Kind::Int && b.kind == Variant::Kind::Int) {
+    const int64_t x = a.i, y = b.i;
+    int64_t r = 0;
+    bool overflow = false;
+    switch (c) {
+      case '+':
+        overflow = __builtin_add_overflow(x, y, &r);
+        break;
+      case '-':
+        overflow = __builtin_sub_overflow(x, y, &r);
+        break;
+      case '*':
+        overflow = __builtin_mul_overflow(x, y, &r);
+        break;
+      case '/':
+        if (y == 0)
+          a.setInt(0);
+        else
+          a.setDouble(double(x) / double(y));
+        return true;
+      default:
+        a.setInt(comparisonHolds(c, x < y ? -1 : (x > y ? 1 : 0)) ? 1 : 0);
+        return true;
+    }
+    if (!overflow) {
+      a.i = r;
+      return true;
+    }
+    // Past 64 bits the integers go on as floating point.
+  }
+  const double x = a.kind == Variant::Kind::Int ? double(a.i) : a.d;
+  const double y = b.kind == Variant::Kind::Int ? double(b.i) : b.d;
+  switch (c) {
+    case '+':
+      a.setDouble(x + y);
+      return true;
+    case '-':
+      a.setDouble(x - y);
+      return true;
+    case '*':
+      a.setDouble(x * y);
+      return true;
+    case '/':
+      if (y == 0)
+        a.setInt(0);
+      else
+        a.setDouble(x / y);
+      return true;
+    default:
+      a.setInt(comparisonHolds(c, order(x, y)) ? 1 : 0);
+      return true;
+  }
+}
+
+Variant variantBinary(char c, const Variant& a, const Variant& b) {
+  switch (c) {
+    case '+':
+      return variantAdd(a, b);
+    case '-':
+      return variantSub(a, b);
+    case '*':
+      return variantMul(a, b);
+    case '/':
+      if (variantEquals(b, Variant(0))) return Variant(0);
+      if (a.isNull() || b.isNull()) return Variant::null();
+      return Variant(a.numberValue() / b.numberValue());
+    case pfx::Mod:
+      return variantMod(a, b);
+    case pfx::And:
+      return variantAnd(a, b);
+    case pfx::Or:
+      return variantOr(a, b);
+    default:
+      return Variant(comparisonHolds(c, variantCompare(a, b)) ? 1 : 0);
+  }
+}
+
+void generalBinary(char c, EvalStack& st) {
+  const int a = st.size() - 2;
+  Variant sa, sb;
+  Variant r = variantBinary(c, st.view(a, sa), st.view(a + 1, sb));
+  st.put(a, std::move(r));
+}
+
+[[gnu::always_inline]] inline void applyBinary(char c, EvalStack& st) {
+  const int a = st.size() - 2;
+  if (!(plainNumber(st.cell(a)) && plainNumber(st.cell(a + 1)) &&
+        numericBinary(c, st.cell(a), st.cell(a + 1))))
+    generalBinary(c, st);
+  st.pop();
+}
+
+double intOrFrac(char c, double x) {
+  if (c == pfx::Int) return std::trunc(snapped(x));
+  if (c == pfx::Frac) return snapped(x) - std::trunc(snapped(x));
+  return std::nearbyint(x);  // ROUND, the default rounding: halves to even
+}
+
+bool numericUnary(char c, Cell& v) {
+  if (!plainNumber(v) || c == pfx::Str) return false;
+  const bool isInt = v.kind == Variant::Kind::Int;
+  if (c == pfx::Negate) {
+    if (!isInt)
+      v.d = -v.d;
+    else if (v.i == std::numeric_limits<int64_t>::min())
+      v.setDouble(-double(v.i));
+    else
+      v.i = -v.i;
+  } else if (c == pfx::Not) {
+    v.setInt((isInt ? v.i == 0 : v.d == 0) ? 1 : 0);
+  } else {
+    v.setDouble(intOrFrac(c, isInt ? double(v.i) : v.d));
+  }
   return true;
 }
 
-void applyBinary(char c, Variant& a, const Variant& b) {
-  if (a.kind() == Variant::Kind::Double && b.kind() == Variant::Kind::Double &&
-      applyToDoubles(c, a, b))
-    return;
-  switch (c) {
-    case '+':
-      a = variantAdd(a, b);
-      return;
-    case '-':
-      a = variantSub(a, b);
-      return;
-    case '*':
-      a = variantMul(a, b);
-      return;
-    case '/':
-      if (variantEquals(b, Variant(0)))
-        a = Variant(0);
-      else if (a.isNull() || b.isNull())
-        a = Variant::null();
-      else
-        a = Variant(a.numberValue() / b.numberValue());
-      return;
-    case pfx::Mod:
-      a = variantMod(a, b);
-      return;
-    case pfx::And:
-      a = variantAnd(a, b);
-      return;
-    case pfx::Or:
-      a = variantOr(a, b);
-      return;
-    default:
-      break;
-  }
-  const int k = variantCompare(a, b);
-  a = Variant(comparisonHolds(c, k) ? 1 : 0);
+Variant variantUnary(char c, const Variant& v) {
+  if (c == pfx::Negate) return variantNeg(v);
+  if (c == pfx::Not) return Variant(variantEquals(v, Variant(0)) ? 1 : 0);
+  if (c == pfx::Str) return Variant(v.isNull() ? std::string() : valueToText(v));
+  if (v.isNull()) return v;
+  return Variant(intOrFrac(c, v.numberValue()));
 }
 
-void applyUnary(char c, Variant& v) {
-  if (c == pfx::Negate) {
-    v = variantNeg(v);
-  } else if (c == pfx::Not) {
-    v = Variant(variantEquals(v, Variant(0)) ? 1 : 0);
-  } else if (c == pfx::Str) {
-    v = Variant(v.isNull() ? std::string() : valueToText(v));
-  } else if (!v.isNull()) {
-    const double x = v.numberValue();
-    if (c == pfx::Int)
-      v = Variant(std::trunc(snapped(x)));
-    else if (c == pfx::Frac)
-      v = Variant(snapped(x) - std::trunc(snapped(x)));
-    else
-      v = Variant(std::nearbyint(x));  // the default rounding: halves to even
-  }
+void applyUnary(char c, EvalStack& st) {
+  const int top = st.size() - 1;
+  if (numericUnary(c, st.cell(top))) return;
+  Variant scratch;
+  Variant r = variantUnary(c, st.view(top, scratch));
+  st.put(top, std::move(r));
 }
 
 }  // namespace
 
 Variant TfrParser::Run(const TfrCompiledExpression& e) {
   DepthGuard guard(depth_);
-  ValueStack st;
-  auto push = [&](Variant v) {
-    if (!st.push(std::move(v)))
+  EvalStack st;
+  auto room = [&] {
+    if (st.full())
       throw ExpressionError("expression needs more than 32 pending values: " +
                             shortText(e.postfix_));
   };
@@ -589,36 +753,67 @@ Variant TfrParser::Run(const TfrCompiledExpression& e) {
   };
   for (const TfrCompiledExpression::Step& step : e.steps_) {
     switch (step.op) {
+      case TfrCompiledExpression::Op::Number:
+        room();
+        st.push(Cell{Variant::Kind::Double, 0, e.numbers_[step.index]});
+        break;
+      case TfrCompiledExpression::Op::Boolean:
+        room();
+        st.push(Cell{Variant::Kind::Bool, step.code != 0 ? 1 : 0, 0});
+        break;
       case TfrCompiledExpression::Op::Push:
-        push(e.values_[step.index]);
+        room();
+        st.pushCopy(e.values_[step.index]);
         break;
-      case TfrCompiledExpression::Op::Name:
-        push(nameValue(e.names_[step.index]));
+      case TfrCompiledExpression::Op::Name: {
+        Variant v = nameValue(e.names_[step.index]);
+        room();
+        st.push(std::move(v));
         break;
+      }
       case TfrCompiledExpression::Op::Array: {
         const TfrCompiledExpression::Array& a = e.arrays_[step.index];
         Variant v = Variant::null();
         if (OnFunction) OnFunction("GETARRAY", a.name, a.index, std::string(), v);
-        push(std::move(v));
+        room();
+        st.push(std::move(v));
         break;
       }
-      case TfrCompiledExpression::Op::Call:
-        push(callFunction(e.calls_[step.index]));
+      case TfrCompiledExpression::Op::Call: {
+        Variant v = callFunction(e.calls_[step.index]);
+        room();
+        st.push(std::move(v));
+        break;
+      }
+      case TfrCompiledExpression::Op::Add:
+        need(2);
+        applyBinary('+', st);
+        break;
+      case TfrCompiledExpression::Op::Subtract:
+        need(2);
+        applyBinary('-', st);
+        break;
+      case TfrCompiledExpression::Op::Multiply:
+        need(2);
+        applyBinary('*', st);
+        break;
+      case TfrCompiledExpression::Op::Divide:
+        need(2);
+        applyBinary('/', st);
         break;
       case TfrCompiledExpression::Op::Binary:
         need(2);
-        applyBinary(step.code, st.at(st.size() - 2), st.top());
-        st.pop();
+        applyBinary(step.code, st);
         break;
       case TfrCompiledExpression::Op::Unary:
         need(1);
-        applyUnary(step.code, st.top());
+        applyUnary(step.code, st);
         break;
       case TfrCompiledExpression::Op::Fail:
         std::rethrow_exception(e.errors_[step.index]);
     }
   }
-  return st.size() > 0 ? std::move(st.at(0)) : Variant();
+  return st.size() > 0 ? st.take(0) : Variant();
 }
 
 }  // namespace orv

@@ -1,23 +1,14 @@
 #include "engine/report_run.h"
 
-#include <QDateTime>
-#include <QScopedValueRollback>
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 #include "engine/band_tree.h"
-#include "engine/data_components.h"
 #include "engine/dataset.h"
 #include "engine/date_time.h"
-#include "engine/engine_globals.h"
-#include "engine/formatting.h"
-#include "engine/parser.h"
 #include "engine/report_print.h"
 #include "engine/run_scope.h"
-#include "engine/text_readers.h"
 #include "engine/tfr_report.h"
-#include "model/memo_view.h"
 #include "model/page.h"
 #include "model/state.h"
 #include "model/text_util.h"
@@ -28,44 +19,16 @@
 
 namespace orv {
 
-bool TfrReportRun::PageRun::hasFooter() const {
-  const TfrBand* f = bands[btPageFooter];
-  return f && f->IsPresent();
-}
-
 namespace {
 
-constexpr int kPreparing = 55203;
-constexpr int kFirstPassLabel = 55204;
-constexpr int kPageLabel = 55205;
 constexpr int kErrorCaption = 55206;
-constexpr int kOf = 55199;
 
 // Bands that keep their own Y instead of taking the current one.
 bool keepsOwnY(uint16_t type) {
   return type == btPageFooter || type == btOverlay || type == btNone;
 }
 
-double nowAsDateTime() {
-  const QDateTime now = QDateTime::currentDateTime();
-  const QDate d = now.date();
-  const QTime t = now.time();
-  return encodeDate(d.year(), d.month(), d.day()) +
-         encodeTime(t.hour(), t.minute(), t.second(), t.msec());
-}
-
 }  // namespace
-
-TfrReportRun::ObjectGeometry::ObjectGeometry(const TfrView& v)
-    : left(v.Left), top(v.Top), width(v.Width), height(v.Height), bandAlign(v.BandAlign) {}
-
-void TfrReportRun::ObjectGeometry::restore(TfrView& v) const {
-  v.Left = left;
-  v.Top = top;
-  v.Width = width;
-  v.Height = height;
-  v.BandAlign = bandAlign;
-}
 
 TfrReportRun::TfrReportRun(TfrReport& report) : report_(report) {}
 
@@ -75,19 +38,11 @@ bool TfrReportRun::isStretchable(TfrView& v) {
   return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
 }
 
-void TfrReportRun::RequestNewPage() {
-  if (band_) ++band_->NewPageRequests;
-}
-
-void TfrReportRun::RequestNewColumn() {
-  if (band_) ++band_->NewColumnRequests;
-}
-
 // ------------------------------------------------------------ preparation
 
 bool TfrReportRun::Prepare() {
   TfrRunScope scope(*this, report_);
-  const double now = nowAsDateTime();
+  const double now = currentDateTime();
   RunDate = std::floor(now);
   RunTime = now - RunDate;
   DoublePass = report_.DoublePassReport != 0;
@@ -147,38 +102,12 @@ bool TfrReportRun::runWithProgress() {
   FirstPass = false;
   FinalPass = true;
   report_.EMFPages.Clear();
-  std::string caption = loadString8(kPreparing);
-  if (!report_.Title.empty()) caption += " - " + report_.Title;
-  std::string label;
   if (DoublePass) {
     FirstPass = true;
     FinalPass = false;
-    label = loadString8(kFirstPassLabel);
-  } else {
-    label = loadString8(kPageLabel);
   }
-  progressLabel_ = label;
-  progressTotal_ = 0;
-  report_.Terminated = false;
-  PrintUi* ui = printUi();
-  if (report_.OnProgress || !report_.ShowProgress || !ui) {
-    runPass();
-    return !Cancelled;
-  }
-  // An error must not unwind through the progress window's event loop: it
-  // is kept, the window closes, and it is raised again here.
-  std::exception_ptr failure;
-  ui->runWithProgress(report_, decodeBytes(caption, 1252), decodeBytes(label, 1252), [&] {
-    try {
-      runPass();
-    } catch (...) {
-      failure = std::current_exception();
-      // Closes the window; the failure, not a cancel, is what is reported.
-      report_.Terminated = true;
-    }
-  });
-  if (failure) std::rethrow_exception(failure);
-  if (report_.Terminated) Cancelled = true;
+  progress_.StartPass(DoublePass, 0);
+  progress_.Run([this] { runPass(); });
   return !Cancelled;
 }
 
@@ -199,31 +128,9 @@ void TfrReportRun::runPass() {
   FirstPass = false;
   FinalPass = true;
   report_.EMFPages.Clear();
-  progressLabel_ = loadString8(kPageLabel);
-  progressTotal_ = TotalPages;
+  progress_.StartPass(false, TotalPages);
   pageLoop();
   report_.DoublePassReport = keptDoublePass;
-}
-
-void TfrReportRun::reportProgress(int32_t n) {
-  if (report_.OnProgress) {
-    report_.OnProgress(n);
-  } else if (PrintUi* ui = printUi(); ui && report_.ShowProgress) {
-    std::string text = progressLabel_ + "  " + std::to_string(n);
-    if (FinalPass && DoublePass && progressTotal_ > 0) {
-      // Appended piece by piece: GCC 12 warns, wrongly, of overlapping copies
-      // in " " + a temporary string once this function is inlined differently.
-      text.append(" ").append(loadString8(kOf)).append(" ").append(std::to_string(progressTotal_));
-    }
-    ui->setProgressLabel(decodeBytes(text, 1252));
-    ui->processMessages();
-    // Cancel in the progress window.
-    if (report_.Terminated) {
-      Cancelled = true;
-      Terminated = true;
-    }
-  }
-  if (Terminated) throw RunTerminated();
 }
 
 void TfrReportRun::step() {
@@ -245,7 +152,7 @@ void TfrReportRun::pageLoop() {
   pages_.clear();
   byPage_.clear();
   scripts_.clear();
-  aggregates_.Clear();
+  functions_.ClearAggregates();
 
   // Every page gets its run state first, so that sub-reports can mark the
   // pages they print as skipped.
@@ -265,11 +172,11 @@ void TfrReportRun::pageLoop() {
   }
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) initPage(*pr);
-  bindFields();
+  objects_.BindFields(report_.Pages, report_.Dictionary);
   for (auto& pr : pages_)
     if (pr->page->PageKind == ptReport) {
       cur_ = pr.get();
-      collectAggregates(*pr);
+      functions_.CollectAggregates(pr->bands);
     }
   cur_ = nullptr;
   // Objects moved onto bands get their template positions back when the
@@ -297,9 +204,10 @@ void TfrReportRun::pageLoop() {
       TfrPage& page = *pr.page;
       cur_ = &pr;
       modelState().CurrentPage = &page;
-      reportProgress(PageNo + 1);
+      progress_.Report(PageNo + 1);
       if (!page.Visible) runPageScript(page);
-      if (page.Visible && !pr.skipped && page.PageKind != ptDialog) formColumnPages(pr);
+      if (page.Visible && !pr.skipped && page.PageKind != ptDialog)
+        cross_.FormColumnPages([&] { formPage(pr, true); });
       if (i + 1 < pages_.size() && pages_[i + 1]->page->PrintToPrevPage) {
         --PageNo;
         Append = true;
@@ -316,70 +224,25 @@ void TfrReportRun::pageLoop() {
   modelState().CurrentPage = nullptr;
 }
 
-void TfrReportRun::bindFields() {
-  // An object whose whole text is one reference to a database field shows
-  // that field: a picture its image, a text its value.
-  for (auto& pr : pages_)
-    for (auto& obj : pr->page->Objects) {
-      TfrView& v = *obj;
-      if (v.TypeCode == gtBand || v.Memo.size() != 1) continue;
-      if (v.TypeCode == gtMemo && (v.Flags & flTextOnly)) continue;
-      const std::string& line = v.Memo[0];
-      if (line.size() < 3 || line.front() != '[') continue;
-      size_t pos = 0;
-      std::string inner;
-      try {
-        inner = readBracketed(line, pos);
-      } catch (const std::exception&) {
-        continue;
-      }
-      if (pos != line.size()) continue;
-      TfrCacheItem item;
-      if (!report_.Dictionary.FieldOf(inner, item) || !item.DataSet) continue;
-      v.BlobSourceSet = item.DataSet;
-      v.BlobSourceField = item.FieldName;
-    }
-}
-
 void TfrReportRun::restoreTemplatePositions() {
-  for (auto& [view, geometry] : designGeometry_) geometry.restore(*view);
+  objects_.Restore();
   for (auto& pr : pages_)
     for (auto& b : pr->all) {
       if (b->DataSet) b->DataSet->Exit();
       if (b->CrossDataSet) b->CrossDataSet->Exit();
       for (TfrView* v : b->Objects) v->OwnerBand = nullptr;
     }
-  designGeometry_.clear();
-  notified_.clear();
-  names_.ClearObjects();
-}
-
-void TfrReportRun::computeGeometry(PageRun& pr) {
-  TfrPage& page = *pr.page;
-  page.FooterBandHeight = pr.hasFooter() ? pr.bands[btPageFooter]->dy : 0;
-  pr.topY = clampCoordinate(page.TopEdge());
-  pr.leftX = clampCoordinate(page.LeftEdge());
-  pr.rightX = clampCoordinate(page.RightEdge());
-  pr.bottom = clampCoordinate(page.BottomEdge());
-  pr.columnCount = std::clamp(page.Columns, 1, 1000);
-  pr.columnGap = clampCoordinate(page.ColumnGap);
-  pr.columnWidth = page.ColumnWidthPx();
 }
 
 void TfrReportRun::initPage(PageRun& pr) {
   TfrPage& page = *pr.page;
-  for (auto& obj : page.Objects) {
-    TfrView& v = *obj;
-    v.OwnerBand = nullptr;
-    designGeometry_.emplace_back(&v, ObjectGeometry(v));
-    if (auto* memo = dynamic_cast<TfrMemoView*>(&v); memo && !memo->HighlightCondition.empty())
-      names_.AddHighlight(v, memo->HighlightCondition);
-    if (v.Flags & flAddInNotify) notified_[&page].push_back(&v);
-    if (v.TypeCode == gtSubReport) {
-      const int32_t target = static_cast<TfrSubReportView&>(v).SubReportPage;
+  objects_.Note(page);
+  // The pages that sub-reports print are not formed on their own.
+  for (auto& obj : page.Objects)
+    if (obj->TypeCode == gtSubReport) {
+      const int32_t target = static_cast<TfrSubReportView&>(*obj).SubReportPage;
       if (target >= 0 && target < int32_t(pages_.size())) pages_[target]->skipped = true;
     }
-  }
 
   TfrBandTree tree = buildBandTree(page, report_.Components, pr.skipped,
                                    [this](TfrBandView& view) { checkMissingDataSet(view); });
@@ -421,7 +284,7 @@ void TfrReportRun::formPage(PageRun& pr, bool normal) {
   if (normal) {
     runPageScript(*pr.page);
     if (Append && savedY_ == savedBottom_) Append = false;
-    computeGeometry(pr);
+    pr.computeGeometry();
     if (Append && savedAfterFooter_) pr.bottom = savedBottom_;
     pr.curColumn = 0;
     pr.xAdjust = pr.leftX;
@@ -481,20 +344,16 @@ void TfrReportRun::formPage(PageRun& pr, bool normal) {
 
 // ------------------------------------------------------------ data loop
 
-Variant TfrReportRun::groupValue(TfrBand* group) {
-  return engineGlobals().Parser.CalcPostfix(group->GroupCondition);
-}
-
 void TfrReportRun::initGroups(TfrBand* from) {
   for (TfrBand* g = from; g; g = g->Next) {
-    g->LastGroupValue = groupValue(g);
+    g->LastGroupValue = names_.GroupValue(*g);
     queue_.push_back(g);
   }
 }
 
 bool TfrReportRun::groupBreaks(TfrBand* group, TfrDataset& ds) {
   if (ds.Eof() || group->LastGroupValue.isEmpty()) return true;
-  return !(groupValue(group) == group->LastGroupValue);
+  return !(names_.GroupValue(*group) == group->LastGroupValue);
 }
 
 void TfrReportRun::placeQueue() {
@@ -519,7 +378,7 @@ void TfrReportRun::dataLoop(PageRun& pr, int level, int deepest) {
     for (TfrBand* g = groups; g; g = g->Next) chain.push_back(g);
     initGroups(groups);
     queue_.push_back(b->HeaderBand);
-    initAggregates(b->FooterBand);
+    functions_.InitAggregates(b->FooterBand);
     while (!ds.Eof() && !Terminated) {
       step();
       queue_.push_back(b);
@@ -682,9 +541,9 @@ bool TfrReportRun::printBand(TfrBand* b) {
 
 void TfrReportRun::afterBand(TfrBand* b) {
   if (b->Type == btPageFooter && PageNo != report_.EMFPages.Count() - 1) return;
-  initAggregates(b);
+  functions_.InitAggregates(b);
   if (b->Type == btGroupHeader)
-    for (TfrBand* g = b; g; g = g->Next) g->LastGroupValue = groupValue(g);
+    for (TfrBand* g = b; g; g = g->Next) g->LastGroupValue = names_.GroupValue(*g);
 }
 
 bool TfrReportRun::checkFit(TfrBand* b, int32_t height, bool onlyReport) {
@@ -755,7 +614,7 @@ int32_t TfrReportRun::stretchedHeight(TfrBand* b) {
     if (need > v->Height) v->Height = need;
     h = std::max(h, clampCoordinate(int64_t(v->Top) + v->Height));
   }
-  if (b->HasCrossObjects()) h = std::max(h, crossHeight(b));
+  if (b->HasCrossObjects()) h = std::max(h, cross_.Height(b));
   // Stretched lines reach down to the bottom of the stretched band.
   for (TfrView* v : b->Objects)
     if (isStretchable(*v) && v->TypeCode == gtLine && v->Height > v->Width) {
@@ -781,7 +640,7 @@ void TfrReportRun::writeObjects(TfrBand* b) {
   for (TfrView* v : b->Objects) {
     if (v->TypeCode == gtSubReport) {
       if (v->Visible) {
-        if (b->HasCrossObjects()) writeCrossCells(b);
+        if (b->HasCrossObjects()) cross_.WriteCells(b);
         runSubReport(b, *v);
         return;
       }
@@ -789,7 +648,7 @@ void TfrReportRun::writeObjects(TfrBand* b) {
     }
     emitObject(b, *v);
   }
-  if (b->HasCrossObjects()) writeCrossCells(b);
+  if (b->HasCrossObjects()) cross_.WriteCells(b);
 }
 
 void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
@@ -814,9 +673,7 @@ void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitP
     v.EmitToPage(report_.EMFPages.Entry(PageNo).Objects());
     // Objects that collect what text objects print (charts) hear of every
     // text written whole.
-    if (v.TypeCode == gtMemo && !splitPart)
-      if (auto it = notified_.find(cur_->page); it != notified_.end())
-        for (TfrView* listener : it->second) listener->CollectValue(v);
+    if (v.TypeCode == gtMemo && !splitPart) objects_.TextWritten(cur_->page, v);
   } catch (const RunTerminated&) {
     kept.restore(v);
     throw;
@@ -840,7 +697,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
     bool started = false;
   };
   // Cross cells go with the first part of the band.
-  if (b->HasCrossObjects()) writeCrossCells(b);
+  if (b->HasCrossObjects()) cross_.WriteCells(b);
   std::vector<Pending> pending;
   for (TfrView* v : b->Objects) {
     int32_t top = v->Top;
@@ -925,7 +782,7 @@ void TfrReportRun::runSubReport(TfrBand* b, TfrView& v) {
   PageRun& outer = *cur_;
   PageRun& sub = *pages_[target];
   if (!sub.initialised || &sub == &outer) return;
-  computeGeometry(sub);
+  sub.computeGeometry();
   sub.bottom = outer.bottom;
   sub.topY = outer.topY;
   sub.curY = b->y + v.Top;
@@ -1006,10 +863,10 @@ void TfrReportRun::startNewPage() {
   } depth(newPageDepth_);
   if (newPageDepth_ > kMaxNewPageDepth)
     throw EngineError(EngineProblem(EngineReason::HeadersDoNotFit));
-  reportProgress(PageNo + 1);
+  progress_.Report(PageNo + 1);
   if (!pr.suppressRepeated) printBand(pr.bands[btColumnFooter]);
   printPageFooters(false);
-  computeGeometry(pr);
+  pr.computeGeometry();
   addPreparedPage();
   Append = false;
   printBand(pr.bands[btOverlay]);
@@ -1049,45 +906,6 @@ void TfrReportRun::startNewColumn(TfrBand* forBand) {
 
 // Compiling and running scripts and the aggregates: report_script.cpp.
 
-// ------------------------------------------------------------ views
-
-// Names, values and the expressions of objects: run_names.cpp.
-
-void TfrReportRun::BeforePrint(TfrView& view) {
-  loadBlobField(view);
-  if (report_.OnBeforePrint) report_.OnBeforePrint(view.ExpandedText, view);
-}
-
-void TfrReportRun::RunScript(TfrView& view) {
-  runObjectScript(view);
-}
-
-bool TfrReportRun::HasBeforePrintHandler() {
-  return bool(report_.OnBeforePrint);
-}
-
-void TfrReportRun::AlignToBand(TfrView& view) {
-  const TfrBand* b = band_;
-  if (!b) return;
-  switch (view.BandAlign) {
-    case baBottom:
-      view.Top = b->y + (b->heightKnown ? b->CalculatedHeight : b->dy) - view.Height;
-      view.BandAlign = baNone;
-      break;
-    case baTop:
-      view.Top = b->y;
-      break;
-    case baWidth:
-      if (b->Type >= btCrossHeader && b->Type <= btCrossFooter) {
-        view.Width = b->dx;
-        view.BandAlign = baNone;
-      }
-      break;
-    default:
-      break;
-  }
-}
-
 // ------------------------------------------------------------ errors
 
 void TfrReportRun::failObject(TfrView* view, const EngineProblem& problem) {
@@ -1100,17 +918,6 @@ void TfrReportRun::failObject(TfrView* view, const EngineProblem& problem) {
   ErrorText = englishText(Failure);
   Terminated = true;
   throw RunTerminated();
-}
-
-}  // namespace orv
-
-namespace orv {
-
-bool TfrReport::PrepareReport() {
-  TfrReportRun run(*this);
-  const bool ok = run.Prepare();
-  LastError = run.ErrorText;
-  return ok;
 }
 
 }  // namespace orv

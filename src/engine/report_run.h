@@ -10,10 +10,16 @@
 
 #include "engine/aggregates.h"
 #include "engine/band.h"
+#include "engine/cross_tab.h"
 #include "engine/engine_error.h"
 #include "engine/functions.h"
 #include "engine/page_marks.h"
+#include "engine/page_run.h"
+#include "engine/run_functions.h"
 #include "engine/run_names.h"
+#include "engine/run_progress.h"
+#include "engine/run_view_hooks.h"
+#include "engine/template_objects.h"
 #include "model/view.h"
 
 namespace orv {
@@ -50,13 +56,20 @@ struct RunLimits {
 // One run of a report: the single or double pass over its template pages, the
 // bands placed page by page, the data loops and the prepared pages they fill.
 // It lives for one Prepare; the process-wide states (current page, band, view,
-// the parser's hooks) are set from it and cleared when it ends.
-class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
+// the parser's hooks) are set from it and cleared when it ends (TfrRunScope).
+// The parts it holds answer for the rest: names and values, the views' calls,
+// the functions and assignments of scripts, cross-tabs, the progress window
+// and the template's objects it changes.
+class TfrReportRun {
   friend class TfrRunNames;
+  friend class TfrRunViewHooks;
+  friend class TfrRunFunctions;
+  friend class TfrRunProgress;
+  friend class TfrCrossTab;
 
  public:
   explicit TfrReportRun(TfrReport& report);
-  ~TfrReportRun() override;
+  ~TfrReportRun();
   TfrReportRun(const TfrReportRun&) = delete;
   TfrReportRun& operator=(const TfrReportRun&) = delete;
 
@@ -85,91 +98,37 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // The value being formatted or tested by the current object (VALUE).
   Variant CurrentValue;
 
-  // Script requests (NEWPAGE, NEWCOLUMN, STOPREPORT) of the band being placed.
-  void RequestNewPage();
-  void RequestNewColumn();
-  void StopReport() { Terminated = true; }
-
   // How the run answers for names and values: the parser's name hook and
   // the expressions of the objects being written.
   TfrRunNames& Names() { return names_; }
-
-  // The parser's function hook while the run lasts.
-  void CallFunction(const std::string& name, const std::string& p1, const std::string& p2,
-                    const std::string& p3, Variant& value);
-  // Assignments of scripts, in this order: a report variable, a dictionary
-  // variable, MODALRESULT, CURY, PROGRESS, an object's property, else a new
-  // report variable.
-  void SetValue(const std::string& name, const Variant& value);
-
-  // What the function libraries ask of the run.
-  void Aggregate(AggregateKind kind, const std::string& expression, const std::string& bandName,
-                 const std::string& flag, Variant& value) override;
-  bool FieldIsNull(const std::string& reference) override;
-  ReportUi* Ui() override;
-
-  // What views call while they are written.
-  void BeforePrint(TfrView& view) override;
-  void RunScript(TfrView& view) override;
-  void ExpandExpressions(TfrView& view, std::string& text) override {
-    names_.ExpandExpressions(view, text);
-  }
-  void AlignToBand(TfrView& view) override;
-  bool HasBeforePrintHandler() override;
-  bool EvaluateCondition(TfrView& view, const std::string& condition) override {
-    return names_.EvaluateCondition(view, condition);
-  }
-  bool SuppressRemembersValue() override { return DoublePass && !FinalPass; }
-  bool Evaluate(TfrView& view, std::string_view expression, Variant& value) override {
-    return names_.Evaluate(view, expression, value);
-  }
+  // What views call back into while they are written.
+  TfrRunViewHooks& ViewHooks() { return viewHooks_; }
+  // The report functions, assignments and aggregates that expressions and
+  // scripts reach.
+  TfrRunFunctions& Functions() { return functions_; }
 
   // Run state of one template page.
-  struct PageRun {
-    TfrPage* page = nullptr;
-    std::array<TfrBand*, kBandTypes> bands{};
-    std::vector<std::unique_ptr<TfrBand>> all;
-    int32_t curY = 0, bottom = 0, topY = 0, leftX = 0, rightX = 0;
-    int32_t xAdjust = 0;
-    int32_t curColumn = 0, columnCount = 1, columnWidth = 0, columnGap = 0;
-    int32_t columnTop = 0;
-    TfrBand* lastBand = nullptr;
-    bool suppressRepeated = false;
-    int32_t currentRecord = 0;
-    int32_t crossColumn = 0;
-    bool skipped = false;
-    bool initialised = false;
-    bool hasFooter() const;
-  };
+  using PageRun = TfrPageRun;
   // The run state of the page being formed.
   PageRun* CurrentPageRun() { return cur_; }
   TfrBand* CurrentBand() { return band_; }
 
  private:
-  // The object geometry a placement changes and puts back.
-  struct ObjectGeometry {
-    int32_t left, top, width, height;
-    uint8_t bandAlign;
-    explicit ObjectGeometry(const TfrView& v);
-    void restore(TfrView& v) const;
-  };
+  using ObjectGeometry = TfrObjectGeometry;
 
   // Preparation.
   bool runWithProgress();
   void runPass();
   void pageLoop();
   void restoreTemplatePositions();
-  void bindFields();
   void initPage(PageRun& pr);
   // With RequireDataSets, fails the run when the data band names a data set
   // that no component gives.
   void checkMissingDataSet(TfrBandView& view);
   void formPage(PageRun& pr, bool normalMode);
-  void computeGeometry(PageRun& pr);
 
   // The data loop and groups.
   void dataLoop(PageRun& pr, int level, int deepest);
-  Variant groupValue(TfrBand* group);
   void initGroups(TfrBand* from);
   bool groupBreaks(TfrBand* group, TfrDataset& ds);
   void placeQueue();
@@ -189,34 +148,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // A text object that grows with its text.
   static bool isStretchable(TfrView& v);
 
-  // Cross-tab cells of a band placed at its Y.
-  void writeCrossCells(TfrBand* row);
-  // The height the band's cross cells need over all columns (stretched
-  // bands only).
-  int32_t crossHeight(TfrBand* row);
-  // One cross column as a walk meets it: `shown` when it stands on the
-  // page being formed (from the first column of this column page up to the
-  // page's right edge), its X then valid.
-  struct CrossColumn {
-    int32_t x, width;
-    bool shown;
-  };
-  // Walks every cross column of the band from the first record of their
-  // data set. Returns the X after the last shown column; `cutAt` gets the
-  // first column that did not fit on the page (0 when all did).
-  int32_t walkCrossColumns(TfrBand* row, const std::function<void(const CrossColumn&)>& each,
-                           int32_t* cutAt = nullptr);
-  // Runs `fn` with the cell's cross band standing in the row at the row's Y,
-  // as the current band, with the given width.
-  void inCrossBand(TfrBand* row, const TfrBand::CrossCell& cell, int32_t width,
-                   const std::function<void()>& fn);
-  // Accumulates the aggregates of `data` with `row` as the band cross cells
-  // lie across.
-  void accumulateCrossed(TfrBand* data, TfrBand* row,
-                         const TfrAggregates::ColumnWalker& columns = {});
-  // Forms the page, and again from the first cross column that did not fit
-  // for as long as a cross-tab is wider than the page.
-  void formColumnPages(PageRun& pr);
   // The dialog pages' activation scripts; false when one cancelled the run.
   bool initDialogPages();
   int32_t stretchedHeight(TfrBand* band);
@@ -226,7 +157,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void startNewPage();
   void startNewColumn(TfrBand* forBand);
   void addPreparedPage();
-  void reportProgress(int32_t n);
   // Counts one record or band placement against the run's bound.
   void step();
 
@@ -234,18 +164,11 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   void runPageScript(TfrPage& page);
   void runBandScript(TfrBand& band);
   void runObjectScript(TfrView& view);
-  void initAggregates(TfrBand* band);
   // Fails the run when a script does not compile.
   void compileScripts(PageRun& pr);
   // The page's name, or "PageN" by its place when it has none.
   std::string pageName(const TfrPage& page) const;
-  void collectAggregates(PageRun& pr);
-  void collectFrom(TfrBand* holder);
   void runCompiled(const StringList& code, const std::string& owner);
-  // STOPREPORT, NEWPAGE, NEWCOLUMN, SHOWBAND, INC, DEC, SETARRAY, GETARRAY
-  // and object methods; false for any other name.
-  bool scriptFunction(const std::string& name, const std::string& p1, const std::string& p2,
-                      const std::string& p3, Variant& value);
 
   // Errors.
   [[noreturn]] void failObject(TfrView* view, const EngineProblem& problem);
@@ -255,17 +178,19 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
 
   TfrReport& report_;
   TfrRunNames names_{*this};
+  TfrCrossTab cross_{*this};
+  TfrRunViewHooks viewHooks_{*this};
+  TfrRunFunctions functions_{*this};
+  TfrRunProgress progress_{*this};
+  TfrTemplateObjects objects_{names_};
   std::vector<std::unique_ptr<PageRun>> pages_;
   std::map<const TfrPage*, PageRun*> byPage_;
   PageRun* cur_ = nullptr;
   TfrBand* band_ = nullptr;
   TfrView* view_ = nullptr;
   std::vector<TfrBand*> queue_;
-  std::vector<std::pair<TfrView*, ObjectGeometry>> designGeometry_;
   std::map<TfrView*, int32_t> stretched_;
   TfrPageMarks footersPlaced_;
-  // Per page, the objects told of every text object written.
-  std::map<const TfrPage*, std::vector<TfrView*>> notified_;
   bool subReportTookOver_ = false;
   int32_t packedUpTo_ = 0;
   int64_t packedBytes_ = 0;
@@ -279,19 +204,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // Scripts compiled when their page is initialised: objects' and pages'
   // by their owner (band scripts are compiled into the runtime band).
   std::map<const void*, StringList> scripts_;
-  TfrAggregates aggregates_;
-  // While aggregates are collected: the data band they register with.
-  TfrBand* collectedBand_ = nullptr;
-  // While a band's cross columns are walked: their data set, which supplies
-  // the fields the cross cells name.
-  TfrDataset* crossDataSet_ = nullptr;
-  // While a cross cell is measured or written: the band it lies across,
-  // which holds the aggregates of header and data cells.
-  TfrBand* crossRow_ = nullptr;
-  // Cross-tabs wider than the page go on in column pages: the template page
-  // is formed again from the first column that did not fit.
-  int32_t crossStart_ = 1;
-  int32_t crossCut_ = 0;
   // The modal result a dialog page's script set (MODALRESULT).
   int32_t modalResult_ = 1;
   bool inDialogPage_ = false;
@@ -299,8 +211,6 @@ class TfrReportRun : public ViewRunHooks, public TfrFunctionHost {
   // after that break.
   bool hasPendingCurY_ = false;
   int32_t pendingCurY_ = 0;
-  std::string progressLabel_;
-  int32_t progressTotal_ = 0;
 };
 
 }  // namespace orv

@@ -118,19 +118,24 @@ void TfrRunNames::nameAsExpression(const std::string& name, Variant& value) {
   if (name == resolving_) {
     // Collecting aggregates evaluates texts out of their place; a name that
     // means nothing there is no error yet.
-    if (run_.collectedBand_) return;
+    if (run_.functions_.CollectedBand()) return;
     throw EngineError(EngineProblem(EngineReason::UndefinedSymbol).named(name));
   }
   const QScopedValueRollback outer(resolving_, name);
   value = engineGlobals().Parser.Calc(name);
 }
 
+Variant TfrRunNames::GroupValue(const TfrBand& group) {
+  return engineGlobals().Parser.CalcPostfix(group.GroupCondition);
+}
+
 TfrBand* TfrRunNames::LineBand() const {
   TfrBand* b = run_.band_;
   // A cross-tab cell counts the lines of the band it lies across; its column
   // is COLUMN#.
-  if (b && run_.crossRow_ && b->Type >= btCrossHeader && b->Type <= btCrossFooter)
-    b = run_.crossRow_;
+  if (TfrBand* row = run_.cross_.Row();
+      b && row && b->Type >= btCrossHeader && b->Type <= btCrossFooter)
+    b = row;
   if (!b || b->DataSet || !run_.cur_) return b;
   // A band without its own data set counts the lines of its chain's first band.
   TfrBand* first = run_.cur_->bands[b->Type];
@@ -246,7 +251,9 @@ bool TfrRunNames::fieldValue(const std::string& name, Variant& value) {
     source = cur->bands[btMasterData];
   TfrDataset* ds = source ? source->DataSet : nullptr;
   // The columns being walked may come from a data set of the row's own.
-  if ((t == btCrossData || t == btCrossFooter) && run_.crossDataSet_) ds = run_.crossDataSet_;
+  if (TfrDataset* columns = run_.cross_.DataSet();
+      (t == btCrossData || t == btCrossFooter) && columns)
+    ds = columns;
   if (!ds) return false;
   std::string_view field = name;
   if (field.size() >= 2 && field.front() == '"' && field.back() == '"')

@@ -46,6 +46,8 @@ class TfrRunNames {
   void AddHighlight(const TfrView& view, const std::string& condition);
   bool EvaluateCondition(TfrView& view, const std::string& condition);
   bool Evaluate(TfrView& view, std::string_view expression, Variant& value);
+  // A group header's condition for the current record.
+  Variant GroupValue(const TfrBand& group);
   // Forgets what belonged to the template's objects, at the end of the run.
   void ClearObjects() { highlights_.clear(); }
 

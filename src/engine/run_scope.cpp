@@ -13,7 +13,7 @@ TfrRunScope::TfrRunScope(TfrReportRun& run, TfrReport& report) : report_(report)
   savedHooks_ = st.RunHooks;
   savedReport_ = st.CurrentReport;
   st.Mode = DocumentMode::Running;
-  st.RunHooks = &run;
+  st.RunHooks = &run.ViewHooks();
   st.CurrentReport = &report;
   // Drawing elsewhere leaves the last view it aligned here, which may be
   // gone by now; a script of the run must never reach it.
@@ -27,10 +27,13 @@ TfrRunScope::TfrRunScope(TfrReportRun& run, TfrReport& report) : report_(report)
   savedFn_ = p.OnFunction;
   savedHost_ = g.FunctionHost;
   savedSet_ = g.Interpreter.OnSetValue;
-  g.FunctionHost = &run;
+  TfrRunFunctions& functions = run.Functions();
+  g.FunctionHost = &functions;
   // Report variables live for one preparation: a second run starts clean.
   g.Variables.Clear();
-  g.Interpreter.OnSetValue = [&run](const std::string& n, const Variant& v) { run.SetValue(n, v); };
+  g.Interpreter.OnSetValue = [&functions](const std::string& n, const Variant& v) {
+    functions.SetValue(n, v);
+  };
   TfrRunNames& names = run.Names();
   savedResolver_ = p.Resolver();
   p.OnGetValue = [&names](const std::string& n, Variant& v) { names.GetValue(n, v); };
@@ -39,8 +42,9 @@ TfrRunScope::TfrRunScope(TfrReportRun& run, TfrReport& report) : report_(report)
       [&names](int32_t entry, const std::string& n, Variant& v) { names.ValueOf(entry, n, v); });
   savedCache_ = p.Cache;
   p.Cache = &names.Expressions();
-  p.OnFunction = [&run](const std::string& n, const std::string& p1, const std::string& p2,
-                        const std::string& p3, Variant& v) { run.CallFunction(n, p1, p2, p3, v); };
+  p.OnFunction = [&functions](const std::string& n, const std::string& p1, const std::string& p2,
+                              const std::string& p3,
+                              Variant& v) { functions.CallFunction(n, p1, p2, p3, v); };
 
   TfrDataDictionary& dict = report.Dictionary;
   dict.FindDataset = [&report](std::string_view name) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -171,46 +174,128 @@ TEST(CompiledExpression, ResolverDecidesEachNameOncePerResolver) {
   EXPECT_EQ(l.log, (std::vector<std::string>{"get A", "get B", "get b c"}));
 }
 
-// Floating-point operands take a shorter road; it must end where the variant
-// operations end, kinds included (a comparison gives an integer, division by
-// zero the integer 0, a date-time stays one).
-TEST(CompiledExpression, FloatingPointArithmeticKeepsTheVariantRules) {
+// The evaluation stack computes integers and floats itself and leaves the
+// rest to the variant operations; for every pair of operand kinds the result
+// must be the one those operations give, kind, value and error alike (a
+// comparison gives an integer, division by zero the integer 0, a date-time
+// stays one, NaN sorts after every number, integers past 64 bits go on as
+// floating point).
+TEST(CompiledExpression, EveryOperandKindKeepsTheVariantRules) {
   Logged l;
-  const double xs[] = {0.0, -0.0, 2.5, -7.25, 1e300, 3.0};
-  const std::pair<const char*, std::function<Variant(const Variant&, const Variant&)>> ops[] = {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const Variant operands[] = {
+      Variant(),
+      Variant::null(),
+      Variant(true),
+      Variant(false),
+      Variant(0),
+      Variant(7),
+      Variant(-3),
+      Variant(INT64_MAX),
+      Variant(INT64_MIN),
+      Variant(0.0),
+      Variant(-0.0),
+      Variant(2.5),
+      Variant(-7.5),
+      Variant(nan),
+      Variant(inf),
+      Variant(1e300),
+      Variant::dateTime(10.5),
+      Variant("12"),
+      Variant("abc"),
+      Variant(""),
+  };
+  auto compare = [](int k) {
+    return [k](const Variant& a, const Variant& b) {
+      const int c = variantCompare(a, b);
+      const bool holds = k == 0   ? c < 0
+                         : k == 1 ? c > 0
+                         : k == 2 ? c == 0
+                         : k == 3 ? c != 0
+                         : k == 4 ? c >= 0
+                                  : c <= 0;
+      return Variant(holds ? 1 : 0);
+    };
+  };
+  const std::pair<const char*, std::function<Variant(const Variant&, const Variant&)>> binary[] = {
       {"+", variantAdd},
       {"-", variantSub},
       {"*", variantMul},
       {"/",
        [](const Variant& a, const Variant& b) {
-         return variantEquals(b, Variant(0)) ? Variant(0)
-                                             : Variant(a.numberValue() / b.numberValue());
+         if (variantEquals(b, Variant(0))) return Variant(0);
+         if (a.isNull() || b.isNull()) return Variant::null();
+         return Variant(a.numberValue() / b.numberValue());
        }},
-      {"<", [](const Variant& a,
-               const Variant& b) { return Variant(variantCompare(a, b) < 0 ? 1 : 0); }},
-      {">=", [](const Variant& a,
-                const Variant& b) { return Variant(variantCompare(a, b) >= 0 ? 1 : 0); }},
-      {"=", [](const Variant& a,
-               const Variant& b) { return Variant(variantCompare(a, b) == 0 ? 1 : 0); }},
-      {"<>", [](const Variant& a,
-                const Variant& b) { return Variant(variantCompare(a, b) != 0 ? 1 : 0); }},
+      {"mod", variantMod},
+      {"and", variantAnd},
+      {"or", variantOr},
+      {"<", compare(0)},
+      {">", compare(1)},
+      {"=", compare(2)},
+      {"<>", compare(3)},
+      {">=", compare(4)},
+      {"<=", compare(5)},
   };
-  for (const auto& [op, rule] : ops) {
+  auto same = [](const std::function<Variant()>& got, const std::function<Variant()>& want) {
+    auto text = [](const std::function<Variant()>& f) {
+      try {
+        const Variant v = f();
+        return std::to_string(int(v.kind())) + ":" + v.toString();
+      } catch (const ConversionError& e) {
+        return std::string("conversion: ") + e.what();
+      }
+    };
+    EXPECT_EQ(text(got), text(want));
+  };
+  for (const auto& [op, rule] : binary) {
     const TfrCompiledExpression e(TfrParser::ToPostfix(std::string("[X] ") + op + " [Y]"));
-    for (double x : xs)
-      for (double y : xs) {
-        SCOPED_TRACE(std::to_string(x) + op + std::to_string(y));
-        l.values["X"] = Variant(x);
-        l.values["Y"] = Variant(y);
-        const Variant got = l.p.Run(e);
-        const Variant want = rule(Variant(x), Variant(y));
-        EXPECT_EQ(got.kind(), want.kind());
-        EXPECT_EQ(got.toString(), want.toString());
+    for (size_t i = 0; i < std::size(operands); ++i)
+      for (size_t j = 0; j < std::size(operands); ++j) {
+        SCOPED_TRACE(std::string(op) + " " + std::to_string(i) + "," + std::to_string(j));
+        l.values["X"] = operands[i];
+        l.values["Y"] = operands[j];
+        same([&] { return l.p.Run(e); }, [&] { return rule(operands[i], operands[j]); });
       }
   }
-  l.values["X"] = Variant::dateTime(10.5);
-  l.values["Y"] = Variant(1.0);
-  EXPECT_EQ(l.p.Calc("[X] + [Y]").kind(), Variant::Kind::DateTime);
+  // Neither operand is far enough from a whole number for INT and FRAC to
+  // snap it, so plain truncation is what they must give.
+  const std::pair<const char*, std::function<Variant(const Variant&)>> unary[] = {
+      {"-[X]", variantNeg},
+      {"not [X]", [](const Variant& v) { return Variant(variantEquals(v, Variant(0)) ? 1 : 0); }},
+      {"int([X])",
+       [](const Variant& v) { return v.isNull() ? v : Variant(std::trunc(v.numberValue())); }},
+      {"frac([X])",
+       [](const Variant& v) {
+         return v.isNull() ? v : Variant(v.numberValue() - std::trunc(v.numberValue()));
+       }},
+      {"round([X])",
+       [](const Variant& v) { return v.isNull() ? v : Variant(std::nearbyint(v.numberValue())); }},
+  };
+  for (const auto& [text, rule] : unary) {
+    const TfrCompiledExpression e(TfrParser::ToPostfix(text));
+    for (size_t i = 0; i < std::size(operands); ++i) {
+      SCOPED_TRACE(std::string(text) + " " + std::to_string(i));
+      l.values["X"] = operands[i];
+      same([&] { return l.p.Run(e); }, [&] { return rule(operands[i]); });
+    }
+  }
+}
+
+// Texts and numbers take turns in the same stack slots: a text must come back
+// whole after a number stood where it stands, and the other way round.
+TEST(CompiledExpression, TextsAndNumbersShareTheStack) {
+  Logged l;
+  l.values["S"] = Variant("x");
+  l.values["D"] = Variant::dateTime(2.25);
+  EXPECT_EQ(l.p.Calc("str([S] = 'x') + [S] + str(2 * 3)").toString(), "1x6");
+  EXPECT_EQ(l.p.Calc("'a' + ('b' + ('c' + [S]))").toString(), "abcx");
+  EXPECT_EQ(l.p.Calc("([S] + 'y' = 'xy') * 5 - -1").toString(), "6");
+  EXPECT_EQ(l.p.Calc("[D] + 1").kind(), Variant::Kind::DateTime);
+  EXPECT_EQ(l.p.Calc("true").kind(), Variant::Kind::Bool);
+  const Variant text = l.p.Calc("[S] + [S] + [S] + [S] + [S] + [S] + [S] + [S] + [S] + [S]");
+  EXPECT_EQ(text.toString(), "xxxxxxxxxx");
 }
 
 TEST(CompiledExpression, CacheConvertsEachTextOnce) {
@@ -218,6 +303,18 @@ TEST(CompiledExpression, CacheConvertsEachTextOnce) {
   TfrExpressionCache cache;
   l.p.Cache = &cache;
   EXPECT_EQ(l.p.Calc("[A] * 2").toInt(), 8);
+  EXPECT_EQ(l.p.Calc("[A] * 2").toInt(), 8);
+  EXPECT_EQ(l.p.CalcPostfix("[A] 2 *").toInt(), 8);
+  EXPECT_EQ(cache.size(), 2u);
+  // A text asked again right away is answered from the entry found last;
+  // another one of the same length still finds its own, and so does a text
+  // after the cache was emptied.
+  const std::pair<const char*, int> repeats[] = {
+      {"[A] + 1", 5}, {"[A] + 2", 6}, {"[A] + 2", 6}, {"[A] + 1", 5}, {"[A] * 2", 8}};
+  for (const auto& [text, want] : repeats) EXPECT_EQ(l.p.Calc(text).toInt(), want) << text;
+  EXPECT_EQ(l.p.CalcPostfix("[A] 3 *").toInt(), 12);
+  EXPECT_EQ(l.p.CalcPostfix("[A] 2 *").toInt(), 8);
+  cache.clear();
   EXPECT_EQ(l.p.Calc("[A] * 2").toInt(), 8);
   EXPECT_EQ(l.p.CalcPostfix("[A] 2 *").toInt(), 8);
   EXPECT_EQ(cache.size(), 2u);
@@ -231,6 +328,31 @@ TEST(CompiledExpression, CacheConvertsEachTextOnce) {
   EXPECT_EQ(l.p.Calc("[A] + 100").toInt(), 104);
   EXPECT_EQ(cache.size(), TfrExpressionCache::kMaxEntries);
   l.p.Cache = nullptr;
+}
+
+// Long texts fill the cache by their length long before its count of
+// entries; the parser's own cache is then emptied and starts again.
+TEST(CompiledExpression, LongTextsFillTheCacheByTheirLength) {
+  // A literal of 64 KB led by a mark of its own.
+  auto literal = [](const std::string& mark) {
+    std::string text = "'";
+    text += mark;
+    text.append(64 * 1024, '7');
+    text += '\'';
+    return text;
+  };
+  TfrExpressionCache cache;
+  size_t kept = 0;
+  for (; !cache.full(); ++kept) ASSERT_NE(cache.byInfix(literal(std::to_string(kept))), nullptr);
+  EXPECT_LT(kept, 40u);
+  EXPECT_EQ(cache.byInfix("'new'"), nullptr);       // converted by the caller, not kept
+  EXPECT_NE(cache.byInfix(literal("0")), nullptr);  // what it holds it still gives
+
+  TfrParser parser;
+  for (int i = 0; i < 100; ++i) {
+    const std::string mark = std::to_string(i);
+    EXPECT_EQ(parser.Calc(literal(mark)).toString().size(), 64 * 1024 + mark.size());
+  }
 }
 
 }  // namespace

@@ -78,10 +78,10 @@ TEST_F(RunScopeTest, TheScopeHandsTheProcessToTheRunAndBackWhateverWasThere) {
     TfrRunScope scope(run, report);
     const ModelState& st = modelState();
     EXPECT_EQ(st.Mode, DocumentMode::Running);
-    EXPECT_EQ(st.RunHooks, &run);
+    EXPECT_EQ(st.RunHooks, &run.ViewHooks());
     EXPECT_EQ(st.CurrentReport, &report);
     EngineGlobals& g = engineGlobals();
-    EXPECT_EQ(g.FunctionHost, &run);
+    EXPECT_EQ(g.FunctionHost, &run.Functions());
     // Report variables of an earlier run are gone, and a script's
     // assignment reaches the run, not the hook outside.
     EXPECT_EQ(g.Variables.Count(), 0);
