@@ -13,7 +13,7 @@ namespace orv {
 
 class TfrReportRun;
 class TfrView;
-struct TfrBand;
+class TfrBand;
 
 // How one run answers for names and values: the parser's name hook (the
 // report's own event, the data dictionary, the special variables, report
