@@ -47,6 +47,22 @@ QImage paintBytes(const Rect& bounds, std::span<const uint8_t> bytes, const Rect
   return img;
 }
 
+// The lengths of the runs of colour c along row y, left to right.
+std::vector<int> colourRuns(const QImage& img, int y, QRgb c) {
+  std::vector<int> out;
+  int n = 0;
+  for (int x = 0; x < img.width(); ++x) {
+    if (img.pixel(x, y) == c) {
+      ++n;
+    } else if (n) {
+      out.push_back(n);
+      n = 0;
+    }
+  }
+  if (n) out.push_back(n);
+  return out;
+}
+
 std::vector<uint8_t> record(const Rect& bounds, const Scene& scene) {
   EmfCanvas c(bounds);
   scene(c);
@@ -339,20 +355,7 @@ TEST(EmfPlayer, WideGeometricPensKeepTheirDashes) {
           .rec(EMR_LINETO, {88, 60})
           .finish();
   const QImage img = paintBytes({0, 0, 96, 96}, emf, {0, 0, 96, 96});
-  auto runs = [&](int y, QRgb c) {
-    std::vector<int> out;
-    int n = 0;
-    for (int x = 0; x < img.width(); ++x) {
-      if (img.pixel(x, y) == c) {
-        ++n;
-      } else if (n) {
-        out.push_back(n);
-        n = 0;
-      }
-    }
-    if (n) out.push_back(n);
-    return out;
-  };
+  auto runs = [&](int y, QRgb c) { return colourRuns(img, y, c); };
   EXPECT_EQ(runs(20, qRgb(0xC0, 0, 0)), (std::vector<int>{12, 12, 12, 12, 12})) << "dashed";
   EXPECT_EQ(runs(60, qRgb(0, 0xC0, 0)), (std::vector<int>{84})) << "solid, round caps";
 }
@@ -382,20 +385,7 @@ TEST(EmfPlayer, DashesBeyondWhatAPictureMaySpendComeOutSolid) {
   line(b, 50, 500);                                         // more than is left: solid
   line(b, 70, 300);                                         // within it: dashed
   const QImage img = paintBytes({0, 0, 96, 96}, b.finish(), {0, 0, 96, 96});
-  auto runs = [&](int y) {
-    std::vector<int> out;
-    int n = 0;
-    for (int x = 0; x < img.width(); ++x) {
-      if (img.pixel(x, y) == qRgb(0xC0, 0, 0)) {
-        ++n;
-      } else if (n) {
-        out.push_back(n);
-        n = 0;
-      }
-    }
-    if (n) out.push_back(n);
-    return out;
-  };
+  auto runs = [&](int y) { return colourRuns(img, y, qRgb(0xC0, 0, 0)); };
   EXPECT_EQ(runs(10), (std::vector<int>{88}));
   EXPECT_EQ(runs(30), (std::vector<int>{12, 12, 12, 12, 12}));
   EXPECT_EQ(runs(50), (std::vector<int>{88}));
@@ -426,20 +416,7 @@ TEST(EmfPlayer, APictureWhoseOutlinesCostTooMuchGoesOnWithTheCanvasPen) {
       .rec(EMR_MOVETOEX, {8, 30})
       .rec(EMR_LINETO, {88, 30});
   const QImage img = paintBytes({0, 0, 96, 96}, b.finish(), {0, 0, 96, 96});
-  auto runs = [&](int y) {
-    std::vector<int> out;
-    int n = 0;
-    for (int x = 0; x < img.width(); ++x) {
-      if (img.pixel(x, y) == qRgb(0xC0, 0, 0)) {
-        ++n;
-      } else if (n) {
-        out.push_back(n);
-        n = 0;
-      }
-    }
-    if (n) out.push_back(n);
-    return out;
-  };
+  auto runs = [&](int y) { return colourRuns(img, y, qRgb(0xC0, 0, 0)); };
   EXPECT_EQ(runs(10), (std::vector<int>{12, 12, 12, 12, 12}));
   EXPECT_EQ(runs(30).size(), 1u);
 }
