@@ -425,6 +425,29 @@ std::string FormatValue(const Variant& v, int32_t format, std::string_view forma
   return failed ? valueToText(v) : out;
 }
 
+void AppendFormatted(std::string& out, const Variant& v, int32_t format,
+                     std::string_view formatStr) {
+  if (formatKind(format) == fkText) {
+    switch (v.kind()) {
+      case Variant::Kind::String:
+        if (!trimmedBlanks(v.str()).empty()) out += v.str();
+        return;
+      case Variant::Kind::Int: {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v.toInt());
+        out.append(buf, r.ptr);
+        return;
+      }
+      case Variant::Kind::Double:
+        out += floatToText(v.toDouble());
+        return;
+      default:
+        break;
+    }
+  }
+  out += FormatValue(v, format, formatStr);
+}
+
 InlineFormat ResolveInlineFormat(std::string_view expression, int32_t format,
                                  std::string_view formatStr) {
   const size_t mark = expression.find(" #");

@@ -37,6 +37,10 @@ constexpr char formatSeparator(int32_t code) {
 // gives the value's text form. Number formats set the process-wide decimal
 // separator to the code's own for the call, and it is always put back.
 std::string FormatValue(const Variant& v, int32_t format, std::string_view formatStr);
+// The same text appended to `out`: the plain forms of texts, integers and
+// numbers, which most objects show, go there without a text of their own.
+void AppendFormatted(std::string& out, const Variant& v, int32_t format,
+                     std::string_view formatStr);
 
 // The expression inside brackets may end in " #" and a format of its own,
 // which replaces the object's: "#N0.00" (or "#0.00") two fixed decimals with

@@ -307,14 +307,15 @@ TfrRunNames::Pieces TfrRunNames::splitText(const std::string& text) {
   return pieces;
 }
 
-std::string TfrRunNames::pieceText(TfrView& view, const Piece& piece) {
+void TfrRunNames::appendPiece(std::string& out, TfrView& view, const Piece& piece) {
   Variant v;
   ValueOf(piece.entry, piece.name, v);
-  run_.CurrentValue = v;
-  if ((view.Flags & flHideZeros) && view.TypeCode == gtMemo && hidesAsZero(v)) return {};
-  if (!piece.inlineFormat) return FormatValue(v, view.Format, view.FormatStr);
+  run_.CurrentValue = std::move(v);
+  const Variant& value = run_.CurrentValue;
+  if ((view.Flags & flHideZeros) && view.TypeCode == gtMemo && hidesAsZero(value)) return;
+  if (!piece.inlineFormat) return AppendFormatted(out, value, view.Format, view.FormatStr);
   const InlineFormat f = ResolveInlineFormat(piece.expression, view.Format, view.FormatStr);
-  return FormatValue(v, f.Format, f.FormatStr);
+  AppendFormatted(out, value, f.Format, f.FormatStr);
 }
 
 void TfrRunNames::ExpandExpressions(TfrView& view, std::string& text) {
@@ -334,7 +335,7 @@ void TfrRunNames::ExpandExpressions(TfrView& view, std::string& text) {
     out += p.literal;
     if (p.last) break;
     if (!p.broken.empty()) throw ExpressionError(p.broken);
-    out += pieceText(view, p);
+    appendPiece(out, view, p);
   }
   text = std::move(out);
 }

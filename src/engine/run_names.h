@@ -88,7 +88,7 @@ class TfrRunNames {
   };
   using Pieces = std::vector<Piece>;
   Pieces splitText(const std::string& text);
-  std::string pieceText(TfrView& view, const Piece& piece);
+  void appendPiece(std::string& out, TfrView& view, const Piece& piece);
 
   TfrReportRun& run_;
   TfrExpressionCache expressions_;

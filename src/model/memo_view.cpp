@@ -267,14 +267,13 @@ void TfrMemoView::SaveRecord(MemoryStream& s) {
 void TfrMemoView::ExpandText() {
   ExpandedText.clear();
   ViewRunHooks* hooks = modelState().RunHooks;
-  const StringList lines = Memo;  // a hook may run a script that edits Memo
-  for (const std::string& line : lines) {
-    if (line.empty()) {
+  const bool expand = hooks && !(Flags & flTextOnly);
+  auto add = [&](std::string value) {
+    if (value.empty()) {
       ExpandedText.emplace_back();
-      continue;
+      return;
     }
-    std::string value = line;
-    if (hooks && !(Flags & flTextOnly)) hooks->ExpandExpressions(*this, value);
+    if (expand) hooks->ExpandExpressions(*this, value);
     // A value may hold line breaks of its own; they become separate lines,
     // and a value that came out empty leaves no line.
     if (value.find('\r') == std::string::npos && value.find('\n') == std::string::npos) {
@@ -282,7 +281,12 @@ void TfrMemoView::ExpandText() {
     } else {
       for (std::string& l : textToLines(value)) ExpandedText.push_back(std::move(l));
     }
-  }
+  };
+  // A hook may run a script that edits Memo: the lines are read as they were
+  // when the expansion began. A single line is copied before any hook runs.
+  if (Memo.size() == 1) return add(Memo.front());
+  const StringList lines = Memo;
+  for (const std::string& line : lines) add(line);
 }
 
 // ------------------------------------------------------------ drawing
