@@ -29,6 +29,27 @@ void stripZeros(Decimal& d) {
   if (d.digits.empty()) d.exp = 0;
 }
 
+// Prices and quantities have few decimals: such a value is an integer over a
+// small power of ten, found with a multiplication and checked with a division
+// (both exact for integers below 1e15). Those digits are the ones wanted:
+// decimals of at most 15 digits fall on distinct doubles, so no other
+// spelling of as few digits reads back as x.
+bool fewDecimals(double x, Decimal& d) {
+  static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+  for (int k = 0; k < 5; ++k) {
+    const double n = std::nearbyint(x * kScale[k]);
+    if (n >= 1e15) return false;
+    if (n == 0 || n / kScale[k] != x) continue;
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(n));
+    d.digits.assign(buf, r.ptr);
+    d.exp = static_cast<int>(r.ptr - buf) - k;
+    stripZeros(d);
+    return true;
+  }
+  return false;
+}
+
 // The value's first 15 significant digits, correctly rounded; further
 // rounding then works on these, so 2.675 rounds to 2.68 as it is written.
 Decimal toDecimal(double x) {
@@ -36,6 +57,7 @@ Decimal toDecimal(double x) {
   d.negative = std::signbit(x) && x != 0;
   x = std::fabs(x);
   if (x == 0 || !std::isfinite(x)) return d;
+  if (fewDecimals(x, d)) return d;
   char buf[64];
   if (x >= std::numeric_limits<double>::min()) {
     // The shortest spelling that reads back as x is far cheaper to find. When
@@ -353,9 +375,22 @@ std::string floatToText(double x) {
     out += 'E' + std::to_string(d.exp - 1);
     return out;
   }
-  const std::string ints = intDigits(d), frac = fracDigits(d);
-  out += ints.empty() ? "0" : ints;
-  if (!frac.empty()) out += decimalSeparator() + frac;
+  // Built in place: this is the text of every number a report shows plainly.
+  const size_t count = d.digits.size();
+  if (d.exp <= 0) {
+    out += '0';
+    out += decimalSeparator();
+    out.append(size_t(-d.exp), '0');
+    out += d.digits;
+    return out;
+  }
+  const auto ints = size_t(d.exp);
+  out.append(d.digits, 0, std::min(ints, count));
+  if (ints > count) out.append(ints - count, '0');
+  if (ints < count) {
+    out += decimalSeparator();
+    out.append(d.digits, ints, std::string::npos);
+  }
   return out;
 }
 

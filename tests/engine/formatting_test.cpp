@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "engine/date_time.h"
 #include "engine/engine_globals.h"
@@ -184,6 +186,38 @@ TEST_F(Formatting, TextFormOfNumbers) {
   EXPECT_EQ(valueToText(Variant(true)), "True");
   EXPECT_EQ(valueToText(Variant::dateTime(kDec9)), "09/12/2026");
   EXPECT_EQ(valueToText(Variant::dateTime(0.75)), "18:00:00");
+}
+
+// The text form of a number between 1e-5 and 1e15 as its 15 significant
+// digits give it, rounded by the C library: an oracle independent of the
+// shortcuts the formatter takes for values with few decimals.
+std::string fifteenDigits(double x) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(x));
+  std::string digits = std::string(1, buf[0]) + std::string(buf + 2, 14);
+  const int exp = std::atoi(buf + 17) + 1;
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  std::string out = x < 0 ? "-" : "";
+  if (exp <= 0) return out + "0," + std::string(size_t(-exp), '0') + digits;
+  if (digits.size() <= size_t(exp))
+    return out + digits + std::string(size_t(exp) - digits.size(), '0');
+  return out + digits.substr(0, size_t(exp)) + "," + digits.substr(size_t(exp));
+}
+
+TEST_F(Formatting, NumbersWithFewDecimalsReadAsTheirFifteenDigits) {
+  engineGlobals().Format.DecimalSeparator = ',';
+  // Prices in cents, quantities in tenths and thousandths, values one step
+  // away from them, and the edges of the shortcut's range.
+  for (int i = 1; i < 200000; i += 7) {
+    for (const double x : {i / 100.0, i / 10.0, i / 1000.0, i / 10000.0, i * 0.01, -i / 100.0,
+                           std::nextafter(i / 100.0, 1e300), i / 100000.0, i * 1e9 + 0.5})
+      ASSERT_EQ(floatToText(x), fifteenDigits(x)) << x;
+  }
+  for (const double x : {999999999999999.0, 99999999999999.99, 99999999999.9999, 0.00001, 0.0001234,
+                         12.345678901234, 0.1 * 3, 1e14 + 0.25, 4503599627370497.0 / 1e5})
+    EXPECT_EQ(floatToText(x), fifteenDigits(x)) << x;
+  EXPECT_EQ(floatToFixed(2.675, 2, false), "2,68");
+  EXPECT_EQ(formatFloat("#,##0.00", 1234.5), "1.234,50");
 }
 
 TEST_F(Formatting, DateTimePatternLetters) {
