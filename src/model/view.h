@@ -102,6 +102,7 @@ struct BlobField {
 };
 
 class TfrView;
+class TfrStretcheable;
 
 // What emitting a view into a prepared page needs from the report run, which
 // lives above the model. The run installs an implementation in ModelState's
@@ -223,6 +224,9 @@ class TfrView : public TfrObject {
 
   // The class name written after type code 10 and looked up in the registry.
   virtual const char* ClassName() const { return "TfrView"; }
+  // This view as one that measures its own height, or null. Asked of every
+  // object a run writes, where a dynamic_cast costs as much as a field.
+  virtual TfrStretcheable* AsStretcheable() { return nullptr; }
 
   // Slots 1 to 4.
   void SetProperty(std::string_view name, const Variant& value) override;
@@ -282,6 +286,8 @@ class TfrStretcheable : public TfrView {
  public:
   // 0 normal, 1 being measured (CalcHeight), 2 printing the part that fits.
   uint8_t StretchPass = 0;
+
+  TfrStretcheable* AsStretcheable() override { return this; }
 
   Variant CallMethod(std::string_view name, const Variant& arg1, const Variant& arg2,
                      const Variant& arg3) override;
