@@ -59,12 +59,14 @@ void TfrAggregates::Register(TfrBand* data, TfrBand* holder, AggregateKind kind,
   for (const Item& i : d.items)
     if (i.key == key) return;
   const Variant start = kind == akMin ? Variant(1e300) : Variant(0);
-  const std::string postfix = kind == akCount ? std::string() : TfrParser::ToPostfix(expression);
+  std::unique_ptr<TfrCompiledExpression> argument;
+  if (kind != akCount)
+    argument = std::make_unique<TfrCompiledExpression>(TfrParser::ToPostfix(expression));
   d.items.push_back({key,
                      holder,
                      kind,
                      expression,
-                     postfix,
+                     std::move(argument),
                      trimBlanks(flag) == "1",
                      start,
                      start,
@@ -91,8 +93,7 @@ void TfrAggregates::add(AggregateKind kind, Variant& total, const Variant& v) {
   }
 }
 
-void TfrAggregates::Accumulate(TfrBand* data, bool visible,
-                               const std::function<Variant(const std::string&)>& evaluate,
+void TfrAggregates::Accumulate(TfrBand* data, bool visible, const Evaluator& evaluate,
                                const ColumnWalker& columns) {
   auto it = data_.find(data);
   if (it == data_.end()) return;
@@ -103,7 +104,7 @@ void TfrAggregates::Accumulate(TfrBand* data, bool visible,
   auto valueOf = [&](const Item& item) -> const Variant& {
     if (item.kind == akCount) return v;
     if (!lastExpression || *lastExpression != item.expression) {
-      v = evaluate(item.postfix);
+      v = evaluate(*item.argument);
       if (v.isNull() || v.isEmpty()) v = Variant(0);
       lastExpression = &item.expression;
     }

@@ -2,9 +2,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/compiled_expression.h"
 #include "engine/function_splitter.h"
 #include "engine/functions.h"
 #include "model/variant.h"
@@ -46,9 +48,9 @@ class TfrAggregates {
   void Register(TfrBand* data, TfrBand* holder, AggregateKind kind, const std::string& expression,
                 const std::string& flag, const std::string& bandName);
   // After a record of `data` was placed or passed over. `visible` is the data
-  // band's visibility; `evaluate` computes a postfix text.
-  void Accumulate(TfrBand* data, bool visible,
-                  const std::function<Variant(const std::string&)>& evaluate,
+  // band's visibility; `evaluate` computes an aggregate's converted argument.
+  using Evaluator = std::function<Variant(const TfrCompiledExpression&)>;
+  void Accumulate(TfrBand* data, bool visible, const Evaluator& evaluate,
                   const ColumnWalker& columns = {});
   // The accumulated value of the holder's key; false when it has none.
   // `column` is the cross column being written (0 outside the columns).
@@ -67,8 +69,9 @@ class TfrAggregates {
     TfrBand* holder;
     AggregateKind kind;
     std::string expression;
-    std::string postfix;  // converted once, evaluated per record
-    bool always;          // the flag "1": records of an invisible band count too
+    // Converted once, evaluated for every record; none for COUNT.
+    std::unique_ptr<TfrCompiledExpression> argument;
+    bool always;  // the flag "1": records of an invisible band count too
     Variant start;
     Variant value;
     bool perColumn;

@@ -97,7 +97,7 @@ void TfrCrossTab::accumulate(TfrBand* data, TfrBand* row,
   const QScopedValueRollback crossRow(row_, row);
   run_.functions_.Aggregates().Accumulate(
       data, data->Visible,
-      [](const std::string& postfix) { return engineGlobals().Parser.CalcPostfix(postfix); },
+      [](const TfrCompiledExpression& argument) { return engineGlobals().Parser.Run(argument); },
       columns);
 }
 

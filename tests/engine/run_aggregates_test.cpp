@@ -123,6 +123,24 @@ TEST_F(BandEngine, AnAggregateOfAnExpressionSumsTheExpression) {
   EXPECT_EQ(total[0].text, std::to_string(2 * 3 + 1 + 5 * 7 + 1));
 }
 
+TEST_F(BandEngine, AnAggregateReadsItsArgumentAnewForEveryRecordAndEveryRun) {
+  // The report's own event answers V for some records only; for the others
+  // V is the variable the band's script sets. The argument is converted once
+  // per run, yet each record's V must be the one it has then.
+  Rows rows(report, "Rows", {{{"V", Variant(1)}}, {}, {{"V", Variant(100)}}, {}});
+  report.OnGetValue = [&](const std::string& n, Variant& v) { rows.lookup(n, v); };
+  auto& data = band(btMasterData, "Data", 40, 20, "Rows");
+  data.Memo = {"V := [LINE#] * 1000"};
+  memo("Row", 0, 42, 300, 16, {"[V]"});
+  band(btReportSummary, "Summary", 80, 20);
+  memo("Total", 0, 82, 300, 16, {"[SUM([V])] [SUM([V] + 1)]"});
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+    EXPECT_EQ(texts(named(0, "Row")), "1 / 2000 / 100 / 4000");
+    EXPECT_EQ(texts(named(0, "Total")), "6101 6105");
+  }
+}
+
 TEST_F(BandEngine, AFooterTotalsMastersAndANamedDetailBandTogether) {
   // Two cities; each order has its items; footers count orders, sum the
   // items of the named detail band and average the orders' numbers.
