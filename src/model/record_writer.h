@@ -24,6 +24,18 @@ class RecordWriter {
   void i16(int16_t v) { put(v); }
   void u32(uint32_t v) { put(v); }
   void i32(int32_t v) { put(v); }
+  // Several fixed-size fields in a row, each written as its own type, with one
+  // test for room: stores into the buffer may alias the count, so field by
+  // field the count is reloaded and tested each time.
+  template <class... T>
+  void fields(T... v) {
+    constexpr size_t total = (sizeof(T) + ...);
+    static_assert(total <= sizeof buf_);
+    if (n_ + total > sizeof buf_) flush();
+    uint8_t* p = buf_ + n_;
+    ((std::memcpy(p, &v, sizeof v), p += sizeof v), ...);
+    n_ += total;
+  }
   // The length-prefixed forms of writeString and writeStringList.
   void string(std::string_view text);
   void stringList(const StringList& lines);
