@@ -169,6 +169,25 @@ TEST(ViewRecord, FrameWidthCodeStoresWholeWidthsPlainAndOthersInThousandths) {
   }
 }
 
+// The answer is kept per class; more classes than it keeps, asked in turns,
+// must each still get their own.
+TEST(ViewKinds, StretcheableIsToldByClassHoweverTheyAlternate) {
+  ModelStateGuard g(DocumentMode::Designing, 25);
+  TfrMemoView memo;
+  TfrLineView line;
+  TfrPictureView picture;
+  TfrBandView band;
+  TfrSubReportView sub;
+  std::vector<TfrView*> views = {&memo, &line, &picture, &band, &sub};
+  for (int round = 0; round < 3; ++round) {
+    for (TfrView* v : views) {
+      EXPECT_EQ(asStretcheable(*v), dynamic_cast<TfrStretcheable*>(v)) << v->ClassName();
+      EXPECT_EQ(asStretcheable(*v), dynamic_cast<TfrStretcheable*>(v)) << v->ClassName();
+    }
+    std::rotate(views.begin(), views.begin() + 2, views.end());
+  }
+}
+
 // Builds a record of the oldest form: no name, no versions, 0-terminated text.
 std::vector<uint8_t> version22Record() {
   MemoryStream s;
