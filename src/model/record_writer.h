@@ -37,7 +37,17 @@ class RecordWriter {
     n_ += total;
   }
   // The length-prefixed forms of writeString and writeStringList.
-  void string(std::string_view text);
+  void string(std::string_view text) {
+    // The common case, a short text with room for it, in one piece.
+    const size_t n = text.size();
+    if (n + 3 > sizeof buf_ - n_) return longString(text);
+    uint8_t* p = buf_ + n_;
+    const uint16_t len = static_cast<uint16_t>(n);
+    std::memcpy(p, &len, 2);
+    std::memcpy(p + 2, text.data(), n);
+    p[2 + n] = 0;
+    n_ += n + 3;
+  }
   void stringList(const StringList& lines);
 
   void flush() {
@@ -53,6 +63,7 @@ class RecordWriter {
     n_ += sizeof v;
   }
   void bytes(const void* p, size_t n);
+  void longString(std::string_view text);
 
   MemoryStream& s_;
   size_t n_ = 0;

@@ -196,20 +196,10 @@ void RecordWriter::bytes(const void* p, size_t n) {
   n_ += n;
 }
 
-void RecordWriter::string(std::string_view text) {
+void RecordWriter::longString(std::string_view text) {
   // The length field is 16 bits; longer texts are cut rather than written with
   // a length that would desynchronise every following field.
   const size_t n = std::min<size_t>(text.size(), 0xFFFF);
-  if (n_ + n + 3 <= sizeof buf_) {
-    // The common case, a short text with room for it, in one piece.
-    uint8_t* p = buf_ + n_;
-    const uint16_t len = static_cast<uint16_t>(n);
-    std::memcpy(p, &len, 2);
-    if (n) std::memcpy(p + 2, text.data(), n);
-    p[2 + n] = 0;
-    n_ += n + 3;
-    return;
-  }
   u16(static_cast<uint16_t>(n));
   bytes(text.data(), n);
   u8(0);
