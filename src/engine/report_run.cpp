@@ -35,7 +35,7 @@ TfrReportRun::TfrReportRun(TfrReport& report) : report_(report) {}
 TfrReportRun::~TfrReportRun() = default;
 
 bool TfrReportRun::isStretchable(TfrView& v) {
-  return (v.Flags & flStretched) && asStretcheable(v) != nullptr;
+  return (v.Flags & flStretched) && dynamic_cast<TfrStretcheable*>(&v) != nullptr;
 }
 
 // ------------------------------------------------------------ preparation
@@ -663,8 +663,9 @@ void TfrReportRun::emitObject(TfrBand* b, TfrView& v) {
   const ObjectGeometry kept(v);
   v.Left += pr.xAdjust - pr.leftX;
   v.Top += b->y;
-  const TfrStretcheable* stretcheable = asStretcheable(v);
-  writeView(v, kept, stretcheable && stretcheable->StretchPass == 2);
+  writeView(
+      v, kept,
+      dynamic_cast<TfrStretcheable*>(&v) && static_cast<TfrStretcheable&>(v).StretchPass == 2);
 }
 
 void TfrReportRun::writeView(TfrView& v, const ObjectGeometry& kept, bool splitPart) {
@@ -721,7 +722,7 @@ void TfrReportRun::splitBand(TfrBand* b, int32_t height) {
         continue;
       }
       const ObjectGeometry kept(v);
-      const bool text = asStretcheable(v) != nullptr && v.TypeCode != gtLine;
+      const bool text = dynamic_cast<TfrStretcheable*>(&v) != nullptr && v.TypeCode != gtLine;
       if (bottom <= room) {
         v.Top = top;
         v.Height = bottom - top;

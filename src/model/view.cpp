@@ -1,9 +1,7 @@
 #include "model/view.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <typeinfo>
 
 #include "model/page.h"
 #include "model/record_writer.h"
@@ -636,25 +634,6 @@ Variant TfrStretcheable::CallMethod(std::string_view name, const Variant& arg1, 
                                     const Variant& arg3) {
   if (name == "CALCHEIGHT") return static_cast<int>(CalcHeight());
   return TfrView::CallMethod(name, arg1, arg2, arg3);
-}
-
-// The answer depends on the object's class alone, so the last few classes
-// asked about keep theirs: a dynamic_cast for every object a run places cost
-// about as much as writing the object's record.
-TfrStretcheable* asStretcheable(TfrView& v) {
-  struct Seen {
-    const std::type_info* type = nullptr;
-    bool stretcheable = false;
-  };
-  thread_local std::array<Seen, 4> seen;
-  thread_local size_t next = 0;
-  const std::type_info* type = &typeid(v);
-  for (const Seen& s : seen)
-    if (s.type == type) return s.stretcheable ? static_cast<TfrStretcheable*>(&v) : nullptr;
-  TfrStretcheable* cast = dynamic_cast<TfrStretcheable*>(&v);
-  seen[next] = {type, cast != nullptr};
-  next = (next + 1) % seen.size();
-  return cast;
 }
 
 // ---------------------------------------------------------- dialog controls

@@ -302,10 +302,6 @@ class TfrStretcheable : public TfrView {
   virtual int32_t RemainingHeight() { return -1; }
 };
 
-// The view as a stretcheable one, or null; cheap enough to ask of every
-// object a run places.
-TfrStretcheable* asStretcheable(TfrView& v);
-
 // A dialog control on a dialog page. This program shows prepared reports and
 // runs no dialogs, so the wrapped control is only kept as a reference.
 class TfrControl : public TfrView {

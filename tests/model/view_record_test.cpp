@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <algorithm>
 
 #include "model/factory.h"
-#include "model/memo_view.h"
 #include "model/page.h"
 #include "model/view_test_util.h"
 #include "model/views.h"
@@ -166,25 +164,6 @@ TEST(ViewRecord, FrameWidthCodeStoresWholeWidthsPlainAndOthersInThousandths) {
     TfrLineView b;
     b.LoadRecord(s);
     EXPECT_EQ(i32At(saved(b), frameCodeOffset("")), k.code) << k.width;
-  }
-}
-
-// The answer is kept per class; more classes than it keeps, asked in turns,
-// must each still get their own.
-TEST(ViewKinds, StretcheableIsToldByClassHoweverTheyAlternate) {
-  ModelStateGuard g(DocumentMode::Designing, 25);
-  TfrMemoView memo;
-  TfrLineView line;
-  TfrPictureView picture;
-  TfrBandView band;
-  TfrSubReportView sub;
-  std::vector<TfrView*> views = {&memo, &line, &picture, &band, &sub};
-  for (int round = 0; round < 3; ++round) {
-    for (TfrView* v : views) {
-      EXPECT_EQ(asStretcheable(*v), dynamic_cast<TfrStretcheable*>(v)) << v->ClassName();
-      EXPECT_EQ(asStretcheable(*v), dynamic_cast<TfrStretcheable*>(v)) << v->ClassName();
-    }
-    std::rotate(views.begin(), views.begin() + 2, views.end());
   }
 }
 
