@@ -849,6 +849,12 @@ void TfrReportRun::addPreparedPage() {
   }
   if (packedBytes_ > Limits.MaxPageBytes)
     throw EngineError(EngineProblem(EngineReason::PagesTooLarge).beyond(Limits.MaxPageBytes >> 20));
+  // A page holds about what the one before it held: its objects get that room
+  // at once instead of a dozen copies growing it from nothing.
+  if (PageNo > 0) {
+    const size_t before = store.Entry(PageNo - 1).ObjectsSize();
+    store.Entry(PageNo).ObjectStream.reserve(before + before / 8);
+  }
 }
 
 void TfrReportRun::startNewPage() {

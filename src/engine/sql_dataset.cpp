@@ -104,7 +104,23 @@ std::optional<double> parseIsoDateTime(const QString& text) {
 
 Variant fromQVariant(const QVariant& v, FieldKind declared) {
   if (v.isNull()) return Variant::null();
-  const int type = v.metaType().id();
+  const int type = v.typeId();
+  // What the drivers give for nearly every value, read in place rather than
+  // through QVariant's general conversions; the same values as below.
+  if (declared != FieldKind::DateTime && declared != FieldKind::Boolean) {
+    switch (type) {
+      case QMetaType::LongLong: {
+        const qlonglong i = *static_cast<const qlonglong*>(v.constData());
+        return declared == FieldKind::Float ? Variant(double(i)) : Variant(int64_t(i));
+      }
+      case QMetaType::Double:
+        return Variant(*static_cast<const double*>(v.constData()));
+      case QMetaType::QString:
+        return Variant(toModelText(*static_cast<const QString*>(v.constData())));
+      default:
+        break;
+    }
+  }
   if (declared == FieldKind::DateTime && type == QMetaType::QString) {
     if (std::optional<double> d = parseIsoDateTime(v.toString())) return Variant::dateTime(*d);
   }

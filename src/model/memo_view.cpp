@@ -242,24 +242,16 @@ void TfrMemoView::LoadRecord(MemoryStream& s) {
   if (version == 21) Flags |= flWordWrap;
 }
 
-void TfrMemoView::SaveRecord(MemoryStream& s) {
-  TfrStretcheable::SaveRecord(s);
-  RecordWriter w(s);
+void TfrMemoView::WriteFields(RecordWriter& w) {
+  TfrStretcheable::WriteFields(w);
   w.string(Font.Name);
-  w.i32(Font.Size);
-  w.u16(Font.Style);
-  w.u32(Font.FontColor);
-  w.i32(Alignment);
-  w.u16(Font.Charset);
+  // The character set is a byte that the record keeps in a word.
+  w.fields(Font.Size, Font.Style, Font.FontColor, Alignment, uint16_t(Font.Charset));
   if (!PreparedForm) {
-    w.u16(HighlightStyle);
-    w.u32(HighlightFontColor);
-    w.u32(HighlightFillColor);
+    w.fields(HighlightStyle, HighlightFontColor, HighlightFillColor);
     w.string(HighlightCondition);
   }
-  w.i32(LineSpacing);
-  w.i32(CharSpacing);
-  w.flush();
+  w.fields(LineSpacing, CharSpacing);
 }
 
 // ------------------------------------------------------------ text

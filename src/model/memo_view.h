@@ -122,7 +122,6 @@ class TfrMemoView : public TfrStretcheable {
   // object is drawn in export mode onto the scratch canvas.
   void ExportToFilter() override;
   void LoadRecord(MemoryStream& stream) override;
-  void SaveRecord(MemoryStream& stream) override;
   // Writes the text into a prepared page: the whole text, or in split mode
   // (StretchPass 2) the lines that fit, keeping the rest in ExpandedText.
   void EmitToPage(MemoryStream& stream) override;
@@ -154,6 +153,7 @@ class TfrMemoView : public TfrStretcheable {
   static std::vector<int32_t> BreakWord(std::string_view word);
 
  protected:
+  void WriteFields(RecordWriter& w) override;
   // Draws the lines of horizontal and of rotated text (ShowMemo step 5).
   virtual void ShowHorizontalLines();
   virtual void ShowRotatedLines();

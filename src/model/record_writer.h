@@ -24,8 +24,30 @@ class RecordWriter {
   void i16(int16_t v) { put(v); }
   void u32(uint32_t v) { put(v); }
   void i32(int32_t v) { put(v); }
+  // Several fixed-size fields in a row, each written as its own type, with one
+  // test for room: stores into the buffer may alias the count, so field by
+  // field the count is reloaded and tested each time.
+  template <class... T>
+  void fields(T... v) {
+    constexpr size_t total = (sizeof(T) + ...);
+    static_assert(total <= sizeof buf_);
+    if (n_ + total > sizeof buf_) flush();
+    uint8_t* p = buf_ + n_;
+    ((std::memcpy(p, &v, sizeof v), p += sizeof v), ...);
+    n_ += total;
+  }
   // The length-prefixed forms of writeString and writeStringList.
-  void string(std::string_view text);
+  void string(std::string_view text) {
+    // The common case, a short text with room for it, in one piece.
+    const size_t n = text.size();
+    if (n + 3 > sizeof buf_ - n_) return longString(text);
+    uint8_t* p = buf_ + n_;
+    const uint16_t len = static_cast<uint16_t>(n);
+    std::memcpy(p, &len, 2);
+    std::memcpy(p + 2, text.data(), n);
+    p[2 + n] = 0;
+    n_ += n + 3;
+  }
   void stringList(const StringList& lines);
 
   void flush() {
@@ -41,6 +63,7 @@ class RecordWriter {
     n_ += sizeof v;
   }
   void bytes(const void* p, size_t n);
+  void longString(std::string_view text);
 
   MemoryStream& s_;
   size_t n_ = 0;

@@ -196,7 +196,7 @@ void RecordWriter::bytes(const void* p, size_t n) {
   n_ += n;
 }
 
-void RecordWriter::string(std::string_view text) {
+void RecordWriter::longString(std::string_view text) {
   // The length field is 16 bits; longer texts are cut rather than written with
   // a length that would desynchronise every following field.
   const size_t n = std::min<size_t>(text.size(), 0xFFFF);
@@ -207,16 +207,14 @@ void RecordWriter::string(std::string_view text) {
 
 void RecordWriter::stringList(const StringList& lines) {
   if (lines.empty()) {
-    u16(0);
-    u8(0);
+    fields(uint16_t(0), uint8_t(0));
     return;
   }
   u16(static_cast<uint16_t>(std::min<size_t>(lines.size(), 0xFFFF)));
+  // Each line as a text, its terminator then overwritten by the separator.
   for (size_t i = 0; i < lines.size(); ++i) {
-    const size_t n = std::min<size_t>(lines[i].size(), 0xFFFF);
-    u16(static_cast<uint16_t>(n));
-    bytes(lines[i].data(), n);
-    u8(i + 1 < lines.size() ? 13 : 0);
+    string(lines[i]);
+    if (i + 1 < lines.size()) buf_[n_ - 1] = 13;
   }
 }
 

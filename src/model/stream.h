@@ -67,7 +67,15 @@ class MemoryStream {
   // Writing at the position; the buffer grows as needed.
   void write(const void* src, size_t n);
   void write(std::span<const uint8_t> s) { write(s.data(), s.size()); }
-  void writeU8(uint8_t v) { write(&v, 1); }
+  void writeU8(uint8_t v) {
+    // A byte at the end, as a record's type code is, without the general path.
+    if (pos_ == data_.size()) {
+      data_.push_back(v);
+      ++pos_;
+    } else {
+      write(&v, 1);
+    }
+  }
   void writeU16(uint16_t v);
   void writeI16(int16_t v) { writeU16(static_cast<uint16_t>(v)); }
   void writeU32(uint32_t v);

@@ -35,6 +35,9 @@ int32_t frameWidthCode(double fw) {
   // The reader takes codes up to 10 as whole pixels and larger ones as
   // thousandths: the code is chosen so that reading it gives back a width
   // that is written with the same code again.
+  // Nearly every object has a whole width of a few pixels, which is its own
+  // code; the general rule below gives the same for those.
+  if (fw >= 0 && fw <= 10 && fw == static_cast<int32_t>(fw)) return static_cast<int32_t>(fw);
   if (fw < 0) return roundEven(fw);
   const double k = std::nearbyint(fw * 1000.0);
   if (k <= 10) return roundEven(fw);
@@ -601,21 +604,16 @@ void TfrView::LoadRecord(MemoryStream& s) {
 }
 
 void TfrView::SaveRecord(MemoryStream& s) {
-  RecordVersionMajor = 2;
   RecordWriter w(s);
+  WriteFields(w);
+  w.flush();
+}
+
+void TfrView::WriteFields(RecordWriter& w) {
+  RecordVersionMajor = 2;
   w.string(Name);
-  w.u8(RecordVersionMajor);
-  w.u8(RecordVersionMinor);
-  w.i32(Left);
-  w.i32(Top);
-  w.i32(Width);
-  w.i32(Height);
-  w.u16(Flags);
-  w.u16(FrameTyp);
-  w.i32(frameWidthCode(FrameWidth));
-  w.u32(FrameColor);
-  w.u16(FrameStyle);
-  w.u32(FillColor);
+  w.fields(RecordVersionMajor, RecordVersionMinor, Left, Top, Width, Height, Flags, FrameTyp,
+           frameWidthCode(FrameWidth), FrameColor, FrameStyle, FillColor);
   if (!PreparedForm) {
     w.i32(Format);
     w.string(FormatStr);
@@ -627,10 +625,7 @@ void TfrView::SaveRecord(MemoryStream& s) {
   }
   w.u16(Restrictions);
   w.string(Tag);
-  w.i32(GapX);
-  w.i32(GapY);
-  w.u8(BandAlign);
-  w.flush();
+  w.fields(GapX, GapY, BandAlign);
 }
 
 // ---------------------------------------------------------- TfrStretcheable

@@ -15,6 +15,8 @@
 
 namespace orv {
 
+class RecordWriter;
+
 class Canvas;
 class TfrPage;
 class TfrPages;
@@ -258,6 +260,8 @@ class TfrView : public TfrObject {
   virtual void EmitToPage(MemoryStream& stream);
   virtual void ExportToFilter() {}
   virtual void LoadRecord(MemoryStream& stream);
+  // Writes the record's fields through one writer (WriteFields), so that a
+  // class adding fields of its own costs the stream one write, not two.
   virtual void SaveRecord(MemoryStream& stream);
   virtual void Reserved18() {}
   virtual void Reserved19() {}
@@ -274,6 +278,8 @@ class TfrView : public TfrObject {
   void WriteObject(MemoryStream& stream);
 
  protected:
+  // The fields of the record, those of the classes above first.
+  virtual void WriteFields(RecordWriter& w);
   // Styled frame line of PaintFrame, drawn on TargetCanvas.
   void DrawStyledLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
   // Whether the property rows marked for frame, fill, tag and alignment are

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace orv {
 
@@ -15,34 +16,60 @@ namespace {
 
 // A write-only device over a file descriptor that keeps the system's reason
 // of the first failed write, which Qt's buffered files may lose on the way.
+// Writers hand over their output in pieces of a few bytes to a few kilobytes
+// (a saved report writes two per page); those are gathered here and reach the
+// system in large writes, since a call into the kernel per piece cost more
+// than the rest of the saving. `finish` writes what is left, and only then is
+// `failure` final.
 class DescriptorDevice : public QIODevice {
  public:
   explicit DescriptorDevice(int fd) : fd_(fd) {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
   }
   int failure() const { return errno_; }
+  void finish() {
+    if (!pending_.empty() && !errno_) writeAll(pending_.data(), pending_.size());
+    pending_.clear();
+  }
 
  protected:
   qint64 readData(char*, qint64) override { return -1; }
   qint64 writeData(const char* data, qint64 size) override {
     if (errno_) return -1;
-    qint64 done = 0;
+    const size_t n = size_t(size);
+    if (pending_.size() + n > kGather) {
+      finish();
+      if (errno_) return -1;
+    }
+    if (n >= kGather) {
+      if (!writeAll(data, n)) return -1;
+    } else {
+      pending_.insert(pending_.end(), data, data + n);
+    }
+    return size;
+  }
+
+ private:
+  static constexpr size_t kGather = size_t(128) << 10;
+
+  bool writeAll(const char* data, size_t size) {
+    size_t done = 0;
     while (done < size) {
-      const ssize_t n = ::write(fd_, data + done, size_t(size - done));
+      const ssize_t n = ::write(fd_, data + done, size - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         errno_ = n < 0 ? errno : ENOSPC;
         setErrorString(QString::fromLocal8Bit(std::strerror(errno_)));
-        return -1;
+        return false;
       }
-      done += n;
+      done += size_t(n);
     }
-    return done;
+    return true;
   }
 
- private:
   int fd_;
   int errno_ = 0;
+  std::vector<char> pending_;
 };
 
 // Writes into something that is no regular file (a pipe, /dev/stdout, a
@@ -66,6 +93,7 @@ bool writeInPlace(const std::string& path, const std::function<bool(QIODevice&)>
   bool complete = false;
   try {
     complete = write(device);
+    if (complete) device.finish();
   } catch (...) {
     undo();
     if (device.failure()) throw FileWriteError(path, device.failure());
@@ -119,6 +147,7 @@ bool replaceFile(const std::string& path, const std::function<bool(QIODevice&)>&
     DescriptorDevice device(fd);
     try {
       complete = write(device);
+      if (complete) device.finish();
     } catch (...) {
       if (device.failure()) fail(device.failure());  // the cause, not what the writer made of it
       throw;

@@ -106,6 +106,35 @@ TEST_F(SqliteFile, FieldsComeBackWithTheirKindsAndModelForms) {
   EXPECT_TRUE(rows.FieldValue(7).isNull());
 }
 
+// SQLite keeps whole numbers of a numeric column as integers, and any column
+// may hold a value of another type: the column's kind and the value's own
+// type together decide what the report sees.
+TEST_F(SqliteFile, ValuesOfLooseColumnsFollowTheColumnAndTheirOwnType) {
+  {
+    QSqlDatabase w = QSqlDatabase::addDatabase("QSQLITE", "loose");
+    w.setDatabaseName(QString::fromStdString(path_));
+    ASSERT_TRUE(w.open());
+    QSqlQuery l(w);
+    exec(l, "CREATE TABLE loose (amount NUMERIC, qty INTEGER, name TEXT)");
+    exec(l, "INSERT INTO loose VALUES (21.0, 7, 'Caf\xC3\xA9')");
+    exec(l, "INSERT INTO loose VALUES (2.5, 'muitos', 12)");
+  }
+  QSqlDatabase::removeDatabase("loose");
+  TfrDBDataSet& ds = dataset("Loose=SELECT amount, qty, name FROM loose ORDER BY amount DESC");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ds.First();
+  const Variant amount = rows.FieldValue(0);
+  EXPECT_EQ(amount.kind(), Variant::Kind::Double);
+  EXPECT_EQ(amount, Variant(21.0));
+  EXPECT_EQ(rows.FieldValue(1), Variant(int64_t(7)));
+  EXPECT_EQ(rows.FieldValue(2), Variant("Caf\xE9"));
+  ds.Next();
+  EXPECT_EQ(rows.FieldValue(0), Variant(2.5));
+  EXPECT_EQ(rows.FieldValue(1), Variant("muitos"));
+  EXPECT_EQ(rows.FieldValue(2), Variant("12"));  // a text column keeps the number as text
+}
+
 TEST_F(SqliteFile, CursorStepsBothWaysAndReadsTheLastRowAtTheEnd) {
   TfrDBDataSet& ds = dataset("Orders=SELECT id FROM orders ORDER BY id");
   ds.Init();

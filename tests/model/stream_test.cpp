@@ -104,6 +104,7 @@ TEST(StreamTest, ARecordGatheredInPiecesHasTheBytesOfOneWritePerField) {
     w.u8(uint8_t(n));
     w.stringList({text, "", text.substr(0, n / 2)});
     w.u16(uint16_t(n));
+    w.fields(uint8_t(n), int32_t(n * 3), uint16_t(n + 1));
     direct.writeI32(-int32_t(n));
     text16(text, 0);
     direct.writeU8(uint8_t(n));
@@ -112,10 +113,23 @@ TEST(StreamTest, ARecordGatheredInPiecesHasTheBytesOfOneWritePerField) {
     text16("", 13);
     text16(text.substr(0, n / 2), 0);
     direct.writeU16(uint16_t(n));
+    direct.writeU8(uint8_t(n));
+    direct.writeI32(int32_t(n * 3));
+    direct.writeU16(uint16_t(n + 1));
   }
   w.flush();
   EXPECT_EQ(gathered.size(), direct.size());
   EXPECT_TRUE(gathered.bytes() == direct.bytes());
+
+  // A byte written inside the stream replaces the one there; at the end it is added.
+  gathered.seek(0);
+  gathered.writeU8(9);
+  EXPECT_EQ(gathered.size(), direct.size());
+  EXPECT_EQ(gathered.bytes()[0], 9);
+  gathered.seek(gathered.size());
+  gathered.writeU8(5);
+  EXPECT_EQ(gathered.size(), direct.size() + 1);
+  EXPECT_EQ(gathered.bytes().back(), 5);
 }
 
 }  // namespace

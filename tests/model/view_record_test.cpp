@@ -143,7 +143,8 @@ TEST(ViewRecord, FrameWidthCodeStoresWholeWidthsPlainAndOthersInThousandths) {
     float width;
     int32_t code;
   };
-  for (const Case& k : {Case{0.5f, 500}, Case{3, 3}, Case{1.25f, 1250}, Case{10, 10}}) {
+  for (const Case& k :
+       {Case{0.5f, 500}, Case{0, 0}, Case{1, 1}, Case{3, 3}, Case{1.25f, 1250}, Case{10, 10}}) {
     TfrLineView a;
     a.FrameWidth = k.width;
     MemoryStream s = saved(a);

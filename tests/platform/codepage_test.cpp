@@ -108,6 +108,9 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
             "a\x88");
   EXPECT_EQ(encodeText(u"日本", 1250), "??");
   EXPECT_EQ(encodeText(u"", 1252), "");
+  // Plain text, and plain text with one character of the page at its end.
+  EXPECT_EQ(encodeText(u"Pedido 42", 1252), "Pedido 42");
+  EXPECT_EQ(encodeText(u"Pedidos por regi\u00e3o", 1252), "Pedidos por regi\xE3o");
 }
 
 }  // namespace

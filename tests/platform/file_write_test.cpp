@@ -94,6 +94,26 @@ TEST(ReplaceFile, AnEmptyFileIsWrittenWhereItStandsAndLeftEmptyOnFailure) {
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"miniatura.png"});
 }
 
+// Writers hand over small pieces and large ones mixed; the file must hold
+// them all, in order, however they were gathered on the way.
+TEST(ReplaceFile, PiecesOfEverySizeArriveWholeAndInOrder) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("longo.frp");
+  QByteArray expected;
+  ASSERT_TRUE(replaceFile(local(path), [&](QIODevice& d) {
+    for (int i = 0; i < 3000; ++i) {
+      // Mostly a few bytes to a few kilobytes, now and then more than the
+      // device gathers at once.
+      const int n = i % 500 == 7 ? 300000 : (i * 7919) % 6000;
+      const QByteArray piece(n, char('a' + i % 26));
+      if (d.write(piece) != n) return false;
+      expected += piece;
+    }
+    return true;
+  }));
+  EXPECT_EQ(contents(path), expected);
+}
+
 TEST(ReplaceFile, AFullDeviceIsReportedWithTheSystemsReason) {
   try {
     replaceFile("/dev/full", [](QIODevice& d) { return writeText(d, "x"); });
@@ -102,6 +122,14 @@ TEST(ReplaceFile, AFullDeviceIsReportedWithTheSystemsReason) {
     EXPECT_EQ(e.file, "/dev/full");
     EXPECT_EQ(e.reason, std::strerror(ENOSPC));
   }
+  // Also when the writer saw every one of its small pieces taken.
+  EXPECT_THROW(replaceFile("/dev/full",
+                           [](QIODevice& d) {
+                             for (int i = 0; i < 100000; ++i)
+                               if (!writeText(d, "pedaco")) return true;
+                             return true;
+                           }),
+               FileWriteError);
 }
 
 }  // namespace
