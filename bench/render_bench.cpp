@@ -66,7 +66,7 @@ void drawIntoImage(TfrEMFPages& pages, int index, QImage& img) {
 void BM_RenderDensePage(benchmark::State& state) {
   TfrEMFPages& pages = loadedReport().EMFPages;
   const int index = g_page - 1;
-  const PrinterInfo& info = pages.Entry(index).PrinterInfo;
+  const PrinterInfo& info = pages.Entry(index).Format().PrinterInfo;
   for (auto _ : state) {
     QImage img(roundHalfEven(info.PaperWidthPx), roundHalfEven(info.PaperHeightPx),
                QImage::Format_RGB32);
@@ -87,7 +87,8 @@ void BM_AllPagesToEmf(benchmark::State& state) {
     bytes = 0;
     for (int i = 0; i < pages.Count(); ++i) {
       PreparedPage& e = pages.Entry(i);
-      const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+      const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx,
+                      e.Format().PrinterInfo.PaperHeightPx};
       EmfCanvas canvas(area);
       e.Visible = 1;
       pages.Draw(i, canvas, area);
@@ -158,7 +159,8 @@ bool searchAbsentAsBefore(TfrEMFPages& pages) {
   const std::string needle = searchUpper(kAbsent);
   for (int i = 0; i < pages.Count(); ++i) {
     PreparedPage& e = pages.Entry(i);
-    const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+    const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx,
+                    e.Format().PrinterInfo.PaperHeightPx};
     std::vector<uint8_t> emf;
     {
       EmfCanvas canvas(area);

@@ -78,7 +78,7 @@ int32_t readPageCount(Stream& s, size_t minRecord) {
 // on the bin and margins (older layouts have neither: bin -1, margins zero).
 // Returns the end offset, checked to lie between here and the end of the file.
 template <class Stream>
-size_t readPageRecord(Stream& s, PreparedPage& e, int version, int index) {
+size_t readPageRecord(Stream& s, PageFormat& e, int version, int index) {
   const int32_t end = s.readI32("page end offset");
   e.PaperSize = s.readU16("paper size");
   e.PaperWidth = s.readI32("paper width");
@@ -425,6 +425,7 @@ void TfrEMFPages::Clear() {
   // At once: taking the first page off again and again moved the whole
   // table each time, hours for a run stopped at a million pages.
   pages_.clear();
+  formats_.clear();
   fileInfo_.path.clear();
   spill_.reset();
   packedInMemory_ = 0;
@@ -439,18 +440,25 @@ PreparedPage& TfrEMFPages::appendEntry() {
   return *pages_.back();
 }
 
+const PageFormat& PreparedPage::blankFormat() {
+  static const PageFormat blank;
+  return blank;
+}
+
 void TfrEMFPages::Add(int index, const PageSetup& page) {
+  PageFormat format;
+  format.PaperSize = static_cast<uint16_t>(page.paper.size);
+  format.PaperWidth = page.paper.width;
+  format.PaperHeight = page.paper.height;
+  format.Orientation = static_cast<uint8_t>(page.paper.orientation);
+  format.Bin = page.paper.bin;
+  format.UseMargins = page.useMargins ? 1 : 0;
+  format.Margins = page.margins;
+  format.PrinterInfo = page.info;
   auto e = std::make_unique<PreparedPage>();
+  e->format_ = formats_.intern(format);
   e->ObjectStream.writeU8(kPreparedStreamVersion);
   modelState().StreamVersion = kPreparedStreamVersion;
-  e->PaperSize = static_cast<uint16_t>(page.paper.size);
-  e->PaperWidth = page.paper.width;
-  e->PaperHeight = page.paper.height;
-  e->Orientation = static_cast<uint8_t>(page.paper.orientation);
-  e->Bin = page.paper.bin;
-  e->UseMargins = page.useMargins ? 1 : 0;
-  e->Margins = page.margins;
-  e->PrinterInfo = page.info;
   if (index >= 0 && index < Count())
     pages_.insert(pages_.begin() + index, std::move(e));
   else
@@ -467,10 +475,16 @@ void TfrEMFPages::Delete(int index) {
   pages_.erase(pages_.begin() + index);
 }
 
-void TfrEMFPages::pushPaper(PreparedPage& e) {
+void TfrEMFPages::SetFormat(int index, const PageFormat& format) {
+  Entry(index).format_ = formats_.intern(format);
+}
+
+void TfrEMFPages::pushPaper(PreparedPage& e, PageFormat format) {
   PrinterModel& printer = sharedPrinter();
-  printer.SetPaper(e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin, false);
-  printer.FillPrinterInfo(e.PrinterInfo);
+  printer.SetPaper(format.PaperSize, format.PaperWidth, format.PaperHeight, format.Orientation,
+                   format.Bin, false);
+  printer.FillPrinterInfo(format.PrinterInfo);
+  e.format_ = formats_.intern(format);
 }
 
 void TfrEMFPages::Pack(int index) {
@@ -677,7 +691,8 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   try {
     for (int i = 0; i < count; ++i) {
       PreparedPage& e = appendEntry();
-      const size_t end = readPageRecord(s, e, version, i);
+      PageFormat format;
+      const size_t end = readPageRecord(s, format, version, i);
       const size_t n = end - s.position();
       if (keepPacked && check == PageCheck::OnUse) {
         // Not even read: the page's first use reads and checks it.
@@ -712,7 +727,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
         total += n;
       }
       checkTotal();
-      pushPaper(e);
+      pushPaper(e, format);
       s.seek(end);
     }
   } catch (const Error&) {
@@ -744,10 +759,11 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
   for (int i = 0; i < count; ++i) {
     PreparedPage& e = appendEntry();
     // The records of this layout are those of the version-less one.
-    const size_t end = readPageRecord(s, e, 0, i);
+    PageFormat format;
+    const size_t end = readPageRecord(s, format, 0, i);
     auto metafile = s.readSpan(end - s.position(), "page metafile");
-    pushPaper(e);
-    writeMetafilePicture(e.ObjectStream, e.PrinterInfo, metafile);
+    pushPaper(e, format);
+    writeMetafilePicture(e.ObjectStream, e.Format().PrinterInfo, metafile);
     e.ObjectStream.rewind();
   }
   // This layout carries no generator byte; leave the report's as it is.
@@ -838,18 +854,19 @@ void TfrEMFPages::savePages(Sink& out) {
     const size_t end = out.base() + out.position() + kRecordHead + data.size();
     if (end > size_t(INT32_MAX))
       throw PreparedError(FrpProblem(FrpReason::ReportTooLargeForFormat));
+    const PageFormat& f = e.Format();
     head = MemoryStream();
     head.writeI32(static_cast<int32_t>(end));
-    head.writeU16(e.PaperSize);
-    head.writeI32(e.PaperWidth);
-    head.writeI32(e.PaperHeight);
-    head.writeU8(e.Orientation);
-    head.writeI32(e.Bin);
-    head.writeU8(e.UseMargins);
-    head.writeI32(e.Margins.left);
-    head.writeI32(e.Margins.top);
-    head.writeI32(e.Margins.right);
-    head.writeI32(e.Margins.bottom);
+    head.writeU16(f.PaperSize);
+    head.writeI32(f.PaperWidth);
+    head.writeI32(f.PaperHeight);
+    head.writeU8(f.Orientation);
+    head.writeI32(f.Bin);
+    head.writeU8(f.UseMargins);
+    head.writeI32(f.Margins.left);
+    head.writeI32(f.Margins.top);
+    head.writeI32(f.Margins.right);
+    head.writeI32(f.Margins.bottom);
     put(head);
     put(data);
   }

@@ -10,6 +10,7 @@
 #include "model/stream.h"
 #include "platform/geometry.h"
 #include "prepared/frp_error.h"
+#include "prepared/page_format.h"
 
 namespace orv {
 
@@ -34,14 +35,6 @@ class PreparedOwner {
   // The report's click and hover events; each returns whether a handler ran.
   virtual bool objectClick(TfrView& view) { return false; }
   virtual bool mouseOverObject(TfrView& view, LinkCursor& cursor) { return false; }
-};
-
-struct Margins {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-  friend bool operator==(const Margins&, const Margins&) = default;
 };
 
 // The paper and layout of a template page that a new prepared page copies.
@@ -91,15 +84,10 @@ enum class PageCheck { AtLoad, OnUse };
 // together rather than each padded to a word.
 struct PreparedPage {
   Rect LayoutRect;
-  int32_t PaperWidth = 0;
-  int32_t PaperHeight = 0;
-  int32_t Bin = 0;
-  uint16_t PaperSize = 0;
-  uint8_t Orientation = 0;
-  uint8_t UseMargins = 0;
   uint8_t Visible = 0;
-  orv::Margins Margins;
-  orv::PrinterInfo PrinterInfo;
+  // The page's paper, shared with the pages that have the same; it changes
+  // through TfrEMFPages::SetFormat, which leaves the other pages' alone.
+  const PageFormat& Format() const { return *format_; }
   // The serialised objects of a page built in memory, or of a loaded page once
   // Objects() has taken them out of the file's bytes; read loaded pages through
   // Objects(), ObjectsCopy() or ObjectsSize().
@@ -119,6 +107,11 @@ struct PreparedPage {
   size_t ObjectsSize() const;
   // The stored bytes, checked now if the load left them unchecked.
   const StoredObjects& CheckedStore() const;
+
+ private:
+  friend class TfrEMFPages;
+  const PageFormat* format_ = &blankFormat();
+  static const PageFormat& blankFormat();
 };
 
 // Limits that keep a damaged or hostile file from costing more memory than
@@ -151,6 +144,9 @@ class TfrEMFPages {
   void Add(int index, const PageSetup& page);
   void AddPage(const PageSetup& page);
   void Delete(int index);
+  // Gives one page another paper or printer block; the pages that shared its
+  // old one keep it.
+  void SetFormat(int index, const PageFormat& format);
   // Packs a page built in memory, as a loaded report's pages are kept: a
   // long report being prepared then costs its compressed size. Once the pages
   // packed in memory pass SpillThreshold bytes, the next ones go to a
@@ -170,6 +166,7 @@ class TfrEMFPages {
     std::swap(fileInfo_, other.fileInfo_);
     spill_.swap(other.spill_);
     std::swap(packedInMemory_, other.packedInMemory_);
+    formats_.swap(other.formats_);
   }
 
   // Builds the live objects of a page from its object stream.
@@ -228,7 +225,7 @@ class TfrEMFPages {
   [[noreturn]] void pageError(int index, const Error& err) const;
   void loadMetafileFormat(MemoryStream& s);
   PreparedPage& appendEntry();
-  void pushPaper(PreparedPage& e);
+  void pushPaper(PreparedPage& e, PageFormat format);
   void selectPrinterByName(const std::string& name);
 
   template <class Sink>
@@ -240,6 +237,7 @@ class TfrEMFPages {
   // that it closes (and, having no name, disappears) with the last of them.
   std::shared_ptr<SpillFile> spill_;
   size_t packedInMemory_ = 0;
+  PageFormats formats_;
 };
 
 }  // namespace orv

@@ -12,7 +12,8 @@
 
 namespace orv {
 
-Rect pageTargetRect(const PreparedPage& e, const Rect& r, double scale) {
+Rect pageTargetRect(const PreparedPage& page, const Rect& r, double scale) {
+  const PageFormat& e = page.Format();
   if (e.UseMargins) return r;
   const PrinterInfo& pi = e.PrinterInfo;
   const int32_t left = r.left + roundEven((pi.OffsetX + e.Margins.left) * scale);
@@ -29,10 +30,11 @@ void TfrEMFPages::BuildObjects(int index) {
   MemoryStream unpacked;
   if (e.Stored) unpacked = objectsCopy(index);
   MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
-  PaperSpec paper{e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};
+  const PageFormat& f = e.Format();
+  PaperSpec paper{f.PaperSize, f.PaperWidth, f.PaperHeight, f.Orientation, f.Bin};
   auto page = std::make_shared<TfrPage>(paper);
-  page->Margins = {e.Margins.left, e.Margins.top, e.Margins.right, e.Margins.bottom};
-  page->UseMargins = e.UseMargins != 0;
+  page->Margins = {f.Margins.left, f.Margins.top, f.Margins.right, f.Margins.bottom};
+  page->UseMargins = f.UseMargins != 0;
   ModelState& state = modelState();
   state.CurrentPage = page.get();
   factoryState().resetMissing();
@@ -76,9 +78,10 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
   if (!e.ObjectPage) BuildObjects(index);
   TfrPage& page = *e.ObjectPage;
   state.CurrentPage = &page;
-  if (e.PrinterInfo.PaperWidthPx <= 0 || e.PrinterInfo.PaperHeightPx <= 0) return;
-  const double kx = double(target.width()) / e.PrinterInfo.PaperWidthPx;
-  const double ky = double(target.height()) / e.PrinterInfo.PaperHeightPx;
+  const PrinterInfo& info = e.Format().PrinterInfo;
+  if (info.PaperWidthPx <= 0 || info.PaperHeightPx <= 0) return;
+  const double kx = double(target.width()) / info.PaperWidthPx;
+  const double ky = double(target.height()) / info.PaperHeightPx;
   const bool cull = !printing && !canvas.isMetafile();
   for (auto& v : page.Objects) {
     TfrView& view = *v;
@@ -110,12 +113,13 @@ TfrEMFPages::Hit TfrEMFPages::ObjectAt(int index, Point pt, bool click) {
   if (!e.ObjectPage) BuildObjects(index);
   TfrPage& page = *e.ObjectPage;
   double kx = 1, ky = 1, ox = 0, oy = 0;
-  if (!e.UseMargins && e.PrinterInfo.PaperWidthPx > 0 && e.PrinterInfo.PaperHeightPx > 0) {
-    const PrinterInfo& pi = e.PrinterInfo;
-    kx = double(pi.PrintableWidth - e.Margins.left - e.Margins.right) / pi.PaperWidthPx;
-    ky = double(pi.PrintableHeight - e.Margins.top - e.Margins.bottom) / pi.PaperHeightPx;
-    ox = e.Margins.left + pi.OffsetX;
-    oy = e.Margins.top + pi.OffsetY;
+  const PageFormat& f = e.Format();
+  const PrinterInfo& pi = f.PrinterInfo;
+  if (!f.UseMargins && pi.PaperWidthPx > 0 && pi.PaperHeightPx > 0) {
+    kx = double(pi.PrintableWidth - f.Margins.left - f.Margins.right) / pi.PaperWidthPx;
+    ky = double(pi.PrintableHeight - f.Margins.top - f.Margins.bottom) / pi.PaperHeightPx;
+    ox = f.Margins.left + pi.OffsetX;
+    oy = f.Margins.top + pi.OffsetY;
   }
   Hit hit;
   for (auto it = page.Objects.rbegin(); it != page.Objects.rend(); ++it) {

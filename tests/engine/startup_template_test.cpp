@@ -53,7 +53,7 @@ TEST(StartupTemplate, TheEngineRunsItIntoTheCoverPage) {
   EXPECT_EQ(objects[1]->Memo, StringList{"Sistema Report Orvalen"});
   // The picture stands in the middle of the page, the title below it.
   const PreparedPage& page = report.EMFPages.Entry(0);
-  const int32_t w = page.PrinterInfo.PaperWidthPx;
+  const int32_t w = page.Format().PrinterInfo.PaperWidthPx;
   EXPECT_NEAR(objects[0]->Left + objects[0]->Width / 2, w / 2, 1);
   EXPECT_GT(objects[1]->Top, objects[0]->Top + objects[0]->Height);
 }

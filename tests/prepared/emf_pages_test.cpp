@@ -125,19 +125,76 @@ TEST_F(StoreTest, AddCopiesThePageSetupAndStartsTheStream) {
   store.Add(0, a4());  // inserted before the first
   ASSERT_EQ(store.Count(), 2);
   const PreparedPage& e = store.Entry(1);
-  EXPECT_EQ(e.PaperSize, 9);
-  EXPECT_EQ(e.PaperWidth, 2100);
-  EXPECT_EQ(e.Bin, -1);
-  EXPECT_EQ(e.UseMargins, 1);
-  EXPECT_EQ(e.Margins, (Margins{10, 20, 30, 40}));
-  EXPECT_EQ(e.PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(e.Format().PaperSize, 9);
+  EXPECT_EQ(e.Format().PaperWidth, 2100);
+  EXPECT_EQ(e.Format().Bin, -1);
+  EXPECT_EQ(e.Format().UseMargins, 1);
+  EXPECT_EQ(e.Format().Margins, (Margins{10, 20, 30, 40}));
+  EXPECT_EQ(e.Format().PrinterInfo.PaperWidthPx, 758);
   EXPECT_EQ(e.ObjectStream.bytes(), std::vector<uint8_t>{25});
   store.Add(99, a4());  // beyond the end appends
   EXPECT_EQ(store.Count(), 3);
   store.Delete(0);
-  EXPECT_EQ(store.Entry(0).PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(store.Entry(0).Format().PrinterInfo.PaperWidthPx, 758);
   store.Clear();
   EXPECT_EQ(store.Count(), 0);
+}
+
+// Pages of one paper share one copy of it; a page given a paper of its own
+// (the print job fills each printed page's block) changes alone, and what it
+// changes is what a save writes.
+TEST_F(StoreTest, PagesShareTheirPaperAndChangeItOneByOne) {
+  TfrEMFPages store(&owner);
+  fill(store);  // A4 then A3 landscape
+  store.AddPage(a4());
+  store.AddPage(a4());
+  ASSERT_EQ(store.Count(), 4);
+  EXPECT_EQ(&store.Entry(0).Format(), &store.Entry(2).Format());
+  EXPECT_EQ(&store.Entry(0).Format(), &store.Entry(3).Format());
+  EXPECT_NE(&store.Entry(0).Format(), &store.Entry(1).Format());
+
+  PageFormat own = store.Entry(2).Format();
+  own.Bin = 7;
+  own.PrinterInfo.PaperWidthPx = 999;
+  store.SetFormat(2, own);
+  EXPECT_EQ(store.Entry(2).Format().Bin, 7);
+  EXPECT_EQ(store.Entry(2).Format().PrinterInfo.PaperWidthPx, 999);
+  for (int i : {0, 3}) {
+    EXPECT_EQ(store.Entry(i).Format().Bin, -1) << i;
+    EXPECT_EQ(store.Entry(i).Format().PrinterInfo.PaperWidthPx, 0) << i;
+  }
+  EXPECT_EQ(store.Entry(1).Format().Bin, 3);
+
+  MemoryStream saved = save(store);
+  TfrEMFPages loaded(&owner);
+  loaded.LoadFromStream(saved);
+  ASSERT_EQ(loaded.Count(), 4);
+  const int bins[] = {-1, 3, 7, -1};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(loaded.Entry(i).Format().Bin, bins[i]) << i;
+  // Loading fills each page's block from the printer: the A4 pages share again.
+  EXPECT_EQ(&loaded.Entry(0).Format(), &loaded.Entry(3).Format());
+  EXPECT_EQ(loaded.Entry(0).Format().PrinterInfo.PaperWidthPx, 758);
+
+  // Given back the common paper, the page shares it again; the others never moved.
+  store.SetFormat(2, store.Entry(0).Format());
+  EXPECT_EQ(&store.Entry(2).Format(), &store.Entry(0).Format());
+  store.Delete(0);
+  EXPECT_EQ(store.Entry(0).Format().Bin, 3);
+  EXPECT_EQ(store.Entry(1).Format().PaperSize, 9);
+
+  // Taken over by another store, the pages keep their paper after the first
+  // store is emptied and filled anew.
+  TfrEMFPages other(&owner);
+  other.swap(store);
+  store.Clear();
+  PageSetup letter = a4();
+  letter.paper = {1, 2159, 2794, 0, 5};
+  for (int i = 0; i < 50; ++i) store.AddPage(letter);
+  ASSERT_EQ(other.Count(), 3);
+  EXPECT_EQ(other.Entry(0).Format().Bin, 3);
+  EXPECT_EQ(other.Entry(1).Format().PaperWidth, 2100);
+  EXPECT_EQ(other.Entry(2).Format().Margins, (Margins{10, 20, 30, 40}));
+  EXPECT_EQ(store.Entry(49).Format().PaperWidth, 2159);
 }
 
 TEST_F(StoreTest, WrittenFileHasTheDocumentedFraming) {
@@ -174,10 +231,10 @@ TEST_F(StoreTest, SaveLoadSaveIsByteIdentical) {
     ASSERT_EQ(loaded.Count(), 2);
     EXPECT_EQ(loaded.Entry(0).Objects().bytes(), kPageA);
     EXPECT_EQ(loaded.Entry(1).Objects().bytes(), kPageB);
-    EXPECT_EQ(loaded.Entry(1).Orientation, 1);
-    EXPECT_EQ(loaded.Entry(1).Bin, 3);
-    EXPECT_EQ(loaded.Entry(1).UseMargins, 0);
-    EXPECT_EQ(loaded.Entry(0).Margins, (Margins{10, 20, 30, 40}));
+    EXPECT_EQ(loaded.Entry(1).Format().Orientation, 1);
+    EXPECT_EQ(loaded.Entry(1).Format().Bin, 3);
+    EXPECT_EQ(loaded.Entry(1).Format().UseMargins, 0);
+    EXPECT_EQ(loaded.Entry(0).Format().Margins, (Margins{10, 20, 30, 40}));
     EXPECT_EQ(owner.printer, "Impressora Virtual");
     EXPECT_EQ(owner.gen, 3);
     MemoryStream second = save(loaded);
@@ -354,13 +411,13 @@ TEST_F(StoreTest, LoadedPagesGetTheirPrinterInformation) {
   MemoryStream s = save(store);
   TfrEMFPages loaded(&owner);
   loaded.LoadFromStream(s);
-  EXPECT_EQ(loaded.Entry(0).PrinterInfo.PaperWidthPx, 758);
-  EXPECT_EQ(loaded.Entry(0).PrinterInfo.PaperHeightPx, 1071);
+  EXPECT_EQ(loaded.Entry(0).Format().PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(loaded.Entry(0).Format().PrinterInfo.PaperHeightPx, 1071);
   // A3 landscape: 4200 x 2970 tenths of a millimetre
   const int32_t w = int32_t(std::nearbyint(4200 * 91.6256157635468 / 254));
-  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PaperWidthPx, w);
-  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PaperHeightPx, 1071);
-  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PrintableWidth, w - 36);
+  EXPECT_EQ(loaded.Entry(1).Format().PrinterInfo.PaperWidthPx, w);
+  EXPECT_EQ(loaded.Entry(1).Format().PrinterInfo.PaperHeightPx, 1071);
+  EXPECT_EQ(loaded.Entry(1).Format().PrinterInfo.PrintableWidth, w - 36);
 }
 
 TEST_F(StoreTest, ZeroPageStore) {
@@ -398,9 +455,9 @@ TEST_F(StoreTest, VersionlessFiles) {
     store.LoadFromStream(s);
     ASSERT_EQ(store.Count(), 1);
     EXPECT_EQ(store.lastLoad().version, 0);
-    EXPECT_EQ(store.Entry(0).Bin, -1);
-    EXPECT_EQ(store.Entry(0).Margins, Margins{});
-    EXPECT_EQ(store.Entry(0).UseMargins, 1);
+    EXPECT_EQ(store.Entry(0).Format().Bin, -1);
+    EXPECT_EQ(store.Entry(0).Format().Margins, Margins{});
+    EXPECT_EQ(store.Entry(0).Format().UseMargins, 1);
     EXPECT_EQ(store.Entry(0).Objects().bytes(), flag ? kPageB : kPageA);
     EXPECT_EQ(owner.printer, "HP");
     EXPECT_EQ(owner.gen, 5);
@@ -422,8 +479,8 @@ TEST_F(StoreTest, EveryVersionFrom24To31AndFlag255) {
     TfrEMFPages store(&owner);
     store.LoadFromStream(s);
     ASSERT_EQ(store.Count(), 1) << version;
-    EXPECT_EQ(store.Entry(0).Bin, 4);
-    EXPECT_EQ(store.Entry(0).Margins, (Margins{1, 2, 3, 4}));
+    EXPECT_EQ(store.Entry(0).Format().Bin, 4);
+    EXPECT_EQ(store.Entry(0).Format().Margins, (Margins{1, 2, 3, 4}));
     EXPECT_EQ(store.Entry(0).Objects().bytes(), kPageA);
   }
 }
@@ -444,7 +501,7 @@ TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
     ASSERT_EQ(store.Count(), 1);
     EXPECT_TRUE(store.lastLoad().metafileFormat);
     const PreparedPage& e = store.Entry(0);
-    EXPECT_EQ(e.Bin, -1);
+    EXPECT_EQ(e.Format().Bin, -1);
     std::string expectName = std::string(1, char(first)) + "LX";
     EXPECT_EQ(owner.printer, expectName);
 
@@ -456,9 +513,9 @@ TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
     obj.readU8();
     EXPECT_EQ(obj.readI32(), 0);
     EXPECT_EQ(obj.readI32(), 0);
-    EXPECT_EQ(obj.readI32(), e.PrinterInfo.PaperWidthPx);
-    EXPECT_EQ(obj.readI32(), e.PrinterInfo.PaperHeightPx);
-    EXPECT_EQ(e.PrinterInfo.PaperWidthPx, 758);
+    EXPECT_EQ(obj.readI32(), e.Format().PrinterInfo.PaperWidthPx);
+    EXPECT_EQ(obj.readI32(), e.Format().PrinterInfo.PaperHeightPx);
+    EXPECT_EQ(e.Format().PrinterInfo.PaperWidthPx, 758);
     // The metafile bytes end the stream, right after the picture's end position.
     const auto& b = e.ObjectStream.bytes();
     ASSERT_GE(b.size(), emf.size() + 4);

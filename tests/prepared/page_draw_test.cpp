@@ -59,7 +59,7 @@ TEST_F(PageDrawTest, InvisiblePagesReleaseAndRebuildTheSame) {
   memo(s, "A", "", "primeiro", 40);
   memo(s, "B", "", "segundo", 80);
   PreparedPage& e = store.Entry(0);
-  const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+  const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx, e.Format().PrinterInfo.PaperHeightPx};
   e.Visible = 1;
   EmfCanvas first(area);
   store.Draw(0, first, area);
