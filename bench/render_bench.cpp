@@ -60,7 +60,7 @@ void drawIntoImage(TfrEMFPages& pages, int index, QImage& img) {
   e.Visible = 1;
   pages.Draw(index, canvas, pageTargetRect(e, r, 1.0));
   e.Visible = 0;
-  e.ObjectPage.reset();
+  e.ReleaseObjects();
 }
 
 void BM_RenderDensePage(benchmark::State& state) {
@@ -94,7 +94,7 @@ void BM_AllPagesToEmf(benchmark::State& state) {
       pages.Draw(i, canvas, area);
       bytes += canvas.finish().size();
       e.Visible = 0;
-      e.ObjectPage.reset();
+      e.ReleaseObjects();
     }
   }
   state.counters["pages"] = pages.Count();
@@ -175,7 +175,7 @@ bool searchAbsentAsBefore(TfrEMFPages& pages) {
       return !found;
     });
     e.Visible = 0;
-    e.ObjectPage.reset();
+    e.ReleaseObjects();
     if (found) return true;
   }
   return false;

@@ -99,21 +99,21 @@ size_t readPageRecord(Stream& s, PageFormat& e, int version, int index) {
 
 // Unpacks a page's data into its object stream through the process-wide
 // compressor, for compressors other than the built-in one.
-void unpackWithCurrentCompressor(PreparedPage& e, const uint8_t* data, size_t n, int index) {
+void unpackWithCurrentCompressor(MemoryStream& objects, const uint8_t* data, size_t n, int index) {
   // The size the writer recorded is a hint only, used to size the page's
   // stream once instead of growing it block by block.
   if (n >= 4) {
     uint32_t declared;
     std::memcpy(&declared, data, 4);
-    e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
+    objects.reserve(std::min<size_t>(declared, kMaxPageBytes));
   }
   MemoryStream packed(std::vector<uint8_t>(data, data + n));
   try {
-    currentCompressor().Decompress(packed, e.ObjectStream);
+    currentCompressor().Decompress(packed, objects);
   } catch (const Error& err) {
     refuse(pageProblem(index, err));
   }
-  e.ObjectStream.rewind();
+  objects.rewind();
 }
 
 // A packed page to be checked, and what the check found.
@@ -457,7 +457,7 @@ void TfrEMFPages::Add(int index, const PageSetup& page) {
   format.PrinterInfo = page.info;
   auto e = std::make_unique<PreparedPage>();
   e->format_ = formats_.intern(format);
-  e->ObjectStream.writeU8(kPreparedStreamVersion);
+  e->Objects().writeU8(kPreparedStreamVersion);
   modelState().StreamVersion = kPreparedStreamVersion;
   if (index >= 0 && index < Count())
     pages_.insert(pages_.begin() + index, std::move(e));
@@ -489,15 +489,19 @@ void TfrEMFPages::pushPaper(PreparedPage& e, PageFormat format) {
 
 void TfrEMFPages::Pack(int index) {
   PreparedPage& e = Entry(index);
-  if (e.Stored || e.ObjectPage) return;
+  if (e.Stored || e.ObjectPage()) return;
   // Always the built-in codec: these bytes never leave the store except
   // through the reading above, which only knows that one.
   TLZWCompressor codec;
-  MemoryStream& objects = e.ObjectStream;
+  MemoryStream& objects = e.Objects();
+  // Sizes are kept in 32 bits; a page beyond them (far past what a run
+  // allows) stays as it is.
+  if (objects.size() > UINT32_MAX) return;
   objects.rewind();
   MemoryStream packed;
   codec.Compress(objects, packed);
   const size_t n = packed.size();
+  if (n > UINT32_MAX) return;
   // Besides its bytes, a page kept in memory holds a source of its own and
   // two allocations. A page of a line or two packs to less than that, and a
   // run of such pages would otherwise hold several times the threshold.
@@ -516,22 +520,39 @@ void TfrEMFPages::Pack(int index) {
     e.Stored.offset = 0;
     e.Stored.source = std::move(source);
   }
-  e.Stored.size = n;
-  e.Stored.unpackedSize = objects.size();
+  e.Stored.size = uint32_t(n);
+  e.Stored.unpackedSize = uint32_t(objects.size());
   e.Stored.packed = true;
-  e.ObjectStream = MemoryStream();
+  e.live_.reset();
+}
+
+PreparedPage::Live& PreparedPage::live() {
+  if (!live_) live_ = std::make_unique<Live>();
+  return *live_;
+}
+
+void PreparedPage::dropLiveIfEmpty() {
+  if (live_ && !live_->page && live_->stream.bytes().capacity() == 0) live_.reset();
+}
+
+void PreparedPage::ReleaseObjects() {
+  if (!live_) return;
+  live_->page.reset();
+  live_->error.reset();
+  dropLiveIfEmpty();
 }
 
 MemoryStream& PreparedPage::Objects() {
   if (Stored) {
-    ObjectStream = ObjectsCopy();
+    MemoryStream copy = ObjectsCopy();
+    live().stream = std::move(copy);
     Stored = {};
   }
-  return ObjectStream;
+  return live().stream;
 }
 
 MemoryStream PreparedPage::ObjectsCopy() const {
-  if (!Stored) return MemoryStream(ObjectStream.bytes());
+  if (!Stored) return live_ ? MemoryStream(live_->stream.bytes()) : MemoryStream();
   std::vector<uint8_t> bytes(Stored.size);
   Stored.source->copy(Stored.offset, Stored.size, bytes.data());
   if (!Stored.packed) return MemoryStream(std::move(bytes));
@@ -540,16 +561,16 @@ MemoryStream PreparedPage::ObjectsCopy() const {
   if (Stored.unchecked) refuseOverlong(bytes.data(), bytes.size(), 0);
   std::vector<uint8_t> out;
   // Unchecked, the size is a guess: these pages pack to about a third.
-  out.reserve(Stored.unchecked
-                  ? std::min(compressedUpperBound(bytes.data(), bytes.size()), Stored.size * 4)
-                  : Stored.unpackedSize);
+  out.reserve(Stored.unchecked ? std::min(compressedUpperBound(bytes.data(), bytes.size()),
+                                          size_t(Stored.size) * 4)
+                               : Stored.unpackedSize);
   auto scratch = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
   const size_t used = lzrw::decodeStream(
       bytes.data(), bytes.size(), scratch.get(),
       [&](const uint8_t* block, size_t count) { out.insert(out.end(), block, block + count); });
   if (Stored.unchecked) {
-    Stored.size = used;
-    Stored.unpackedSize = out.size();
+    Stored.size = uint32_t(used);
+    Stored.unpackedSize = uint32_t(out.size());
     Stored.unchecked = false;
   }
   return MemoryStream(std::move(out));
@@ -561,15 +582,16 @@ const StoredObjects& PreparedPage::CheckedStore() const {
     Stored.source->copy(Stored.offset, Stored.size, bytes.data());
     refuseOverlong(bytes.data(), bytes.size(), 0);
     size_t unpacked = 0;
-    Stored.size = lzrw::checkStream(bytes.data(), bytes.size(), unpacked);
-    Stored.unpackedSize = unpacked;
+    Stored.size = uint32_t(lzrw::checkStream(bytes.data(), bytes.size(), unpacked));
+    Stored.unpackedSize = uint32_t(unpacked);
     Stored.unchecked = false;
   }
   return Stored;
 }
 
 size_t PreparedPage::ObjectsSize() const {
-  return Stored ? CheckedStore().unpackedSize : ObjectStream.size();
+  if (Stored) return CheckedStore().unpackedSize;
+  return live_ ? live_->stream.size() : 0;
 }
 
 MemoryStream TfrEMFPages::objectsCopy(int index) const {
@@ -680,8 +702,8 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
     for (const PackedCheck& c : done) {
       if (c.error) refuse(*c.error);
       StoredObjects& st = pages_[c.page]->Stored;
-      st.size = c.used;
-      st.unpackedSize = c.unpacked;
+      st.size = uint32_t(c.used);
+      st.unpackedSize = uint32_t(c.unpacked);
       total += c.unpacked;
     }
     checkTotal();
@@ -698,7 +720,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
         // Not even read: the page's first use reads and checks it.
         e.Stored.source = source;
         e.Stored.offset = s.position();
-        e.Stored.size = n;
+        e.Stored.size = uint32_t(n);
         e.Stored.packed = true;
         e.Stored.unchecked = true;
       } else if (compressed) {
@@ -713,8 +735,8 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
           c.data = data;
           c.size = n;
         } else {
-          unpackWithCurrentCompressor(e, data, n, i);
-          total += e.ObjectStream.size();
+          unpackWithCurrentCompressor(e.Objects(), data, n, i);
+          total += e.ObjectsSize();
         }
       } else {
         if (n > kMaxPageBytes)
@@ -723,7 +745,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
                      .beyond(int64_t(kMaxPageBytes >> 20)));
         e.Stored.source = source;
         e.Stored.offset = s.position();
-        e.Stored.size = e.Stored.unpackedSize = n;
+        e.Stored.size = e.Stored.unpackedSize = uint32_t(n);
         total += n;
       }
       checkTotal();
@@ -763,8 +785,8 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
     const size_t end = readPageRecord(s, format, 0, i);
     auto metafile = s.readSpan(end - s.position(), "page metafile");
     pushPaper(e, format);
-    writeMetafilePicture(e.ObjectStream, e.Format().PrinterInfo, metafile);
-    e.ObjectStream.rewind();
+    writeMetafilePicture(e.Objects(), e.Format().PrinterInfo, metafile);
+    e.Objects().rewind();
   }
   // This layout carries no generator byte; leave the report's as it is.
 }
@@ -843,7 +865,7 @@ void TfrEMFPages::savePages(Sink& out) {
       st.source->copy(st.offset, st.size, data.bytes().data());
     } else {
       MemoryStream copied;
-      MemoryStream& objects = e.Stored ? (copied = objectsCopy(i)) : e.ObjectStream;
+      MemoryStream& objects = e.Stored ? (copied = objectsCopy(i)) : e.Objects();
       objects.rewind();
       if (compress)
         compressor.Compress(objects, data);

@@ -63,9 +63,10 @@ struct StoredObjects {
   size_t offset = 0;
   // Bytes in the file, for a checked packed page exactly the compressed stream.
   // A packed page loaded without its check runs to its record's end and
-  // learns both sizes the first time it is read.
-  mutable size_t size = 0;
-  mutable size_t unpackedSize = 0;  // bytes of the object stream
+  // learns both sizes the first time it is read. A file's offsets fit 31
+  // bits and a page's objects kMaxPageBytes, so 32 bits hold both sizes.
+  mutable uint32_t size = 0;
+  mutable uint32_t unpackedSize = 0;  // bytes of the object stream
   mutable bool unchecked = false;
   bool packed = false;
   explicit operator bool() const { return source != nullptr; }
@@ -80,26 +81,21 @@ enum class PageCheck { AtLoad, OnUse };
 
 // One prepared page: its paper, its printer-information block and its
 // serialised objects; the live objects exist only while the page is drawn.
-// A long report holds hundreds of thousands of these, so the small fields sit
-// together rather than each padded to a word.
+// A long report holds up to a million of these, so a page keeps only what
+// every page needs: its paper is shared, and what only a page being built or
+// drawn has sits in a block of its own, made when it is needed.
 struct PreparedPage {
   Rect LayoutRect;
+  StoredObjects Stored;
   uint8_t Visible = 0;
+
   // The page's paper, shared with the pages that have the same; it changes
   // through TfrEMFPages::SetFormat, which leaves the other pages' alone.
   const PageFormat& Format() const { return *format_; }
-  // The serialised objects of a page built in memory, or of a loaded page once
-  // Objects() has taken them out of the file's bytes; read loaded pages through
-  // Objects(), ObjectsCopy() or ObjectsSize().
-  MemoryStream ObjectStream;
-  StoredObjects Stored;
-  std::shared_ptr<TfrPage> ObjectPage;
-  // Why the live objects stop before the end of the stream (an object of a
-  // kind this program does not know); none when the page is whole. Held
-  // apart, since nearly every page of a long report has none.
-  std::shared_ptr<const FrpProblem> ObjectsError;
 
-  // The object stream, unpacked into ObjectStream (and kept there) on first use.
+  // The object stream, unpacked (and kept) on first use: the serialised
+  // objects of a page built in memory, or of a loaded page once this has
+  // taken them out of the file's bytes.
   MemoryStream& Objects();
   // The object stream for one use, leaving a loaded page's bytes where they are.
   MemoryStream ObjectsCopy() const;
@@ -108,9 +104,28 @@ struct PreparedPage {
   // The stored bytes, checked now if the load left them unchecked.
   const StoredObjects& CheckedStore() const;
 
+  // The live objects, built from the object stream; none until the page is
+  // built (TfrEMFPages::BuildObjects or Draw).
+  TfrPage* ObjectPage() const { return live_ ? live_->page.get() : nullptr; }
+  // Why the live objects stop before the end of the stream (an object of a
+  // kind this program does not know); none when the page is whole.
+  const FrpProblem* ObjectsError() const { return live_ ? live_->error.get() : nullptr; }
+  // Drops the live objects, as a page that left the view does.
+  void ReleaseObjects();
+
  private:
   friend class TfrEMFPages;
+  struct Live {
+    MemoryStream stream;
+    std::shared_ptr<TfrPage> page;
+    std::shared_ptr<const FrpProblem> error;
+  };
+  Live& live();
+  // Frees the block once it holds nothing.
+  void dropLiveIfEmpty();
+
   const PageFormat* format_ = &blankFormat();
+  std::unique_ptr<Live> live_;
   static const PageFormat& blankFormat();
 };
 

@@ -29,7 +29,7 @@ void TfrEMFPages::BuildObjects(int index) {
   // Read before anything else changes, since reading can fail.
   MemoryStream unpacked;
   if (e.Stored) unpacked = objectsCopy(index);
-  MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
+  MemoryStream& s = e.Stored ? unpacked : e.Objects();
   const PageFormat& f = e.Format();
   PaperSpec paper{f.PaperSize, f.PaperWidth, f.PaperHeight, f.Orientation, f.Bin};
   auto page = std::make_shared<TfrPage>(paper);
@@ -60,8 +60,9 @@ void TfrEMFPages::BuildObjects(int index) {
     throw;
   }
   s.rewind();
-  e.ObjectsError = stopped ? std::make_shared<const FrpProblem>(*stopped) : nullptr;
-  e.ObjectPage = std::move(page);
+  PreparedPage::Live& live = e.live();
+  live.error = stopped ? std::make_shared<const FrpProblem>(*stopped) : nullptr;
+  live.page = std::move(page);
 }
 
 void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
@@ -72,11 +73,11 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
   ModelState& state = modelState();
   state.Mode = DocumentMode::Running;
   if (!e.Visible) {
-    e.ObjectPage.reset();
+    e.ReleaseObjects();
     return;
   }
-  if (!e.ObjectPage) BuildObjects(index);
-  TfrPage& page = *e.ObjectPage;
+  if (!e.ObjectPage()) BuildObjects(index);
+  TfrPage& page = *e.ObjectPage();
   state.CurrentPage = &page;
   const PrinterInfo& info = e.Format().PrinterInfo;
   if (info.PaperWidthPx <= 0 || info.PaperHeightPx <= 0) return;
@@ -102,16 +103,16 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
     if (beforeView) beforeView(view);
     view.Draw(canvas);
   }
-  if (e.ObjectsError) {
-    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, *e.ObjectsError);
-    throw PreparedError(*e.ObjectsError);
+  if (const FrpProblem* error = e.ObjectsError()) {
+    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, *error);
+    throw PreparedError(*error);
   }
 }
 
 TfrEMFPages::Hit TfrEMFPages::ObjectAt(int index, Point pt, bool click) {
   PreparedPage& e = Entry(index);
-  if (!e.ObjectPage) BuildObjects(index);
-  TfrPage& page = *e.ObjectPage;
+  if (!e.ObjectPage()) BuildObjects(index);
+  TfrPage& page = *e.ObjectPage();
   double kx = 1, ky = 1, ox = 0, oy = 0;
   const PageFormat& f = e.Format();
   const PrinterInfo& pi = f.PrinterInfo;

@@ -23,7 +23,7 @@ void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pag
     throw;
   }
   e.Visible = 0;
-  e.ObjectPage.reset();
+  e.ReleaseObjects();
 }
 
 QImage renderPageImage(TfrEMFPages& pages, int index, double zoom) {

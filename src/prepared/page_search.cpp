@@ -74,7 +74,7 @@ void scanPage(TfrEMFPages& pages, int index, const std::function<bool(const EmfT
 void releasePage(TfrEMFPages& pages, int index) {
   PreparedPage& e = pages.Entry(index);
   e.Visible = 0;
-  e.ObjectPage.reset();
+  e.ReleaseObjects();
 }
 
 }  // namespace

@@ -300,7 +300,7 @@ void TfrPreviewForm::markAllInvisible() {
   if (!Pages) return;
   for (int i = 0; i < Pages->Count(); ++i) {
     Pages->Entry(i).Visible = 0;
-    Pages->Entry(i).ObjectPage.reset();
+    Pages->Entry(i).ReleaseObjects();
   }
 }
 

@@ -385,7 +385,7 @@ TEST(ChartView, APreparedPageWithAChartDrawsAndTheSearchFindsItsLabels) {
   sharedPrinter().FillPrinterInfo(setup.info);
   TfrEMFPages store;
   store.AddPage(setup);
-  MemoryStream& s = store.Entry(0).ObjectStream;
+  MemoryStream& s = store.Entry(0).Objects();
   s.seek(s.size());
   auto v = chartView({"Janeiro;Fevereiro;Mar\xE7o;", "120;340;95;"}, 5);
   v->Name = "Chart1";

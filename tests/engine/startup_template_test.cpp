@@ -47,7 +47,7 @@ TEST(StartupTemplate, TheEngineRunsItIntoTheCoverPage) {
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   ASSERT_EQ(report.EMFPages.Count(), 1);
   report.EMFPages.BuildObjects(0);
-  const auto& objects = report.EMFPages.Entry(0).ObjectPage->Objects;
+  const auto& objects = report.EMFPages.Entry(0).ObjectPage()->Objects;
   ASSERT_EQ(objects.size(), 2u);
   EXPECT_EQ(objects[0]->TypeCode, gtPicture);
   EXPECT_EQ(objects[1]->Memo, StringList{"Sistema Report Orvalen"});

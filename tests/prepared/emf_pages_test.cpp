@@ -98,12 +98,12 @@ class StoreTest : public ::testing::Test {
   }
   void fill(TfrEMFPages& store) {
     store.AddPage(a4());
-    store.Entry(0).ObjectStream.bytes() = kPageA;
+    store.Entry(0).Objects().bytes() = kPageA;
     PageSetup land = a4();
     land.paper = {8, 2970, 4200, 1, 3};
     land.useMargins = false;
     store.AddPage(land);
-    store.Entry(1).ObjectStream.bytes() = kPageB;
+    store.Entry(1).Objects().bytes() = kPageB;
   }
   MemoryStream save(TfrEMFPages& store) {
     MemoryStream s;
@@ -131,7 +131,7 @@ TEST_F(StoreTest, AddCopiesThePageSetupAndStartsTheStream) {
   EXPECT_EQ(e.Format().UseMargins, 1);
   EXPECT_EQ(e.Format().Margins, (Margins{10, 20, 30, 40}));
   EXPECT_EQ(e.Format().PrinterInfo.PaperWidthPx, 758);
-  EXPECT_EQ(e.ObjectStream.bytes(), std::vector<uint8_t>{25});
+  EXPECT_EQ(e.ObjectsCopy().bytes(), std::vector<uint8_t>{25});
   store.Add(99, a4());  // beyond the end appends
   EXPECT_EQ(store.Count(), 3);
   store.Delete(0);
@@ -256,7 +256,6 @@ TEST_F(StoreTest, LoadedPagesStayPackedUntilNeeded) {
     PreparedPage& e = loaded.Entry(1);
     EXPECT_TRUE(e.Stored);
     EXPECT_EQ(e.Stored.packed, compressed);
-    EXPECT_EQ(e.ObjectStream.size(), 0u);
     EXPECT_EQ(e.ObjectsSize(), kPageB.size());
     EXPECT_EQ(e.ObjectsCopy().bytes(), kPageB);
     EXPECT_TRUE(e.Stored) << "a copy leaves the page where it is";
@@ -292,7 +291,7 @@ TEST_F(StoreTest, LoadedPagesStayPackedUntilNeeded) {
   hooked.LoadFromStream(packed);
   EXPECT_EQ(asked, 2);
   EXPECT_FALSE(hooked.Entry(1).Stored);
-  EXPECT_EQ(hooked.Entry(1).ObjectStream.bytes(), kPageB);
+  EXPECT_EQ(hooked.Entry(1).Objects().bytes(), kPageB);
 }
 
 // Pages opened from a file are read back from it when needed: a file replaced
@@ -308,7 +307,7 @@ TEST_F(StoreTest, PagesOpenedFromAFileAreReadBackFromIt) {
   ASSERT_EQ(loaded.Count(), 2);
   EXPECT_TRUE(loaded.Entry(1).Stored);
 
-  store.Entry(1).ObjectStream.bytes() = kPageA;
+  store.Entry(1).Objects().bytes() = kPageA;
   store.SaveToFile(file.path);  // written beside and renamed over the opened file
   EXPECT_EQ(loaded.Entry(1).ObjectsCopy().bytes(), kPageB);
 
@@ -328,7 +327,7 @@ TEST_F(StoreTest, PagesOpenedFromAFileAreReadBackFromIt) {
   modelState().CurrentPage = nullptr;
   EXPECT_THROW(reopened.BuildObjects(1), Error);
   EXPECT_EQ(modelState().CurrentPage, nullptr);
-  EXPECT_FALSE(reopened.Entry(1).ObjectPage);
+  EXPECT_FALSE(reopened.Entry(1).ObjectPage());
 }
 
 // A report larger than the reader's window: every page is checked, and a damaged
@@ -386,7 +385,7 @@ TEST_F(StoreTest, LargeFilesAreCheckedPageByPage) {
       EXPECT_EQ(e.file, file.path);
       EXPECT_EQ(e.reason, "page 991: Error reading compressed stream.");
     }
-    EXPECT_FALSE(store.Entry(990).ObjectPage);
+    EXPECT_FALSE(store.Entry(990).ObjectPage());
   }
   EXPECT_THROW(store.Entry(990).ObjectsSize(), Error);
   MemoryStream out;
@@ -505,7 +504,7 @@ TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
     std::string expectName = std::string(1, char(first)) + "LX";
     EXPECT_EQ(owner.printer, expectName);
 
-    MemoryStream obj(e.ObjectStream.bytes());
+    MemoryStream obj = e.ObjectsCopy();
     EXPECT_EQ(obj.readU8(), 25);  // stream version
     EXPECT_EQ(obj.readU8(), 1);   // picture
     EXPECT_EQ(readString(obj, 25), "");
@@ -517,7 +516,7 @@ TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
     EXPECT_EQ(obj.readI32(), e.Format().PrinterInfo.PaperHeightPx);
     EXPECT_EQ(e.Format().PrinterInfo.PaperWidthPx, 758);
     // The metafile bytes end the stream, right after the picture's end position.
-    const auto& b = e.ObjectStream.bytes();
+    const std::vector<uint8_t> b = e.ObjectsCopy().bytes();
     ASSERT_GE(b.size(), emf.size() + 4);
     EXPECT_TRUE(std::equal(emf.begin(), emf.end(), b.end() - emf.size()));
     uint32_t endPos;

@@ -124,7 +124,7 @@ TEST_F(ReportPrintTest, PrintsFromTheStoreAndReleasesEveryPage) {
                                                   "submit"}));
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(report.EMFPages.Entry(i).Visible, 0);
-    EXPECT_EQ(report.EMFPages.Entry(i).ObjectPage, nullptr);
+    EXPECT_EQ(report.EMFPages.Entry(i).ObjectPage(), nullptr);
   }
   // The printed pages carry the printer's block.
   EXPECT_EQ(report.EMFPages.Entry(1).Format().PrinterInfo.DevicePaperWidth, 2480);
