@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -436,8 +437,33 @@ size_t TfrEMFPages::SpilledBytes() const {
 }
 
 PreparedPage& TfrEMFPages::appendEntry() {
-  pages_.push_back(std::make_unique<PreparedPage>());
-  return *pages_.back();
+  return pages_.append();
+}
+
+void PageTable::outOfRange() {
+  throw std::out_of_range("prepared page index");
+}
+
+PreparedPage& PageTable::append() {
+  if (size_ == blocks_.size() * kBlock) blocks_.push_back(std::make_unique<PreparedPage[]>(kBlock));
+  return (*this)[size_++];
+}
+
+PreparedPage& PageTable::insert(size_t index) {
+  append();
+  for (size_t i = size_ - 1; i > index; --i) (*this)[i] = std::move((*this)[i - 1]);
+  return (*this)[index] = PreparedPage();
+}
+
+void PageTable::erase(size_t index) {
+  for (size_t i = index; i + 1 < size_; ++i) (*this)[i] = std::move((*this)[i + 1]);
+  (*this)[--size_] = PreparedPage();
+  if (size_ % kBlock == 0) blocks_.pop_back();
+}
+
+void PageTable::clear() {
+  blocks_.clear();
+  size_ = 0;
 }
 
 const PageFormat& PreparedPage::blankFormat() {
@@ -455,14 +481,14 @@ void TfrEMFPages::Add(int index, const PageSetup& page) {
   format.UseMargins = page.useMargins ? 1 : 0;
   format.Margins = page.margins;
   format.PrinterInfo = page.info;
-  auto e = std::make_unique<PreparedPage>();
-  e->format_ = formats_.intern(format);
-  e->Objects().writeU8(kPreparedStreamVersion);
+  PreparedPage e;
+  e.format_ = formats_.intern(format);
+  e.Objects().writeU8(kPreparedStreamVersion);
   modelState().StreamVersion = kPreparedStreamVersion;
   if (index >= 0 && index < Count())
-    pages_.insert(pages_.begin() + index, std::move(e));
+    pages_.insert(size_t(index)) = std::move(e);
   else
-    pages_.push_back(std::move(e));
+    pages_.append() = std::move(e);
 }
 
 void TfrEMFPages::AddPage(const PageSetup& page) {
@@ -472,7 +498,7 @@ void TfrEMFPages::AddPage(const PageSetup& page) {
 
 void TfrEMFPages::Delete(int index) {
   if (index < 0 || index >= Count()) return;
-  pages_.erase(pages_.begin() + index);
+  pages_.erase(size_t(index));
 }
 
 void TfrEMFPages::SetFormat(int index, const PageFormat& format) {
@@ -542,7 +568,7 @@ void PreparedPage::ReleaseObjects() {
   dropLiveIfEmpty();
 }
 
-MemoryStream& PreparedPage::Objects() {
+MemoryStream& PreparedPage::takeObjects() {
   if (Stored) {
     MemoryStream copy = ObjectsCopy();
     live().stream = std::move(copy);
@@ -678,7 +704,6 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   selectPrinterByName(fileInfo_.printerName);
 
   const int32_t count = readPageCount(s, version >= 24 ? kMinRecordNew : kMinRecordOld);
-  pages_.reserve(count);
 
   // Pages stay packed where they were read from when the built-in compressor
   // reads them; a compressor plugged in its place, or one with hooks to call,
@@ -701,7 +726,7 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
     checkPackedPages(done);
     for (const PackedCheck& c : done) {
       if (c.error) refuse(*c.error);
-      StoredObjects& st = pages_[c.page]->Stored;
+      StoredObjects& st = pages_[size_t(c.page)].Stored;
       st.size = uint32_t(c.used);
       st.unpackedSize = uint32_t(c.unpacked);
       total += c.unpacked;
@@ -777,7 +802,6 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
   selectPrinterByName(fileInfo_.printerName);
 
   const int32_t count = readPageCount(s, kMinRecordOld);
-  pages_.reserve(count);
   for (int i = 0; i < count; ++i) {
     PreparedPage& e = appendEntry();
     // The records of this layout are those of the version-less one.
@@ -855,7 +879,7 @@ void TfrEMFPages::savePages(Sink& out) {
   head.writeI32(Count());
   put(head);
   for (int i = 0; i < Count(); ++i) {
-    PreparedPage& e = *pages_[size_t(i)];
+    PreparedPage& e = pages_[size_t(i)];
     // The page's data first, so that its record can say where it ends.
     MemoryStream data;
     if (e.Stored && e.Stored.packed && compress && passThrough) {

@@ -96,7 +96,7 @@ struct PreparedPage {
   // The object stream, unpacked (and kept) on first use: the serialised
   // objects of a page built in memory, or of a loaded page once this has
   // taken them out of the file's bytes.
-  MemoryStream& Objects();
+  MemoryStream& Objects() { return live_ && !Stored ? live_->stream : takeObjects(); }
   // The object stream for one use, leaving a loaded page's bytes where they are.
   MemoryStream ObjectsCopy() const;
   // Raises the page's read error when a page loaded without its check is damaged.
@@ -121,12 +121,51 @@ struct PreparedPage {
     std::shared_ptr<const FrpProblem> error;
   };
   Live& live();
+  MemoryStream& takeObjects();
   // Frees the block once it holds nothing.
   void dropLiveIfEmpty();
 
   const PageFormat* format_ = &blankFormat();
   std::unique_ptr<Live> live_;
   static const PageFormat& blankFormat();
+};
+
+// The pages of a store, in blocks of a fixed count: one allocation for many
+// pages rather than one each, and a page stays where it is while pages are
+// added after it (the run writes into its current page as the next begins).
+class PageTable {
+ public:
+  size_t size() const { return size_; }
+  PreparedPage& operator[](size_t index) { return blocks_[index / kBlock][index % kBlock]; }
+  const PreparedPage& operator[](size_t index) const {
+    return blocks_[index / kBlock][index % kBlock];
+  }
+  // As the standard containers' at(): an index outside raises out_of_range.
+  // Inline, since the run asks for its current page for every object it writes.
+  PreparedPage& at(size_t index) {
+    if (index >= size_) outOfRange();
+    return (*this)[index];
+  }
+  const PreparedPage& at(size_t index) const {
+    if (index >= size_) outOfRange();
+    return (*this)[index];
+  }
+  // A blank page after the last.
+  PreparedPage& append();
+  // A blank page at `index`, the pages from there on moving up by one.
+  PreparedPage& insert(size_t index);
+  void erase(size_t index);
+  void clear();
+  void swap(PageTable& other) noexcept {
+    blocks_.swap(other.blocks_);
+    std::swap(size_, other.size_);
+  }
+
+ private:
+  [[noreturn]] static void outOfRange();
+  static constexpr size_t kBlock = 512;
+  std::vector<std::unique_ptr<PreparedPage[]>> blocks_;
+  size_t size_ = 0;
 };
 
 // Limits that keep a damaged or hostile file from costing more memory than
@@ -153,8 +192,8 @@ class TfrEMFPages {
   TfrEMFPages& operator=(const TfrEMFPages&) = delete;
 
   int Count() const { return int(pages_.size()); }
-  PreparedPage& Entry(int index) { return *pages_.at(index); }
-  const PreparedPage& Entry(int index) const { return *pages_.at(index); }
+  PreparedPage& Entry(int index) { return pages_.at(size_t(index)); }
+  const PreparedPage& Entry(int index) const { return pages_.at(size_t(index)); }
   void Clear();
   void Add(int index, const PageSetup& page);
   void AddPage(const PageSetup& page);
@@ -246,7 +285,7 @@ class TfrEMFPages {
   template <class Sink>
   void savePages(Sink& out);
 
-  std::vector<std::unique_ptr<PreparedPage>> pages_;
+  PageTable pages_;
   FileInfo fileInfo_;
   // The temporary file of spilled pages, shared with the pages it holds, so
   // that it closes (and, having no name, disappears) with the last of them.

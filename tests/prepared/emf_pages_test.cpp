@@ -197,6 +197,54 @@ TEST_F(StoreTest, PagesShareTheirPaperAndChangeItOneByOne) {
   EXPECT_EQ(store.Entry(49).Format().PaperWidth, 2159);
 }
 
+// The pages sit in blocks of many: inserting and deleting across the blocks'
+// edges keeps the order, and a page stays where it is while pages are added
+// after it.
+TEST_F(StoreTest, PagesKeepTheirOrderAndPlaceAcrossTheTablesBlocks) {
+  TfrEMFPages store(&owner);
+  std::vector<int> model;
+  auto add = [&](int at, int bin) {
+    PageSetup p = a4();
+    p.paper.bin = bin;
+    if (at < 0) {
+      store.AddPage(p);
+      model.push_back(bin);
+    } else {
+      store.Add(at, p);
+      model.insert(model.begin() + at, bin);
+    }
+    MemoryStream& s = store.Entry(at < 0 ? store.Count() - 1 : at).Objects();
+    s.seek(s.size());
+    s.writeI32(bin);
+  };
+  for (int i = 0; i < 1030; ++i) add(-1, i);
+  PreparedPage& early = store.Entry(5);
+  for (int i = 0; i < 600; ++i) add(-1, 5000 + i);
+  EXPECT_EQ(&store.Entry(5), &early);
+  add(0, -2);
+  add(511, -3);
+  add(1024, -4);
+  for (int at : {512, 0, 1023, -1}) {
+    if (at < 0) at = store.Count() - 1;
+    store.Delete(at);
+    model.erase(model.begin() + at);
+  }
+  store.Delete(store.Count());  // beyond the end: nothing
+  EXPECT_THROW(store.Entry(store.Count()), std::out_of_range);
+  EXPECT_THROW(store.Entry(-1), std::out_of_range);
+  ASSERT_EQ(store.Count(), int(model.size()));
+  for (int i = 0; i < store.Count(); ++i) {
+    ASSERT_EQ(store.Entry(i).Format().Bin, model[size_t(i)]) << i;
+    MemoryStream s = store.Entry(i).ObjectsCopy();
+    s.seek(1);
+    ASSERT_EQ(s.readI32(), model[size_t(i)]) << i;
+  }
+  // Down to nothing and up again.
+  while (store.Count() > 0) store.Delete(0);
+  add(-1, 77);
+  EXPECT_EQ(store.Entry(0).Format().Bin, 77);
+}
+
 TEST_F(StoreTest, WrittenFileHasTheDocumentedFraming) {
   TfrEMFPages store(&owner);
   owner.gen = 7;
