@@ -440,6 +440,10 @@ PreparedPage& TfrEMFPages::appendEntry() {
   return pages_.append();
 }
 
+// A run stopped at the page limit holds a million of these: each byte here is
+// a megabyte there.
+static_assert(sizeof(void*) != 8 || sizeof(PreparedPage) <= 80);
+
 void PageTable::outOfRange() {
   throw std::out_of_range("prepared page index");
 }

@@ -172,9 +172,9 @@ class PageTable {
 // any real report needs: one page's objects, and all pages together.
 inline constexpr size_t kMaxPageBytes = size_t(64) << 20;
 inline constexpr size_t kMaxReportBytes = size_t(2) << 30;
-// Each page costs a table entry of a few hundred bytes whatever its records
-// say, so the count is bounded too: a file of nothing but minimal page records
-// would otherwise cost over ten times its size.
+// Each page costs a table entry (and, with a paper of its own, a copy of
+// that) whatever its records say, so the count is bounded too: a file of
+// nothing but minimal page records would otherwise cost several times its size.
 inline constexpr int32_t kMaxPages = 1 << 20;
 
 inline constexpr uint8_t kPreparedStreamVersion = 25;
