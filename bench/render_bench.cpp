@@ -60,13 +60,13 @@ void drawIntoImage(TfrEMFPages& pages, int index, QImage& img) {
   e.Visible = 1;
   pages.Draw(index, canvas, pageTargetRect(e, r, 1.0));
   e.Visible = 0;
-  e.ObjectPage.reset();
+  e.ReleaseObjects();
 }
 
 void BM_RenderDensePage(benchmark::State& state) {
   TfrEMFPages& pages = loadedReport().EMFPages;
   const int index = g_page - 1;
-  const PrinterInfo& info = pages.Entry(index).PrinterInfo;
+  const PrinterInfo& info = pages.Entry(index).Format().PrinterInfo;
   for (auto _ : state) {
     QImage img(roundHalfEven(info.PaperWidthPx), roundHalfEven(info.PaperHeightPx),
                QImage::Format_RGB32);
@@ -87,13 +87,14 @@ void BM_AllPagesToEmf(benchmark::State& state) {
     bytes = 0;
     for (int i = 0; i < pages.Count(); ++i) {
       PreparedPage& e = pages.Entry(i);
-      const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+      const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx,
+                      e.Format().PrinterInfo.PaperHeightPx};
       EmfCanvas canvas(area);
       e.Visible = 1;
       pages.Draw(i, canvas, area);
       bytes += canvas.finish().size();
       e.Visible = 0;
-      e.ObjectPage.reset();
+      e.ReleaseObjects();
     }
   }
   state.counters["pages"] = pages.Count();
@@ -158,7 +159,8 @@ bool searchAbsentAsBefore(TfrEMFPages& pages) {
   const std::string needle = searchUpper(kAbsent);
   for (int i = 0; i < pages.Count(); ++i) {
     PreparedPage& e = pages.Entry(i);
-    const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+    const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx,
+                    e.Format().PrinterInfo.PaperHeightPx};
     std::vector<uint8_t> emf;
     {
       EmfCanvas canvas(area);
@@ -173,7 +175,7 @@ bool searchAbsentAsBefore(TfrEMFPages& pages) {
       return !found;
     });
     e.Visible = 0;
-    e.ObjectPage.reset();
+    e.ReleaseObjects();
     if (found) return true;
   }
   return false;

@@ -52,7 +52,7 @@ void resetPeak() {
 
 int livePages(TfrEMFPages& pages) {
   int n = 0;
-  for (int i = 0; i < pages.Count(); ++i) n += pages.Entry(i).ObjectPage != nullptr;
+  for (int i = 0; i < pages.Count(); ++i) n += pages.Entry(i).ObjectPage() != nullptr;
   return n;
 }
 

@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   for (int i = 0; i < report.EMFPages.Count() && i < 4; ++i) {
     orv::PreparedPage& e = report.EMFPages.Entry(i);
-    const orv::Rect area{0, 0, std::min(e.PrinterInfo.PaperWidthPx, 2000),
-                         std::min(e.PrinterInfo.PaperHeightPx, 2000)};
+    const orv::Rect area{0, 0, std::min(e.Format().PrinterInfo.PaperWidthPx, 2000),
+                         std::min(e.Format().PrinterInfo.PaperHeightPx, 2000)};
     try {
       orv::EmfCanvas canvas(area);
       e.Visible = 1;

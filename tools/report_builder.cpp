@@ -93,7 +93,7 @@ void buildListing(TfrReport& report, const ReportSpec& spec) {
   TfrEMFPages& store = report.EMFPages;
   for (int p = 0; p < spec.pages; ++p) {
     store.AddPage(setup);
-    Page page{store.Entry(store.Count() - 1).ObjectStream};
+    Page page{store.Entry(store.Count() - 1).Objects()};
     page.s.seek(page.s.size());
     if (spec.picture) {
       TfrPictureView pic;
@@ -155,7 +155,7 @@ void addA4Page(TfrReport& report, Fill fill) {
   const PageSetup setup = a4Setup();
   TfrEMFPages& store = report.EMFPages;
   store.AddPage(setup);
-  Page page{store.Entry(store.Count() - 1).ObjectStream};
+  Page page{store.Entry(store.Count() - 1).Objects()};
   page.s.seek(page.s.size());
   fill(page);
   page.s.rewind();

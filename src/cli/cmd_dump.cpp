@@ -87,7 +87,7 @@ int runDump(const std::vector<std::string>& argv) {
   pages.BuildObjects(page - 1);
   std::string out = "{\"page\":" + num(page) + ",\"objects\":[";
   bool first = true;
-  for (auto& v : pages.Entry(page - 1).ObjectPage->Objects) {
+  for (auto& v : pages.Entry(page - 1).ObjectPage()->Objects) {
     if (!first) out += ",";
     first = false;
     out += viewJson(*v);

@@ -16,16 +16,17 @@ void printJson(Session& s) {
                     ",\"generator\":" + std::to_string(info.generatorVersion) + ",\"pages\":[";
   for (int i = 0; i < pages.Count(); ++i) {
     const PreparedPage& e = pages.Entry(i);
-    const PrinterInfo& p = e.PrinterInfo;
+    const PageFormat& f = e.Format();
+    const PrinterInfo& p = f.PrinterInfo;
     if (i) out += ",";
     out +=
-        "{\"paperSize\":" + std::to_string(e.PaperSize) +
-        ",\"paperWidth\":" + std::to_string(e.PaperWidth) +
-        ",\"paperHeight\":" + std::to_string(e.PaperHeight) +
-        ",\"orientation\":" + std::to_string(e.Orientation) + ",\"bin\":" + std::to_string(e.Bin) +
-        ",\"useMargins\":" + (e.UseMargins ? "true" : "false") + ",\"margins\":[" +
-        std::to_string(e.Margins.left) + "," + std::to_string(e.Margins.top) + "," +
-        std::to_string(e.Margins.right) + "," + std::to_string(e.Margins.bottom) + "]" +
+        "{\"paperSize\":" + std::to_string(f.PaperSize) +
+        ",\"paperWidth\":" + std::to_string(f.PaperWidth) +
+        ",\"paperHeight\":" + std::to_string(f.PaperHeight) +
+        ",\"orientation\":" + std::to_string(f.Orientation) + ",\"bin\":" + std::to_string(f.Bin) +
+        ",\"useMargins\":" + (f.UseMargins ? "true" : "false") + ",\"margins\":[" +
+        std::to_string(f.Margins.left) + "," + std::to_string(f.Margins.top) + "," +
+        std::to_string(f.Margins.right) + "," + std::to_string(f.Margins.bottom) + "]" +
         ",\"paperWidthPx\":" + std::to_string(p.PaperWidthPx) +
         ",\"paperHeightPx\":" + std::to_string(p.PaperHeightPx) +
         ",\"offsetX\":" + std::to_string(p.OffsetX) + ",\"offsetY\":" + std::to_string(p.OffsetY) +
@@ -52,10 +53,11 @@ void printText(Session& s, const std::string& path) {
   std::printf("  pages:     %d\n", pages.Count());
   for (int i = 0; i < pages.Count(); ++i) {
     const PreparedPage& e = pages.Entry(i);
+    const PageFormat& f = e.Format();
     std::printf("  page %d: paper %d (%d x %d mm/10, %s), %d x %d px, %zu bytes of objects\n",
-                i + 1, e.PaperSize, e.PaperWidth, e.PaperHeight,
-                e.Orientation ? "landscape" : "portrait", e.PrinterInfo.PaperWidthPx,
-                e.PrinterInfo.PaperHeightPx, e.ObjectsSize());
+                i + 1, f.PaperSize, f.PaperWidth, f.PaperHeight,
+                f.Orientation ? "landscape" : "portrait", f.PrinterInfo.PaperWidthPx,
+                f.PrinterInfo.PaperHeightPx, e.ObjectsSize());
   }
 }
 

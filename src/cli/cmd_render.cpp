@@ -67,10 +67,10 @@ int runThumbnail(const std::vector<std::string>& argv) {
   s.load(in, PageCheck::OnUse);
   s.checkPage(in, 1);
   const PreparedPage& e = s.report.EMFPages.Entry(0);
-  const double zoom =
-      double(size) / std::max({e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx, 1});
-  const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
-  const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
+  const double zoom = double(size) / std::max({e.Format().PrinterInfo.PaperWidthPx,
+                                               e.Format().PrinterInfo.PaperHeightPx, 1});
+  const int w = std::max(1, roundEven(e.Format().PrinterInfo.PaperWidthPx * zoom));
+  const int h = std::max(1, roundEven(e.Format().PrinterInfo.PaperHeightPx * zoom));
   // Drawn at twice the size and reduced, so small text still reads as grey lines.
   QImage big(w * 2, h * 2, QImage::Format_RGB32);
   big.fill(Qt::white);

@@ -42,7 +42,7 @@ class StorePages : public PrintPageSource {
   explicit StorePages(TfrEMFPages& store) : store_(store) {}
   int pageCount() override { return store_.Count(); }
   PrintPageLayout layout(int i) override {
-    const PreparedPage& e = store_.Entry(i);
+    const PageFormat& e = store_.Entry(i).Format();
     PrintPageLayout l;
     l.paper = {e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};
     l.useMargins = e.UseMargins != 0;
@@ -52,7 +52,12 @@ class StorePages : public PrintPageSource {
     l.marginBottom = e.Margins.bottom;
     return l;
   }
-  PrinterInfo& printerInfo(int i) override { return store_.Entry(i).PrinterInfo; }
+  PrinterInfo printerInfo(int i) override { return store_.Entry(i).Format().PrinterInfo; }
+  void setPrinterInfo(int i, const PrinterInfo& info) override {
+    PageFormat f = store_.Entry(i).Format();
+    f.PrinterInfo = info;
+    store_.SetFormat(i, f);
+  }
   void setVisible(int i, bool v) override { store_.Entry(i).Visible = v ? 1 : 0; }
   void drawPage(int i, Canvas& canvas, const Rect& target) override {
     if (target.isEmpty()) {

@@ -853,7 +853,7 @@ void TfrReportRun::addPreparedPage() {
   // at once instead of a dozen copies growing it from nothing.
   if (PageNo > 0) {
     const size_t before = store.Entry(PageNo - 1).ObjectsSize();
-    store.Entry(PageNo).ObjectStream.reserve(before + before / 8);
+    store.Entry(PageNo).Objects().reserve(before + before / 8);
   }
 }
 

@@ -154,8 +154,8 @@ PageRecord recordPage(TfrEMFPages& pages, int index, double dpi) {
   rec.index = index;
   rec.scale = dpi / kReportPixelsPerInch;
   const PreparedPage& e = pages.Entry(index);
-  rec.page = {0, 0, std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * rec.scale)),
-              std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * rec.scale))};
+  rec.page = {0, 0, std::max(1, roundEven(e.Format().PrinterInfo.PaperWidthPx * rec.scale)),
+              std::max(1, roundEven(e.Format().PrinterInfo.PaperHeightPx * rec.scale))};
   RecordingCanvas canvas(rec, rec.page);
   drawPageOnce(pages, index, canvas, rec.page, rec.scale, [&](TfrView& v) {
     RecordedObject o;

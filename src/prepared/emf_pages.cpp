@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -78,7 +79,7 @@ int32_t readPageCount(Stream& s, size_t minRecord) {
 // on the bin and margins (older layouts have neither: bin -1, margins zero).
 // Returns the end offset, checked to lie between here and the end of the file.
 template <class Stream>
-size_t readPageRecord(Stream& s, PreparedPage& e, int version, int index) {
+size_t readPageRecord(Stream& s, PageFormat& e, int version, int index) {
   const int32_t end = s.readI32("page end offset");
   e.PaperSize = s.readU16("paper size");
   e.PaperWidth = s.readI32("paper width");
@@ -99,21 +100,21 @@ size_t readPageRecord(Stream& s, PreparedPage& e, int version, int index) {
 
 // Unpacks a page's data into its object stream through the process-wide
 // compressor, for compressors other than the built-in one.
-void unpackWithCurrentCompressor(PreparedPage& e, const uint8_t* data, size_t n, int index) {
+void unpackWithCurrentCompressor(MemoryStream& objects, const uint8_t* data, size_t n, int index) {
   // The size the writer recorded is a hint only, used to size the page's
   // stream once instead of growing it block by block.
   if (n >= 4) {
     uint32_t declared;
     std::memcpy(&declared, data, 4);
-    e.ObjectStream.reserve(std::min<size_t>(declared, kMaxPageBytes));
+    objects.reserve(std::min<size_t>(declared, kMaxPageBytes));
   }
   MemoryStream packed(std::vector<uint8_t>(data, data + n));
   try {
-    currentCompressor().Decompress(packed, e.ObjectStream);
+    currentCompressor().Decompress(packed, objects);
   } catch (const Error& err) {
     refuse(pageProblem(index, err));
   }
-  e.ObjectStream.rewind();
+  objects.rewind();
 }
 
 // A packed page to be checked, and what the check found.
@@ -425,6 +426,7 @@ void TfrEMFPages::Clear() {
   // At once: taking the first page off again and again moved the whole
   // table each time, hours for a run stopped at a million pages.
   pages_.clear();
+  formats_.clear();
   fileInfo_.path.clear();
   spill_.reset();
   packedInMemory_ = 0;
@@ -435,26 +437,62 @@ size_t TfrEMFPages::SpilledBytes() const {
 }
 
 PreparedPage& TfrEMFPages::appendEntry() {
-  pages_.push_back(std::make_unique<PreparedPage>());
-  return *pages_.back();
+  return pages_.append();
+}
+
+// A run stopped at the page limit holds a million of these: each byte here is
+// a megabyte there.
+static_assert(sizeof(void*) != 8 || sizeof(PreparedPage) <= 80);
+
+void PageTable::outOfRange() {
+  throw std::out_of_range("prepared page index");
+}
+
+PreparedPage& PageTable::append() {
+  if (size_ == blocks_.size() * kBlock) blocks_.push_back(std::make_unique<PreparedPage[]>(kBlock));
+  return (*this)[size_++];
+}
+
+PreparedPage& PageTable::insert(size_t index) {
+  append();
+  for (size_t i = size_ - 1; i > index; --i) (*this)[i] = std::move((*this)[i - 1]);
+  return (*this)[index] = PreparedPage();
+}
+
+void PageTable::erase(size_t index) {
+  for (size_t i = index; i + 1 < size_; ++i) (*this)[i] = std::move((*this)[i + 1]);
+  (*this)[--size_] = PreparedPage();
+  if (size_ % kBlock == 0) blocks_.pop_back();
+}
+
+void PageTable::clear() {
+  blocks_.clear();
+  size_ = 0;
+}
+
+const PageFormat& PreparedPage::blankFormat() {
+  static const PageFormat blank;
+  return blank;
 }
 
 void TfrEMFPages::Add(int index, const PageSetup& page) {
-  auto e = std::make_unique<PreparedPage>();
-  e->ObjectStream.writeU8(kPreparedStreamVersion);
+  PageFormat format;
+  format.PaperSize = static_cast<uint16_t>(page.paper.size);
+  format.PaperWidth = page.paper.width;
+  format.PaperHeight = page.paper.height;
+  format.Orientation = static_cast<uint8_t>(page.paper.orientation);
+  format.Bin = page.paper.bin;
+  format.UseMargins = page.useMargins ? 1 : 0;
+  format.Margins = page.margins;
+  format.PrinterInfo = page.info;
+  PreparedPage e;
+  e.format_ = formats_.intern(format);
+  e.Objects().writeU8(kPreparedStreamVersion);
   modelState().StreamVersion = kPreparedStreamVersion;
-  e->PaperSize = static_cast<uint16_t>(page.paper.size);
-  e->PaperWidth = page.paper.width;
-  e->PaperHeight = page.paper.height;
-  e->Orientation = static_cast<uint8_t>(page.paper.orientation);
-  e->Bin = page.paper.bin;
-  e->UseMargins = page.useMargins ? 1 : 0;
-  e->Margins = page.margins;
-  e->PrinterInfo = page.info;
   if (index >= 0 && index < Count())
-    pages_.insert(pages_.begin() + index, std::move(e));
+    pages_.insert(size_t(index)) = std::move(e);
   else
-    pages_.push_back(std::move(e));
+    pages_.append() = std::move(e);
 }
 
 void TfrEMFPages::AddPage(const PageSetup& page) {
@@ -464,26 +502,36 @@ void TfrEMFPages::AddPage(const PageSetup& page) {
 
 void TfrEMFPages::Delete(int index) {
   if (index < 0 || index >= Count()) return;
-  pages_.erase(pages_.begin() + index);
+  pages_.erase(size_t(index));
 }
 
-void TfrEMFPages::pushPaper(PreparedPage& e) {
+void TfrEMFPages::SetFormat(int index, const PageFormat& format) {
+  Entry(index).format_ = formats_.intern(format);
+}
+
+void TfrEMFPages::pushPaper(PreparedPage& e, PageFormat format) {
   PrinterModel& printer = sharedPrinter();
-  printer.SetPaper(e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin, false);
-  printer.FillPrinterInfo(e.PrinterInfo);
+  printer.SetPaper(format.PaperSize, format.PaperWidth, format.PaperHeight, format.Orientation,
+                   format.Bin, false);
+  printer.FillPrinterInfo(format.PrinterInfo);
+  e.format_ = formats_.intern(format);
 }
 
 void TfrEMFPages::Pack(int index) {
   PreparedPage& e = Entry(index);
-  if (e.Stored || e.ObjectPage) return;
+  if (e.Stored || e.ObjectPage()) return;
   // Always the built-in codec: these bytes never leave the store except
   // through the reading above, which only knows that one.
   TLZWCompressor codec;
-  MemoryStream& objects = e.ObjectStream;
+  MemoryStream& objects = e.Objects();
+  // Sizes are kept in 32 bits; a page beyond them (far past what a run
+  // allows) stays as it is.
+  if (objects.size() > UINT32_MAX) return;
   objects.rewind();
   MemoryStream packed;
   codec.Compress(objects, packed);
   const size_t n = packed.size();
+  if (n > UINT32_MAX) return;
   // Besides its bytes, a page kept in memory holds a source of its own and
   // two allocations. A page of a line or two packs to less than that, and a
   // run of such pages would otherwise hold several times the threshold.
@@ -502,22 +550,39 @@ void TfrEMFPages::Pack(int index) {
     e.Stored.offset = 0;
     e.Stored.source = std::move(source);
   }
-  e.Stored.size = n;
-  e.Stored.unpackedSize = objects.size();
+  e.Stored.size = uint32_t(n);
+  e.Stored.unpackedSize = uint32_t(objects.size());
   e.Stored.packed = true;
-  e.ObjectStream = MemoryStream();
+  e.live_.reset();
 }
 
-MemoryStream& PreparedPage::Objects() {
+PreparedPage::Live& PreparedPage::live() {
+  if (!live_) live_ = std::make_unique<Live>();
+  return *live_;
+}
+
+void PreparedPage::dropLiveIfEmpty() {
+  if (live_ && !live_->page && live_->stream.bytes().capacity() == 0) live_.reset();
+}
+
+void PreparedPage::ReleaseObjects() {
+  if (!live_) return;
+  live_->page.reset();
+  live_->error.reset();
+  dropLiveIfEmpty();
+}
+
+MemoryStream& PreparedPage::takeObjects() {
   if (Stored) {
-    ObjectStream = ObjectsCopy();
+    MemoryStream copy = ObjectsCopy();
+    live().stream = std::move(copy);
     Stored = {};
   }
-  return ObjectStream;
+  return live().stream;
 }
 
 MemoryStream PreparedPage::ObjectsCopy() const {
-  if (!Stored) return MemoryStream(ObjectStream.bytes());
+  if (!Stored) return live_ ? MemoryStream(live_->stream.bytes()) : MemoryStream();
   std::vector<uint8_t> bytes(Stored.size);
   Stored.source->copy(Stored.offset, Stored.size, bytes.data());
   if (!Stored.packed) return MemoryStream(std::move(bytes));
@@ -526,16 +591,16 @@ MemoryStream PreparedPage::ObjectsCopy() const {
   if (Stored.unchecked) refuseOverlong(bytes.data(), bytes.size(), 0);
   std::vector<uint8_t> out;
   // Unchecked, the size is a guess: these pages pack to about a third.
-  out.reserve(Stored.unchecked
-                  ? std::min(compressedUpperBound(bytes.data(), bytes.size()), Stored.size * 4)
-                  : Stored.unpackedSize);
+  out.reserve(Stored.unchecked ? std::min(compressedUpperBound(bytes.data(), bytes.size()),
+                                          size_t(Stored.size) * 4)
+                               : Stored.unpackedSize);
   auto scratch = std::make_unique_for_overwrite<uint8_t[]>(lzrw::kBlockSize);
   const size_t used = lzrw::decodeStream(
       bytes.data(), bytes.size(), scratch.get(),
       [&](const uint8_t* block, size_t count) { out.insert(out.end(), block, block + count); });
   if (Stored.unchecked) {
-    Stored.size = used;
-    Stored.unpackedSize = out.size();
+    Stored.size = uint32_t(used);
+    Stored.unpackedSize = uint32_t(out.size());
     Stored.unchecked = false;
   }
   return MemoryStream(std::move(out));
@@ -547,15 +612,16 @@ const StoredObjects& PreparedPage::CheckedStore() const {
     Stored.source->copy(Stored.offset, Stored.size, bytes.data());
     refuseOverlong(bytes.data(), bytes.size(), 0);
     size_t unpacked = 0;
-    Stored.size = lzrw::checkStream(bytes.data(), bytes.size(), unpacked);
-    Stored.unpackedSize = unpacked;
+    Stored.size = uint32_t(lzrw::checkStream(bytes.data(), bytes.size(), unpacked));
+    Stored.unpackedSize = uint32_t(unpacked);
     Stored.unchecked = false;
   }
   return Stored;
 }
 
 size_t PreparedPage::ObjectsSize() const {
-  return Stored ? CheckedStore().unpackedSize : ObjectStream.size();
+  if (Stored) return CheckedStore().unpackedSize;
+  return live_ ? live_->stream.size() : 0;
 }
 
 MemoryStream TfrEMFPages::objectsCopy(int index) const {
@@ -642,7 +708,6 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   selectPrinterByName(fileInfo_.printerName);
 
   const int32_t count = readPageCount(s, version >= 24 ? kMinRecordNew : kMinRecordOld);
-  pages_.reserve(count);
 
   // Pages stay packed where they were read from when the built-in compressor
   // reads them; a compressor plugged in its place, or one with hooks to call,
@@ -665,9 +730,9 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
     checkPackedPages(done);
     for (const PackedCheck& c : done) {
       if (c.error) refuse(*c.error);
-      StoredObjects& st = pages_[c.page]->Stored;
-      st.size = c.used;
-      st.unpackedSize = c.unpacked;
+      StoredObjects& st = pages_[size_t(c.page)].Stored;
+      st.size = uint32_t(c.used);
+      st.unpackedSize = uint32_t(c.unpacked);
       total += c.unpacked;
     }
     checkTotal();
@@ -677,13 +742,14 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
   try {
     for (int i = 0; i < count; ++i) {
       PreparedPage& e = appendEntry();
-      const size_t end = readPageRecord(s, e, version, i);
+      PageFormat format;
+      const size_t end = readPageRecord(s, format, version, i);
       const size_t n = end - s.position();
       if (keepPacked && check == PageCheck::OnUse) {
         // Not even read: the page's first use reads and checks it.
         e.Stored.source = source;
         e.Stored.offset = s.position();
-        e.Stored.size = n;
+        e.Stored.size = uint32_t(n);
         e.Stored.packed = true;
         e.Stored.unchecked = true;
       } else if (compressed) {
@@ -698,8 +764,8 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
           c.data = data;
           c.size = n;
         } else {
-          unpackWithCurrentCompressor(e, data, n, i);
-          total += e.ObjectStream.size();
+          unpackWithCurrentCompressor(e.Objects(), data, n, i);
+          total += e.ObjectsSize();
         }
       } else {
         if (n > kMaxPageBytes)
@@ -708,11 +774,11 @@ void TfrEMFPages::loadPages(Cursor& s, int version, bool compressed,
                      .beyond(int64_t(kMaxPageBytes >> 20)));
         e.Stored.source = source;
         e.Stored.offset = s.position();
-        e.Stored.size = e.Stored.unpackedSize = n;
+        e.Stored.size = e.Stored.unpackedSize = uint32_t(n);
         total += n;
       }
       checkTotal();
-      pushPaper(e);
+      pushPaper(e, format);
       s.seek(end);
     }
   } catch (const Error&) {
@@ -740,15 +806,15 @@ void TfrEMFPages::loadMetafileFormat(MemoryStream& s) {
   selectPrinterByName(fileInfo_.printerName);
 
   const int32_t count = readPageCount(s, kMinRecordOld);
-  pages_.reserve(count);
   for (int i = 0; i < count; ++i) {
     PreparedPage& e = appendEntry();
     // The records of this layout are those of the version-less one.
-    const size_t end = readPageRecord(s, e, 0, i);
+    PageFormat format;
+    const size_t end = readPageRecord(s, format, 0, i);
     auto metafile = s.readSpan(end - s.position(), "page metafile");
-    pushPaper(e);
-    writeMetafilePicture(e.ObjectStream, e.PrinterInfo, metafile);
-    e.ObjectStream.rewind();
+    pushPaper(e, format);
+    writeMetafilePicture(e.Objects(), e.Format().PrinterInfo, metafile);
+    e.Objects().rewind();
   }
   // This layout carries no generator byte; leave the report's as it is.
 }
@@ -817,7 +883,7 @@ void TfrEMFPages::savePages(Sink& out) {
   head.writeI32(Count());
   put(head);
   for (int i = 0; i < Count(); ++i) {
-    PreparedPage& e = *pages_[size_t(i)];
+    PreparedPage& e = pages_[size_t(i)];
     // The page's data first, so that its record can say where it ends.
     MemoryStream data;
     if (e.Stored && e.Stored.packed && compress && passThrough) {
@@ -827,7 +893,7 @@ void TfrEMFPages::savePages(Sink& out) {
       st.source->copy(st.offset, st.size, data.bytes().data());
     } else {
       MemoryStream copied;
-      MemoryStream& objects = e.Stored ? (copied = objectsCopy(i)) : e.ObjectStream;
+      MemoryStream& objects = e.Stored ? (copied = objectsCopy(i)) : e.Objects();
       objects.rewind();
       if (compress)
         compressor.Compress(objects, data);
@@ -838,18 +904,19 @@ void TfrEMFPages::savePages(Sink& out) {
     const size_t end = out.base() + out.position() + kRecordHead + data.size();
     if (end > size_t(INT32_MAX))
       throw PreparedError(FrpProblem(FrpReason::ReportTooLargeForFormat));
+    const PageFormat& f = e.Format();
     head = MemoryStream();
     head.writeI32(static_cast<int32_t>(end));
-    head.writeU16(e.PaperSize);
-    head.writeI32(e.PaperWidth);
-    head.writeI32(e.PaperHeight);
-    head.writeU8(e.Orientation);
-    head.writeI32(e.Bin);
-    head.writeU8(e.UseMargins);
-    head.writeI32(e.Margins.left);
-    head.writeI32(e.Margins.top);
-    head.writeI32(e.Margins.right);
-    head.writeI32(e.Margins.bottom);
+    head.writeU16(f.PaperSize);
+    head.writeI32(f.PaperWidth);
+    head.writeI32(f.PaperHeight);
+    head.writeU8(f.Orientation);
+    head.writeI32(f.Bin);
+    head.writeU8(f.UseMargins);
+    head.writeI32(f.Margins.left);
+    head.writeI32(f.Margins.top);
+    head.writeI32(f.Margins.right);
+    head.writeI32(f.Margins.bottom);
     put(head);
     put(data);
   }

@@ -10,6 +10,7 @@
 #include "model/stream.h"
 #include "platform/geometry.h"
 #include "prepared/frp_error.h"
+#include "prepared/page_format.h"
 
 namespace orv {
 
@@ -34,14 +35,6 @@ class PreparedOwner {
   // The report's click and hover events; each returns whether a handler ran.
   virtual bool objectClick(TfrView& view) { return false; }
   virtual bool mouseOverObject(TfrView& view, LinkCursor& cursor) { return false; }
-};
-
-struct Margins {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-  friend bool operator==(const Margins&, const Margins&) = default;
 };
 
 // The paper and layout of a template page that a new prepared page copies.
@@ -70,9 +63,10 @@ struct StoredObjects {
   size_t offset = 0;
   // Bytes in the file, for a checked packed page exactly the compressed stream.
   // A packed page loaded without its check runs to its record's end and
-  // learns both sizes the first time it is read.
-  mutable size_t size = 0;
-  mutable size_t unpackedSize = 0;  // bytes of the object stream
+  // learns both sizes the first time it is read. A file's offsets fit 31
+  // bits and a page's objects kMaxPageBytes, so 32 bits hold both sizes.
+  mutable uint32_t size = 0;
+  mutable uint32_t unpackedSize = 0;  // bytes of the object stream
   mutable bool unchecked = false;
   bool packed = false;
   explicit operator bool() const { return source != nullptr; }
@@ -87,47 +81,100 @@ enum class PageCheck { AtLoad, OnUse };
 
 // One prepared page: its paper, its printer-information block and its
 // serialised objects; the live objects exist only while the page is drawn.
-// A long report holds hundreds of thousands of these, so the small fields sit
-// together rather than each padded to a word.
+// A long report holds up to a million of these, so a page keeps only what
+// every page needs: its paper is shared, and what only a page being built or
+// drawn has sits in a block of its own, made when it is needed.
 struct PreparedPage {
   Rect LayoutRect;
-  int32_t PaperWidth = 0;
-  int32_t PaperHeight = 0;
-  int32_t Bin = 0;
-  uint16_t PaperSize = 0;
-  uint8_t Orientation = 0;
-  uint8_t UseMargins = 0;
-  uint8_t Visible = 0;
-  orv::Margins Margins;
-  orv::PrinterInfo PrinterInfo;
-  // The serialised objects of a page built in memory, or of a loaded page once
-  // Objects() has taken them out of the file's bytes; read loaded pages through
-  // Objects(), ObjectsCopy() or ObjectsSize().
-  MemoryStream ObjectStream;
   StoredObjects Stored;
-  std::shared_ptr<TfrPage> ObjectPage;
-  // Why the live objects stop before the end of the stream (an object of a
-  // kind this program does not know); none when the page is whole. Held
-  // apart, since nearly every page of a long report has none.
-  std::shared_ptr<const FrpProblem> ObjectsError;
+  uint8_t Visible = 0;
 
-  // The object stream, unpacked into ObjectStream (and kept there) on first use.
-  MemoryStream& Objects();
+  // The page's paper, shared with the pages that have the same; it changes
+  // through TfrEMFPages::SetFormat, which leaves the other pages' alone.
+  const PageFormat& Format() const { return *format_; }
+
+  // The object stream, unpacked (and kept) on first use: the serialised
+  // objects of a page built in memory, or of a loaded page once this has
+  // taken them out of the file's bytes.
+  MemoryStream& Objects() { return live_ && !Stored ? live_->stream : takeObjects(); }
   // The object stream for one use, leaving a loaded page's bytes where they are.
   MemoryStream ObjectsCopy() const;
   // Raises the page's read error when a page loaded without its check is damaged.
   size_t ObjectsSize() const;
   // The stored bytes, checked now if the load left them unchecked.
   const StoredObjects& CheckedStore() const;
+
+  // The live objects, built from the object stream; none until the page is
+  // built (TfrEMFPages::BuildObjects or Draw).
+  TfrPage* ObjectPage() const { return live_ ? live_->page.get() : nullptr; }
+  // Why the live objects stop before the end of the stream (an object of a
+  // kind this program does not know); none when the page is whole.
+  const FrpProblem* ObjectsError() const { return live_ ? live_->error.get() : nullptr; }
+  // Drops the live objects, as a page that left the view does.
+  void ReleaseObjects();
+
+ private:
+  friend class TfrEMFPages;
+  struct Live {
+    MemoryStream stream;
+    std::shared_ptr<TfrPage> page;
+    std::shared_ptr<const FrpProblem> error;
+  };
+  Live& live();
+  MemoryStream& takeObjects();
+  // Frees the block once it holds nothing.
+  void dropLiveIfEmpty();
+
+  const PageFormat* format_ = &blankFormat();
+  std::unique_ptr<Live> live_;
+  static const PageFormat& blankFormat();
+};
+
+// The pages of a store, in blocks of a fixed count: one allocation for many
+// pages rather than one each, and a page stays where it is while pages are
+// added after it (the run writes into its current page as the next begins).
+class PageTable {
+ public:
+  size_t size() const { return size_; }
+  PreparedPage& operator[](size_t index) { return blocks_[index / kBlock][index % kBlock]; }
+  const PreparedPage& operator[](size_t index) const {
+    return blocks_[index / kBlock][index % kBlock];
+  }
+  // As the standard containers' at(): an index outside raises out_of_range.
+  // Inline, since the run asks for its current page for every object it writes.
+  PreparedPage& at(size_t index) {
+    if (index >= size_) outOfRange();
+    return (*this)[index];
+  }
+  const PreparedPage& at(size_t index) const {
+    if (index >= size_) outOfRange();
+    return (*this)[index];
+  }
+  // A blank page after the last.
+  PreparedPage& append();
+  // A blank page at `index`, the pages from there on moving up by one.
+  PreparedPage& insert(size_t index);
+  void erase(size_t index);
+  void clear();
+  void swap(PageTable& other) noexcept {
+    blocks_.swap(other.blocks_);
+    std::swap(size_, other.size_);
+  }
+
+ private:
+  [[noreturn]] static void outOfRange();
+  static constexpr size_t kBlock = 512;
+  std::vector<std::unique_ptr<PreparedPage[]>> blocks_;
+  size_t size_ = 0;
 };
 
 // Limits that keep a damaged or hostile file from costing more memory than
 // any real report needs: one page's objects, and all pages together.
 inline constexpr size_t kMaxPageBytes = size_t(64) << 20;
 inline constexpr size_t kMaxReportBytes = size_t(2) << 30;
-// Each page costs a table entry of a few hundred bytes whatever its records
-// say, so the count is bounded too: a file of nothing but minimal page records
-// would otherwise cost over ten times its size.
+// Each page costs a table entry (and, with a paper of its own, a copy of
+// that) whatever its records say, so the count is bounded too: a file of
+// nothing but minimal page records would otherwise cost several times its size.
 inline constexpr int32_t kMaxPages = 1 << 20;
 
 inline constexpr uint8_t kPreparedStreamVersion = 25;
@@ -145,12 +192,15 @@ class TfrEMFPages {
   TfrEMFPages& operator=(const TfrEMFPages&) = delete;
 
   int Count() const { return int(pages_.size()); }
-  PreparedPage& Entry(int index) { return *pages_.at(index); }
-  const PreparedPage& Entry(int index) const { return *pages_.at(index); }
+  PreparedPage& Entry(int index) { return pages_.at(size_t(index)); }
+  const PreparedPage& Entry(int index) const { return pages_.at(size_t(index)); }
   void Clear();
   void Add(int index, const PageSetup& page);
   void AddPage(const PageSetup& page);
   void Delete(int index);
+  // Gives one page another paper or printer block; the pages that shared its
+  // old one keep it.
+  void SetFormat(int index, const PageFormat& format);
   // Packs a page built in memory, as a loaded report's pages are kept: a
   // long report being prepared then costs its compressed size. Once the pages
   // packed in memory pass SpillThreshold bytes, the next ones go to a
@@ -170,6 +220,7 @@ class TfrEMFPages {
     std::swap(fileInfo_, other.fileInfo_);
     spill_.swap(other.spill_);
     std::swap(packedInMemory_, other.packedInMemory_);
+    formats_.swap(other.formats_);
   }
 
   // Builds the live objects of a page from its object stream.
@@ -228,18 +279,19 @@ class TfrEMFPages {
   [[noreturn]] void pageError(int index, const Error& err) const;
   void loadMetafileFormat(MemoryStream& s);
   PreparedPage& appendEntry();
-  void pushPaper(PreparedPage& e);
+  void pushPaper(PreparedPage& e, PageFormat format);
   void selectPrinterByName(const std::string& name);
 
   template <class Sink>
   void savePages(Sink& out);
 
-  std::vector<std::unique_ptr<PreparedPage>> pages_;
+  PageTable pages_;
   FileInfo fileInfo_;
   // The temporary file of spilled pages, shared with the pages it holds, so
   // that it closes (and, having no name, disappears) with the last of them.
   std::shared_ptr<SpillFile> spill_;
   size_t packedInMemory_ = 0;
+  PageFormats formats_;
 };
 
 }  // namespace orv

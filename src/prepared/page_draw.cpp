@@ -12,7 +12,8 @@
 
 namespace orv {
 
-Rect pageTargetRect(const PreparedPage& e, const Rect& r, double scale) {
+Rect pageTargetRect(const PreparedPage& page, const Rect& r, double scale) {
+  const PageFormat& e = page.Format();
   if (e.UseMargins) return r;
   const PrinterInfo& pi = e.PrinterInfo;
   const int32_t left = r.left + roundEven((pi.OffsetX + e.Margins.left) * scale);
@@ -28,11 +29,12 @@ void TfrEMFPages::BuildObjects(int index) {
   // Read before anything else changes, since reading can fail.
   MemoryStream unpacked;
   if (e.Stored) unpacked = objectsCopy(index);
-  MemoryStream& s = e.Stored ? unpacked : e.ObjectStream;
-  PaperSpec paper{e.PaperSize, e.PaperWidth, e.PaperHeight, e.Orientation, e.Bin};
+  MemoryStream& s = e.Stored ? unpacked : e.Objects();
+  const PageFormat& f = e.Format();
+  PaperSpec paper{f.PaperSize, f.PaperWidth, f.PaperHeight, f.Orientation, f.Bin};
   auto page = std::make_shared<TfrPage>(paper);
-  page->Margins = {e.Margins.left, e.Margins.top, e.Margins.right, e.Margins.bottom};
-  page->UseMargins = e.UseMargins != 0;
+  page->Margins = {f.Margins.left, f.Margins.top, f.Margins.right, f.Margins.bottom};
+  page->UseMargins = f.UseMargins != 0;
   ModelState& state = modelState();
   state.CurrentPage = page.get();
   factoryState().resetMissing();
@@ -58,8 +60,9 @@ void TfrEMFPages::BuildObjects(int index) {
     throw;
   }
   s.rewind();
-  e.ObjectsError = stopped ? std::make_shared<const FrpProblem>(*stopped) : nullptr;
-  e.ObjectPage = std::move(page);
+  PreparedPage::Live& live = e.live();
+  live.error = stopped ? std::make_shared<const FrpProblem>(*stopped) : nullptr;
+  live.page = std::move(page);
 }
 
 void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
@@ -70,15 +73,16 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
   ModelState& state = modelState();
   state.Mode = DocumentMode::Running;
   if (!e.Visible) {
-    e.ObjectPage.reset();
+    e.ReleaseObjects();
     return;
   }
-  if (!e.ObjectPage) BuildObjects(index);
-  TfrPage& page = *e.ObjectPage;
+  if (!e.ObjectPage()) BuildObjects(index);
+  TfrPage& page = *e.ObjectPage();
   state.CurrentPage = &page;
-  if (e.PrinterInfo.PaperWidthPx <= 0 || e.PrinterInfo.PaperHeightPx <= 0) return;
-  const double kx = double(target.width()) / e.PrinterInfo.PaperWidthPx;
-  const double ky = double(target.height()) / e.PrinterInfo.PaperHeightPx;
+  const PrinterInfo& info = e.Format().PrinterInfo;
+  if (info.PaperWidthPx <= 0 || info.PaperHeightPx <= 0) return;
+  const double kx = double(target.width()) / info.PaperWidthPx;
+  const double ky = double(target.height()) / info.PaperHeightPx;
   const bool cull = !printing && !canvas.isMetafile();
   for (auto& v : page.Objects) {
     TfrView& view = *v;
@@ -99,23 +103,24 @@ void TfrEMFPages::Draw(int index, Canvas& canvas, const Rect& target,
     if (beforeView) beforeView(view);
     view.Draw(canvas);
   }
-  if (e.ObjectsError) {
-    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, *e.ObjectsError);
-    throw PreparedError(*e.ObjectsError);
+  if (const FrpProblem* error = e.ObjectsError()) {
+    if (!fileInfo_.path.empty()) throw PreparedFileError(fileInfo_.path, *error);
+    throw PreparedError(*error);
   }
 }
 
 TfrEMFPages::Hit TfrEMFPages::ObjectAt(int index, Point pt, bool click) {
   PreparedPage& e = Entry(index);
-  if (!e.ObjectPage) BuildObjects(index);
-  TfrPage& page = *e.ObjectPage;
+  if (!e.ObjectPage()) BuildObjects(index);
+  TfrPage& page = *e.ObjectPage();
   double kx = 1, ky = 1, ox = 0, oy = 0;
-  if (!e.UseMargins && e.PrinterInfo.PaperWidthPx > 0 && e.PrinterInfo.PaperHeightPx > 0) {
-    const PrinterInfo& pi = e.PrinterInfo;
-    kx = double(pi.PrintableWidth - e.Margins.left - e.Margins.right) / pi.PaperWidthPx;
-    ky = double(pi.PrintableHeight - e.Margins.top - e.Margins.bottom) / pi.PaperHeightPx;
-    ox = e.Margins.left + pi.OffsetX;
-    oy = e.Margins.top + pi.OffsetY;
+  const PageFormat& f = e.Format();
+  const PrinterInfo& pi = f.PrinterInfo;
+  if (!f.UseMargins && pi.PaperWidthPx > 0 && pi.PaperHeightPx > 0) {
+    kx = double(pi.PrintableWidth - f.Margins.left - f.Margins.right) / pi.PaperWidthPx;
+    ky = double(pi.PrintableHeight - f.Margins.top - f.Margins.bottom) / pi.PaperHeightPx;
+    ox = f.Margins.left + pi.OffsetX;
+    oy = f.Margins.top + pi.OffsetY;
   }
   Hit hit;
   for (auto it = page.Objects.rbegin(); it != page.Objects.rend(); ++it) {

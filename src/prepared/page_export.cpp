@@ -23,13 +23,13 @@ void drawPageOnce(TfrEMFPages& pages, int index, Canvas& canvas, const Rect& pag
     throw;
   }
   e.Visible = 0;
-  e.ObjectPage.reset();
+  e.ReleaseObjects();
 }
 
 QImage renderPageImage(TfrEMFPages& pages, int index, double zoom) {
   const PreparedPage& e = pages.Entry(index);
-  const int w = std::max(1, roundEven(e.PrinterInfo.PaperWidthPx * zoom));
-  const int h = std::max(1, roundEven(e.PrinterInfo.PaperHeightPx * zoom));
+  const int w = std::max(1, roundEven(e.Format().PrinterInfo.PaperWidthPx * zoom));
+  const int h = std::max(1, roundEven(e.Format().PrinterInfo.PaperHeightPx * zoom));
   if (qint64(w) * h > kMaxImagePixels) throw ExportError(FrpReason::ImageTooLarge);
   QImage img(w, h, QImage::Format_RGB32);
   if (img.isNull()) throw ExportError(FrpReason::NoMemoryForImage);
@@ -53,8 +53,8 @@ bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevic
   const int total = int(indices.size());
   for (int i : indices) {
     const PreparedPage& e = pages.Entry(i);
-    const QPageSize size(QSizeF(e.PaperWidth / 10.0, e.PaperHeight / 10.0), QPageSize::Millimeter,
-                         QString(), QPageSize::ExactMatch);
+    const QPageSize size(QSizeF(e.Format().PaperWidth / 10.0, e.Format().PaperHeight / 10.0),
+                         QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
     pdf.setPageSize(size);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     if (first) {
@@ -64,8 +64,8 @@ bool writePagesPdf(TfrEMFPages& pages, const std::vector<int>& indices, QIODevic
       pdf.newPage();
     }
     const double scale = kPdfDpi / kReportPixelsPerInch;
-    const Rect r{0, 0, roundEven(e.PrinterInfo.PaperWidthPx * scale),
-                 roundEven(e.PrinterInfo.PaperHeightPx * scale)};
+    const Rect r{0, 0, roundEven(e.Format().PrinterInfo.PaperWidthPx * scale),
+                 roundEven(e.Format().PrinterInfo.PaperHeightPx * scale)};
     {
       QtCanvas canvas(&painter, r, kPdfDpi, kPdfDpi);
       drawPageOnce(pages, i, canvas, r, scale);

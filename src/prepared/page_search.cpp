@@ -60,7 +60,7 @@ int sequenceLength(uint8_t lead) {
 // `visit` with its record index, in drawing order.
 void scanPage(TfrEMFPages& pages, int index, const std::function<bool(const EmfTextRun&)>& visit) {
   PreparedPage& e = pages.Entry(index);
-  const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+  const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx, e.Format().PrinterInfo.PaperHeightPx};
   std::vector<uint8_t> emf;
   {
     EmfCanvas canvas(area);
@@ -74,7 +74,7 @@ void scanPage(TfrEMFPages& pages, int index, const std::function<bool(const EmfT
 void releasePage(TfrEMFPages& pages, int index) {
   PreparedPage& e = pages.Entry(index);
   e.Visible = 0;
-  e.ObjectPage.reset();
+  e.ReleaseObjects();
 }
 
 }  // namespace

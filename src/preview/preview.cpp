@@ -300,7 +300,7 @@ void TfrPreviewForm::markAllInvisible() {
   if (!Pages) return;
   for (int i = 0; i < Pages->Count(); ++i) {
     Pages->Entry(i).Visible = 0;
-    Pages->Entry(i).ObjectPage.reset();
+    Pages->Entry(i).ReleaseObjects();
   }
 }
 
@@ -341,7 +341,7 @@ void TfrPreviewForm::FormResize() {
   const int n = Pages->Count();
   std::vector<PageLayout::Paper> papers(n);
   for (int j = 0; j < n; ++j) {
-    const PrinterInfo& info = Pages->Entry(j).PrinterInfo;
+    const PrinterInfo& info = Pages->Entry(j).Format().PrinterInfo;
     papers[j] = {info.PaperWidthPx, info.PaperHeightPx};
   }
   Layout.layOut(papers, CurPage - 1, ZoomMode, Scale, PBox->width(), PBox->height());
@@ -796,11 +796,11 @@ Rect TfrPreviewForm::foundOnPage(int index, const Rect& f) const {
   // The search draws the whole paper; a page laid out without margins shows
   // it shrunk into its printable area, and its hit moves and shrinks with it.
   const PreparedPage& e = Pages->Entry(index);
-  if (e.UseMargins) return f;
+  if (e.Format().UseMargins) return f;
   const Rect page = Layout.rect(index);
   const Rect t = pageTargetRect(e, page, Scale);
-  const double sx = t.width() / double(std::max(1, e.PrinterInfo.PaperWidthPx)) / Scale;
-  const double sy = t.height() / double(std::max(1, e.PrinterInfo.PaperHeightPx)) / Scale;
+  const double sx = t.width() / double(std::max(1, e.Format().PrinterInfo.PaperWidthPx)) / Scale;
+  const double sy = t.height() / double(std::max(1, e.Format().PrinterInfo.PaperHeightPx)) / Scale;
   const double ox = (t.left - page.left) / Scale, oy = (t.top - page.top) / Scale;
   return {roundEven(ox + f.left * sx), roundEven(oy + f.top * sy), roundEven(ox + f.right * sx),
           roundEven(oy + f.bottom * sy)};

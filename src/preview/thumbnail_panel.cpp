@@ -36,8 +36,8 @@ QImage ThumbnailModel::picture(int page) const {
   // The store may have changed under the panel (printing prepares again).
   if (!form.Pages || page >= form.AllPages()) return out;
   const PreparedPage& e = form.Pages->Entry(page);
-  const int pw = std::max(1, e.PrinterInfo.PaperWidthPx),
-            ph = std::max(1, e.PrinterInfo.PaperHeightPx);
+  const int pw = std::max(1, e.Format().PrinterInfo.PaperWidthPx),
+            ph = std::max(1, e.Format().PrinterInfo.PaperHeightPx);
   const double zoom =
       std::min(double(kThumbSize.width() - 4) / pw, double(kThumbSize.height() - 4) / ph);
   QImage img;

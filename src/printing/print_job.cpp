@@ -149,7 +149,11 @@ bool PrintJob::run(const PrintRequest& request) {
   printer_.SetPaper(sheet.size, sheet.width, sheet.height, sheet.orientation, sheet.bin, true);
   // A page put on another paper keeps its own block: the preview still
   // shows it as the report laid it out.
-  if (samePaper(sheet, first.paper)) printer_.FillPrinterInfo(pages_.printerInfo(0));
+  if (samePaper(sheet, first.paper)) {
+    PrinterInfo info = pages_.printerInfo(0);
+    printer_.FillPrinterInfo(info);
+    pages_.setPrinterInfo(0, info);
+  }
 
   PrinterBackend* backend = printer_.backend();
   if (printer_.isVirtual() || !backend) throw Error(loadString8(kInvalidPrinterString));
@@ -199,7 +203,7 @@ bool PrintJob::printOnePage(int i) {
     printer_.SetPaper(p.size, p.width, p.height, p.orientation, p.bin, true);
     begin();
   }
-  PrinterInfo& info = pages_.printerInfo(i);
+  PrinterInfo info = pages_.printerInfo(i);
   Rect target;
   double share = 1.0;
   if (samePaper(p, l.paper)) {
@@ -216,6 +220,7 @@ bool PrintJob::printOnePage(int i) {
     printer_.FillPrinterInfo(sheet);
     target = fittedTarget(l, info, sheet, &share);
   }
+  pages_.setPrinterInfo(i, info);
 
   Canvas& canvas = device_->canvas();
   canvas.printerCanvas = true;

@@ -30,7 +30,9 @@ class PrintPageSource {
   virtual ~PrintPageSource() = default;
   virtual int pageCount() = 0;
   virtual PrintPageLayout layout(int index) = 0;
-  virtual PrinterInfo& printerInfo(int index) = 0;
+  virtual PrinterInfo printerInfo(int index) = 0;
+  // Pages share their blocks, so a page's block changes only through this.
+  virtual void setPrinterInfo(int index, const PrinterInfo& info) = 0;
   virtual void setVisible(int index, bool visible) = 0;
   // Draws the page into the target; with the page invisible, releases its
   // live objects instead.

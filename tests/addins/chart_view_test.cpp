@@ -385,7 +385,7 @@ TEST(ChartView, APreparedPageWithAChartDrawsAndTheSearchFindsItsLabels) {
   sharedPrinter().FillPrinterInfo(setup.info);
   TfrEMFPages store;
   store.AddPage(setup);
-  MemoryStream& s = store.Entry(0).ObjectStream;
+  MemoryStream& s = store.Entry(0).Objects();
   s.seek(s.size());
   auto v = chartView({"Janeiro;Fevereiro;Mar\xE7o;", "120;340;95;"}, 5);
   v->Name = "Chart1";
@@ -399,7 +399,7 @@ TEST(ChartView, APreparedPageWithAChartDrawsAndTheSearchFindsItsLabels) {
   EXPECT_EQ(FindAll(store, "340", false).size(), 1u);
   int wedges = 0;
   PreparedPage& e = store.Entry(0);
-  const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+  const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx, e.Format().PrinterInfo.PaperHeightPx};
   e.Visible = 1;
   EmfCanvas c(area);
   store.Draw(0, c, area);

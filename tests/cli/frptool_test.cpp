@@ -56,7 +56,7 @@ class FrptoolTest : public ::testing::Test {
     PageSetup letter;
     letter.paper = {1, 2159, 2794, 1, 2};
     report.EMFPages.AddPage(letter);
-    report.EMFPages.Entry(1).ObjectStream.write("\x04xyz", 4);
+    report.EMFPages.Entry(1).Objects().write("\x04xyz", 4);
     file = dir.filePath("r.frp");
     report.SavePreparedReport(file.toStdString());
   }
@@ -149,8 +149,8 @@ TEST_F(FrptoolTest, ADamagedPageFailsWhenItIsDrawn) {
   // One block whose first item copies from before the block start.
   f.write(QByteArray("\x05\x00\x40\x80\x00\x00\x13", 7));
   f.close();
-  const std::string expected = "frptool: " + file.toStdString() +
-                               ": page 2: Error reading compressed stream.\n";
+  const std::string expected =
+      "frptool: " + file.toStdString() + ": page 2: Error reading compressed stream.\n";
   const QString png = dir.filePath("p.png");
   Result r = frptool({"render", file, "-o", png, "-p", "2"});
   EXPECT_EQ(r.code, 2);
@@ -227,7 +227,7 @@ TEST(FrptoolRichText, TextDumpAndRenderShowRichTextObjects) {
   PageSetup a4;
   a4.paper = {9, 2100, 2970, 0, -1};
   report.EMFPages.AddPage(a4);
-  MemoryStream& s = report.EMFPages.Entry(0).ObjectStream;
+  MemoryStream& s = report.EMFPages.Entry(0).Objects();
   s.seek(s.size());
   TfrRichView v;
   v.Left = 40, v.Top = 40, v.Width = 400, v.Height = 120;

@@ -41,7 +41,7 @@ Pages pagesOf(TfrReport& report) {
   for (int i = 0; i < report.EMFPages.Count(); ++i) {
     report.EMFPages.BuildObjects(i);
     std::vector<Placed> page;
-    for (auto& v : report.EMFPages.Entry(i).ObjectPage->Objects) {
+    for (auto& v : report.EMFPages.Entry(i).ObjectPage()->Objects) {
       std::string text;
       for (size_t l = 0; l < v->Memo.size(); ++l) text += (l ? "|" : "") + v->Memo[l];
       page.push_back({v->Name, v->Left, v->Top, v->Width, v->Height, text});

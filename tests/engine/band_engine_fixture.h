@@ -58,7 +58,7 @@ class BandEngine : public ::testing::Test {
   std::vector<Placed> objects(int index) {
     report.EMFPages.BuildObjects(index);
     std::vector<Placed> out;
-    for (auto& v : report.EMFPages.Entry(index).ObjectPage->Objects) {
+    for (auto& v : report.EMFPages.Entry(index).ObjectPage()->Objects) {
       std::string text;
       for (size_t i = 0; i < v->Memo.size(); ++i) text += (i ? "|" : "") + v->Memo[i];
       out.push_back({v->Name, v->Left, v->Top, v->Width, v->Height, text});

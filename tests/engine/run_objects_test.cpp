@@ -42,7 +42,7 @@ TEST_F(BandEngine, ALongRichTextSplitsOverPagesEachPartStartingWhereTheLastStopp
   int next = 0;
   for (int i = 0; i < report.EMFPages.Count(); ++i) {
     report.EMFPages.BuildObjects(i);
-    const auto& objs = report.EMFPages.Entry(i).ObjectPage->Objects;
+    const auto& objs = report.EMFPages.Entry(i).ObjectPage()->Objects;
     ASSERT_EQ(objs.size(), 1u) << "page " << i + 1;
     auto* part = dynamic_cast<TfrRichView*>(objs[0].get());
     ASSERT_NE(part, nullptr);

@@ -105,7 +105,7 @@ TEST_F(BandEngine, ATextTallerThanAPageSplitsAndContinuesWhereItStopped) {
     ASSERT_EQ(parts.size(), 1u) << "page " << i + 1;
     EXPECT_EQ(parts[0].top, top()) << "page " << i + 1;
     report.EMFPages.BuildObjects(i);
-    for (auto& v : report.EMFPages.Entry(i).ObjectPage->Objects)
+    for (auto& v : report.EMFPages.Entry(i).ObjectPage()->Objects)
       for (const std::string& l : v->Memo)
         if (l != std::string(1, kParagraphEnd)) {
           std::string t = l;

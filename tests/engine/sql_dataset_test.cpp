@@ -343,7 +343,7 @@ TEST_F(SqliteFile, FieldIsNullTellsANullDatabaseFieldOfTheCurrentRecord) {
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   report.EMFPages.BuildObjects(0);
   std::vector<std::string> texts;
-  for (auto& v : report.EMFPages.Entry(0).ObjectPage->Objects)
+  for (auto& v : report.EMFPages.Entry(0).ObjectPage()->Objects)
     if (v->Name == "Row") texts.push_back(v->Memo.empty() ? "" : v->Memo[0]);
   // Only the fifth order has no note.
   EXPECT_EQ(texts, (std::vector<std::string>{"set", "set", "set", "set", "null"}));

@@ -47,13 +47,13 @@ TEST(StartupTemplate, TheEngineRunsItIntoTheCoverPage) {
   ASSERT_TRUE(report.PrepareReport()) << report.LastError;
   ASSERT_EQ(report.EMFPages.Count(), 1);
   report.EMFPages.BuildObjects(0);
-  const auto& objects = report.EMFPages.Entry(0).ObjectPage->Objects;
+  const auto& objects = report.EMFPages.Entry(0).ObjectPage()->Objects;
   ASSERT_EQ(objects.size(), 2u);
   EXPECT_EQ(objects[0]->TypeCode, gtPicture);
   EXPECT_EQ(objects[1]->Memo, StringList{"Sistema Report Orvalen"});
   // The picture stands in the middle of the page, the title below it.
   const PreparedPage& page = report.EMFPages.Entry(0);
-  const int32_t w = page.PrinterInfo.PaperWidthPx;
+  const int32_t w = page.Format().PrinterInfo.PaperWidthPx;
   EXPECT_NEAR(objects[0]->Left + objects[0]->Width / 2, w / 2, 1);
   EXPECT_GT(objects[1]->Top, objects[0]->Top + objects[0]->Height);
 }

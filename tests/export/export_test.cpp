@@ -140,9 +140,9 @@ TEST_F(ExportTest, TheRecordingHoldsTheTextsTheSearchSees) {
       EXPECT_TRUE(rec.objects[size_t(rec.texts[i].object)].box.contains(
           {rec.texts[i].x + 1, rec.texts[i].y + 1}));
     }
-    EXPECT_FALSE(rec.images.empty());                            // the header's picture
-    EXPECT_FALSE(rec.shapes.empty());                            // frames and rules
-    EXPECT_EQ(report.EMFPages.Entry(page).ObjectPage, nullptr);  // released again
+    EXPECT_FALSE(rec.images.empty());                              // the header's picture
+    EXPECT_FALSE(rec.shapes.empty());                              // frames and rules
+    EXPECT_EQ(report.EMFPages.Entry(page).ObjectPage(), nullptr);  // released again
   }
 }
 
@@ -217,7 +217,7 @@ TEST_F(ExportTest, RichTextAndChartTextsAreExported) {
   sharedPrinter().FillPrinterInfo(setup.info);
   TfrEMFPages& pages = report.EMFPages;
   pages.AddPage(setup);
-  MemoryStream& s = pages.Entry(0).ObjectStream;
+  MemoryStream& s = pages.Entry(0).Objects();
   s.seek(s.size());
   TfrRichView rich;
   rich.Left = 20, rich.Top = 30, rich.Width = 400, rich.Height = 60;

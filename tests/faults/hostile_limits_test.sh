@@ -45,12 +45,13 @@ check() {
 }
 
 # Pages without end go to the temporary file, so memory no longer stops them:
-# endless pages run to the million-page limit in seconds, and full pages,
+# endless pages run to the million-page limit in seconds, in no more memory
+# than a long report's run (about 80 bytes a page), and full pages,
 # which the count of records and bands lets run on as a long report's, to the
 # 2 GB of packed pages a report file can hold, which takes many minutes: run
 # that one with ORV_HOSTILE_PAGES=1. The byte limit itself is checked by the
 # engine's tests with a small bound.
-check endless-pages "passou de 1000000 páginas" 500 300
+check endless-pages "passou de 1000000 páginas" 150 300
 if [ -n "${ORV_HOSTILE_PAGES:-}" ]; then
   check dense-pages "passou de 2047 MB de p" 150 3600
 fi

@@ -98,12 +98,12 @@ class StoreTest : public ::testing::Test {
   }
   void fill(TfrEMFPages& store) {
     store.AddPage(a4());
-    store.Entry(0).ObjectStream.bytes() = kPageA;
+    store.Entry(0).Objects().bytes() = kPageA;
     PageSetup land = a4();
     land.paper = {8, 2970, 4200, 1, 3};
     land.useMargins = false;
     store.AddPage(land);
-    store.Entry(1).ObjectStream.bytes() = kPageB;
+    store.Entry(1).Objects().bytes() = kPageB;
   }
   MemoryStream save(TfrEMFPages& store) {
     MemoryStream s;
@@ -125,19 +125,124 @@ TEST_F(StoreTest, AddCopiesThePageSetupAndStartsTheStream) {
   store.Add(0, a4());  // inserted before the first
   ASSERT_EQ(store.Count(), 2);
   const PreparedPage& e = store.Entry(1);
-  EXPECT_EQ(e.PaperSize, 9);
-  EXPECT_EQ(e.PaperWidth, 2100);
-  EXPECT_EQ(e.Bin, -1);
-  EXPECT_EQ(e.UseMargins, 1);
-  EXPECT_EQ(e.Margins, (Margins{10, 20, 30, 40}));
-  EXPECT_EQ(e.PrinterInfo.PaperWidthPx, 758);
-  EXPECT_EQ(e.ObjectStream.bytes(), std::vector<uint8_t>{25});
+  EXPECT_EQ(e.Format().PaperSize, 9);
+  EXPECT_EQ(e.Format().PaperWidth, 2100);
+  EXPECT_EQ(e.Format().Bin, -1);
+  EXPECT_EQ(e.Format().UseMargins, 1);
+  EXPECT_EQ(e.Format().Margins, (Margins{10, 20, 30, 40}));
+  EXPECT_EQ(e.Format().PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(e.ObjectsCopy().bytes(), std::vector<uint8_t>{25});
   store.Add(99, a4());  // beyond the end appends
   EXPECT_EQ(store.Count(), 3);
   store.Delete(0);
-  EXPECT_EQ(store.Entry(0).PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(store.Entry(0).Format().PrinterInfo.PaperWidthPx, 758);
   store.Clear();
   EXPECT_EQ(store.Count(), 0);
+}
+
+// Pages of one paper share one copy of it; a page given a paper of its own
+// (the print job fills each printed page's block) changes alone, and what it
+// changes is what a save writes.
+TEST_F(StoreTest, PagesShareTheirPaperAndChangeItOneByOne) {
+  TfrEMFPages store(&owner);
+  fill(store);  // A4 then A3 landscape
+  store.AddPage(a4());
+  store.AddPage(a4());
+  ASSERT_EQ(store.Count(), 4);
+  EXPECT_EQ(&store.Entry(0).Format(), &store.Entry(2).Format());
+  EXPECT_EQ(&store.Entry(0).Format(), &store.Entry(3).Format());
+  EXPECT_NE(&store.Entry(0).Format(), &store.Entry(1).Format());
+
+  PageFormat own = store.Entry(2).Format();
+  own.Bin = 7;
+  own.PrinterInfo.PaperWidthPx = 999;
+  store.SetFormat(2, own);
+  EXPECT_EQ(store.Entry(2).Format().Bin, 7);
+  EXPECT_EQ(store.Entry(2).Format().PrinterInfo.PaperWidthPx, 999);
+  for (int i : {0, 3}) {
+    EXPECT_EQ(store.Entry(i).Format().Bin, -1) << i;
+    EXPECT_EQ(store.Entry(i).Format().PrinterInfo.PaperWidthPx, 0) << i;
+  }
+  EXPECT_EQ(store.Entry(1).Format().Bin, 3);
+
+  MemoryStream saved = save(store);
+  TfrEMFPages loaded(&owner);
+  loaded.LoadFromStream(saved);
+  ASSERT_EQ(loaded.Count(), 4);
+  const int bins[] = {-1, 3, 7, -1};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(loaded.Entry(i).Format().Bin, bins[i]) << i;
+  // Loading fills each page's block from the printer: the A4 pages share again.
+  EXPECT_EQ(&loaded.Entry(0).Format(), &loaded.Entry(3).Format());
+  EXPECT_EQ(loaded.Entry(0).Format().PrinterInfo.PaperWidthPx, 758);
+
+  // Given back the common paper, the page shares it again; the others never moved.
+  store.SetFormat(2, store.Entry(0).Format());
+  EXPECT_EQ(&store.Entry(2).Format(), &store.Entry(0).Format());
+  store.Delete(0);
+  EXPECT_EQ(store.Entry(0).Format().Bin, 3);
+  EXPECT_EQ(store.Entry(1).Format().PaperSize, 9);
+
+  // Taken over by another store, the pages keep their paper after the first
+  // store is emptied and filled anew.
+  TfrEMFPages other(&owner);
+  other.swap(store);
+  store.Clear();
+  PageSetup letter = a4();
+  letter.paper = {1, 2159, 2794, 0, 5};
+  for (int i = 0; i < 50; ++i) store.AddPage(letter);
+  ASSERT_EQ(other.Count(), 3);
+  EXPECT_EQ(other.Entry(0).Format().Bin, 3);
+  EXPECT_EQ(other.Entry(1).Format().PaperWidth, 2100);
+  EXPECT_EQ(other.Entry(2).Format().Margins, (Margins{10, 20, 30, 40}));
+  EXPECT_EQ(store.Entry(49).Format().PaperWidth, 2159);
+}
+
+// The pages sit in blocks of many: inserting and deleting across the blocks'
+// edges keeps the order, and a page stays where it is while pages are added
+// after it.
+TEST_F(StoreTest, PagesKeepTheirOrderAndPlaceAcrossTheTablesBlocks) {
+  TfrEMFPages store(&owner);
+  std::vector<int> model;
+  auto add = [&](int at, int bin) {
+    PageSetup p = a4();
+    p.paper.bin = bin;
+    if (at < 0) {
+      store.AddPage(p);
+      model.push_back(bin);
+    } else {
+      store.Add(at, p);
+      model.insert(model.begin() + at, bin);
+    }
+    MemoryStream& s = store.Entry(at < 0 ? store.Count() - 1 : at).Objects();
+    s.seek(s.size());
+    s.writeI32(bin);
+  };
+  for (int i = 0; i < 1030; ++i) add(-1, i);
+  PreparedPage& early = store.Entry(5);
+  for (int i = 0; i < 600; ++i) add(-1, 5000 + i);
+  EXPECT_EQ(&store.Entry(5), &early);
+  add(0, -2);
+  add(511, -3);
+  add(1024, -4);
+  for (int at : {512, 0, 1023, -1}) {
+    if (at < 0) at = store.Count() - 1;
+    store.Delete(at);
+    model.erase(model.begin() + at);
+  }
+  store.Delete(store.Count());  // beyond the end: nothing
+  EXPECT_THROW(store.Entry(store.Count()), std::out_of_range);
+  EXPECT_THROW(store.Entry(-1), std::out_of_range);
+  ASSERT_EQ(store.Count(), int(model.size()));
+  for (int i = 0; i < store.Count(); ++i) {
+    ASSERT_EQ(store.Entry(i).Format().Bin, model[size_t(i)]) << i;
+    MemoryStream s = store.Entry(i).ObjectsCopy();
+    s.seek(1);
+    ASSERT_EQ(s.readI32(), model[size_t(i)]) << i;
+  }
+  // Down to nothing and up again.
+  while (store.Count() > 0) store.Delete(0);
+  add(-1, 77);
+  EXPECT_EQ(store.Entry(0).Format().Bin, 77);
 }
 
 TEST_F(StoreTest, WrittenFileHasTheDocumentedFraming) {
@@ -174,10 +279,10 @@ TEST_F(StoreTest, SaveLoadSaveIsByteIdentical) {
     ASSERT_EQ(loaded.Count(), 2);
     EXPECT_EQ(loaded.Entry(0).Objects().bytes(), kPageA);
     EXPECT_EQ(loaded.Entry(1).Objects().bytes(), kPageB);
-    EXPECT_EQ(loaded.Entry(1).Orientation, 1);
-    EXPECT_EQ(loaded.Entry(1).Bin, 3);
-    EXPECT_EQ(loaded.Entry(1).UseMargins, 0);
-    EXPECT_EQ(loaded.Entry(0).Margins, (Margins{10, 20, 30, 40}));
+    EXPECT_EQ(loaded.Entry(1).Format().Orientation, 1);
+    EXPECT_EQ(loaded.Entry(1).Format().Bin, 3);
+    EXPECT_EQ(loaded.Entry(1).Format().UseMargins, 0);
+    EXPECT_EQ(loaded.Entry(0).Format().Margins, (Margins{10, 20, 30, 40}));
     EXPECT_EQ(owner.printer, "Impressora Virtual");
     EXPECT_EQ(owner.gen, 3);
     MemoryStream second = save(loaded);
@@ -199,7 +304,6 @@ TEST_F(StoreTest, LoadedPagesStayPackedUntilNeeded) {
     PreparedPage& e = loaded.Entry(1);
     EXPECT_TRUE(e.Stored);
     EXPECT_EQ(e.Stored.packed, compressed);
-    EXPECT_EQ(e.ObjectStream.size(), 0u);
     EXPECT_EQ(e.ObjectsSize(), kPageB.size());
     EXPECT_EQ(e.ObjectsCopy().bytes(), kPageB);
     EXPECT_TRUE(e.Stored) << "a copy leaves the page where it is";
@@ -235,7 +339,7 @@ TEST_F(StoreTest, LoadedPagesStayPackedUntilNeeded) {
   hooked.LoadFromStream(packed);
   EXPECT_EQ(asked, 2);
   EXPECT_FALSE(hooked.Entry(1).Stored);
-  EXPECT_EQ(hooked.Entry(1).ObjectStream.bytes(), kPageB);
+  EXPECT_EQ(hooked.Entry(1).Objects().bytes(), kPageB);
 }
 
 // Pages opened from a file are read back from it when needed: a file replaced
@@ -251,7 +355,7 @@ TEST_F(StoreTest, PagesOpenedFromAFileAreReadBackFromIt) {
   ASSERT_EQ(loaded.Count(), 2);
   EXPECT_TRUE(loaded.Entry(1).Stored);
 
-  store.Entry(1).ObjectStream.bytes() = kPageA;
+  store.Entry(1).Objects().bytes() = kPageA;
   store.SaveToFile(file.path);  // written beside and renamed over the opened file
   EXPECT_EQ(loaded.Entry(1).ObjectsCopy().bytes(), kPageB);
 
@@ -271,7 +375,7 @@ TEST_F(StoreTest, PagesOpenedFromAFileAreReadBackFromIt) {
   modelState().CurrentPage = nullptr;
   EXPECT_THROW(reopened.BuildObjects(1), Error);
   EXPECT_EQ(modelState().CurrentPage, nullptr);
-  EXPECT_FALSE(reopened.Entry(1).ObjectPage);
+  EXPECT_FALSE(reopened.Entry(1).ObjectPage());
 }
 
 // A report larger than the reader's window: every page is checked, and a damaged
@@ -329,7 +433,7 @@ TEST_F(StoreTest, LargeFilesAreCheckedPageByPage) {
       EXPECT_EQ(e.file, file.path);
       EXPECT_EQ(e.reason, "page 991: Error reading compressed stream.");
     }
-    EXPECT_FALSE(store.Entry(990).ObjectPage);
+    EXPECT_FALSE(store.Entry(990).ObjectPage());
   }
   EXPECT_THROW(store.Entry(990).ObjectsSize(), Error);
   MemoryStream out;
@@ -354,13 +458,13 @@ TEST_F(StoreTest, LoadedPagesGetTheirPrinterInformation) {
   MemoryStream s = save(store);
   TfrEMFPages loaded(&owner);
   loaded.LoadFromStream(s);
-  EXPECT_EQ(loaded.Entry(0).PrinterInfo.PaperWidthPx, 758);
-  EXPECT_EQ(loaded.Entry(0).PrinterInfo.PaperHeightPx, 1071);
+  EXPECT_EQ(loaded.Entry(0).Format().PrinterInfo.PaperWidthPx, 758);
+  EXPECT_EQ(loaded.Entry(0).Format().PrinterInfo.PaperHeightPx, 1071);
   // A3 landscape: 4200 x 2970 tenths of a millimetre
   const int32_t w = int32_t(std::nearbyint(4200 * 91.6256157635468 / 254));
-  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PaperWidthPx, w);
-  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PaperHeightPx, 1071);
-  EXPECT_EQ(loaded.Entry(1).PrinterInfo.PrintableWidth, w - 36);
+  EXPECT_EQ(loaded.Entry(1).Format().PrinterInfo.PaperWidthPx, w);
+  EXPECT_EQ(loaded.Entry(1).Format().PrinterInfo.PaperHeightPx, 1071);
+  EXPECT_EQ(loaded.Entry(1).Format().PrinterInfo.PrintableWidth, w - 36);
 }
 
 TEST_F(StoreTest, ZeroPageStore) {
@@ -398,9 +502,9 @@ TEST_F(StoreTest, VersionlessFiles) {
     store.LoadFromStream(s);
     ASSERT_EQ(store.Count(), 1);
     EXPECT_EQ(store.lastLoad().version, 0);
-    EXPECT_EQ(store.Entry(0).Bin, -1);
-    EXPECT_EQ(store.Entry(0).Margins, Margins{});
-    EXPECT_EQ(store.Entry(0).UseMargins, 1);
+    EXPECT_EQ(store.Entry(0).Format().Bin, -1);
+    EXPECT_EQ(store.Entry(0).Format().Margins, Margins{});
+    EXPECT_EQ(store.Entry(0).Format().UseMargins, 1);
     EXPECT_EQ(store.Entry(0).Objects().bytes(), flag ? kPageB : kPageA);
     EXPECT_EQ(owner.printer, "HP");
     EXPECT_EQ(owner.gen, 5);
@@ -422,8 +526,8 @@ TEST_F(StoreTest, EveryVersionFrom24To31AndFlag255) {
     TfrEMFPages store(&owner);
     store.LoadFromStream(s);
     ASSERT_EQ(store.Count(), 1) << version;
-    EXPECT_EQ(store.Entry(0).Bin, 4);
-    EXPECT_EQ(store.Entry(0).Margins, (Margins{1, 2, 3, 4}));
+    EXPECT_EQ(store.Entry(0).Format().Bin, 4);
+    EXPECT_EQ(store.Entry(0).Format().Margins, (Margins{1, 2, 3, 4}));
     EXPECT_EQ(store.Entry(0).Objects().bytes(), kPageA);
   }
 }
@@ -444,11 +548,11 @@ TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
     ASSERT_EQ(store.Count(), 1);
     EXPECT_TRUE(store.lastLoad().metafileFormat);
     const PreparedPage& e = store.Entry(0);
-    EXPECT_EQ(e.Bin, -1);
+    EXPECT_EQ(e.Format().Bin, -1);
     std::string expectName = std::string(1, char(first)) + "LX";
     EXPECT_EQ(owner.printer, expectName);
 
-    MemoryStream obj(e.ObjectStream.bytes());
+    MemoryStream obj = e.ObjectsCopy();
     EXPECT_EQ(obj.readU8(), 25);  // stream version
     EXPECT_EQ(obj.readU8(), 1);   // picture
     EXPECT_EQ(readString(obj, 25), "");
@@ -456,11 +560,11 @@ TEST_F(StoreTest, MetafileFormatBecomesAPicturePage) {
     obj.readU8();
     EXPECT_EQ(obj.readI32(), 0);
     EXPECT_EQ(obj.readI32(), 0);
-    EXPECT_EQ(obj.readI32(), e.PrinterInfo.PaperWidthPx);
-    EXPECT_EQ(obj.readI32(), e.PrinterInfo.PaperHeightPx);
-    EXPECT_EQ(e.PrinterInfo.PaperWidthPx, 758);
+    EXPECT_EQ(obj.readI32(), e.Format().PrinterInfo.PaperWidthPx);
+    EXPECT_EQ(obj.readI32(), e.Format().PrinterInfo.PaperHeightPx);
+    EXPECT_EQ(e.Format().PrinterInfo.PaperWidthPx, 758);
     // The metafile bytes end the stream, right after the picture's end position.
-    const auto& b = e.ObjectStream.bytes();
+    const std::vector<uint8_t> b = e.ObjectsCopy().bytes();
     ASSERT_GE(b.size(), emf.size() + 4);
     EXPECT_TRUE(std::equal(emf.begin(), emf.end(), b.end() - emf.size()));
     uint32_t endPos;

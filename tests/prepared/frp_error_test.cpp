@@ -192,9 +192,9 @@ TEST(PortugueseReasonTest, AnImageTooLargeToMake) {
   TfrEMFPages pages;
   PageSetup a4;
   a4.paper = {9, 2100, 2970, 0, -1};
+  a4.info.PaperWidthPx = 794;
+  a4.info.PaperHeightPx = 1123;
   pages.AddPage(a4);
-  pages.Entry(0).PrinterInfo.PaperWidthPx = 794;
-  pages.Entry(0).PrinterInfo.PaperHeightPx = 1123;
   try {
     renderPageImage(pages, 0, 1000);
     FAIL() << "an image of a million pixels a side must be refused";

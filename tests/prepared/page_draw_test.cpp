@@ -27,7 +27,7 @@ class PageDrawTest : public ::testing::Test {
   }
   MemoryStream& page() {
     store.AddPage(setup);
-    MemoryStream& s = store.Entry(store.Count() - 1).ObjectStream;
+    MemoryStream& s = store.Entry(store.Count() - 1).Objects();
     s.seek(s.size());
     return s;
   }
@@ -59,24 +59,40 @@ TEST_F(PageDrawTest, InvisiblePagesReleaseAndRebuildTheSame) {
   memo(s, "A", "", "primeiro", 40);
   memo(s, "B", "", "segundo", 80);
   PreparedPage& e = store.Entry(0);
-  const Rect area{0, 0, e.PrinterInfo.PaperWidthPx, e.PrinterInfo.PaperHeightPx};
+  const Rect area{0, 0, e.Format().PrinterInfo.PaperWidthPx, e.Format().PrinterInfo.PaperHeightPx};
   e.Visible = 1;
   EmfCanvas first(area);
   store.Draw(0, first, area);
-  ASSERT_TRUE(e.ObjectPage);
-  EXPECT_EQ(e.ObjectPage->Objects.size(), 2u);
+  ASSERT_TRUE(e.ObjectPage());
+  EXPECT_EQ(e.ObjectPage()->Objects.size(), 2u);
   const auto bytes1 = first.finish();
 
   e.Visible = 0;
   EmfCanvas none(area);
   store.Draw(0, none, area);
-  EXPECT_FALSE(e.ObjectPage);  // released, nothing drawn
+  EXPECT_FALSE(e.ObjectPage());  // released, nothing drawn
   EXPECT_TRUE(enumerateTextRuns(none.finish()).empty());
 
   e.Visible = 1;
   EmfCanvas again(area);
   store.Draw(0, again, area);
   EXPECT_EQ(again.finish(), bytes1);
+  EXPECT_EQ(texts(0), (std::vector<std::string>{"primeiro", "segundo"}));
+
+  // Packed, as a run leaves its finished pages, the page draws the same and
+  // is still packed once it is released again.
+  ASSERT_FALSE(e.ObjectPage());
+  store.Pack(0);
+  ASSERT_TRUE(e.Stored);
+  e.Visible = 1;
+  EmfCanvas packed(area);
+  store.Draw(0, packed, area);
+  EXPECT_EQ(packed.finish(), bytes1);
+  store.Pack(0);  // a page being drawn keeps its objects
+  EXPECT_TRUE(e.ObjectPage());
+  e.ReleaseObjects();
+  EXPECT_FALSE(e.ObjectPage());
+  EXPECT_TRUE(e.Stored);
   EXPECT_EQ(texts(0), (std::vector<std::string>{"primeiro", "segundo"}));
 }
 
@@ -99,12 +115,18 @@ TEST_F(PageDrawTest, UnknownAddInKeepsTheObjectsBeforeItAndSaysWhatIsMissing) {
     EXPECT_EQ(portugueseMessage(e),
               QString::fromUtf8("página 1: tipo de objeto desconhecido: TfrNoSuchView"));
   }
-  ASSERT_TRUE(store.Entry(0).ObjectPage);
-  EXPECT_EQ(store.Entry(0).ObjectPage->Objects.size(), 1u);  // what came before is drawn
+  ASSERT_TRUE(store.Entry(0).ObjectPage());
+  EXPECT_EQ(store.Entry(0).ObjectPage()->Objects.size(), 1u);  // what came before is drawn
   std::vector<std::string> drawn;
   for (const EmfTextRun& r : enumerateTextRuns(canvas.finish())) drawn.push_back(r.text);
   EXPECT_EQ(drawn, std::vector<std::string>{"antes"});
   EXPECT_EQ(texts(1), std::vector<std::string>{"certo"});
+  // Released, the page forgets why it stopped, and says so again when redrawn.
+  store.Entry(0).ReleaseObjects();
+  EXPECT_EQ(store.Entry(0).ObjectsError(), nullptr);
+  EmfCanvas redrawn(area);
+  EXPECT_THROW(store.Draw(0, redrawn, area), Error);
+  ASSERT_NE(store.Entry(0).ObjectsError(), nullptr);
 }
 
 TEST_F(PageDrawTest, LinksOnClickAndHover) {
@@ -160,7 +182,7 @@ TEST_F(PageDrawTest, MetafilePagesBecomeAPictureOverThePaper) {
   store.LoadFromStream(f);
   ASSERT_EQ(store.Count(), 1);
   store.BuildObjects(0);
-  const auto& objects = store.Entry(0).ObjectPage->Objects;
+  const auto& objects = store.Entry(0).ObjectPage()->Objects;
   ASSERT_EQ(objects.size(), 1u);
   auto* pic = dynamic_cast<TfrPictureView*>(objects[0].get());
   ASSERT_NE(pic, nullptr);

@@ -96,7 +96,7 @@ TEST_F(ExportTest, PageImageHasTheChosenResolution) {
   ASSERT_EQ(exportPageImage(form(), png, 2, 300, &error), ExportResult::Done);
   QImage img(png);
   ASSERT_FALSE(img.isNull());
-  const PrinterInfo& info = form().Pages->Entry(1).PrinterInfo;
+  const PrinterInfo& info = form().Pages->Entry(1).Format().PrinterInfo;
   EXPECT_EQ(img.width(), int(std::nearbyint(info.PaperWidthPx * 300 / kReportPixelsPerInch)));
   EXPECT_EQ(img.height(), int(std::nearbyint(info.PaperHeightPx * 300 / kReportPixelsPerInch)));
   EXPECT_NEAR(img.dotsPerMeterX() * 0.0254, 300, 0.5);

@@ -44,10 +44,11 @@ void addLink(PreparedPage& e, const std::string& name, const std::string& tag, i
   m.Height = 20;
   m.ExpandedText = {std::string("link") + kParagraphEnd};
   m.PreparedForm = true;
-  e.ObjectStream.seek(e.ObjectStream.size());
-  e.ObjectStream.writeU8(0);
-  m.SaveRecord(e.ObjectStream);
-  e.ObjectStream.rewind();
+  MemoryStream& s = e.Objects();
+  s.seek(s.size());
+  s.writeU8(0);
+  m.SaveRecord(s);
+  s.rewind();
 }
 
 // How much of a rectangle of the image is dark.
@@ -598,7 +599,7 @@ TEST_F(PreviewTest, ZoomKeepsTheCurrentPage) {
 TEST_F(PreviewTest, APageWithAnUnknownObjectShowsWhatCameBeforeAndSaysWhy) {
   fillA4(report, 2);
   addLink(report.EMFPages.Entry(1), "Antes", "", 100, 100);
-  MemoryStream& s = report.EMFPages.Entry(1).ObjectStream;
+  MemoryStream& s = report.EMFPages.Entry(1).Objects();
   s.seek(s.size());
   s.writeU8(10);
   writeString(s, "TfrNoSuchView");
@@ -633,8 +634,8 @@ TEST_F(PreviewTest, APageWithAnUnknownObjectShowsWhatCameBeforeAndSaysWhy) {
     for (int x = 0; x < img.width(); ++x)
       if (qRed(img.pixel(x, y)) > 200 && qGreen(img.pixel(x, y)) < 100) ++red;
   EXPECT_GT(red, 20);
-  ASSERT_TRUE(form().Pages->Entry(1).ObjectPage);
-  EXPECT_EQ(portugueseReason(*form().Pages->Entry(1).ObjectsError),
+  ASSERT_TRUE(form().Pages->Entry(1).ObjectPage());
+  EXPECT_EQ(portugueseReason(*form().Pages->Entry(1).ObjectsError()),
             QString::fromUtf8("página 2: tipo de objeto desconhecido: TfrNoSuchView"));
 }
 

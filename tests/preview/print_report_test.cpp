@@ -120,14 +120,14 @@ TEST_F(ReportPrintTest, PrintsFromTheStoreAndReleasesEveryPage) {
   EXPECT_FALSE(report.Terminated);
   EXPECT_TRUE(reported);
   EXPECT_EQ(progress, (std::vector<int>{2, 3}));
-  EXPECT_EQ(events.log,
-            (std::vector<std::string>{"copies 2", "begin Sem t\xEDtulo", "sheet", "end", "submit"}));
+  EXPECT_EQ(events.log, (std::vector<std::string>{"copies 2", "begin Sem t\xEDtulo", "sheet", "end",
+                                                  "submit"}));
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(report.EMFPages.Entry(i).Visible, 0);
-    EXPECT_EQ(report.EMFPages.Entry(i).ObjectPage, nullptr);
+    EXPECT_EQ(report.EMFPages.Entry(i).ObjectPage(), nullptr);
   }
   // The printed pages carry the printer's block.
-  EXPECT_EQ(report.EMFPages.Entry(1).PrinterInfo.DevicePaperWidth, 2480);
+  EXPECT_EQ(report.EMFPages.Entry(1).Format().PrinterInfo.DevicePaperWidth, 2480);
   EXPECT_FALSE(printer->Printing);
 }
 

@@ -39,7 +39,7 @@ class SearchCacheTest : public ::testing::Test {
   // Pages that can no longer be drawn: any drawing raises an error.
   void breakEveryPage() {
     for (int i = 0; i < report.EMFPages.Count(); ++i) {
-      MemoryStream& s = report.EMFPages.Entry(i).ObjectStream;
+      MemoryStream& s = report.EMFPages.Entry(i).Objects();
       s = MemoryStream();
       s.writeU8(10);
       writeString(s, "TfrNoSuchView");
@@ -123,10 +123,11 @@ TEST_F(SearchCacheTest, TextsInFontsOfOtherScriptsAreFound) {
     const int page = codePageForCharset(charset);
     m.ExpandedText = {encodeText(QString::fromUtf8(utf8), page) + kParagraphEnd};
     m.PreparedForm = true;
-    e.ObjectStream.seek(e.ObjectStream.size());
-    e.ObjectStream.writeU8(0);
-    m.SaveRecord(e.ObjectStream);
-    e.ObjectStream.rewind();
+    MemoryStream& s = e.Objects();
+    s.seek(s.size());
+    s.writeU8(0);
+    m.SaveRecord(s);
+    s.rewind();
   };
   memo("Итого по складу", 204);
   memo("Σύνολο παραγγελιών", 161);

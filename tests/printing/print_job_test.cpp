@@ -120,7 +120,8 @@ class FakePages : public PrintPageSource {
   }
   int pageCount() override { return int(pages.size()); }
   PrintPageLayout layout(int i) override { return pages.at(i).layout; }
-  PrinterInfo& printerInfo(int i) override { return pages.at(i).info; }
+  PrinterInfo printerInfo(int i) override { return pages.at(i).info; }
+  void setPrinterInfo(int i, const PrinterInfo& info) override { pages.at(i).info = info; }
   void setVisible(int i, bool v) override { pages.at(i).visible = v; }
   void drawPage(int i, Canvas& canvas, const Rect& target) override {
     EXPECT_TRUE(canvas.printerCanvas);

@@ -179,17 +179,18 @@ std::vector<std::vector<Placed>> prepareOrders(QSqlDatabase& db) {
   TfrReport report;
   report.ShowProgress = false;
   tools::buildOrdersListing(report);
-  addDatasetDefinition(report.Components,
-                 "Orders=SELECT id AS ID, customer AS CUSTOMER, city AS CITY, amount AS AMOUNT, "
-                 "(SELECT COUNT(*) FROM orders c WHERE c.city = o.city) AS CITY_COUNT "
-                 "FROM orders o ORDER BY o.city, o.id",
-                 &db);
+  addDatasetDefinition(
+      report.Components,
+      "Orders=SELECT id AS ID, customer AS CUSTOMER, city AS CITY, amount AS AMOUNT, "
+      "(SELECT COUNT(*) FROM orders c WHERE c.city = o.city) AS CITY_COUNT "
+      "FROM orders o ORDER BY o.city, o.id",
+      &db);
   if (!report.PrepareReport()) throw Error("the listing failed: " + report.LastError);
   std::vector<std::vector<Placed>> pages;
   for (int i = 0; i < report.EMFPages.Count(); ++i) {
     report.EMFPages.BuildObjects(i);
     std::vector<Placed> page;
-    for (auto& v : report.EMFPages.Entry(i).ObjectPage->Objects) {
+    for (auto& v : report.EMFPages.Entry(i).ObjectPage()->Objects) {
       std::string text;
       for (const std::string& line : v->Memo) text += line + "|";
       page.push_back({v->Name, text, v->Left, v->Top, v->Width, v->Height});
