@@ -68,15 +68,21 @@ FieldKind kindFromMetaType(QMetaType type) {
   }
 }
 
+// The SQLite statement a query runs, null when the connection is another
+// database's or the query has none (any more).
+sqlite3_stmt* sqliteStatement(const QSqlQuery& query) {
+  const QSqlResult* result = query.result();
+  if (!result) return nullptr;
+  const QVariant h = result->handle();
+  if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3_stmt*") != 0) return nullptr;
+  return *static_cast<sqlite3_stmt* const*>(h.constData());
+}
+
 // The declared types of the query's columns when the connection is SQLite;
 // empty otherwise.
 std::vector<QString> sqliteDeclaredTypes(const QSqlQuery& query) {
   std::vector<QString> types;
-  const QSqlResult* result = query.result();
-  if (!result) return types;
-  const QVariant h = result->handle();
-  if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3_stmt*") != 0) return types;
-  sqlite3_stmt* stmt = *static_cast<sqlite3_stmt* const*>(h.constData());
+  sqlite3_stmt* stmt = sqliteStatement(query);
   if (!stmt) return types;
   const int n = sqlite3_column_count(stmt);
   for (int i = 0; i < n; ++i) {
@@ -84,6 +90,12 @@ std::vector<QString> sqliteDeclaredTypes(const QSqlQuery& query) {
     types.push_back(decl ? QString::fromUtf8(decl) : QString());
   }
   return types;
+}
+
+bool isPlainAscii(const char* text, size_t size) {
+  unsigned char seen = 0;
+  for (size_t i = 0; i < size; ++i) seen |= static_cast<unsigned char>(text[i]);
+  return seen < 0x80;
 }
 
 // A date or date-time that a typed column keeps as ISO text (SQLite).
@@ -180,13 +192,35 @@ void SqlDataSet::execute() {
   window_.clear();
   windowFirst_ = 0;
   exhausted_ = false;
+  stmt_ = nullptr;
   current_ = nullptr;
   if (!query_->exec(QString::fromUtf8(sql_))) fail(sqlErrorReason(query_->lastError()));
 }
 
+sqlite3_stmt* SqlDataSet::statement() const {
+  return query_ ? sqliteStatement(*query_) : nullptr;
+}
+
 bool SqlDataSet::advance() {
   if (exhausted_) return false;
-  if (!query_->next()) {
+  // Should the connection have finalised the statement (closed under the
+  // data set), the driver reports that as it always has.
+  const bool direct = stmt_ && statement() == stmt_;
+  bool more = false;
+  if (direct) {
+    const int rc = sqlite3_step(stmt_);
+    more = rc == SQLITE_ROW;
+    if (!more) {
+      exhausted_ = true;
+      const QString reason =
+          rc == SQLITE_DONE ? QString()
+                            : QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_))).trimmed();
+      // Lets go of the read lock the way the driver does at the end.
+      sqlite3_reset(stmt_);
+      if (!reason.isEmpty()) fail(toModelText(reason));
+      return false;
+    }
+  } else if (!query_->next()) {
     exhausted_ = true;
     if (query_->lastError().isValid()) fail(sqlErrorReason(query_->lastError()));
     return false;
@@ -200,10 +234,53 @@ bool SqlDataSet::advance() {
   }
   const size_t n = kinds_.size();
   row.raw.resize(n);
-  for (size_t i = 0; i < n; ++i) row.raw[i] = query_->value(int(i));
   row.values.assign(n, Variant());
+  if (direct) {
+    readStatementRow(row);
+  } else {
+    for (size_t i = 0; i < n; ++i) row.raw[i] = query_->value(int(i));
+    // The driver has the first row from running the query; the statement
+    // stands on it, and the rows after it are read here.
+    if (!stmt_) stmt_ = statement();
+  }
   window_.push_back(std::move(row));
   return true;
+}
+
+void SqlDataSet::readStatementRow(Row& row) const {
+  // The same values the driver gives, column by column.
+  for (size_t i = 0; i < row.raw.size(); ++i) {
+    const int c = int(i);
+    switch (sqlite3_column_type(stmt_, c)) {
+      case SQLITE_INTEGER:
+        row.raw[i] = QVariant(qlonglong(sqlite3_column_int64(stmt_, c)));
+        break;
+      case SQLITE_FLOAT:
+        row.raw[i] = QVariant(sqlite3_column_double(stmt_, c));
+        break;
+      case SQLITE_NULL:
+        row.raw[i] = QVariant(QMetaType::fromType<QString>());
+        break;
+      case SQLITE_BLOB:
+        row.raw[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt_, c)),
+                                         sqlite3_column_bytes(stmt_, c)));
+        break;
+      default: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+        const size_t size = size_t(sqlite3_column_bytes(stmt_, c));
+        // ASCII is the same in UTF-8 and in the model's code page; dates
+        // and Booleans kept as text still go through their own reading.
+        if (kinds_[i] != FieldKind::DateTime && kinds_[i] != FieldKind::Boolean &&
+            isPlainAscii(text, size)) {
+          row.raw[i] = QVariant();
+          row.values[i] = Variant(std::string_view(text ? text : "", size));
+        } else {
+          const auto* wide = static_cast<const QChar*>(sqlite3_column_text16(stmt_, c));
+          row.raw[i] = QVariant(QString(wide, sqlite3_column_bytes16(stmt_, c) / 2));
+        }
+      }
+    }
+  }
 }
 
 void SqlDataSet::doOpen(std::vector<DbField>& fields) {
@@ -240,6 +317,7 @@ void SqlDataSet::doClose() {
   query_.reset();
   kinds_.clear();
   window_.clear();
+  stmt_ = nullptr;
   current_ = nullptr;
 }
 
@@ -261,6 +339,11 @@ Variant SqlDataSet::value(int index) const {
 
 std::vector<uint8_t> SqlDataSet::bytes(int index) const {
   const QVariant& v = current_->raw[size_t(index)];
+  if (!v.isValid()) {
+    // Text read without a raw form holds its model text already.
+    const std::string& s = current_->values[size_t(index)].str();
+    return std::vector<uint8_t>(s.begin(), s.end());
+  }
   if (v.isNull()) return {};
   if (v.metaType().id() == QMetaType::QByteArray) {
     const QByteArray b = v.toByteArray();
