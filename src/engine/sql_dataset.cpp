@@ -234,10 +234,11 @@ bool SqlDataSet::advance() {
   }
   const size_t n = kinds_.size();
   row.raw.resize(n);
-  row.values.assign(n, Variant());
   if (direct) {
+    row.values.resize(n);
     readStatementRow(row);
   } else {
+    row.values.assign(n, Variant());
     for (size_t i = 0; i < n; ++i) row.raw[i] = query_->value(int(i));
     // The driver has the first row from running the query; the statement
     // stands on it, and the rows after it are read here.
@@ -248,38 +249,55 @@ bool SqlDataSet::advance() {
 }
 
 void SqlDataSet::readStatementRow(Row& row) const {
-  // The same values the driver gives, column by column.
+  // The same values the driver gives, column by column. Those whose report
+  // value says all the driver's would (whole numbers outside floating-point
+  // columns, floating point, Null, ASCII text) are kept as that value alone;
+  // dates and Booleans, whatever they are stored as, have readings of their
+  // own and keep the driver's form.
   for (size_t i = 0; i < row.raw.size(); ++i) {
     const int c = int(i);
+    const FieldKind kind = kinds_[i];
+    const bool plainKind = kind != FieldKind::DateTime && kind != FieldKind::Boolean;
+    QVariant raw;
+    Variant value;
     switch (sqlite3_column_type(stmt_, c)) {
-      case SQLITE_INTEGER:
-        row.raw[i] = QVariant(qlonglong(sqlite3_column_int64(stmt_, c)));
+      case SQLITE_INTEGER: {
+        const int64_t n = sqlite3_column_int64(stmt_, c);
+        if (plainKind && kind != FieldKind::Float)
+          value = Variant(n);
+        else
+          raw = QVariant(qlonglong(n));
         break;
-      case SQLITE_FLOAT:
-        row.raw[i] = QVariant(sqlite3_column_double(stmt_, c));
+      }
+      case SQLITE_FLOAT: {
+        const double d = sqlite3_column_double(stmt_, c);
+        if (plainKind)
+          value = Variant(d);
+        else
+          raw = QVariant(d);
         break;
+      }
       case SQLITE_NULL:
-        row.raw[i] = QVariant(QMetaType::fromType<QString>());
+        value = Variant::null();
         break;
       case SQLITE_BLOB:
-        row.raw[i] = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt_, c)),
-                                         sqlite3_column_bytes(stmt_, c)));
+        raw = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt_, c)),
+                                  sqlite3_column_bytes(stmt_, c)));
         break;
       default: {
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
         const size_t size = size_t(sqlite3_column_bytes(stmt_, c));
-        // ASCII is the same in UTF-8 and in the model's code page; dates
-        // and Booleans kept as text still go through their own reading.
-        if (kinds_[i] != FieldKind::DateTime && kinds_[i] != FieldKind::Boolean &&
-            isPlainAscii(text, size)) {
-          row.raw[i] = QVariant();
-          row.values[i] = Variant(std::string_view(text ? text : "", size));
+        // ASCII is the same in UTF-8 and in the model's code page.
+        if (plainKind && isPlainAscii(text, size)) {
+          value = Variant(std::string_view(text ? text : "", size));
         } else {
           const auto* wide = static_cast<const QChar*>(sqlite3_column_text16(stmt_, c));
-          row.raw[i] = QVariant(QString(wide, sqlite3_column_bytes16(stmt_, c) / 2));
+          raw = QVariant(QString(wide, sqlite3_column_bytes16(stmt_, c) / 2));
         }
       }
     }
+    row.raw[i] = std::move(raw);
+    row.values[i] = std::move(value);
   }
 }
 
@@ -340,8 +358,15 @@ Variant SqlDataSet::value(int index) const {
 std::vector<uint8_t> SqlDataSet::bytes(int index) const {
   const QVariant& v = current_->raw[size_t(index)];
   if (!v.isValid()) {
-    // Text read without a raw form holds its model text already.
-    const std::string& s = current_->values[size_t(index)].str();
+    // A value read without a raw form: what the driver's would have given.
+    const Variant& value = current_->values[size_t(index)];
+    std::string s;
+    if (value.kind() == Variant::Kind::String)
+      s = value.str();
+    else if (value.kind() == Variant::Kind::Int)
+      s = toModelText(QVariant(qlonglong(value.toInt())).toString());
+    else if (value.kind() == Variant::Kind::Double)
+      s = toModelText(QVariant(value.toDouble()).toString());
     return std::vector<uint8_t>(s.begin(), s.end());
   }
   if (v.isNull()) return {};

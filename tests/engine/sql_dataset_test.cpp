@@ -279,11 +279,12 @@ TEST_F(SqliteFile, LaterRowsReadAsTheFirstDoes) {
     QSqlQuery l(w);
     exec(l,
          "CREATE TABLE mixed (n INTEGER, r REAL, whole NUMERIC, big NUMERIC, t TEXT, "
-         "wide TEXT, nul TEXT, day DATE, flag BOOLEAN, yes BOOLEAN, b BLOB, e TEXT, z BLOB)");
+         "wide TEXT, nul TEXT, day DATE, flag BOOLEAN, yes BOOLEAN, b BLOB, e TEXT, z BLOB, "
+         "absent INTEGER)");
     exec(l,
          "INSERT INTO mixed VALUES (-42, 0.1, 7, 1152921504606846977, 'Rua 1 '"
          " || char(9) || 'fim', 'Caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD', 'a' || char(0) || 'b',"
-         " '2024-02-29 12:00:00', 'yes', 1, x'00FF10', '', x'')");
+         " '2024-02-29 12:00:00', 'yes', 1, x'00FF10', '', x'', NULL)");
   }
   QSqlDatabase::removeDatabase("mixed");
   TfrDBDataSet& ds = dataset(
@@ -291,7 +292,7 @@ TEST_F(SqliteFile, LaterRowsReadAsTheFirstDoes) {
   ds.Init();
   DbDataSet& rows = ds.GetDataSet();
   const size_t n = rows.Fields().size();
-  ASSERT_EQ(n, 13u);
+  ASSERT_EQ(n, 14u);
   ds.First();
   std::vector<Variant> first;
   std::vector<std::vector<uint8_t>> firstBytes;
@@ -309,6 +310,7 @@ TEST_F(SqliteFile, LaterRowsReadAsTheFirstDoes) {
   EXPECT_EQ(firstBytes[3], std::vector<uint8_t>({'1', '1', '5', '2', '9', '2', '1', '5', '0', '4',
                                                  '6', '0', '6', '8', '4', '6', '9', '7', '7'}));
   EXPECT_EQ(firstBytes[10], std::vector<uint8_t>({0x00, 0xFF, 0x10}));
+  EXPECT_TRUE(first[13].isNull());
   for (int row = 1; row < 3; ++row) {
     ds.Next();
     ASSERT_FALSE(ds.Eof());
