@@ -258,8 +258,11 @@ void SqlDataSet::readStatementRow(Row& row) const {
     const int c = int(i);
     const FieldKind kind = kinds_[i];
     const bool plainKind = kind != FieldKind::DateTime && kind != FieldKind::Boolean;
-    QVariant raw;
-    Variant value;
+    QVariant& raw = row.raw[i];
+    Variant& value = row.values[i];
+    // The storage is a row read before; only what this row has stays.
+    if (raw.isValid()) raw.clear();
+    value = Variant();
     switch (sqlite3_column_type(stmt_, c)) {
       case SQLITE_INTEGER: {
         const int64_t n = sqlite3_column_int64(stmt_, c);
@@ -296,8 +299,6 @@ void SqlDataSet::readStatementRow(Row& row) const {
         }
       }
     }
-    row.raw[i] = std::move(raw);
-    row.values[i] = std::move(value);
   }
 }
 
