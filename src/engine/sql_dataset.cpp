@@ -262,22 +262,25 @@ void SqlDataSet::readStatementRow(Row& row) const {
     Variant& value = row.values[i];
     // The storage is a row read before; only what this row has stays.
     if (raw.isValid()) raw.clear();
-    value = Variant();
     switch (sqlite3_column_type(stmt_, c)) {
       case SQLITE_INTEGER: {
         const int64_t n = sqlite3_column_int64(stmt_, c);
-        if (plainKind && kind != FieldKind::Float)
+        if (plainKind && kind != FieldKind::Float) {
           value = Variant(n);
-        else
+        } else {
           raw = QVariant(qlonglong(n));
+          value = Variant();
+        }
         break;
       }
       case SQLITE_FLOAT: {
         const double d = sqlite3_column_double(stmt_, c);
-        if (plainKind)
+        if (plainKind) {
           value = Variant(d);
-        else
+        } else {
           raw = QVariant(d);
+          value = Variant();
+        }
         break;
       }
       case SQLITE_NULL:
@@ -286,6 +289,7 @@ void SqlDataSet::readStatementRow(Row& row) const {
       case SQLITE_BLOB:
         raw = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt_, c)),
                                   sqlite3_column_bytes(stmt_, c)));
+        value = Variant();
         break;
       default: {
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
@@ -296,6 +300,7 @@ void SqlDataSet::readStatementRow(Row& row) const {
         } else {
           const auto* wide = static_cast<const QChar*>(sqlite3_column_text16(stmt_, c));
           raw = QVariant(QString(wide, sqlite3_column_bytes16(stmt_, c) / 2));
+          value = Variant();
         }
       }
     }
