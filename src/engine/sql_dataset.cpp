@@ -206,11 +206,9 @@ bool SqlDataSet::advance() {
   // Should the connection have finalised the statement (closed under the
   // data set), the driver reports that as it always has.
   const bool direct = stmt_ && statement() == stmt_;
-  bool more = false;
   if (direct) {
     const int rc = sqlite3_step(stmt_);
-    more = rc == SQLITE_ROW;
-    if (!more) {
+    if (rc != SQLITE_ROW) {
       exhausted_ = true;
       const QString reason =
           rc == SQLITE_DONE ? QString()

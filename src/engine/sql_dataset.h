@@ -46,8 +46,9 @@ class SqlDataSet : public DbDataSet {
 
   // A row as the query gave it, and its fields as report values once asked
   // for: a report reads the same field of a row many times (conditions,
-  // texts, totals), and the conversion is the costly part. Plain ASCII text
-  // read straight from SQLite is converted at once and has no raw form.
+  // texts, totals), and the conversion is the costly part. Values read
+  // straight from SQLite whose report value says all (numbers, Null, ASCII
+  // text) are converted at once and have no raw form.
   struct Row {
     std::vector<QVariant> raw;
     mutable std::vector<Variant> values;  // empty until converted
