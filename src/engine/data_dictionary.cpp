@@ -94,6 +94,21 @@ Variant TfrDataDictionary::GetValue(std::string_view name) {
   return result;
 }
 
+bool TfrDataDictionary::Lookup(std::string_view name, Variant& value) {
+  // Names are looked up for every record: the key's storage is kept.
+  key_.assign(name);
+  for (char& c : key_) c = upperChar1252(c);
+  auto it = cache_.find(key_);
+  if (it == cache_.end()) {
+    if (!IsVariable(name)) return false;
+    value = GetValue(name);
+    return true;
+  }
+  const DatasetField f = findDatasetField(it->second.DataSet, it->second.FieldName);
+  value = f.dataSet ? f.dataSet->FieldValue(f.index) : Variant::null();
+  return true;
+}
+
 bool TfrDataDictionary::isDictionaryVariable(std::string_view name) const {
   // Category headings begin with a blank; they are no variables.
   return !name.empty() && name[0] != ' ' && Variables.IndexOf(name) >= 0;

@@ -40,6 +40,9 @@ class TfrDataDictionary {
   // values computed, so the dictionary itself needs neither.
   bool IsVariable(std::string_view name);
   Variant GetValue(std::string_view name);
+  // IsVariable, then GetValue when it is one: the same answers, with the
+  // name looked up once. False (and `value` untouched) when it is none.
+  bool Lookup(std::string_view name, Variant& value);
   void ClearCache() { cache_.clear(); }
   // The data set and field a name stands for, when it names a field.
   bool FieldOf(std::string_view name, TfrCacheItem& item);
@@ -56,7 +59,8 @@ class TfrDataDictionary {
   bool resolveField(std::string_view reference, TfrCacheItem& item) const;
   bool isDictionaryVariable(std::string_view name) const;
 
-  std::map<std::string, TfrCacheItem> cache_;  // keyed by upper-cased name
+  std::map<std::string, TfrCacheItem, std::less<>> cache_;  // keyed by upper-cased name
+  std::string key_;                                         // the name being looked up, upper-cased
 };
 
 }  // namespace orv

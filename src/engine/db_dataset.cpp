@@ -125,6 +125,9 @@ bool DbDataSet::readable(int index) {
 }
 
 Variant DbDataSet::FieldValue(int index) {
+  // Reports read many fields of the row the cursor stands on.
+  if (!eof_ && fetched_ == row_ && fetched_ >= 0 && index >= 0 && size_t(index) < fields_.size())
+    return value(index);
   return readable(index) ? value(index) : Variant::null();
 }
 

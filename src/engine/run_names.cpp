@@ -95,10 +95,7 @@ void TfrRunNames::valueOf(const Entry& e, const std::string& name, Variant& valu
   value = Variant(0);
   // Asked even of the dictionary's own variables: asking binds one whose text
   // names a field to that field, which its value then comes from.
-  if (e.dictionary != Entry::Dictionary::Never && report.Dictionary.IsVariable(name)) {
-    value = report.Dictionary.GetValue(name);
-    return;
-  }
+  if (e.dictionary != Entry::Dictionary::Never && report.Dictionary.Lookup(name, value)) return;
   if (e.special >= 0) return special(e.special, value);
   if (const TfrVariables& vars = engineGlobals().Variables; vars.IndexOf(name) >= 0) {
     value = vars.value(name);

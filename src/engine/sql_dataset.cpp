@@ -68,15 +68,21 @@ FieldKind kindFromMetaType(QMetaType type) {
   }
 }
 
+// The SQLite statement a query runs, null when the connection is another
+// database's or the query has none (any more).
+sqlite3_stmt* sqliteStatement(const QSqlQuery& query) {
+  const QSqlResult* result = query.result();
+  if (!result) return nullptr;
+  const QVariant h = result->handle();
+  if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3_stmt*") != 0) return nullptr;
+  return *static_cast<sqlite3_stmt* const*>(h.constData());
+}
+
 // The declared types of the query's columns when the connection is SQLite;
 // empty otherwise.
 std::vector<QString> sqliteDeclaredTypes(const QSqlQuery& query) {
   std::vector<QString> types;
-  const QSqlResult* result = query.result();
-  if (!result) return types;
-  const QVariant h = result->handle();
-  if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3_stmt*") != 0) return types;
-  sqlite3_stmt* stmt = *static_cast<sqlite3_stmt* const*>(h.constData());
+  sqlite3_stmt* stmt = sqliteStatement(query);
   if (!stmt) return types;
   const int n = sqlite3_column_count(stmt);
   for (int i = 0; i < n; ++i) {
@@ -84,6 +90,12 @@ std::vector<QString> sqliteDeclaredTypes(const QSqlQuery& query) {
     types.push_back(decl ? QString::fromUtf8(decl) : QString());
   }
   return types;
+}
+
+bool isPlainAscii(const char* text, size_t size) {
+  unsigned char seen = 0;
+  for (size_t i = 0; i < size; ++i) seen |= static_cast<unsigned char>(text[i]);
+  return seen < 0x80;
 }
 
 // A date or date-time that a typed column keeps as ISO text (SQLite).
@@ -180,13 +192,33 @@ void SqlDataSet::execute() {
   window_.clear();
   windowFirst_ = 0;
   exhausted_ = false;
+  stmt_ = nullptr;
   current_ = nullptr;
   if (!query_->exec(QString::fromUtf8(sql_))) fail(sqlErrorReason(query_->lastError()));
 }
 
+sqlite3_stmt* SqlDataSet::statement() const {
+  return query_ ? sqliteStatement(*query_) : nullptr;
+}
+
 bool SqlDataSet::advance() {
   if (exhausted_) return false;
-  if (!query_->next()) {
+  // Should the connection have finalised the statement (closed under the
+  // data set), the driver reports that as it always has.
+  const bool direct = stmt_ && statement() == stmt_;
+  if (direct) {
+    const int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_ROW) {
+      exhausted_ = true;
+      const QString reason =
+          rc == SQLITE_DONE ? QString()
+                            : QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt_))).trimmed();
+      // Lets go of the read lock the way the driver does at the end.
+      sqlite3_reset(stmt_);
+      if (!reason.isEmpty()) fail(toModelText(reason));
+      return false;
+    }
+  } else if (!query_->next()) {
     exhausted_ = true;
     if (query_->lastError().isValid()) fail(sqlErrorReason(query_->lastError()));
     return false;
@@ -200,10 +232,77 @@ bool SqlDataSet::advance() {
   }
   const size_t n = kinds_.size();
   row.raw.resize(n);
-  for (size_t i = 0; i < n; ++i) row.raw[i] = query_->value(int(i));
-  row.values.assign(n, Variant());
+  if (direct) {
+    row.values.resize(n);
+    readStatementRow(row);
+  } else {
+    row.values.assign(n, Variant());
+    for (size_t i = 0; i < n; ++i) row.raw[i] = query_->value(int(i));
+    // The driver has the first row from running the query; the statement
+    // stands on it, and the rows after it are read here.
+    if (!stmt_) stmt_ = statement();
+  }
   window_.push_back(std::move(row));
   return true;
+}
+
+void SqlDataSet::readStatementRow(Row& row) const {
+  // The same values the driver gives, column by column. Those whose report
+  // value says all the driver's would (whole numbers outside floating-point
+  // columns, floating point, Null, ASCII text) are kept as that value alone;
+  // dates and Booleans, whatever they are stored as, have readings of their
+  // own and keep the driver's form.
+  for (size_t i = 0; i < row.raw.size(); ++i) {
+    const int c = int(i);
+    const FieldKind kind = kinds_[i];
+    const bool plainKind = kind != FieldKind::DateTime && kind != FieldKind::Boolean;
+    QVariant& raw = row.raw[i];
+    Variant& value = row.values[i];
+    // The storage is a row read before; only what this row has stays.
+    if (raw.isValid()) raw.clear();
+    switch (sqlite3_column_type(stmt_, c)) {
+      case SQLITE_INTEGER: {
+        const int64_t n = sqlite3_column_int64(stmt_, c);
+        if (plainKind && kind != FieldKind::Float) {
+          value = Variant(n);
+        } else {
+          raw = QVariant(qlonglong(n));
+          value = Variant();
+        }
+        break;
+      }
+      case SQLITE_FLOAT: {
+        const double d = sqlite3_column_double(stmt_, c);
+        if (plainKind) {
+          value = Variant(d);
+        } else {
+          raw = QVariant(d);
+          value = Variant();
+        }
+        break;
+      }
+      case SQLITE_NULL:
+        value = Variant::null();
+        break;
+      case SQLITE_BLOB:
+        raw = QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt_, c)),
+                                  sqlite3_column_bytes(stmt_, c)));
+        value = Variant();
+        break;
+      default: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+        const size_t size = size_t(sqlite3_column_bytes(stmt_, c));
+        // ASCII is the same in UTF-8 and in the model's code page.
+        if (plainKind && isPlainAscii(text, size)) {
+          value = Variant(std::string_view(text ? text : "", size));
+        } else {
+          const auto* wide = static_cast<const QChar*>(sqlite3_column_text16(stmt_, c));
+          raw = QVariant(QString(wide, sqlite3_column_bytes16(stmt_, c) / 2));
+          value = Variant();
+        }
+      }
+    }
+  }
 }
 
 void SqlDataSet::doOpen(std::vector<DbField>& fields) {
@@ -240,6 +339,7 @@ void SqlDataSet::doClose() {
   query_.reset();
   kinds_.clear();
   window_.clear();
+  stmt_ = nullptr;
   current_ = nullptr;
 }
 
@@ -261,6 +361,18 @@ Variant SqlDataSet::value(int index) const {
 
 std::vector<uint8_t> SqlDataSet::bytes(int index) const {
   const QVariant& v = current_->raw[size_t(index)];
+  if (!v.isValid()) {
+    // A value read without a raw form: what the driver's would have given.
+    const Variant& value = current_->values[size_t(index)];
+    std::string s;
+    if (value.kind() == Variant::Kind::String)
+      s = value.str();
+    else if (value.kind() == Variant::Kind::Int)
+      s = toModelText(QVariant(qlonglong(value.toInt())).toString());
+    else if (value.kind() == Variant::Kind::Double)
+      s = toModelText(QVariant(value.toDouble()).toString());
+    return std::vector<uint8_t>(s.begin(), s.end());
+  }
   if (v.isNull()) return {};
   if (v.metaType().id() == QMetaType::QByteArray) {
     const QByteArray b = v.toByteArray();

@@ -10,6 +10,8 @@
 
 #include "engine/db_dataset.h"
 
+struct sqlite3_stmt;
+
 namespace orv {
 
 // The rows of one SQL query over an open Qt SQL connection (SQLite,
@@ -44,11 +46,19 @@ class SqlDataSet : public DbDataSet {
 
   // A row as the query gave it, and its fields as report values once asked
   // for: a report reads the same field of a row many times (conditions,
-  // texts, totals), and the conversion is the costly part.
+  // texts, totals), and the conversion is the costly part. Values read
+  // straight from SQLite whose report value says all (numbers, Null, ASCII
+  // text) are converted at once and have no raw form.
   struct Row {
     std::vector<QVariant> raw;
     mutable std::vector<Variant> values;  // empty until converted
   };
+
+  // Reads the row the SQLite statement stands on.
+  void readStatementRow(Row& row) const;
+  // The SQLite statement behind the query, null on other databases and
+  // once the connection has let it go.
+  sqlite3_stmt* statement() const;
 
   QSqlDatabase database_;
   std::string sql_;
@@ -57,6 +67,10 @@ class SqlDataSet : public DbDataSet {
   std::deque<Row> window_;   // the rows read last
   int64_t windowFirst_ = 0;  // row number of window_.front()
   bool exhausted_ = false;
+  // SQLite rows past the first are read from the query's statement rather
+  // than through the driver, which would turn every text into UTF-16 and
+  // back: set once the driver has handed over the first row.
+  sqlite3_stmt* stmt_ = nullptr;
   const Row* current_ = nullptr;
 };
 

@@ -2,35 +2,53 @@
 
 namespace orv {
 
-char upperChar1252(char c) {
-  auto u = static_cast<unsigned char>(c);
-  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
+namespace {
+
+constexpr unsigned char upperOf(unsigned char u) {
+  if (u >= 'a' && u <= 'z') return static_cast<unsigned char>(u - 32);
   // Latin-1 lower-case letters, except the division sign and y-diaeresis.
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<unsigned char>(u - 32);
   switch (u) {
     case 0x9A:
-      return static_cast<char>(0x8A);  // s caron
+      return 0x8A;  // s caron
     case 0x9C:
-      return static_cast<char>(0x8C);  // oe
+      return 0x8C;  // oe
     case 0x9E:
-      return static_cast<char>(0x8E);  // z caron
+      return 0x8E;  // z caron
     case 0xFF:
-      return static_cast<char>(0x9F);  // y diaeresis
+      return 0x9F;  // y diaeresis
     default:
-      return c;
+      return u;
   }
+}
+
+// Names are compared without regard to case for every record a report reads:
+// a table lookup per character rather than a chain of tests.
+struct UpperTable {
+  unsigned char map[256];
+  constexpr UpperTable() : map() {
+    for (int i = 0; i < 256; ++i) map[i] = upperOf(static_cast<unsigned char>(i));
+  }
+  char operator()(char c) const { return static_cast<char>(map[static_cast<unsigned char>(c)]); }
+};
+constexpr UpperTable kUpper;
+
+}  // namespace
+
+char upperChar1252(char c) {
+  return kUpper(c);
 }
 
 std::string upperCase(std::string_view s) {
   std::string r(s);
-  for (char& c : r) c = upperChar1252(c);
+  for (char& c : r) c = kUpper(c);
   return r;
 }
 
 bool sameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
-    if (upperChar1252(a[i]) != upperChar1252(b[i])) return false;
+    if (kUpper(a[i]) != kUpper(b[i])) return false;
   return true;
 }
 

@@ -21,7 +21,8 @@ class Dictionary : public ::testing::Test {
          {"CREATE TABLE orders (Amount REAL, \"Unit price\" REAL)",
           "INSERT INTO orders VALUES (10, 1.5)", "INSERT INTO orders VALUES (20, 2.5)"})
       ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
-    orders_ = &addDatasetDefinition(components_, "Orders=SELECT * FROM orders ORDER BY Amount", &db_);
+    orders_ =
+        &addDatasetDefinition(components_, "Orders=SELECT * FROM orders ORDER BY Amount", &db_);
     orders_->Init();
     orders_->First();
     dict_.FindDataset = [this](std::string_view name) { return components_.findDataset(name); };
@@ -103,6 +104,41 @@ TEST_F(Dictionary, VariablesNameFieldsOrHoldExpressionsEvaluatedOnEachUse) {
   dict_.ClearCache();
   dict_.Variables.setValue("Total", Variant("7"));
   EXPECT_EQ(dict_.GetValue("Total"), Variant("7 #3"));
+}
+
+// The run asks once for what IsVariable and GetValue answer together: the
+// same answers, always of the record the cursor stands on now.
+TEST_F(Dictionary, LookupAnswersAsAskingTwiceDoes) {
+  dict_.Variables.setValue("Total", Variant("Pedidos.\"Valor\""));
+  dict_.Variables.setValue("Shared", Variant("1 + 1"));
+  dict_.Evaluate = [](const std::string& text) { return Variant(text + "!"); };
+  Variant v(0);
+  EXPECT_FALSE(dict_.Lookup("Orders.\"Nope\"", v));
+  EXPECT_FALSE(dict_.Lookup("Unknown", v));
+  EXPECT_EQ(v, Variant(0));               // untouched by names that are none
+  for (int pass = 0; pass < 2; ++pass) {  // not cached yet, then cached
+    orders_->First();
+    ASSERT_TRUE(dict_.Lookup("pedidos.valor", v));
+    EXPECT_EQ(v, Variant(10.0));
+    ASSERT_TRUE(dict_.Lookup("TOTAL", v));
+    EXPECT_EQ(v, Variant(10.0));
+    orders_->Next();
+    ASSERT_TRUE(dict_.Lookup("Orders.\"Unit price\"", v));
+    EXPECT_EQ(v, Variant(2.5));
+    ASSERT_TRUE(dict_.Lookup("Total", v));
+    EXPECT_EQ(v, Variant(20.0));
+    ASSERT_TRUE(dict_.Lookup("Shared", v));
+    EXPECT_EQ(v, Variant("1 + 1!"));
+  }
+  // Past the last record the fields still read it.
+  orders_->Next();
+  ASSERT_TRUE(orders_->Eof());
+  ASSERT_TRUE(dict_.Lookup("Orders.Amount", v));
+  EXPECT_EQ(v, Variant(20.0));
+  // Reopened, the data set stands on its first record again.
+  orders_->GetDataSet().Close();
+  ASSERT_TRUE(dict_.Lookup("Orders.Amount", v));
+  EXPECT_EQ(v, Variant(10.0));
 }
 
 TEST_F(Dictionary, AFieldOfADataSetThatFailsIsAnErrorNotAnUnknownName) {

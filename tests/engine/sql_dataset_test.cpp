@@ -268,6 +268,84 @@ TEST_F(SqliteFile, FieldsReadAgainGiveTheirOwnRowsValuesPastTheKeptRows) {
   EXPECT_EQ(bad, -1) << "first wrong row";
 }
 
+// The first row of a SQLite query comes through the driver and the rows
+// after it straight from the statement: the same row must read the same
+// either way, as values and as bytes, whatever its columns hold.
+TEST_F(SqliteFile, LaterRowsReadAsTheFirstDoes) {
+  {
+    QSqlDatabase w = QSqlDatabase::addDatabase("QSQLITE", "mixed");
+    w.setDatabaseName(QString::fromStdString(path_));
+    ASSERT_TRUE(w.open());
+    QSqlQuery l(w);
+    exec(l,
+         "CREATE TABLE mixed (n INTEGER, r REAL, whole NUMERIC, big NUMERIC, t TEXT, "
+         "wide TEXT, nul TEXT, day DATE, flag BOOLEAN, yes BOOLEAN, b BLOB, e TEXT, z BLOB, "
+         "absent INTEGER)");
+    exec(l,
+         "INSERT INTO mixed VALUES (-42, 0.1, 7, 1152921504606846977, 'Rua 1 '"
+         " || char(9) || 'fim', 'Caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD', 'a' || char(0) || 'b',"
+         " '2024-02-29 12:00:00', 'yes', 1, x'00FF10', '', x'', NULL)");
+  }
+  QSqlDatabase::removeDatabase("mixed");
+  TfrDBDataSet& ds = dataset(
+      "Mixed=SELECT * FROM mixed UNION ALL SELECT * FROM mixed UNION ALL SELECT * FROM mixed");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  const size_t n = rows.Fields().size();
+  ASSERT_EQ(n, 14u);
+  ds.First();
+  std::vector<Variant> first;
+  std::vector<std::vector<uint8_t>> firstBytes;
+  for (size_t i = 0; i < n; ++i) {
+    first.push_back(rows.FieldValue(int(i)));
+    firstBytes.push_back(rows.FieldBytes(int(i)));
+  }
+  EXPECT_EQ(first[0], Variant(int64_t(-42)));
+  EXPECT_EQ(first[2].kind(), Variant::Kind::Double);
+  EXPECT_EQ(first[4], Variant("Rua 1 \tfim"));
+  EXPECT_EQ(first[5], Variant("Caf\xE9 \x80 ?"));
+  EXPECT_EQ(first[6].str(), std::string("a\0b", 3));
+  EXPECT_EQ(first[7].kind(), Variant::Kind::DateTime);
+  EXPECT_EQ(first[8], Variant(true));
+  EXPECT_EQ(firstBytes[3], std::vector<uint8_t>({'1', '1', '5', '2', '9', '2', '1', '5', '0', '4',
+                                                 '6', '0', '6', '8', '4', '6', '9', '7', '7'}));
+  EXPECT_EQ(firstBytes[10], std::vector<uint8_t>({0x00, 0xFF, 0x10}));
+  EXPECT_TRUE(first[13].isNull());
+  for (int row = 1; row < 3; ++row) {
+    ds.Next();
+    ASSERT_FALSE(ds.Eof());
+    for (size_t i = 0; i < n; ++i) {
+      // Bytes first: a field never read as a value still gives its bytes.
+      EXPECT_EQ(rows.FieldBytes(int(i)), firstBytes[i]) << "row " << row << " field " << i;
+      const Variant v = rows.FieldValue(int(i));
+      EXPECT_EQ(v.kind(), first[i].kind()) << "row " << row << " field " << i;
+      EXPECT_EQ(v, first[i]) << "row " << row << " field " << i;
+    }
+  }
+  ds.Next();
+  EXPECT_TRUE(ds.Eof());
+  EXPECT_EQ(rows.FieldValue(5), first[5]);  // the last row, still
+}
+
+// Closing the connection finalises the query under the data set: stepping
+// on must be a clear error of the data set, not a read of freed memory.
+TEST_F(SqliteFile, AConnectionClosedUnderTheDataSetIsAnError) {
+  TfrDBDataSet& ds = dataset("Orders=SELECT id, customer FROM orders ORDER BY id");
+  ds.Init();
+  DbDataSet& rows = ds.GetDataSet();
+  ds.First();
+  ds.Next();  // read from the statement itself
+  EXPECT_EQ(rows.FieldValue(0), Variant(int64_t(2)));
+  db_.close();
+  EXPECT_THROW(
+      {
+        ds.Next();
+        ds.Next();
+      },
+      Error);
+  EXPECT_EQ(rows.FieldValue(1), Variant("Cliente 1"));  // rows already read stay readable
+}
+
 TEST_F(SqliteFile, BlobsFeedStreamsAndPictures) {
   TfrDBDataSet& ds = dataset("Orders=SELECT picture, customer FROM orders ORDER BY id");
   ds.Init();
