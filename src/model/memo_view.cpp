@@ -585,7 +585,23 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
     expand = ExpandedText == before;
   }
   if (StretchPass != 2 && expand) ExpandText();
-  if (Visible) {
+  // Only a highlight condition or an expression in the tag runs code between
+  // here and the record that could change the font, fill or tag; without
+  // either there is nothing to keep and put back, and a text object is
+  // written by the hundred thousand.
+  if (Visible && StretchPass != 2 &&
+      (!hooks || (HighlightCondition.empty() && Tag.find('[') == std::string::npos))) {
+    const uint8_t keptAlign = BandAlign;
+    try {
+      if (hooks) hooks->AlignToBand(*this);
+      writeUnlessSuppressed(stream);
+    } catch (...) {
+      BandAlign = keptAlign;
+      StretchPass = 0;
+      throw;
+    }
+    BandAlign = keptAlign;
+  } else if (Visible) {
     const Appearance kept = ApplyHighlight();
     if (StretchPass == 2) {
       ApplyScale();
@@ -607,12 +623,7 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
       if (hooks && Tag.find('[') != std::string::npos) hooks->ExpandExpressions(*this, Tag);
       Format = keptFormat;
       if (hooks) hooks->AlignToBand(*this);
-      if (!(Flags & flSuppress)) {
-        WriteObject(stream);
-      } else if (std::string text = joinLines(ExpandedText); text != LastValue) {
-        WriteObject(stream);
-        LastValue = std::move(text);
-      }
+      writeUnlessSuppressed(stream);
     } catch (...) {
       Format = keptFormat;
       Tag = keptTag;
@@ -633,6 +644,15 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
     BandAlign = keptAlign;
   }
   StretchPass = 0;
+}
+
+void TfrMemoView::writeUnlessSuppressed(MemoryStream& stream) {
+  if (!(Flags & flSuppress)) {
+    WriteObject(stream);
+  } else if (std::string text = joinLines(ExpandedText); text != LastValue) {
+    WriteObject(stream);
+    LastValue = std::move(text);
+  }
 }
 
 int32_t TfrMemoView::CalcHeight() {
