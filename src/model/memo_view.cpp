@@ -257,28 +257,37 @@ void TfrMemoView::WriteFields(RecordWriter& w) {
 // ------------------------------------------------------------ text
 
 void TfrMemoView::ExpandText() {
-  ExpandedText.clear();
   ViewRunHooks* hooks = modelState().RunHooks;
   const bool expand = hooks && !(Flags & flTextOnly);
-  auto add = [&](std::string value) {
-    if (value.empty()) {
+  // The first line's buffer takes the new text: an object mostly prints one
+  // line of about the same length on every record.
+  std::string line;
+  if (!ExpandedText.empty()) line = std::move(ExpandedText.front());
+  ExpandedText.clear();
+  auto add = [&](const std::string& source) {
+    if (source.empty()) {
       ExpandedText.emplace_back();
       return;
     }
-    if (expand) hooks->ExpandExpressions(*this, value);
+    line.clear();
+    if (expand)
+      hooks->AppendExpanded(*this, source, line);
+    else
+      line = source;
     // A value may hold line breaks of its own; they become separate lines,
     // and a value that came out empty leaves no line.
-    if (value.find('\r') == std::string::npos && value.find('\n') == std::string::npos) {
-      if (!value.empty()) ExpandedText.push_back(std::move(value));
+    if (line.find('\r') == std::string::npos && line.find('\n') == std::string::npos) {
+      if (!line.empty()) ExpandedText.push_back(std::move(line));
     } else {
-      for (std::string& l : textToLines(value)) ExpandedText.push_back(std::move(l));
+      for (std::string& l : textToLines(line)) ExpandedText.push_back(std::move(l));
     }
   };
   // A hook may run a script that edits Memo: the lines are read as they were
-  // when the expansion began. A single line is copied before any hook runs.
+  // when the expansion began. The hooks read a single line before any
+  // expression in it runs.
   if (Memo.size() == 1) return add(Memo.front());
   const StringList lines = Memo;
-  for (const std::string& line : lines) add(line);
+  for (const std::string& l : lines) add(l);
 }
 
 // ------------------------------------------------------------ drawing
