@@ -34,20 +34,60 @@ void stripZeros(Decimal& d) {
 // (both exact for integers below 1e15). Those digits are the ones wanted:
 // decimals of at most 15 digits fall on distinct doubles, so no other
 // spelling of as few digits reads back as x.
-bool fewDecimals(double x, Decimal& d) {
+// x (not negative) as the integer `n` over 10^`k`, k at most 4 and as small
+// as it can be.
+bool fewDecimals(double x, uint64_t& n, int& k) {
   static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
-  for (int k = 0; k < 5; ++k) {
-    const double n = std::nearbyint(x * kScale[k]);
-    if (n >= 1e15) return false;
-    if (n == 0 || n / kScale[k] != x) continue;
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<uint64_t>(n));
-    d.digits.assign(buf, r.ptr);
-    d.exp = static_cast<int>(r.ptr - buf) - k;
-    stripZeros(d);
+  for (k = 0; k < 5; ++k) {
+    const double scaled = std::nearbyint(x * kScale[k]);
+    if (scaled >= 1e15) return false;
+    if (scaled == 0 || scaled / kScale[k] != x) continue;
+    n = static_cast<uint64_t>(scaled);
     return true;
   }
   return false;
+}
+
+bool fewDecimals(double x, Decimal& d) {
+  uint64_t n;
+  int k;
+  if (!fewDecimals(x, n, k)) return false;
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, n);
+  d.digits.assign(buf, r.ptr);
+  d.exp = static_cast<int>(r.ptr - buf) - k;
+  stripZeros(d);
+  return true;
+}
+
+char decimalSeparator() {
+  return engineGlobals().Format.DecimalSeparator;
+}
+
+// floatToText's text of a number with few decimals, appended with no
+// intermediate strings: it is the text of every price a report shows.
+bool appendFewDecimals(std::string& out, double x) {
+  uint64_t n;
+  int k;
+  if (x == 0 || !fewDecimals(std::fabs(x), n, k)) return false;
+  char buf[24];
+  size_t end = static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf);
+  auto decimals = static_cast<size_t>(k);
+  while (decimals > 0 && buf[end - 1] == '0') --end, --decimals;
+  if (std::signbit(x)) out += '-';
+  if (end <= decimals) {
+    out += '0';
+    out += decimalSeparator();
+    out.append(decimals - end, '0');
+    out.append(buf, end);
+  } else {
+    out.append(buf, end - decimals);
+    if (decimals > 0) {
+      out += decimalSeparator();
+      out.append(buf + end - decimals, decimals);
+    }
+  }
+  return true;
 }
 
 // The value's first 15 significant digits, correctly rounded; further
@@ -119,10 +159,6 @@ std::string intDigits(const Decimal& d) {
 std::string fracDigits(const Decimal& d) {
   if (d.exp < 0) return std::string(-d.exp, '0') + d.digits;
   return d.exp < static_cast<int>(d.digits.size()) ? d.digits.substr(d.exp) : std::string();
-}
-
-char decimalSeparator() {
-  return engineGlobals().Format.DecimalSeparator;
 }
 
 // The thousands separator, unless it is the decimal separator in force (a
@@ -474,7 +510,7 @@ void AppendFormatted(std::string& out, const Variant& v, int32_t format,
         return;
       }
       case Variant::Kind::Double:
-        out += floatToText(v.toDouble());
+        if (!appendFewDecimals(out, v.toDouble())) out += floatToText(v.toDouble());
         return;
       default:
         break;

@@ -316,6 +316,12 @@ void TfrRunNames::appendPiece(std::string& out, TfrView& view, const Piece& piec
 }
 
 void TfrRunNames::ExpandExpressions(TfrView& view, std::string& text) {
+  std::string out;
+  AppendExpanded(view, text, out);
+  text = std::move(out);
+}
+
+void TfrRunNames::AppendExpanded(TfrView& view, const std::string& text, std::string& out) {
   // Texts made up during the run (by scripts, or very long ones) are split
   // again each time rather than kept without bound.
   constexpr size_t kMaxTexts = 2048, kMaxTextSize = 1024;
@@ -327,14 +333,12 @@ void TfrRunNames::ExpandExpressions(TfrView& view, std::string& text) {
     pieces = &texts_.emplace(text, splitText(text)).first->second;
   else
     once = splitText(text);
-  std::string out;
   for (const Piece& p : *pieces) {
     out += p.literal;
     if (p.last) break;
     if (!p.broken.empty()) throw ExpressionError(p.broken);
     appendPiece(out, view, p);
   }
-  text = std::move(out);
 }
 
 void TfrRunNames::AddHighlight(const TfrView& view, const std::string& condition) {

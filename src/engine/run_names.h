@@ -42,6 +42,9 @@ class TfrRunNames {
   // A text with each bracketed expression replaced by its value, formatted
   // as the object says unless the expression carries a format of its own.
   void ExpandExpressions(TfrView& view, std::string& text);
+  // The same, appended to `out`; `text` is read whole before any expression
+  // runs, so it may be a line that an expression changes.
+  void AppendExpanded(TfrView& view, const std::string& text, std::string& out);
   // A text object's highlight condition, converted when its page starts.
   void AddHighlight(const TfrView& view, const std::string& condition);
   bool EvaluateCondition(TfrView& view, const std::string& condition);

@@ -20,6 +20,10 @@ void TfrRunViewHooks::ExpandExpressions(TfrView& view, std::string& text) {
   run_.names_.ExpandExpressions(view, text);
 }
 
+void TfrRunViewHooks::AppendExpanded(TfrView& view, const std::string& text, std::string& out) {
+  run_.names_.AppendExpanded(view, text, out);
+}
+
 bool TfrRunViewHooks::HasBeforePrintHandler() {
   return bool(run_.report_.OnBeforePrint);
 }

@@ -21,6 +21,7 @@ class TfrRunViewHooks : public ViewRunHooks {
   void BeforePrint(TfrView& view) override;
   void RunScript(TfrView& view) override;
   void ExpandExpressions(TfrView& view, std::string& text) override;
+  void AppendExpanded(TfrView& view, const std::string& text, std::string& out) override;
   void AlignToBand(TfrView& view) override;
   bool HasBeforePrintHandler() override;
   bool EvaluateCondition(TfrView& view, const std::string& condition) override;

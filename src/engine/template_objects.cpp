@@ -58,6 +58,8 @@ void TfrTemplateObjects::BindFields(const TfrPages& pages, TfrDataDictionary& di
 }
 
 void TfrTemplateObjects::TextWritten(const TfrPage* page, TfrView& text) {
+  // Most reports have no object that listens, and every text passes here.
+  if (notified_.empty()) return;
   if (auto it = notified_.find(page); it != notified_.end())
     for (TfrView* listener : it->second) listener->CollectValue(text);
 }

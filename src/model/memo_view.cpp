@@ -257,28 +257,37 @@ void TfrMemoView::WriteFields(RecordWriter& w) {
 // ------------------------------------------------------------ text
 
 void TfrMemoView::ExpandText() {
-  ExpandedText.clear();
   ViewRunHooks* hooks = modelState().RunHooks;
   const bool expand = hooks && !(Flags & flTextOnly);
-  auto add = [&](std::string value) {
-    if (value.empty()) {
+  // The first line's buffer takes the new text: an object mostly prints one
+  // line of about the same length on every record.
+  std::string line;
+  if (!ExpandedText.empty()) line = std::move(ExpandedText.front());
+  ExpandedText.clear();
+  auto add = [&](const std::string& source) {
+    if (source.empty()) {
       ExpandedText.emplace_back();
       return;
     }
-    if (expand) hooks->ExpandExpressions(*this, value);
+    line.clear();
+    if (expand)
+      hooks->AppendExpanded(*this, source, line);
+    else
+      line = source;
     // A value may hold line breaks of its own; they become separate lines,
     // and a value that came out empty leaves no line.
-    if (value.find('\r') == std::string::npos && value.find('\n') == std::string::npos) {
-      if (!value.empty()) ExpandedText.push_back(std::move(value));
+    if (line.find('\r') == std::string::npos && line.find('\n') == std::string::npos) {
+      if (!line.empty()) ExpandedText.push_back(std::move(line));
     } else {
-      for (std::string& l : textToLines(value)) ExpandedText.push_back(std::move(l));
+      for (std::string& l : textToLines(line)) ExpandedText.push_back(std::move(l));
     }
   };
   // A hook may run a script that edits Memo: the lines are read as they were
-  // when the expansion began. A single line is copied before any hook runs.
+  // when the expansion began. The hooks read a single line before any
+  // expression in it runs.
   if (Memo.size() == 1) return add(Memo.front());
   const StringList lines = Memo;
-  for (const std::string& line : lines) add(line);
+  for (const std::string& l : lines) add(l);
 }
 
 // ------------------------------------------------------------ drawing
@@ -585,7 +594,23 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
     expand = ExpandedText == before;
   }
   if (StretchPass != 2 && expand) ExpandText();
-  if (Visible) {
+  // Only a highlight condition or an expression in the tag runs code between
+  // here and the record that could change the font, fill or tag; without
+  // either there is nothing to keep and put back, and a text object is
+  // written by the hundred thousand.
+  if (Visible && StretchPass != 2 &&
+      (!hooks || (HighlightCondition.empty() && Tag.find('[') == std::string::npos))) {
+    const uint8_t keptAlign = BandAlign;
+    try {
+      if (hooks) hooks->AlignToBand(*this);
+      writeUnlessSuppressed(stream);
+    } catch (...) {
+      BandAlign = keptAlign;
+      StretchPass = 0;
+      throw;
+    }
+    BandAlign = keptAlign;
+  } else if (Visible) {
     const Appearance kept = ApplyHighlight();
     if (StretchPass == 2) {
       ApplyScale();
@@ -607,12 +632,7 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
       if (hooks && Tag.find('[') != std::string::npos) hooks->ExpandExpressions(*this, Tag);
       Format = keptFormat;
       if (hooks) hooks->AlignToBand(*this);
-      if (!(Flags & flSuppress)) {
-        WriteObject(stream);
-      } else if (std::string text = joinLines(ExpandedText); text != LastValue) {
-        WriteObject(stream);
-        LastValue = std::move(text);
-      }
+      writeUnlessSuppressed(stream);
     } catch (...) {
       Format = keptFormat;
       Tag = keptTag;
@@ -633,6 +653,15 @@ void TfrMemoView::EmitToPage(MemoryStream& stream) {
     BandAlign = keptAlign;
   }
   StretchPass = 0;
+}
+
+void TfrMemoView::writeUnlessSuppressed(MemoryStream& stream) {
+  if (!(Flags & flSuppress)) {
+    WriteObject(stream);
+  } else if (std::string text = joinLines(ExpandedText); text != LastValue) {
+    WriteObject(stream);
+    LastValue = std::move(text);
+  }
 }
 
 int32_t TfrMemoView::CalcHeight() {

@@ -172,6 +172,8 @@ class TfrMemoView : public TfrStretcheable {
     Color fill;
   };
   Appearance ApplyHighlight();
+  // Writes the record, unless the text is suppressed and repeats the last one.
+  void writeUnlessSuppressed(MemoryStream& stream);
   // Appends a finished line to WrappedLines and moves the position on.
   void OutputLine(std::string line);
 };

@@ -119,6 +119,14 @@ class ViewRunHooks {
   virtual void RunScript(TfrView& view) {}
   // Replaces every bracketed expression in `text` by its value's text.
   virtual void ExpandExpressions(TfrView& view, std::string& text) {}
+  // Appends `text` to `out` with its expressions replaced. `text` may be one
+  // of the view's own lines, which an expression could change: it is read
+  // whole before any expression runs.
+  virtual void AppendExpanded(TfrView& view, const std::string& text, std::string& out) {
+    std::string copy = text;
+    ExpandExpressions(view, copy);
+    out += copy;
+  }
   // Aligns baBottom, baTop and cross-band baWidth views to the band being printed.
   virtual void AlignToBand(TfrView& view) {}
   // Whether the report has a before-print handler that may rewrite texts.

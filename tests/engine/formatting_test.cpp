@@ -210,12 +210,30 @@ TEST_F(Formatting, NumbersWithFewDecimalsReadAsTheirFifteenDigits) {
   // away from them, and the edges of the shortcut's range.
   for (int i = 1; i < 200000; i += 7) {
     for (const double x : {i / 100.0, i / 10.0, i / 1000.0, i / 10000.0, i * 0.01, -i / 100.0,
-                           std::nextafter(i / 100.0, 1e300), i / 100000.0, i * 1e9 + 0.5})
+                           std::nextafter(i / 100.0, 1e300), i / 100000.0, i * 1e9 + 0.5}) {
       ASSERT_EQ(floatToText(x), fifteenDigits(x)) << x;
+      // A text object appends the same text to what it already holds.
+      std::string text = "R$ ";
+      AppendFormatted(text, Variant(x), fkText, "");
+      ASSERT_EQ(text, "R$ " + fifteenDigits(x)) << x;
+    }
   }
-  for (const double x : {999999999999999.0, 99999999999999.99, 99999999999.9999, 0.00001, 0.0001234,
-                         12.345678901234, 0.1 * 3, 1e14 + 0.25, 4503599627370497.0 / 1e5})
+  for (const double x :
+       {999999999999999.0, 99999999999999.99, 99999999999.9999, 0.00001, 0.0001234, 12.345678901234,
+        0.1 * 3, 1e14 + 0.25, 4503599627370497.0 / 1e5, -0.05, -1200.0, 0.5}) {
     EXPECT_EQ(floatToText(x), fifteenDigits(x)) << x;
+    std::string text;
+    AppendFormatted(text, Variant(x), fkText, "");
+    EXPECT_EQ(text, fifteenDigits(x)) << x;
+  }
+  std::string zero;
+  AppendFormatted(zero, Variant(-0.0), fkText, "");
+  EXPECT_EQ(zero, floatToText(-0.0));
+  engineGlobals().Format.DecimalSeparator = '.';
+  std::string point;
+  AppendFormatted(point, Variant(-0.05), fkText, "");
+  EXPECT_EQ(point, "-0.05");
+  engineGlobals().Format.DecimalSeparator = ',';
   EXPECT_EQ(floatToFixed(2.675, 2, false), "2,68");
   EXPECT_EQ(formatFloat("#,##0.00", 1234.5), "1.234,50");
 }

@@ -87,6 +87,26 @@ TEST_F(BandEngine, ATextReadOnceStillTakesEachRecordsValuesAndEachObjectsFormat)
   EXPECT_EQ(texts(named(0, "Own")), "1.500|1 / 2.250|2");
 }
 
+TEST_F(BandEngine, AValueThatRewritesItsOwnTextPrintsTheTextAsItWas) {
+  // The new text, longer than the old, takes the old one's memory: the line
+  // being expanded must have been read whole before [A] is asked for.
+  Rows rows(report, "Rows", {{}, {}});
+  band(btMasterData, "Data", 40, 20, "Rows");
+  TfrMemoView& m = memo("Self", 0, 42, 300, 16, {"[A] then [B], and the rest of the line"});
+  report.OnGetValue = [&](const std::string& n, Variant& v) {
+    if (n == "A") {
+      m.Memo = {"[B] again, in a line long enough to be stored apart from its object"};
+      v = Variant(std::string("a"));
+    } else if (n == "B") {
+      v = Variant(std::string("b\r\nc"));
+    }
+  };
+  ASSERT_TRUE(report.PrepareReport()) << report.LastError;
+  EXPECT_EQ(texts(named(0, "Self")),
+            "a then b|c, and the rest of the line / "
+            "b|c again, in a line long enough to be stored apart from its object");
+}
+
 TEST_F(BandEngine, AnUnclosedBracketFailsEveryRecordAfterTheExpressionsBeforeIt) {
   Rows rows(report, "Rows", {{}, {}});
   band(btMasterData, "Data", 40, 20, "Rows");

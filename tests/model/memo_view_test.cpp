@@ -390,6 +390,92 @@ TEST(MemoHeights, CalcHeightRunsTheScriptAndTheBeforePrintHandler) {
   EXPECT_EQ(m.CalcHeight(), 0);
 }
 
+// A run whose highlight condition holds when told to, which aligns every
+// object to the band (a bottom-aligned one for good), and whose tag
+// expression changes the font on the way.
+class HighlightingRun : public ViewRunHooks {
+ public:
+  bool holds = false;
+  void ExpandExpressions(TfrView& v, std::string& text) override {
+    if (text == "[grow]") {
+      static_cast<TfrMemoView&>(v).Font.Size = 99;
+      text = "grown";
+    } else if (text == "[value]") {
+      text = "v";
+    }
+  }
+  void AlignToBand(TfrView& v) override {
+    v.Top = 7;
+    v.BandAlign = baNone;
+  }
+  bool EvaluateCondition(TfrView&, const std::string&) override { return holds; }
+};
+
+TEST(MemoEmit, TheRecordCarriesWhatTheRunChangedAndTheTemplateKeepsItsOwn) {
+  ModelStateGuard guard;
+  modelState().Mode = DocumentMode::Running;
+  modelState().StreamVersion = 25;
+  HighlightingRun run;
+  modelState().RunHooks = &run;
+  TfrMemoView m;
+  m.Memo = {"[value]"};
+  m.BandAlign = baBottom;
+  m.Top = 30;
+  m.HighlightStyle = ViewFont::Italic;
+  m.HighlightFontColor = 0x000000FF;
+  m.HighlightFillColor = 0x0000FF00;
+  const ViewFont font = m.Font;
+  const Color fill = m.FillColor;
+  auto written = [&]() -> std::unique_ptr<TfrMemoView> {
+    MemoryStream s;
+    m.EmitToPage(s);
+    if (s.size() == 0) return nullptr;
+    s.rewind();
+    auto v = ReadPreparedObject(s);
+    return std::unique_ptr<TfrMemoView>(dynamic_cast<TfrMemoView*>(v.release()));
+  };
+  auto expectTemplateUntouched = [&] {
+    EXPECT_EQ(m.Font, font);
+    EXPECT_EQ(m.FillColor, fill);
+    EXPECT_EQ(m.BandAlign, baBottom);
+  };
+
+  auto r = written();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Memo, StringList{"v"});
+  EXPECT_EQ(r->Top, 7);
+  EXPECT_EQ(r->BandAlign, baNone);
+  expectTemplateUntouched();
+
+  m.HighlightCondition = "[value] > 1";
+  run.holds = true;
+  r = written();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Font.Style, ViewFont::Italic);
+  EXPECT_EQ(r->Font.FontColor, Color(0x000000FF));
+  EXPECT_EQ(r->FillColor, Color(0x0000FF00));
+  expectTemplateUntouched();
+
+  // What the tag's expression did to the font is in the record only.
+  m.HighlightCondition.clear();
+  m.Tag = "[grow]";
+  r = written();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Tag, "grown");
+  EXPECT_EQ(r->Font.Size, 99);
+  EXPECT_EQ(m.Tag, "[grow]");
+  expectTemplateUntouched();
+
+  // A suppressed text is written once while it repeats.
+  m.Tag.clear();
+  m.Flags |= flSuppress;
+  EXPECT_TRUE(written());
+  EXPECT_FALSE(written());
+  m.Memo = {"other"};
+  EXPECT_TRUE(written());
+  expectTemplateUntouched();
+}
+
 TEST(MemoHeights, MinLineAndUnusedHeight) {
   TfrMemoView m;  // Arial 10 (13 pixels), spacing 2, GapY 1, frame width 1
   EXPECT_EQ(m.MinLineHeight(), 2 + 2 + 2 + 13);
