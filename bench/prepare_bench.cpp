@@ -23,6 +23,7 @@
 #include "engine/data_connection.h"
 #include "engine/dataset.h"
 #include "engine/tfr_report.h"
+#include "master_detail_sql.h"
 #include "prepared/compressor.h"
 #include "printing/tfr_printer.h"
 #include "template_builder.h"
@@ -72,16 +73,9 @@ void createDatabase(const QString& path, int orders, int perOrder) {
   QSqlDatabase::removeDatabase("bench-writer");
 }
 
-// The orders by region and city; the items in the masters' order, so that
-// the detail cursor only ever moves forward. Counts and totals are the
-// engine's own aggregates.
-const char* kOrdersSql =
-    "Orders=SELECT id AS ID, customer AS CUSTOMER, region AS REGION, city AS CITY "
-    "FROM orders ORDER BY region, city, id";
-const char* kItemsSql =
-    "AllItems=SELECT i.order_id AS ORDER_ID, i.line AS LINE, i.product AS PRODUCT, "
-    "i.qty AS QTY, i.price AS PRICE FROM items i JOIN orders o ON o.id = i.order_id "
-    "ORDER BY o.region, o.city, o.id, i.line";
+// Counts and totals are the engine's own aggregates.
+const std::string kOrdersSql = std::string("Orders=") + kOrdersSelect;
+const std::string kItemsSql = std::string("AllItems=") + kItemsSelect;
 
 void buildTemplate(TfrReport& report) {
   using namespace tools;
