@@ -24,9 +24,12 @@ exec dbus-run-session -- bash -c '
       "[\"$FILE_URI\"]" "[\"$MIME\"]" normal default 0 >/dev/null 2>&1 && break
     sleep 0.3
   done
+  # The service writes a picture under a passing name and then renames it to
+  # the one the thumbnail rules give (the MD5 of the URI): only that one is
+  # whole. A loaded machine once caught the passing name half written.
+  made=$XDG_CACHE_HOME/thumbnails/normal/$(printf %s "$FILE_URI" | md5sum | cut -d" " -f1).png
   for _ in $(seq 60); do
-    made=$(ls "$XDG_CACHE_HOME"/thumbnails/normal/*.png 2>/dev/null | head -1)
-    [ -n "$made" ] && { echo "$made"; exit 0; }
+    [ -s "$made" ] && { echo "$made"; exit 0; }
     sleep 0.3
   done
   echo "no thumbnail made"
